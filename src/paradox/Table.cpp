@@ -1,0 +1,417 @@
+#include "Table.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "FormatError.h"
+
+namespace px {
+
+namespace {
+
+constexpr size_t kCommonHeader = 0x58;
+constexpr size_t kVersion4Header = 0x78;
+constexpr unsigned kBlockHeader = 6;
+constexpr int kFirstVersion4 = 5;
+constexpr int kFirstVersion7 = 12;
+constexpr unsigned kBlobTrailer = 10;
+constexpr int64_t kMillisecondsPerDay = 86400000;
+
+uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t le32(const unsigned char* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+bool allZero(const unsigned char* p, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (p[i] != 0)
+            return false;
+    return true;
+}
+
+// Integers are stored big-endian with the sign bit flipped, so that all zeros means blank.
+int64_t storedInteger(const unsigned char* p, size_t n)
+{
+    uint64_t bits = p[0] ^ 0x80u;
+    for (size_t i = 1; i < n; ++i)
+        bits = bits << 8 | p[i];
+    const unsigned shift = static_cast<unsigned>(64 - 8 * n);
+    return static_cast<int64_t>(bits << shift) >> shift;
+}
+
+// Doubles: positive ones have the sign bit flipped, negative ones every bit.
+double storedDouble(const unsigned char* p)
+{
+    uint64_t bits = 0;
+    const bool positive = (p[0] & 0x80) != 0;
+    for (int i = 0; i < 8; ++i)
+        bits = bits << 8 | p[i];
+    bits = positive ? bits ^ (uint64_t(1) << 63) : ~bits;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// A BCD field: sign and decimals in the first byte, then 32 digits of which the last `decimals`
+// stand after the point; a negative number stores every digit as its complement to 15. Writers
+// that fill the field from a double leave junk after its last meaningful digit: digits stop at
+// the first nibble that is no digit, and a value with more significant digits than a double
+// holds is rounded as that double.
+std::string bcdText(const unsigned char* p, int decimals)
+{
+    const bool negative = (p[0] & 0x80) == 0;
+    const unsigned flip = negative ? 0x0F : 0x00;
+    std::string integral;
+    std::string fraction;
+    int significant = 0;
+    for (int nibble = 2; nibble < 34; ++nibble) {
+        const unsigned digit = (nibble % 2 ? p[nibble / 2] & 0x0F : p[nibble / 2] >> 4) ^ flip;
+        if (digit > 9)
+            break;
+        if (significant > 0 || digit != 0)
+            ++significant;
+        if (nibble < 34 - decimals) {
+            if (!integral.empty() || digit != 0)
+                integral += static_cast<char>('0' + digit);
+        } else {
+            fraction += static_cast<char>('0' + digit);
+        }
+    }
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.pop_back();
+    std::string text = integral.empty() ? "0" : integral;
+    if (!fraction.empty())
+        text += "." + fraction;
+    if (significant > 15) {
+        double value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        text = Value::real(value).toText();
+    }
+    if (negative && text != "0")
+        text.insert(0, 1, '-');
+    return text;
+}
+
+std::string fieldTypeHex(uint8_t code)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string("0x") + kDigits[code >> 4] + kDigits[code & 15];
+}
+
+}  // namespace
+
+Table::Table(const std::string& path) : file_(path)
+{
+    readHeader();
+    countRows();
+    openBlobFile();
+    block_.resize(blockSize_);
+    nextBlock_ = firstBlock_;
+}
+
+void Table::readHeader()
+{
+    if (file_.size() < kCommonHeader)
+        throw FormatError(path(), "is too short to be a Paradox table (" +
+                                      std::to_string(file_.size()) + " bytes)");
+    unsigned char common[kCommonHeader];
+    file_.readAt(0, common, sizeof common);
+    recordSize_ = le16(common + 0x00);
+    headerSize_ = le16(common + 0x02);
+    const unsigned fileType = common[0x04];
+    const unsigned maxTableSize = common[0x05];
+    version_ = common[0x39];
+    const int fieldCount = static_cast<int16_t>(le16(common + 0x21));
+
+    if (fileType != 0 && fileType != 2)
+        throw FormatError(path(), "is no Paradox data table (file type " +
+                                      std::to_string(fileType) + ")");
+    if (version_ < 3 || version_ > 12)
+        throw FormatError(path(), "is no Paradox table of a known version (version byte " +
+                                      std::to_string(version_) + ")");
+    switch (maxTableSize) {
+        case 1: case 2: case 3: case 4: case 8: case 16: case 32:
+            blockSize_ = maxTableSize * 1024;
+            break;
+        default:
+            throw FormatError(path(), "has an invalid block size code " +
+                                          std::to_string(maxTableSize));
+    }
+    const size_t fieldInfoAt = version_ >= kFirstVersion4 ? kVersion4Header : kCommonHeader;
+    if (headerSize_ < fieldInfoAt || headerSize_ > file_.size())
+        throw FormatError(path(), "has a header size of " + std::to_string(headerSize_) +
+                                      " bytes that does not fit the file (" +
+                                      std::to_string(file_.size()) + " bytes)");
+    if (fieldCount <= 0 || fieldCount > 255)
+        throw FormatError(path(), "has an invalid field count " + std::to_string(fieldCount));
+    if (recordSize_ == 0 || recordSize_ > blockSize_ - kBlockHeader)
+        throw FormatError(path(), "has a record size of " + std::to_string(recordSize_) +
+                                      " bytes that does not fit its blocks");
+
+    std::vector<unsigned char> header(headerSize_);
+    file_.readAt(0, header.data(), header.size());
+
+    const uint32_t key = le32(header.data() + (version_ >= kFirstVersion4 ? 0x5C : 0x25));
+    if (key != 0)
+        cipher_.emplace(key);
+
+    size_t at = fieldInfoAt;
+    if (at + 2 * size_t(fieldCount) > header.size())
+        throw FormatError(path(), "has a header too short for its " +
+                                      std::to_string(fieldCount) + " fields");
+    unsigned recordBytes = 0;
+    for (int i = 0; i < fieldCount; ++i, at += 2) {
+        const uint8_t code = header[at];
+        const unsigned size = header[at + 1];
+        if (!isKnownFieldType(code))
+            throw FormatError(path(), "has field " + std::to_string(i + 1) +
+                                          " of an unknown type " + fieldTypeHex(code));
+        Field field{{}, static_cast<FieldType>(code), static_cast<int>(size), 0};
+        if (field.type == FieldType::Bcd) {
+            field.decimals = static_cast<int>(size);
+            field.size = 17;
+            if (field.decimals > 32)
+                throw FormatError(path(), "has a BCD field with " + std::to_string(size) +
+                                              " decimals");
+        }
+        const int fixed = fixedSizeOf(field.type);
+        const bool sizeOk = fixed ? field.size == fixed
+                                  : field.size >= (field.isBlob() ? int(kBlobTrailer) : 1);
+        if (!sizeOk)
+            throw FormatError(path(), "has field " + std::to_string(i + 1) + " of type " +
+                                          fieldTypeHex(code) + " with an invalid size " +
+                                          std::to_string(size));
+        recordBytes += static_cast<unsigned>(field.size);
+        fields_.push_back(std::move(field));
+    }
+    if (recordBytes != recordSize_)
+        throw FormatError(path(), "has fields of " + std::to_string(recordBytes) +
+                                      " bytes in records of " + std::to_string(recordSize_));
+
+    const int codePageNumber = version_ >= kFirstVersion4 ? le16(header.data() + 0x6A) : 0;
+    codePage_ = &CodePage::forTable(codePageNumber, {});
+    at += 4 + 4 * size_t(fieldCount);  // pointers that only mean something in memory
+    at += version_ >= kFirstVersion7 ? 261 : 79;  // the table's own name
+    readFieldNames(header, at);
+    if (codePageNumber == 0) {
+        // Skip the names and field numbers to the sort order, which tells Roman-8 tables apart.
+        size_t sortAt = at;
+        for (int i = 0; i < fieldCount && sortAt < header.size(); ++i)
+            sortAt += std::strlen(reinterpret_cast<const char*>(header.data() + sortAt)) + 1;
+        sortAt += 2 * size_t(fieldCount);
+        std::string sortOrder;
+        while (sortAt < header.size() && header[sortAt] != 0)
+            sortOrder += static_cast<char>(header[sortAt++]);
+        codePage_ = &CodePage::forTable(0, sortOrder);
+        readFieldNames(header, at);
+    }
+
+    firstBlock_ = le16(header.data() + 0x0E);
+    const unsigned fileBlocks = le16(header.data() + 0x0C);
+    if (fileBlocks == 0)
+        firstBlock_ = 0;
+    blocksInFile_ = static_cast<uint32_t>((file_.size() - headerSize_) / blockSize_);
+}
+
+void Table::readFieldNames(const std::vector<unsigned char>& header, size_t at)
+{
+    for (Field& field : fields_) {
+        const size_t start = at;
+        while (at < header.size() && header[at] != 0)
+            ++at;
+        if (at >= header.size())
+            throw FormatError(path(), "has a header that ends inside its field names");
+        field.name = codePage_->decode(
+            std::string_view(reinterpret_cast<const char*>(header.data() + start), at - start));
+        ++at;
+    }
+}
+
+uint64_t Table::blockOffset(uint32_t blockNumber) const
+{
+    return headerSize_ + uint64_t(blockNumber - 1) * blockSize_;
+}
+
+unsigned Table::recordsIn(const unsigned char* blockHeader, uint32_t blockNumber) const
+{
+    const int added = static_cast<int16_t>(le16(blockHeader + 4));
+    if (added < 0)
+        return 0;
+    const unsigned records = static_cast<unsigned>(added) / recordSize_ + 1;
+    if (kBlockHeader + records * recordSize_ > blockSize_)
+        throw FormatError(path(), "has data block " + std::to_string(blockNumber) +
+                                      " that claims more records than it can hold");
+    return records;
+}
+
+void Table::countRows()
+{
+    std::vector<bool> visited(blocksInFile_ + 1);
+    unsigned char head[256];
+    const size_t headBytes = cipher_ ? sizeof head : kBlockHeader;
+    for (uint32_t number = firstBlock_; number != 0;) {
+        if (number > blocksInFile_)
+            throw FormatError(path(), "has a block chain that points to block " +
+                                          std::to_string(number) + " beyond its end (" +
+                                          std::to_string(blocksInFile_) + " blocks)");
+        if (visited[number])
+            throw FormatError(path(), "has a block chain that loops back to block " +
+                                          std::to_string(number));
+        visited[number] = true;
+        file_.readAt(blockOffset(number), head, headBytes);
+        if (cipher_)
+            cipher_->decryptDataBlock(head, sizeof head, number);
+        rowCount_ += recordsIn(head, number);
+        ++blocksInChain_;
+        number = le16(head);
+    }
+}
+
+void Table::openBlobFile()
+{
+    bool needsBlobs = false;
+    for (const Field& field : fields_)
+        needsBlobs = needsBlobs || field.isBlob();
+    if (!needsBlobs)
+        return;
+    const std::string& full = path();
+    const size_t slash = full.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : full.substr(0, slash);
+    std::string base = slash == std::string::npos ? full : full.substr(slash + 1);
+    const size_t dot = base.rfind('.');
+    if (dot != std::string::npos)
+        base.resize(dot);
+    const auto blobPath = findIgnoringCase(folder, base + ".mb");
+    if (!blobPath)
+        throw FormatError(path(), "has memo or blob fields, but its blob file " + base +
+                                      ".MB is missing");
+    blobs_ = std::make_unique<BlobFile>(*blobPath, cipher_);
+}
+
+void Table::loadBlock(uint32_t blockNumber)
+{
+    if (blockNumber == 0 || blockNumber > blocksInFile_ || blocksRead_ >= blocksInChain_)
+        throw FormatError(path(), "changed while it was being read");
+    file_.readAt(blockOffset(blockNumber), block_.data(), blockSize_);
+    if (cipher_)
+        cipher_->decryptDataBlock(block_.data(), blockSize_, blockNumber);
+    ++blocksRead_;
+    recordsInBlock_ = recordsIn(block_.data(), blockNumber);
+    nextRecord_ = 0;
+    nextBlock_ = le16(block_.data());
+}
+
+bool Table::next(std::vector<Value>& row)
+{
+    if (rowsRead_ >= rowCount_)
+        return false;
+    while (nextRecord_ >= recordsInBlock_)
+        loadBlock(nextBlock_);
+    const unsigned char* record = block_.data() + kBlockHeader + nextRecord_ * recordSize_;
+    row.resize(fields_.size());
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        row[i] = decodeField(fields_[i], record);
+        record += fields_[i].size;
+    }
+    ++nextRecord_;
+    ++rowsRead_;
+    return true;
+}
+
+Value Table::decodeField(const Field& field, const unsigned char* data)
+{
+    const auto size = static_cast<size_t>(field.size);
+    switch (field.type) {
+        case FieldType::Alpha: {
+            const void* end = std::memchr(data, 0, size);
+            const size_t length = end ? static_cast<const unsigned char*>(end) - data : size;
+            if (length == 0)
+                return {};
+            std::string text;
+            codePage_->decode(reinterpret_cast<const char*>(data), length, text);
+            return Value::text(std::move(text));
+        }
+        case FieldType::Bytes:
+            if (allZero(data, size))
+                return {};
+            return Value::bytes(std::string(reinterpret_cast<const char*>(data), size));
+        case FieldType::Logical:
+            if (data[0] == 0)
+                return {};
+            return Value::boolean((data[0] & 0x7F) != 0);
+        case FieldType::Bcd: {
+            if (data[0] == 0)
+                return {};
+            return Value::decimal(bcdText(data, field.decimals));
+        }
+        default:
+            break;
+    }
+    if (field.isBlob())
+        return decodeBlob(field, data);
+    if (allZero(data, size))
+        return {};
+    switch (field.type) {
+        case FieldType::Short:
+        case FieldType::Long:
+        case FieldType::AutoIncrement:
+            return Value::integer(storedInteger(data, size));
+        case FieldType::Date:
+            return Value::date(static_cast<int32_t>(storedInteger(data, size)));
+        case FieldType::Time:
+            return Value::time(static_cast<int32_t>(storedInteger(data, size)));
+        case FieldType::Money:
+            // Money is a currency: four decimals, as database drivers deliver it.
+            return Value::real(std::round(storedDouble(data) * 10000) / 10000);
+        case FieldType::Number:
+            return Value::real(storedDouble(data));
+        case FieldType::Timestamp: {
+            // Milliseconds since the day before 0001-01-01.
+            const double ms = std::round(storedDouble(data));
+            if (!(ms >= 0 && ms < 1e16))
+                throw FormatError(path(), "holds an invalid timestamp in field " + field.name);
+            const auto total = static_cast<int64_t>(ms);
+            return Value::timestamp(static_cast<int32_t>(total / kMillisecondsPerDay),
+                                    static_cast<int32_t>(total % kMillisecondsPerDay));
+        }
+        default:
+            return {};
+    }
+}
+
+Value Table::decodeBlob(const Field& field, const unsigned char* data)
+{
+    const size_t leaderSize = static_cast<size_t>(field.size) - kBlobTrailer;
+    const unsigned char* trailer = data + leaderSize;
+    const uint32_t pointer = le32(trailer);
+    const uint32_t length = le32(trailer + 4);
+    if (length == 0)
+        return {};
+    std::string raw;
+    if (pointer == 0) {
+        if (length > leaderSize)
+            throw FormatError(path(), "has a blob of " + std::to_string(length) +
+                                          " bytes that does not fit its leader in field " +
+                                          field.name);
+        raw.assign(reinterpret_cast<const char*>(data), length);
+    } else {
+        // Graphics are stored behind an eight-byte prefix that the length counts; the picture is
+        // read as that length from behind the prefix, as other readers hand it out.
+        const uint32_t prefix = field.type == FieldType::Graphic ? 8 : 0;
+        raw = blobs_->read(pointer, length, prefix);
+    }
+    switch (field.type) {
+        case FieldType::Memo: {
+            std::string text;
+            codePage_->decode(raw.data(), raw.size(), text);
+            return Value::text(std::move(text));
+        }
+        default:
+            return Value::bytes(std::move(raw));
+    }
+}
+
+}  // namespace px

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BlobFile.h"
+#include "Cipher.h"
+#include "CodePage.h"
+#include "Field.h"
+#include "File.h"
+#include "Value.h"
+
+namespace px {
+
+// A Paradox data table (.db), read forward one row at a time. Opening it checks the header and
+// walks the whole block chain, so the row count is exact and a damaged chain is found before the
+// first row. Reading holds one block and one row in memory, whatever the size of the table.
+class Table {
+public:
+    explicit Table(const std::string& path);
+
+    const std::string& path() const { return file_.path(); }
+    const std::vector<Field>& fields() const { return fields_; }
+    uint64_t rowCount() const { return rowCount_; }
+    int fileVersion() const { return version_; }
+    bool isEncrypted() const { return cipher_.has_value(); }
+    const CodePage& codePage() const { return *codePage_; }
+
+    // Fills `row` with the next row's values; false after the last row.
+    bool next(std::vector<Value>& row);
+
+private:
+    void readHeader();
+    void readFieldNames(const std::vector<unsigned char>& header, size_t at);
+    void countRows();
+    void openBlobFile();
+    uint64_t blockOffset(uint32_t blockNumber) const;
+    // The records a block holds, from its six-byte header.
+    unsigned recordsIn(const unsigned char* blockHeader, uint32_t blockNumber) const;
+    void loadBlock(uint32_t blockNumber);
+    Value decodeField(const Field& field, const unsigned char* data);
+    Value decodeBlob(const Field& field, const unsigned char* data);
+
+    File file_;
+    std::vector<Field> fields_;
+    const CodePage* codePage_ = nullptr;
+    std::optional<Cipher> cipher_;
+    std::unique_ptr<BlobFile> blobs_;
+    int version_ = 0;
+    unsigned recordSize_ = 0;
+    unsigned headerSize_ = 0;
+    unsigned blockSize_ = 0;
+    uint32_t firstBlock_ = 0;
+    uint32_t blocksInFile_ = 0;
+    uint64_t rowCount_ = 0;
+
+    // Reading position.
+    std::vector<unsigned char> block_;
+    uint32_t nextBlock_ = 0;
+    uint32_t blocksRead_ = 0;
+    uint32_t blocksInChain_ = 0;
+    unsigned recordsInBlock_ = 0;
+    unsigned nextRecord_ = 0;
+    uint64_t rowsRead_ = 0;
+};
+
+}  // namespace px
