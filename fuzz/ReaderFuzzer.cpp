@@ -1,0 +1,63 @@
+// libFuzzer target: any bytes as a table file and its blob file, read to the end. Only a
+// FormatError may come out; anything else is a finding.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "paradox/FormatError.h"
+#include "paradox/Table.h"
+
+namespace {
+
+std::string workFolder()
+{
+    static std::string folder = [] {
+        char pattern[] = "/tmp/morvane-fuzz-XXXXXX";
+        if (!::mkdtemp(pattern))
+            std::abort();
+        return std::string(pattern);
+    }();
+    return folder;
+}
+
+void writeFile(const std::string& path, const uint8_t* data, size_t size)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        std::abort();
+    if (size > 0)
+        std::fwrite(data, 1, size, file);
+    std::fclose(file);
+}
+
+}  // namespace
+
+// Input: a four-byte little-endian length of the .db part, the .db bytes, then the .mb bytes.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 4)
+        return 0;
+    size_t dbSize = data[0] | data[1] << 8 | data[2] << 16 | size_t(data[3]) << 24;
+    data += 4;
+    size -= 4;
+    if (dbSize > size)
+        dbSize = size;
+    const std::string folder = workFolder();
+    writeFile(folder + "/t.db", data, dbSize);
+    writeFile(folder + "/t.mb", data + dbSize, size - dbSize);
+    try {
+        px::Table table(folder + "/t.db");
+        std::vector<px::Value> row;
+        std::string items;
+        while (table.next(row)) {
+            items.clear();
+            for (const px::Value& value : row)
+                value.appendSqlItem(items);
+        }
+    } catch (const px::FormatError&) {
+    }
+    return 0;
+}

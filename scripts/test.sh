@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the unit and screen tests, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded fuzzing run of the reader.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/scripts/packages.sh"
+"$here/scripts/ensure-packages.sh" "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+echo "== Build and test"
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$here/build" --parallel "$jobs"
+(cd "$here/build" && ctest --output-on-failure --parallel "$jobs")
+
+echo "== Sanitizer build and test"
+cmake -S "$here" -B "$here/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON \
+      -DMORVANE_BENCH=OFF -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake --build "$here/build-sanitize" --parallel "$jobs"
+(cd "$here/build-sanitize" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure --parallel "$jobs")
+
+echo "== Fuzzing the Paradox reader"
+"$here/fuzz/run.sh" "${FUZZ_SECONDS:-60}"

@@ -1,0 +1,56 @@
+#include "ErrorTrap.h"
+
+#include "Vendor.h"
+#include "ui/Dialogs.h"
+
+ErrorTrap::ErrorTrap(Dialogs& dialogs, QWidget* owner, QString location, QString projectLabel)
+    : dialogs_(dialogs),
+      owner_(owner),
+      location_(std::move(location)),
+      projectLabel_(std::move(projectLabel))
+{
+}
+
+QString describe(const std::exception& failure)
+{
+    return QString::fromUtf8(failure.what());
+}
+
+QString ErrorTrap::message(const QString& description, const QString& projectLabel,
+                           const QString& location, int line)
+{
+    return description + QStringLiteral("\r\n") + QStringLiteral("in ") + projectLabel +
+           Vendor::kBuildStamp + QStringLiteral(".") + location + QStringLiteral(" ") +
+           QStringLiteral("at line ") + QString::number(line) + QStringLiteral("\r\r") +
+           QStringLiteral("Please email screenshot of this message to ") + Vendor::kSupportEmail;
+}
+
+void ErrorTrap::report(int line, const std::exception& failure)
+{
+    const QString text = message(describe(failure), projectLabel_, location_, line);
+    try {
+        dialogs_.error(owner_, text);
+    } catch (const std::exception& reportFailure) {
+        // The box itself failed: say so as plainly as the platform allows and go on.
+        try {
+            dialogs_.unhandled(owner_, text + QStringLiteral("\n\n") + describe(reportFailure));
+        } catch (...) {
+        }
+    }
+}
+
+void ErrorTrap::step(int line, const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const std::exception& failure) {
+        report(line, failure);
+    }
+}
+
+bool ErrorTrap::test(int line, const std::function<bool()>& check)
+{
+    bool passed = false;
+    step(line, [&] { passed = check(); });
+    return passed;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <optional>
+
+class Dialogs;
+class QWidget;
+
+// The error trap every click and load handler runs under. Each numbered step runs through it; a
+// step that fails is reported in the uniform "Application Error" box and the handler goes on
+// with its next step. A failed test counts as false, so a failure is never taken for success.
+class ErrorTrap {
+public:
+    ErrorTrap(Dialogs& dialogs, QWidget* owner, QString location,
+              QString projectLabel = QStringLiteral("Morvane"));
+
+    void step(int line, const std::function<void()>& work);
+    bool test(int line, const std::function<bool()>& check);
+    template <typename T>
+    std::optional<T> value(int line, const std::function<T()>& read);
+
+    // Reports a failure caught elsewhere as if it happened at `line`.
+    void report(int line, const std::exception& failure);
+
+    static QString message(const QString& description, const QString& projectLabel,
+                           const QString& location, int line);
+
+private:
+    Dialogs& dialogs_;
+    QWidget* owner_;
+    QString location_;
+    QString projectLabel_;
+};
+
+template <typename T>
+std::optional<T> ErrorTrap::value(int line, const std::function<T()>& read)
+{
+    std::optional<T> result;
+    step(line, [&] { result = read(); });
+    return result;
+}
+
+// Text of any exception, as UTF-8.
+QString describe(const std::exception& failure);

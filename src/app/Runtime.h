@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class Dialogs;
+class Settings;
+
+// What the whole process shares: where the program lives, the application title of every
+// message box, the dialogs and settings services, and the two outside effects the start-up may
+// cause (a random draw and opening a web page), injectable so that tests cause neither.
+struct Runtime {
+    QString applicationFolder;
+    QString applicationTitle;
+    Dialogs& dialogs;
+    Settings& settings;
+    std::function<int()> drawOneToHundred;
+    std::function<void(const QUrl&)> openUrl;
+};
+
+// The draw of the start-up: seeded from the seconds since midnight, 1 to 100.
+int drawOneToHundredFromClock();

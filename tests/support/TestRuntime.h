@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QUrl>
+
+#include <memory>
+#include <vector>
+
+#include "ScriptedDialogs.h"
+#include "TempDir.h"
+#include "app/Runtime.h"
+#include "app/Settings.h"
+
+// A runtime for screen tests: settings in a temporary folder, scripted dialogs, an application
+// folder of the test's own, a draw that never hits the home page unless told, no browser.
+struct TestRuntime {
+    TestRuntime();
+
+    TempDir home;
+    ScriptedDialogs dialogs;
+    Settings settings;
+    int draw = 50;
+    std::vector<QUrl> openedUrls;
+    Runtime runtime;
+
+    QString applicationFolder() const { return runtime.applicationFolder; }
+};
