@@ -61,7 +61,7 @@ QByteArray cursorFile(const QImage& image)
     putLe(bitmap, 32, 2);         // bits per pixel
     putLe(bitmap, 0, 4);          // no compression
     putLe(bitmap, static_cast<quint32>(pixels.size() + mask.size()), 4);
-    putLe(bitmap, 0, 16);
+    bitmap.append(16, '\0');  // resolution and palette counts, all zero
     bitmap += pixels + mask;
 
     QByteArray file;
