@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "ErrorTrap.h"
+#include "EventPump.h"
 #include "HoverFeedback.h"
 #include "MainModule.h"
 #include "Runtime.h"
@@ -134,6 +135,8 @@ void Form1::connectHandlers()
     hover_->leavePointerOver(Label2);
     hover_->leavePointerOver(Label5);
 
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
@@ -231,6 +234,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 
 void EndProgram()
 {
+    RequestProgramEnd();
     for (QWidget* window : QApplication::topLevelWidgets())
         window->hide();
     QCoreApplication::exit(0);

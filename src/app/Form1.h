@@ -47,6 +47,8 @@ public:
     void Form_Load();
     void Form_Unload();
     // The connection screen's buttons and boxes.
+    void PushButton1_Click();
+    void PushButton3_Click();
     void PushButton4_Click();
     void PushButton5_Click();
     void PushButton6_Click();

@@ -2,6 +2,9 @@
 #include <QLineEdit>
 
 #include "FolderPicker.h"
+#include "ado/Connection.h"
+#include "data/ParadoxModule.h"
+#include "data/SybaseModule.h"
 #include "app/ErrorTrap.h"
 #include "app/Form1.h"
 #include "app/Runtime.h"
@@ -32,6 +35,37 @@ const QStringList kHelpParagraphs = {
 };
 
 }  // namespace
+
+void Form1::PushButton1_Click()
+{
+    ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton1_Click"));
+    std::unique_ptr<ado::Connection> connection;
+    trap.step(100, [&] { connection = std::make_unique<ado::Connection>(); });
+    // From here a failure is this handler's own: it means the data source cannot be reached.
+    try {
+        MousePointer.set(ScreenPointer::Hourglass);
+        if (!connection)
+            throw std::runtime_error("no connection object");
+        connection->Open(Sybase::DsnConnectionString(Text2->text()));
+        runtime_.dialogs.message(this, QStringLiteral("Connection successful."));
+        MousePointer.set(ScreenPointer::Default);
+    } catch (const std::exception&) {
+        runtime_.dialogs.message(
+            this, QStringLiteral("Could not connect. Please check with your administrator."));
+        MousePointer.set(ScreenPointer::Default);
+    }
+}
+
+void Form1::PushButton3_Click()
+{
+    ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton3_Click"));
+    trap.step(102, [&] { MousePointer.set(ScreenPointer::Hourglass); });
+    if (trap.test(104, [&] { return Paradox::ParadoxFolderHasTables(Text1->text()); }))
+        trap.step(106, [&] { runtime_.dialogs.message(this, QStringLiteral("Connection successful.")); });
+    else
+        trap.step(108, [&] { runtime_.dialogs.message(this, QStringLiteral("Could not connect.")); });
+    trap.step(110, [&] { MousePointer.set(ScreenPointer::Default); });
+}
 
 void Form1::PushButton4_Click()
 {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "QtPrinters.h"
+
 #include <deque>
 #include <vector>
 

@@ -1,0 +1,154 @@
+#include "Connection.h"
+
+#include "ConnectionString.h"
+#include "DataSourceError.h"
+#include "Odbc.h"
+#include "ParadoxSource.h"
+
+namespace ado {
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+bool Connection::isOpen() const
+{
+    return odbc_ || paradox_;
+}
+
+void Connection::Open(const QString& connectionString)
+{
+    if (isOpen())
+        throw DataSourceError("The connection is already open.");
+    const ConnectionString parts(connectionString);
+    if (parts.value(QStringLiteral("Driver")).contains(QStringLiteral("Paradox"),
+                                                       Qt::CaseInsensitive)) {
+        const QString folder = parts.has(QStringLiteral("DefaultDir"))
+                                   ? parts.value(QStringLiteral("DefaultDir"))
+                                   : parts.value(QStringLiteral("Dbq"));
+        paradox_ = std::make_unique<ParadoxSource>(folder);
+        return;
+    }
+    // unixODBC opens the first data source it knows for an empty name; ODBC means none.
+    const QString name = parts.value(QStringLiteral("Data Source"));
+    if (name.isEmpty() && !parts.has(QStringLiteral("Driver")))
+        throw DataSourceError(
+            "[unixODBC][Driver Manager]Data source name not found and no default driver "
+            "specified",
+            "IM002");
+    // "Data Source" is ADO's word for the DSN; other keywords go to the driver unchanged.
+    QString odbc = QStringLiteral("DSN=") +
+                   ConnectionString::quoted(name);
+    for (const auto& [keyword, value] : parts.pairs()) {
+        if (keyword != QStringLiteral("data source") && keyword != QStringLiteral("provider"))
+            odbc += QLatin1Char(';') + keyword + QLatin1Char('=') + ConnectionString::quoted(value);
+    }
+    odbc_ = std::make_unique<OdbcConnection>(odbc);
+}
+
+void Connection::Execute(const QString& sql)
+{
+    if (odbc_)
+        return odbc_->execute(sql);
+    if (paradox_)
+        throw DataSourceError("A Paradox folder can only be read: '" + sql.toStdString() +
+                              "' cannot be run on it.");
+    throw DataSourceError("The connection is not open.", "08003");
+}
+
+std::unique_ptr<RecordSet> Connection::OpenSchema(int schema)
+{
+    if (schema != adSchemaTables)
+        throw DataSourceError("Only the tables schema (20) can be opened.");
+    if (!odbc_)
+        throw DataSourceError(paradox_ ? "A Paradox folder has no tables schema."
+                                       : "The connection is not open.",
+                              paradox_ ? "" : "08003");
+    return std::make_unique<RecordSet>(odbc_->tables());
+}
+
+std::unique_ptr<Cursor> Connection::select(const QString& sql)
+{
+    if (paradox_)
+        return paradox_->select(sql);
+    throw DataSourceError(odbc_ ? "Only a Paradox folder's tables can be opened as a record set."
+                                : "The connection is not open.",
+                          odbc_ ? "" : "08003");
+}
+
+void Connection::Close()
+{
+    odbc_.reset();
+    paradox_.reset();
+}
+
+const Variant& Field::Value() const
+{
+    if (!value_)
+        throw DataSourceError("Either BOF or EOF is True: the record set has no current row.");
+    return *value_;
+}
+
+RecordSet::RecordSet(std::unique_ptr<Cursor> cursor) : cursor_(std::move(cursor))
+{
+    hasRow_ = cursor_->fetch(row_);
+}
+
+void RecordSet::Open(const QString& sql, Connection& connection)
+{
+    cursor_ = connection.select(sql);
+    hasRow_ = cursor_->fetch(row_);
+}
+
+void RecordSet::requireOpen() const
+{
+    if (!cursor_)
+        throw DataSourceError("The record set is not open.");
+}
+
+int RecordSet::FieldCount() const
+{
+    requireOpen();
+    return static_cast<int>(cursor_->fields().size());
+}
+
+Field RecordSet::Fields(int index) const
+{
+    requireOpen();
+    if (index < 0 || index >= FieldCount())
+        throw DataSourceError("The record set has no field " + std::to_string(index) + ".");
+    return Field(cursor_->fields()[static_cast<size_t>(index)],
+                 hasRow_ ? &row_[static_cast<size_t>(index)] : nullptr);
+}
+
+Field RecordSet::Fields(const QString& name) const
+{
+    requireOpen();
+    const auto& fields = cursor_->fields();
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return Fields(static_cast<int>(i));
+    throw DataSourceError("The record set has no field named " + name.toStdString() + ".");
+}
+
+long long RecordSet::RecordCount() const
+{
+    requireOpen();
+    return cursor_->rowCount();
+}
+
+void RecordSet::MoveNext()
+{
+    requireOpen();
+    if (!hasRow_)
+        throw DataSourceError("Either BOF or EOF is True: the record set has no current row.");
+    hasRow_ = cursor_->fetch(row_);
+}
+
+void RecordSet::Close()
+{
+    cursor_.reset();
+    row_.clear();
+    hasRow_ = false;
+}
+
+}  // namespace ado

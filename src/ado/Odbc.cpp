@@ -1,0 +1,223 @@
+#include "Odbc.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include "DataSourceError.h"
+
+namespace ado {
+
+namespace {
+
+// A QString's UTF-16 units as the driver manager's wide characters.
+SQLWCHAR* wide(const QString& text)
+{
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC must use UTF-16 SQLWCHAR");
+    return reinterpret_cast<SQLWCHAR*>(const_cast<QChar*>(text.constData()));
+}
+
+bool succeeded(SQLRETURN code)
+{
+    return code == SQL_SUCCESS || code == SQL_SUCCESS_WITH_INFO;
+}
+
+// The first diagnostic record of a handle, as ADO reports it.
+[[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const char* operation)
+{
+    SQLWCHAR state[6] = {};
+    SQLINTEGER nativeError = 0;
+    SQLWCHAR text[SQL_MAX_MESSAGE_LENGTH * 2] = {};
+    SQLSMALLINT length = 0;
+    if (handle && succeeded(SQLGetDiagRecW(handleType, handle, 1, state, &nativeError, text,
+                                           SQL_MAX_MESSAGE_LENGTH * 2, &length))) {
+        const QString message = QString::fromUtf16(reinterpret_cast<const char16_t*>(text),
+                                                   std::min<SQLSMALLINT>(length, SQL_MAX_MESSAGE_LENGTH * 2 - 1));
+        const QString sqlState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
+        throw DataSourceError(message.toStdString(), sqlState.toStdString());
+    }
+    throw DataSourceError(std::string("The ODBC driver manager failed to ") + operation + ".");
+}
+
+void check(SQLRETURN code, SQLSMALLINT handleType, SQLHANDLE handle, const char* operation)
+{
+    if (!succeeded(code) && code != SQL_NO_DATA)
+        fail(handleType, handle, operation);
+}
+
+int adoTypeOf(SQLSMALLINT sqlType)
+{
+    switch (sqlType) {
+        case SQL_CHAR: return 129;
+        case SQL_VARCHAR: return 200;
+        case SQL_LONGVARCHAR: return 201;
+        case SQL_WCHAR: return 130;
+        case SQL_WVARCHAR: return 202;
+        case SQL_WLONGVARCHAR: return 203;
+        case SQL_SMALLINT: return 2;
+        case SQL_INTEGER: return 3;
+        case SQL_BIGINT: return 20;
+        case SQL_TINYINT: return 16;
+        case SQL_REAL: return 4;
+        case SQL_FLOAT:
+        case SQL_DOUBLE: return 5;
+        case SQL_DECIMAL:
+        case SQL_NUMERIC: return 131;
+        case SQL_BIT: return 11;
+        case SQL_TYPE_DATE: return 133;
+        case SQL_TYPE_TIME: return 134;
+        case SQL_TYPE_TIMESTAMP: return 135;
+        case SQL_BINARY: return 128;
+        case SQL_VARBINARY: return 204;
+        case SQL_LONGVARBINARY: return 205;
+        default: return 200;
+    }
+}
+
+// Every column read as text: the only result the program reads from a data source is its
+// catalogue of tables.
+class OdbcCursor : public Cursor {
+public:
+    explicit OdbcCursor(SQLHSTMT statement) : statement_(statement)
+    {
+        SQLSMALLINT columns = 0;
+        check(SQLNumResultCols(statement_, &columns), SQL_HANDLE_STMT, statement_,
+              "count the columns of a result");
+        for (SQLUSMALLINT i = 1; i <= columns; ++i) {
+            SQLWCHAR name[256] = {};
+            SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            check(SQLDescribeColW(statement_, i, name, 255, &nameLength, &type, &size, &digits,
+                                  &nullable),
+                  SQL_HANDLE_STMT, statement_, "describe a column");
+            fields_.push_back({QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
+                                                  std::min<SQLSMALLINT>(nameLength, 255)),
+                               adoTypeOf(type)});
+        }
+    }
+    ~OdbcCursor() override { SQLFreeHandle(SQL_HANDLE_STMT, statement_); }
+
+    const std::vector<FieldInfo>& fields() const override { return fields_; }
+    long long rowCount() const override { return -1; }
+
+    bool fetch(std::vector<Variant>& row) override
+    {
+        const SQLRETURN code = SQLFetch(statement_);
+        if (code == SQL_NO_DATA)
+            return false;
+        check(code, SQL_HANDLE_STMT, statement_, "fetch a row");
+        row.resize(fields_.size());
+        for (SQLUSMALLINT i = 1; i <= fields_.size(); ++i)
+            row[i - 1] = readText(i);
+        return true;
+    }
+
+private:
+    Variant readText(SQLUSMALLINT column)
+    {
+        std::u16string text;
+        SQLWCHAR buffer[1024];
+        for (;;) {
+            SQLLEN indicator = 0;
+            const SQLRETURN code = SQLGetData(statement_, column, SQL_C_WCHAR, buffer,
+                                              sizeof buffer, &indicator);
+            if (code == SQL_NO_DATA)
+                break;
+            check(code, SQL_HANDLE_STMT, statement_, "read a value");
+            if (indicator == SQL_NULL_DATA)
+                return {};
+            const size_t units = indicator == SQL_NO_TOTAL || indicator >= SQLLEN(sizeof buffer)
+                                     ? sizeof buffer / sizeof(SQLWCHAR) - 1
+                                     : static_cast<size_t>(indicator) / sizeof(SQLWCHAR);
+            text.append(reinterpret_cast<const char16_t*>(buffer), units);
+            if (code == SQL_SUCCESS)
+                break;
+        }
+        return Variant::text(QString::fromStdU16String(text).toStdString());
+    }
+
+    SQLHSTMT statement_;
+    std::vector<FieldInfo> fields_;
+};
+
+}  // namespace
+
+OdbcConnection::OdbcConnection(const QString& connectionString)
+{
+    SQLHENV environment = SQL_NULL_HENV;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
+        throw DataSourceError("The ODBC driver manager cannot be started.");
+    environment_ = environment;
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
+                  0);
+    SQLHDBC connection = SQL_NULL_HDBC;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection))) {
+        SQLFreeHandle(SQL_HANDLE_ENV, environment);
+        throw DataSourceError("The ODBC driver manager cannot make a connection.");
+    }
+    connection_ = connection;
+    SQLWCHAR completed[1024];
+    SQLSMALLINT completedLength = 0;
+    const SQLRETURN code =
+        SQLDriverConnectW(connection, nullptr, wide(connectionString),
+                          static_cast<SQLSMALLINT>(connectionString.size()), completed, 1024,
+                          &completedLength, SQL_DRIVER_NOPROMPT);
+    if (!succeeded(code)) {
+        try {
+            fail(SQL_HANDLE_DBC, connection, "open the data source");
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_DBC, connection);
+            SQLFreeHandle(SQL_HANDLE_ENV, environment);
+            throw;
+        }
+    }
+}
+
+OdbcConnection::~OdbcConnection()
+{
+    if (statement_)
+        SQLFreeHandle(SQL_HANDLE_STMT, statement_);
+    SQLDisconnect(connection_);
+    SQLFreeHandle(SQL_HANDLE_DBC, connection_);
+    SQLFreeHandle(SQL_HANDLE_ENV, environment_);
+}
+
+void OdbcConnection::execute(const QString& sql)
+{
+    if (!statement_) {
+        SQLHSTMT statement = SQL_NULL_HSTMT;
+        check(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement), SQL_HANDLE_DBC,
+              connection_, "prepare a statement");
+        statement_ = statement;
+    }
+    const SQLRETURN code =
+        SQLExecDirectW(statement_, wide(sql), static_cast<SQLINTEGER>(sql.size()));
+    if (!succeeded(code) && code != SQL_NO_DATA) {
+        try {
+            fail(SQL_HANDLE_STMT, statement_, "run a statement");
+        } catch (...) {
+            SQLFreeStmt(statement_, SQL_CLOSE);
+            throw;
+        }
+    }
+    SQLFreeStmt(statement_, SQL_CLOSE);
+}
+
+std::unique_ptr<Cursor> OdbcConnection::tables()
+{
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    check(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement), SQL_HANDLE_DBC, connection_,
+          "prepare a statement");
+    const SQLRETURN code = SQLTablesW(statement, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
+    if (!succeeded(code)) {
+        try {
+            fail(SQL_HANDLE_STMT, statement, "list the tables");
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_STMT, statement);
+            throw;
+        }
+    }
+    return std::make_unique<OdbcCursor>(statement);
+}
+
+}  // namespace ado

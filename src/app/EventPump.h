@@ -1,0 +1,8 @@
+#pragma once
+
+// Long operations let pending window events run, so that the screen repaints and stays
+// responsive; at most once every 15 ms, so that calling this per row or per field costs nothing.
+void LetEventsRun();
+
+// Closing a screen ends the program at once, also in the middle of an operation.
+void RequestProgramEnd();

@@ -1,0 +1,167 @@
+#include "FolderScan.h"
+
+#include <QFile>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "app/ErrorTrap.h"
+#include "app/EventPump.h"
+#include "app/MainModule.h"
+#include "connect/FolderPicker.h"
+
+namespace AddFolder {
+
+namespace {
+
+constexpr qsizetype kMaxPath = 260;
+
+// Windows-1252's bytes 0x80 to 0x9F, by code point.
+int windows1252Code(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<int>(c);
+    static constexpr char32_t kHigh[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] == c && c != 0)
+            return 0x80 + i;
+    return '?';
+}
+
+// The Windows attributes 22 (hidden, system, folder) and 1046 (the same as a reparse point) stand
+// here for a symbolic link to a folder: the scan never follows one, as links can form cycles.
+bool isExcludedFolder(const QString& path)
+{
+    QString clean = path;
+    while (clean.size() > 1 && clean.endsWith(QLatin1Char('/')))
+        clean.chop(1);
+    struct stat info {};
+    return ::lstat(QFile::encodeName(clean).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool isRootFolder(const QString& path)
+{
+    return !path.isEmpty() && path.count(QLatin1Char('/')) == path.size();
+}
+
+// A listing failure of the kinds the scan skips quietly (permission denied, path not found).
+struct QuietListingFailure {};
+
+}  // namespace
+
+bool HasUnusableChars(const QString& name)
+{
+    for (char32_t c : name.toUcs4()) {
+        const int code = windows1252Code(c);
+        if (code == '?' || code < 32 || (code > 126 && code < 160))
+            return true;
+    }
+    return false;
+}
+
+bool MatchesWildcard(const QString& name, const QString& pattern)
+{
+    // Iterative matching with one backtrack point for the last "*".
+    qsizetype n = 0, p = 0, starAt = -1, resumeAt = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == QLatin1Char('?') ||
+                                   pattern[p].toCaseFolded() == name[n].toCaseFolded())) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == QLatin1Char('*')) {
+            starAt = p++;
+            resumeAt = n;
+        } else if (starAt >= 0) {
+            p = starAt + 1;
+            n = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
+        ++p;
+    return p == pattern.size();
+}
+
+QStringList ListFiles(QString folder, const QString& pattern)
+{
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    QStringList names;
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_type == DT_DIR)
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        if (MatchesWildcard(name, pattern) && IsExistingFile(folder + name))
+            names << name;
+    }
+    ::closedir(dir);
+    return names;
+}
+
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
+{
+    ErrorTrap trap(dialogs, nullptr, QStringLiteral("AddFolder.GetSubDirectories2016"),
+                   QStringLiteral("Veltrane"));
+    QStringList found;
+    const QStringList given = folders;
+    for (const QString& folder : given) {
+        if (!trap.test(108, [&] { return Main::FolderExists(folder); }))
+            continue;
+        if (folder.size() >= kMaxPath)
+            continue;
+        LetEventsRun();
+        if (!isRootFolder(folder) && isExcludedFolder(folder))
+            continue;
+        try {
+            DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+            if (!dir) {
+                if (errno == EACCES || errno == ENOENT || errno == ENOTDIR)
+                    throw QuietListingFailure{};
+                throw std::runtime_error("The folder " + folder.toStdString() +
+                                         " cannot be listed: " + std::strerror(errno));
+            }
+            while (const dirent* entry = ::readdir(dir)) {
+                LetEventsRun();
+                const QString name = QFile::decodeName(entry->d_name);
+                bool isFolder = entry->d_type == DT_DIR;
+                if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                    struct stat info {};
+                    isFolder = ::stat(QFile::encodeName(folder + name).constData(), &info) == 0 &&
+                               S_ISDIR(info.st_mode);
+                }
+                if (!isFolder || name.size() >= kMaxPath || HasUnusableChars(name) ||
+                    name.contains(QLatin1Char('?')) || name == QLatin1String(".") ||
+                    name == QLatin1String(".."))
+                    continue;
+                found << folder + name + QLatin1Char('/');
+            }
+            ::closedir(dir);
+        } catch (const QuietListingFailure&) {
+            folders.removeOne(folder);
+        } catch (const std::exception& failure) {
+            trap.report(118, failure);
+        }
+    }
+    if (recurse && !found.isEmpty())
+        trap.step(150, [&] { GetSubDirectories2016(found, true, dialogs); });
+    for (const QString& folder : found) {
+        if (!Main::FolderExists(folder))
+            continue;
+        LetEventsRun();
+        if (isRootFolder(folder) || !isExcludedFolder(folder))
+            folders << folder;
+    }
+}
+
+}  // namespace AddFolder

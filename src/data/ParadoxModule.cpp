@@ -1,0 +1,49 @@
+#include "ParadoxModule.h"
+
+#include <QDir>
+
+#include "FolderScan.h"
+#include "ado/ConnectionString.h"
+#include "app/MainModule.h"
+#include "ui/TableList.h"
+
+namespace Paradox {
+
+QString ParadoxConnectionString(const QString& folder)
+{
+    const QString value = ado::ConnectionString::quoted(folder);
+    return QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox "
+                          "5.X;DefaultDir=") +
+           value + QStringLiteral(";Dbq=") + value + QStringLiteral(";CollatingSequence=ASCII;");
+}
+
+bool ParadoxFolderHasTables(const QString& folder)
+{
+    if (folder.isEmpty())
+        return false;
+    return !AddFolder::ListFiles(folder, QStringLiteral("*.db")).isEmpty();
+}
+
+QString TableNameOf(const QString& fileName)
+{
+    return fileName.toUpper().remove(QStringLiteral(".DB"));
+}
+
+void ListParadoxTables(TableList& list, const QString& folder, Dialogs& dialogs)
+{
+    if (folder.isEmpty())
+        return;
+    QStringList folders{folder + QLatin1Char('/')};
+    AddFolder::GetSubDirectories2016(folders, true, dialogs);
+    for (QString entry : folders) {
+        entry.chop(1);
+        for (const QString& name : AddFolder::ListFiles(entry, QStringLiteral("*.db"))) {
+            if (name.startsWith(QLatin1Char('~')))
+                continue;
+            const QString path = entry + QLatin1Char('/') + name;
+            list.addEntry(TableNameOf(Main::FileNameFromPath(path)), QDir::cleanPath(path));
+        }
+    }
+}
+
+}  // namespace Paradox

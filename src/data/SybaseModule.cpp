@@ -1,0 +1,49 @@
+#include "SybaseModule.h"
+
+#include "ado/Connection.h"
+#include "ado/ConnectionString.h"
+#include "app/EventPump.h"
+#include "ui/TableList.h"
+
+namespace Sybase {
+
+QString DsnConnectionString(const QString& dataSourceName)
+{
+    return QStringLiteral("Data Source=") + ado::ConnectionString::quoted(dataSourceName);
+}
+
+bool TestDataSource(const QString& dataSourceName)
+{
+    try {
+        ado::Connection connection;
+        connection.Provider = QStringLiteral("MSDASQL");
+        connection.Open(DsnConnectionString(dataSourceName));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void ListSybaseTables(TableList& list, const QString& dataSourceName)
+{
+    ado::Connection connection;
+    connection.Provider = QStringLiteral("MSDASQL");
+    connection.Open(DsnConnectionString(dataSourceName));
+    std::unique_ptr<ado::RecordSet> tables = connection.OpenSchema(ado::Connection::adSchemaTables);
+    list.removeAll();
+    while (!tables->Eof()) {
+        if (QString::fromStdString(tables->Fields(QStringLiteral("TABLE_TYPE")).Value().toText()) ==
+            QStringLiteral("TABLE")) {
+            LetEventsRun();
+            const QString name =
+                QString::fromStdString(tables->Fields(QStringLiteral("TABLE_NAME")).Value().toText());
+            if (!name.toUpper().contains(QStringLiteral("SYS")))
+                list.addEntry(name);
+        }
+        tables->MoveNext();
+    }
+    tables->Close();
+    connection.Close();
+}
+
+}  // namespace Sybase

@@ -1,0 +1,184 @@
+// The data-access layer against real data sources: SQLite and PostgreSQL through unixODBC, and
+// folders of Paradox tables through the reader.
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <filesystem>
+
+#include "ado/Connection.h"
+#include "ado/ConnectionString.h"
+#include "ado/DataSourceError.h"
+#include "ado/ParadoxSource.h"
+#include "data/ParadoxModule.h"
+#include "data/SybaseModule.h"
+#include "fixture/ParadoxWriter.h"
+#include "support/Databases.h"
+#include "support/TempDir.h"
+
+using ado::Connection;
+using ado::RecordSet;
+
+namespace {
+
+QString openError(const QString& connectionString)
+{
+    try {
+        Connection connection;
+        connection.Open(connectionString);
+    } catch (const std::exception& failure) {
+        return QString::fromUtf8(failure.what());
+    }
+    return {};
+}
+
+QStringList tableNames(Connection& connection)
+{
+    QStringList names;
+    auto tables = connection.OpenSchema(Connection::adSchemaTables);
+    while (!tables->Eof()) {
+        names << QString::fromStdString(tables->Fields("TABLE_TYPE").Value().toText()) + ":" +
+                     QString::fromStdString(tables->Fields("table_name").Value().toText());
+        tables->MoveNext();
+    }
+    names.sort();
+    return names;
+}
+
+}  // namespace
+
+TEST(ConnectionString, KeywordsIgnoreCaseAndBracesHoldSemicolons)
+{
+    ado::ConnectionString parts(
+        "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;DefaultDir={/a;b/c}}d};dbq=/x;");
+    EXPECT_EQ(parts.value("driver"), "Microsoft Paradox Driver (*.db )");
+    EXPECT_EQ(parts.value("DEFAULTDIR"), "/a;b/c}d");
+    EXPECT_EQ(parts.value("Dbq"), "/x");
+    EXPECT_FALSE(parts.has("Fil"));
+    EXPECT_EQ(ado::ConnectionString("Data Source=").value("data source"), "");
+    EXPECT_EQ(ado::ConnectionString::quoted("plain name"), "plain name");
+    EXPECT_EQ(ado::ConnectionString::quoted("a;b{c}"), "{a;b{c}}}");
+}
+
+TEST(ConnectionString, TheTwoStringsOfTheProgram)
+{
+    EXPECT_EQ(Paradox::ParadoxConnectionString("/data/px"),
+              "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;"
+              "DefaultDir=/data/px;Dbq=/data/px;CollatingSequence=ASCII;");
+    EXPECT_EQ(Sybase::DsnConnectionString("Sales"), "Data Source=Sales");
+    EXPECT_EQ(Sybase::DsnConnectionString(""), "Data Source=");
+    EXPECT_EQ(Sybase::DsnConnectionString("odd;name"), "Data Source={odd;name}");
+    const QString folder = "/odd;folder";
+    ado::ConnectionString parts(Paradox::ParadoxConnectionString(folder));
+    EXPECT_EQ(parts.value("DefaultDir"), folder);
+}
+
+TEST(OdbcConnection, MissingAndEmptyDataSourceNamesGiveTheDriverManagersText)
+{
+    EXPECT_EQ(openError("Data Source=NoSuchDsnAnywhere"),
+              "[unixODBC][Driver Manager]Data source name not found and no default driver "
+              "specified");
+    EXPECT_FALSE(openError("Data Source=").isEmpty());
+    EXPECT_FALSE(Sybase::TestDataSource(""));
+    EXPECT_FALSE(Sybase::TestDataSource("NoSuchDsnAnywhere"));
+}
+
+TEST(OdbcConnection, SqliteExecutesStatementsAndListsItsTables)
+{
+    const QString dsn = TestDatabases::newSqliteDsn();
+    EXPECT_TRUE(Sybase::TestDataSource(dsn));
+    Connection connection;
+    connection.Open("Data Source=" + dsn);
+    connection.Execute(R"(CREATE TABLE "Orders"("ID" NUMERIC,"Name ü" TEXT);)");
+    connection.Execute(R"(INSERT INTO "Orders" VALUES('1', 'Zoë ''quoted''; ✓'))");
+    connection.Execute(R"(CREATE VIEW "OrderView" AS SELECT * FROM "Orders")");
+    EXPECT_EQ(tableNames(connection), (QStringList{"TABLE:Orders", "VIEW:OrderView"}));
+    try {
+        connection.Execute("CREATE TABLE \"Orders\"(\"x\" TEXT);");
+        FAIL() << "a second table of the same name was created";
+    } catch (const ado::DataSourceError& failure) {
+        EXPECT_TRUE(QString::fromUtf8(failure.what()).contains("already exists")) << failure.what();
+    }
+    connection.Close();
+    EXPECT_FALSE(connection.isOpen());
+    EXPECT_THROW(connection.Execute("SELECT 1"), ado::DataSourceError);
+}
+
+TEST(OdbcConnection, PostgresExecutesStatementsAndListsItsTables)
+{
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    EXPECT_TRUE(Sybase::TestDataSource(dsn));
+    Connection connection;
+    connection.Open("Data Source=" + dsn);
+    connection.Execute(R"(CREATE TABLE "MixedCase"("ID" NUMERIC,"Text" TEXT);)");
+    connection.Execute(R"(INSERT INTO "MixedCase" VALUES('1.5', 'Ελληνικά'))");
+    EXPECT_TRUE(tableNames(connection).contains("TABLE:MixedCase"));
+    try {
+        connection.Execute(R"(INSERT INTO "MixedCase" VALUES('not a number', 'x'))");
+        FAIL() << "a text went into a NUMERIC column";
+    } catch (const ado::DataSourceError& failure) {
+        EXPECT_FALSE(failure.isConnectionFailure());
+        EXPECT_FALSE(failure.sqlState().empty());
+    }
+}
+
+TEST(ParadoxConnection, SelectOpensATableByNameIgnoringLetterCase)
+{
+    TempDir dir;
+    pxfixture::writeTable(dir.file("orders.db"),
+                          {12, 1, 1252, {{"ID", px::FieldType::Long, 4, 0}}},
+                          {{px::Value::integer(7)}, {px::Value::integer(8)}, {px::Value()}});
+    Connection connection;
+    connection.CursorLocation = Connection::adUseClient;
+    connection.Open(Paradox::ParadoxConnectionString(QString::fromStdString(dir.path())));
+    RecordSet rows;
+    rows.Open(R"(SELECT * FROM "ORDERS")", connection);
+    EXPECT_EQ(rows.RecordCount(), 3);
+    ASSERT_EQ(rows.FieldCount(), 1);
+    EXPECT_EQ(rows.Fields(0).name(), "ID");
+    EXPECT_EQ(rows.Fields(0).Type(), 3);
+    QStringList values;
+    while (!rows.Eof()) {
+        values << QString::fromStdString(rows.Fields(0).Value().sqlItem());
+        rows.MoveNext();
+    }
+    EXPECT_EQ(values, (QStringList{"'7'", "'8'", "NULL"}));
+    EXPECT_THROW(rows.MoveNext(), ado::DataSourceError);
+}
+
+TEST(ParadoxConnection, OnlyReadsAndNamesWhatIsWrong)
+{
+    TempDir dir;
+    Connection connection;
+    connection.Open(Paradox::ParadoxConnectionString(QString::fromStdString(dir.path())));
+    EXPECT_THROW(connection.Execute("DROP TABLE \"X\""), ado::DataSourceError);
+    EXPECT_THROW(connection.OpenSchema(20), ado::DataSourceError);
+    RecordSet rows;
+    try {
+        rows.Open(R"(SELECT * FROM "MISSING")", connection);
+        FAIL();
+    } catch (const ado::DataSourceError& failure) {
+        EXPECT_TRUE(QString::fromUtf8(failure.what()).contains("'MISSING' was not found"));
+    }
+    EXPECT_THROW(rows.Open("SELECT ID FROM \"X\"", connection), ado::DataSourceError);
+    EXPECT_EQ(openError(Paradox::ParadoxConnectionString("/no/such/folder")),
+              "The Paradox folder '/no/such/folder' does not exist or is not a folder.");
+}
+
+TEST(ParadoxConnection, AQuotedPathNamesTheTableFileItself)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("sub"));
+    pxfixture::writeTable(dir.file("sub/a.dbase.db"),
+                          {12, 1, 1252, {{"T", px::FieldType::Alpha, 5, 0}}},
+                          {{px::Value::text("deep")}});
+    Connection connection;
+    connection.Open(Paradox::ParadoxConnectionString(QString::fromStdString(dir.path())));
+    RecordSet rows;
+    rows.Open("SELECT * FROM \"" + QString::fromStdString(dir.file("sub/a.dbase.db")) + "\"",
+              connection);
+    EXPECT_EQ(rows.Fields(0).Value().raw(), "deep");
+    EXPECT_EQ(ado::ParadoxSource::selectedTable(R"(SELECT * FROM "a""b")"), "a\"b");
+}

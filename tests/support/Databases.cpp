@@ -1,0 +1,214 @@
+#include "Databases.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTextStream>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "TempDir.h"
+
+namespace TestDatabases {
+
+namespace {
+
+const QString kPostgresBin = QStringLiteral("/usr/lib/postgresql/15/bin");
+
+QString odbcIni()
+{
+    return qEnvironmentVariable("ODBCINI");
+}
+
+QString driverPath(const QString& library)
+{
+    for (const QString& folder : {QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc"),
+                                  QStringLiteral("/usr/lib/aarch64-linux-gnu/odbc"),
+                                  QStringLiteral("/usr/lib/odbc")})
+        if (QFile::exists(folder + QLatin1Char('/') + library))
+            return folder + QLatin1Char('/') + library;
+    return {};
+}
+
+int freeLoopbackPort()
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
+}
+
+void run(const QStringList& command, bool asPostgres)
+{
+    QStringList arguments = command;
+    QString program = arguments.takeFirst();
+    if (asPostgres) {
+        arguments.prepend(program);
+        arguments = QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} + arguments;
+        program = QStringLiteral("runuser");
+    }
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
+        throw std::runtime_error("'" + command.join(' ').toStdString() + "' failed: " +
+                                 process.readAll().toStdString());
+}
+
+// The cluster lives as long as the test program.
+class Postgres {
+public:
+    static Postgres* instance()
+    {
+        static std::unique_ptr<Postgres> cluster = [] {
+            std::unique_ptr<Postgres> made;
+            if (QFile::exists(kPostgresBin + QStringLiteral("/initdb")) &&
+                !driverPath(QStringLiteral("psqlodbcw.so")).isEmpty())
+                made.reset(new Postgres);
+            return made;
+        }();
+        return cluster.get();
+    }
+
+    ~Postgres()
+    {
+        try {
+            stop();
+        } catch (...) {
+        }
+    }
+
+    QString newDatabase()
+    {
+        const QString name = QStringLiteral("morvane_%1").arg(++databases_);
+        run({kPostgresBin + QStringLiteral("/createdb"), QStringLiteral("-h"), socketDir(),
+             QStringLiteral("-p"), QString::number(port_), QStringLiteral("-U"),
+             QStringLiteral("postgres"), name},
+            asPostgres_);
+        return name;
+    }
+
+    int port() const { return port_; }
+
+    void start()
+    {
+        run({kPostgresBin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), dataDir(),
+             QStringLiteral("-l"), dataDir() + QStringLiteral("/server.log"), QStringLiteral("-w"),
+             QStringLiteral("-o"),
+             QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(port_).arg(socketDir()),
+             QStringLiteral("start")},
+            asPostgres_);
+    }
+
+    void stop()
+    {
+        run({kPostgresBin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), dataDir(),
+             QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"),
+             QStringLiteral("stop")},
+            asPostgres_);
+    }
+
+private:
+    Postgres() : asPostgres_(::geteuid() == 0), port_(freeLoopbackPort())
+    {
+        if (asPostgres_)
+            run({QStringLiteral("chown"), QStringLiteral("postgres"),
+                 QString::fromStdString(folder_.path())},
+                false);
+        run({kPostgresBin + QStringLiteral("/initdb"), QStringLiteral("-D"), dataDir(),
+             QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("--auth=trust"),
+             QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--no-sync")},
+            asPostgres_);
+        start();
+    }
+
+    QString dataDir() const { return QString::fromStdString(folder_.file("data")); }
+    QString socketDir() const { return QString::fromStdString(folder_.path()); }
+
+    TempDir folder_;
+    bool asPostgres_;
+    int port_;
+    int databases_ = 0;
+};
+
+int dsnCounter = 0;
+
+}  // namespace
+
+void addDsn(const QString& name, const QString& keywords)
+{
+    QFile file(odbcIni());
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+        throw std::runtime_error("cannot write the test odbc.ini");
+    QTextStream out(&file);
+    out << "\n[" << name << "]\n" << keywords << "\n";
+}
+
+void removeDsn(const QString& name)
+{
+    QFile file(odbcIni());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    file.close();
+    QStringList kept;
+    bool skipping = false;
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1Char('[')))
+            skipping = line == QLatin1Char('[') + name + QLatin1Char(']');
+        if (!skipping)
+            kept << line;
+    }
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        file.write(kept.join(QLatin1Char('\n')).toUtf8());
+}
+
+QString newSqliteDsn()
+{
+    static TempDir folder;
+    const QString name = QStringLiteral("MorvaneSqlite%1").arg(++dsnCounter);
+    addDsn(name, QStringLiteral("Driver = %1\nDatabase = %2\nJournalMode = WAL\nSync = NORMAL")
+                     .arg(driverPath(QStringLiteral("libsqlite3odbc.so")),
+                          QString::fromStdString(folder.file(name.toStdString() + ".sqlite"))));
+    return name;
+}
+
+QString newPostgresDsn()
+{
+    Postgres* cluster = Postgres::instance();
+    if (!cluster)
+        return {};
+    const QString database = cluster->newDatabase();
+    const QString name = QStringLiteral("MorvanePostgres%1").arg(++dsnCounter);
+    addDsn(name, QStringLiteral("Driver = %1\nServername = 127.0.0.1\nPort = %2\nDatabase = %3\n"
+                                "Username = postgres\nUseDeclareFetch = 0")
+                     .arg(driverPath(QStringLiteral("psqlodbcw.so")))
+                     .arg(cluster->port())
+                     .arg(database));
+    return name;
+}
+
+void stopPostgres()
+{
+    if (Postgres* cluster = Postgres::instance())
+        cluster->stop();
+}
+
+void startPostgres()
+{
+    if (Postgres* cluster = Postgres::instance())
+        cluster->start();
+}
+
+}  // namespace TestDatabases

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+// Real data sources for the tests, behind data source names in the test's own odbc.ini (the
+// test main points ODBCINI at a temporary file): SQLite files, and a private PostgreSQL 15
+// cluster on a loopback port, started once for the test program and stopped at its end.
+namespace TestDatabases {
+
+// A new, empty SQLite database behind a new data source name.
+QString newSqliteDsn();
+// A data source name for a fresh PostgreSQL database, or "" when PostgreSQL is not installed.
+QString newPostgresDsn();
+// Adds a data source with the given name and keywords.
+void addDsn(const QString& name, const QString& keywords);
+// Removes a data source from the odbc.ini.
+void removeDsn(const QString& name);
+// Stops the PostgreSQL cluster, as a server that goes away does.
+void stopPostgres();
+void startPostgres();
+
+}  // namespace TestDatabases
