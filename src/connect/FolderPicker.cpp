@@ -2,9 +2,7 @@
 
 #include <QFile>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "ui/Dialogs.h"
 
@@ -18,14 +16,10 @@ QString BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title,
 
 bool IsExistingFile(const QString& path)
 {
-    // O_PATH opens without any data access, like an attribute-only open.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_PATH | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    // An open without data access succeeds exactly where the file's attributes can be read.
     struct stat info {};
-    const bool isFile = ::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
-    ::close(fd);
-    return isFile;
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+           !S_ISDIR(info.st_mode);
 }
 
 }  // namespace AddFolder

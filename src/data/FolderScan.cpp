@@ -35,20 +35,36 @@ int windows1252Code(char32_t c)
     return '?';
 }
 
-// The Windows attributes 22 (hidden, system, folder) and 1046 (the same as a reparse point) stand
-// here for a symbolic link to a folder: the scan never follows one, as links can form cycles.
-bool isExcludedFolder(const QString& path)
+QByteArray withoutTrailingSeparator(const QString& path)
 {
     QString clean = path;
     while (clean.size() > 1 && clean.endsWith(QLatin1Char('/')))
         clean.chop(1);
-    struct stat info {};
-    return ::lstat(QFile::encodeName(clean).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+    return QFile::encodeName(clean);
 }
 
 bool isRootFolder(const QString& path)
 {
     return !path.isEmpty() && path.count(QLatin1Char('/')) == path.size();
+}
+
+// What one look at a folder path tells: whether it exists as a folder, and whether the scan
+// must leave it out. The Windows attributes 22 (hidden, system, folder) and 1046 (the same as a
+// reparse point) stand here for a symbolic link to a folder: the scan never follows one, as
+// links can form cycles.
+enum class FolderKind { Missing, Scannable, Excluded };
+
+FolderKind folderKind(const QString& path)
+{
+    const QByteArray native = withoutTrailingSeparator(path);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0)
+        return FolderKind::Missing;
+    if (S_ISDIR(info.st_mode))
+        return FolderKind::Scannable;
+    if (!S_ISLNK(info.st_mode) || !Main::FolderExists(path))
+        return FolderKind::Missing;
+    return isRootFolder(path) ? FolderKind::Scannable : FolderKind::Excluded;
 }
 
 // A listing failure of the kinds the scan skips quietly (permission denied, path not found).
@@ -102,7 +118,9 @@ QStringList ListFiles(QString folder, const QString& pattern)
         if (entry->d_type == DT_DIR)
             continue;
         const QString name = QFile::decodeName(entry->d_name);
-        if (MatchesWildcard(name, pattern) && IsExistingFile(folder + name))
+        // A regular entry is an existing file; only links and unknown kinds need a look.
+        if (MatchesWildcard(name, pattern) &&
+            (entry->d_type == DT_REG || IsExistingFile(folder + name)))
             names << name;
     }
     ::closedir(dir);
@@ -116,12 +134,13 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
     QStringList found;
     const QStringList given = folders;
     for (const QString& folder : given) {
-        if (!trap.test(108, [&] { return Main::FolderExists(folder); }))
+        FolderKind kind = FolderKind::Missing;
+        if (!trap.test(108, [&] { return (kind = folderKind(folder)) != FolderKind::Missing; }))
             continue;
         if (folder.size() >= kMaxPath)
             continue;
         LetEventsRun();
-        if (!isRootFolder(folder) && isExcludedFolder(folder))
+        if (kind == FolderKind::Excluded)
             continue;
         try {
             DIR* dir = ::opendir(QFile::encodeName(folder).constData());
@@ -133,14 +152,16 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
             }
             while (const dirent* entry = ::readdir(dir)) {
                 LetEventsRun();
-                const QString name = QFile::decodeName(entry->d_name);
                 bool isFolder = entry->d_type == DT_DIR;
                 if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
                     struct stat info {};
-                    isFolder = ::stat(QFile::encodeName(folder + name).constData(), &info) == 0 &&
+                    isFolder = ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 &&
                                S_ISDIR(info.st_mode);
                 }
-                if (!isFolder || name.size() >= kMaxPath || HasUnusableChars(name) ||
+                if (!isFolder)
+                    continue;
+                const QString name = QFile::decodeName(entry->d_name);
+                if (name.size() >= kMaxPath || HasUnusableChars(name) ||
                     name.contains(QLatin1Char('?')) || name == QLatin1String(".") ||
                     name == QLatin1String(".."))
                     continue;
@@ -153,14 +174,21 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
             trap.report(118, failure);
         }
     }
+    // The deeper calls have merged, and so checked, the folders they append after these.
+    const qsizetype listedHere = found.size();
     if (recurse && !found.isEmpty())
         trap.step(150, [&] { GetSubDirectories2016(found, true, dialogs); });
-    for (const QString& folder : found) {
-        if (!Main::FolderExists(folder))
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        if (i >= listedHere) {
+            folders << found[i];
+            continue;
+        }
+        const FolderKind kind = folderKind(found[i]);
+        if (kind == FolderKind::Missing)
             continue;
         LetEventsRun();
-        if (isRootFolder(folder) || !isExcludedFolder(folder))
-            folders << folder;
+        if (kind == FolderKind::Scannable)
+            folders << found[i];
     }
 }
 
