@@ -1,22 +1,18 @@
 #include "Measure.h"
 
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
+#include "../tests/support/ChildProcess.h"
+
 Measurement measureInChild(const std::function<long long()>& work)
 {
-    int channel[2];
-    if (::pipe(channel) != 0)
-        throw std::runtime_error("pipe failed");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
+    const std::string bytes = runInChild([&] {
         Measurement m;
         const auto start = std::chrono::steady_clock::now();
         m.items = work();
@@ -24,18 +20,12 @@ Measurement measureInChild(const std::function<long long()>& work)
         rusage usage{};
         ::getrusage(RUSAGE_SELF, &usage);
         m.peakKiB = usage.ru_maxrss;
-        ssize_t ignored = ::write(channel[1], &m, sizeof m);
-        (void)ignored;
-        ::_exit(0);
-    }
-    ::close(channel[1]);
-    Measurement m;
-    const ssize_t got = ::read(channel[0], &m, sizeof m);
-    ::close(channel[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (got != sizeof m)
+        return std::string(reinterpret_cast<const char*>(&m), sizeof m);
+    });
+    if (bytes.size() != sizeof(Measurement))
         throw std::runtime_error("the measured run failed");
+    Measurement m;
+    std::memcpy(&m, bytes.data(), sizeof m);
     return m;
 }
 
