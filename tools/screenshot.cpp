@@ -2,6 +2,7 @@
 // Run it under an X server (Xvfb): screenshot OUTPUT_FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -12,6 +13,8 @@
 #include "app/Form1.h"
 #include "app/Runtime.h"
 #include "app/Settings.h"
+#include "tables/Form2.h"
+#include "ui/TableList.h"
 #include "ui/QtDialogs.h"
 
 namespace {
@@ -41,6 +44,16 @@ int main(int argc, char** argv)
     const QString output = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(output);
     QTemporaryDir home;
+    // A data source of the run's own: a fresh SQLite database.
+    const QString odbcIni = home.filePath(QStringLiteral("odbc.ini"));
+    QFile ini(odbcIni);
+    if (!ini.open(QIODevice::WriteOnly))
+        return 1;
+    ini.write(QStringLiteral("[MorvaneDemo]\nDriver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\nDatabase = %1\n")
+                  .arg(home.filePath(QStringLiteral("demo.sqlite")))
+                  .toUtf8());
+    ini.close();
+    qputenv("ODBCINI", odbcIni.toLocal8Bit());
     Settings settings(home.filePath(QStringLiteral("Quellory.ini")));
     const QString samples = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/Samples");
     settings.write(SettingKeys::kParadoxFolder, QDir::cleanPath(samples));
@@ -55,6 +68,15 @@ int main(int argc, char** argv)
     form1.Form_Load();
     form1.showCentred();
     if (!save(form1, output + QStringLiteral("/connection-screen.png")))
+        return 1;
+    // The tables screen after one sample table has been sent.
+    form1.PushButton2_Click();
+    Form2& form2 = form1.tablesScreen();
+    form2.List2->setListIndex(0);
+    form2.List2->setEntrySelected(0, true);
+    form2.PushButton4_Click();
+    form2.List2->setEntrySelected(1, true);
+    if (!save(form2, output + QStringLiteral("/tables-screen.png")))
         return 1;
     return 0;
 }

@@ -39,12 +39,15 @@ void ErrorTrap::report(int line, const std::exception& failure)
     }
 }
 
-void ErrorTrap::step(int line, const std::function<void()>& work)
+bool ErrorTrap::step(int line, const std::function<void()>& work)
 {
     try {
         work();
+        return true;
     } catch (const std::exception& failure) {
+        lastFailure_ = std::current_exception();
         report(line, failure);
+        return false;
     }
 }
 

@@ -17,13 +17,16 @@ public:
     ErrorTrap(Dialogs& dialogs, QWidget* owner, QString location,
               QString projectLabel = QStringLiteral("Morvane"));
 
-    void step(int line, const std::function<void()>& work);
+    // True when the step ran to its end.
+    bool step(int line, const std::function<void()>& work);
     bool test(int line, const std::function<bool()>& check);
     template <typename T>
     std::optional<T> value(int line, const std::function<T()>& read);
 
     // Reports a failure caught elsewhere as if it happened at `line`.
     void report(int line, const std::exception& failure);
+    // The failure of the last step that failed, for the handlers that act on its kind.
+    std::exception_ptr lastFailure() const { return lastFailure_; }
 
     static QString message(const QString& description, const QString& projectLabel,
                            const QString& location, int line);
@@ -33,6 +36,7 @@ private:
     QWidget* owner_;
     QString location_;
     QString projectLabel_;
+    std::exception_ptr lastFailure_;
 };
 
 template <typename T>

@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
 #include <QTimer>
 
 #include "ErrorTrap.h"
@@ -15,6 +14,7 @@
 #include "Runtime.h"
 #include "Settings.h"
 #include "Vendor.h"
+#include "tables/Form2.h"
 #include "ui/AppIcon.h"
 #include "ui/Dialogs.h"
 #include "ui/PushButton.h"
@@ -69,6 +69,16 @@ Form1::Form1(Runtime& runtime) : QWidget(nullptr), runtime_(runtime)
 }
 
 Form1::~Form1() = default;
+
+Form2& Form1::tablesScreen()
+{
+    if (!form2_) {
+        form2_ = std::make_unique<Form2>(runtime_, *this);
+        form2_->Form_Load();  // the screen's load event
+        ScreenFonts::centreOnScreen(*form2_);
+    }
+    return *form2_;
+}
 
 void Form1::buildControls()
 {
@@ -136,6 +146,7 @@ void Form1::connectHandlers()
     hover_->leavePointerOver(Label5);
 
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
@@ -166,11 +177,7 @@ void Form1::start()
 
 void Form1::showCentred()
 {
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    ScreenFonts::centreOnScreen(*this);
     show();
 }
 
@@ -189,6 +196,7 @@ void Form1::Form_Load()
         trap.step(126, [&] { MousePointer.loadCustomIcon(cursorFile); });
     trap.step(128, [&] { Text1->setText(runtime_.settings.read(SettingKeys::kParadoxFolder)); });
     trap.step(130, [&] { Text2->setText(runtime_.settings.read(SettingKeys::kDataSourceName)); });
+    MoveToTablesScreen(trap);
 }
 
 void Form1::Form_Unload()

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 #include "ScreenPointer.h"
 #include "ui/SkinFramework.h"
 
@@ -10,6 +12,8 @@ class QLabel;
 class QLineEdit;
 class PushButton;
 class HoverFeedback;
+class ErrorTrap;
+class Form2;
 struct Runtime;
 
 // The connection screen and start-up screen: the Paradox folder and the data source name, the
@@ -26,6 +30,9 @@ public:
     QString paradoxFolder() const;
     QString dataSourceName() const;
     Runtime& runtime() const { return runtime_; }
+    // The tables screen, created (and loaded) on first use.
+    Form2& tablesScreen();
+    bool hasTablesScreen() const { return form2_ != nullptr; }
     void showCentred();
 
     QGroupBox* Frame1;
@@ -46,6 +53,9 @@ public:
     // Start-up and closing.
     void Form_Load();
     void Form_Unload();
+    // The way to the tables screen: the end of the start-up (lines 132 to 138), and "Next >".
+    void MoveToTablesScreen(ErrorTrap& startUpTrap);
+    void PushButton2_Click();
     // The connection screen's buttons and boxes.
     void PushButton1_Click();
     void PushButton3_Click();
@@ -66,6 +76,7 @@ private:
 
     Runtime& runtime_;
     HoverFeedback* hover_;
+    std::unique_ptr<Form2> form2_;
     bool movedToTablesScreen_ = false;
 };
 

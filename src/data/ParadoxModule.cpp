@@ -1,8 +1,12 @@
 #include "ParadoxModule.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
+#include "Datatype.h"
 #include "FolderScan.h"
+#include "paradox/File.h"
 #include "ado/ConnectionString.h"
 #include "app/MainModule.h"
 #include "ui/TableList.h"
@@ -22,6 +26,17 @@ bool ParadoxFolderHasTables(const QString& folder)
     if (folder.isEmpty())
         return false;
     return !AddFolder::ListFiles(folder, QStringLiteral("*.db")).isEmpty();
+}
+
+QString SourceQuery(const QString& tableName, const QString& file, const QString& folder)
+{
+    const auto found = px::findIgnoringCase(QFile::encodeName(folder).toStdString(),
+                                            QFile::encodeName(tableName + QStringLiteral(".db")).toStdString());
+    const bool nameFindsFile =
+        file.isEmpty() ||
+        (found && QFileInfo(QFile::decodeName(QByteArray::fromStdString(*found))).canonicalFilePath() ==
+                      QFileInfo(file).canonicalFilePath());
+    return QStringLiteral("SELECT * FROM ") + Datatype::QuotedName(nameFindsFile ? tableName : file);
 }
 
 QString TableNameOf(const QString& fileName)

@@ -1,5 +1,9 @@
 #include "ScreenFonts.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
 namespace ScreenFonts {
 
 namespace {
@@ -14,6 +18,15 @@ QFont arialBold(double points)
 }  // namespace
 
 QFont text() { return arialBold(9); }
+
+void centreOnScreen(QWidget& window)
+{
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
+}
 QFont button() { return arialBold(11.25); }
 
 }  // namespace ScreenFonts

@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QRect>
 
+class QWidget;
+
 // The fonts and the design grid of the screens: positions are given in twips, 15 to a pixel at
 // 96 dots per inch.
 namespace ScreenFonts {
@@ -15,5 +17,8 @@ inline QRect fromTwips(int left, int top, int width, int height)
 {
     return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
 }
+
+// Places a window in the middle of the screen's free area.
+void centreOnScreen(QWidget& window);
 
 }  // namespace ScreenFonts

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Reads a target database back for the tests: the rows of a query, every value as text ("NULL"
+// for a null). The program itself never reads rows from a data source.
+std::vector<QStringList> queryRows(const QString& dsn, const QString& sql);

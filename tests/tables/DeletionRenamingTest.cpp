@@ -1,0 +1,242 @@
+// Deleting and renaming tables on both sides.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <filesystem>
+
+#include "ado/Connection.h"
+#include "paradox/Table.h"
+#include "support/Databases.h"
+#include "support/OdbcQuery.h"
+#include "support/TablesScreen.h"
+#include "support/Unprivileged.h"
+
+namespace fs = std::filesystem;
+using px::FieldType;
+using px::Value;
+
+namespace {
+
+const std::vector<px::Field> kFields = {{"ID", FieldType::Long, 4, 0},
+                                        {"NOTE", FieldType::Memo, 11, 0}};
+
+void execute(const QString& dsn, const QString& sql)
+{
+    ado::Connection connection;
+    connection.Open("Data Source=" + dsn);
+    connection.Execute(sql);
+}
+
+QStringList targetTables(const QString& dsn)
+{
+    QStringList names;
+    for (const QStringList& row :
+         queryRows(dsn, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"))
+        names << row[0];
+    return names;
+}
+
+class Operations : public ::testing::Test {
+protected:
+    Operations() : screen(TestDatabases::newSqliteDsn()) {}
+    void paradoxTables(std::initializer_list<const char*> files)
+    {
+        for (const char* file : files)
+            screen.writeParadoxTable(file, kFields,
+                                     {{Value::integer(1), Value::text(std::string(300, 'n'))}});
+        screen.reload();
+    }
+    QStringList messages() const { return screen.test.dialogs.texts("message"); }
+    QStringList errors() const { return screen.test.dialogs.texts("error"); }
+    TableList& list1() { return *screen.form2().List1; }
+    TableList& list2() { return *screen.form2().List2; }
+
+    TablesScreen screen;
+};
+
+}  // namespace
+
+TEST_F(Operations, TargetDeletionDropsTheSelectedTablesOnly)
+{
+    for (const char* name : {"Alpha", "Beta", "Gamma"})
+        execute(screen.dsn, QString("CREATE TABLE \"%1\"(\"a\" TEXT);").arg(name));
+    screen.reload();
+    screen.form2().PushButton1_Click();
+    EXPECT_EQ(messages(), QStringList{"Please select a table"});
+    TablesScreen::select(list1(), {"Alpha", "Beta"});
+    list1().addEntry("Ghost");  // listed, but already gone from the database
+    list1().setEntrySelected(list1().count() - 1, true);
+    screen.form2().PushButton1_Click();
+    EXPECT_EQ(targetTables(screen.dsn), QStringList{"Gamma"});
+    EXPECT_EQ(TablesScreen::entries(list1()), (QStringList{"Gamma", "Ghost"}));
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].contains("Form2.PushButton1_Click at line 112"));
+}
+
+TEST_F(Operations, TargetDeletionWithoutAConnectionIsReportedOnce)
+{
+    execute(screen.dsn, R"(CREATE TABLE "Alpha"("a" TEXT);)");
+    screen.reload();
+    screen.form1->Text2->setText("NoSuchDsnAnywhere");
+    TablesScreen::select(list1(), {"Alpha"});
+    screen.form2().PushButton1_Click();
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].contains("at line 104"));
+    EXPECT_EQ(TablesScreen::entries(list1()), QStringList{"Alpha"});
+}
+
+TEST_F(Operations, ParadoxDeletionRemovesExactlyTheSelectedFiles)
+{
+    paradoxTables({"a.db", "b.db", "c.db", "d.DB"});
+    screen.form2().PushButton5_Click();
+    EXPECT_EQ(messages(), QStringList{"Please select a table to delete."});
+    fs::permissions(screen.paradox.file("c.db"), fs::perms::owner_read);  // read-only goes too
+    TablesScreen::select(list2(), {"B", "C"});
+    screen.form2().PushButton5_Click();
+    EXPECT_EQ(TablesScreen::entries(list2()), (QStringList{"A", "D"}));
+    EXPECT_TRUE(fs::exists(screen.paradox.file("a.db")));
+    EXPECT_FALSE(fs::exists(screen.paradox.file("b.db")));
+    EXPECT_FALSE(fs::exists(screen.paradox.file("c.db")));
+    EXPECT_TRUE(fs::exists(screen.paradox.file("d.DB")));
+    EXPECT_TRUE(errors().isEmpty());
+}
+
+TEST_F(Operations, ParadoxDeletionOfAFileRemovedMeanwhileKeepsItsEntry)
+{
+    paradoxTables({"a.db"});
+    fs::remove(screen.paradox.file("a.db"));
+    TablesScreen::select(list2(), {"A"});
+    screen.form2().PushButton5_Click();
+    EXPECT_EQ(TablesScreen::entries(list2()), QStringList{"A"});
+    EXPECT_TRUE(screen.test.dialogs.calls().empty());
+}
+
+TEST_F(Operations, ParadoxDeletionThatTheFolderRefusesIsReportedAndTheEntryStays)
+{
+    paradoxTables({"locked.db"});
+    TablesScreen::select(list2(), {"LOCKED"});
+    fs::permissions(screen.paradox.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                               fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(fs::path(screen.paradox.path()).parent_path(), fs::perms::others_exec,
+                    fs::perm_options::add);
+    const std::string result = runUnprivileged([&] {
+        screen.form2().PushButton5_Click();
+        return (TablesScreen::entries(list2()).join(",") + "|" + errors().join("")).toStdString();
+    });
+    fs::permissions(screen.paradox.path(), fs::perms::owner_all);
+    EXPECT_TRUE(QString::fromStdString(result).startsWith("LOCKED|")) << result;
+    EXPECT_TRUE(QString::fromStdString(result).contains("could not be deleted: Permission denied"))
+        << result;
+    EXPECT_TRUE(fs::exists(screen.paradox.file("locked.db")));
+}
+
+TEST_F(Operations, TargetRenaming)
+{
+    execute(screen.dsn, R"(CREATE TABLE "Orders"("a" TEXT);)");
+    execute(screen.dsn, R"(CREATE TABLE "Taken"("a" TEXT);)");
+    screen.reload();
+    screen.form2().PushButton6_Click();
+    EXPECT_EQ(messages(), QStringList{"Please select a table to rename."});
+    TablesScreen::select(list1(), {"Orders", "Taken"});
+    screen.form2().PushButton6_Click();
+    EXPECT_EQ(messages().last(), "Please select just one table to rename.");
+
+    TablesScreen::select(list1(), {"Orders"});
+    screen.test.dialogs.answerInput("");  // Cancel
+    screen.form2().PushButton6_Click();
+    EXPECT_EQ(TablesScreen::entries(list1()), (QStringList{"Orders", "Taken"}));
+
+    screen.test.dialogs.answerInput("Sales \"2024\"");
+    screen.form2().PushButton6_Click();
+    EXPECT_EQ(screen.test.dialogs.calls().back().text, "Enter new name of Orders:");
+    EXPECT_EQ(screen.test.dialogs.calls().back().extra, "Orders");
+    EXPECT_EQ(targetTables(screen.dsn), (QStringList{"Sales \"2024\"", "Taken"}));
+    EXPECT_EQ(TablesScreen::entries(list1()), (QStringList{"Sales \"2024\"", "Taken"}));
+    EXPECT_EQ(list1().listIndex(), 0);
+
+    // A name the database refuses: reported, and the entry keeps the old name.
+    TablesScreen::select(list1(), {"Taken"});
+    screen.test.dialogs.answerInput("Sales \"2024\"");
+    screen.form2().PushButton6_Click();
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].contains("at line 120"));
+    EXPECT_EQ(TablesScreen::entries(list1()), (QStringList{"Sales \"2024\"", "Taken"}));
+}
+
+TEST_F(Operations, ParadoxRenamingMovesTheTableWithItsCompanions)
+{
+    paradoxTables({"orders.db"});
+    writeWholeFile(screen.paradox.file("orders.PX"), "index");
+    writeWholeFile(screen.paradox.file("orders.X02"), "secondary");
+    writeWholeFile(screen.paradox.file("ordersx.db"), "another table");
+    screen.reload();
+    TablesScreen::select(list2(), {"ORDERS"});
+    screen.test.dialogs.answerInput("Sales");
+    screen.form2().PushButton7_Click();
+    EXPECT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
+    for (const char* gone : {"orders.db", "orders.mb", "orders.PX", "orders.X02"})
+        EXPECT_FALSE(fs::exists(screen.paradox.file(gone))) << gone;
+    for (const char* there : {"Sales.db", "Sales.mb", "Sales.PX", "Sales.X02", "ordersx.db"})
+        EXPECT_TRUE(fs::exists(screen.paradox.file(there))) << there;
+    EXPECT_TRUE(TablesScreen::entries(list2()).contains("Sales"));
+    // Its memos are still readable under the new name.
+    px::Table renamed(screen.paradox.file("Sales.db"));
+    std::vector<Value> row;
+    ASSERT_TRUE(renamed.next(row));
+    EXPECT_EQ(row[1].raw(), std::string(300, 'n'));
+}
+
+TEST_F(Operations, ParadoxRenamingRefusesPathsAndExistingTables)
+{
+    paradoxTables({"orders.db", "sales.db"});
+    for (const char* answer : {"../x", "a/b", "Sales", ".."}) {
+        TablesScreen::select(list2(), {"ORDERS"});
+        screen.test.dialogs.answerInput(answer);
+        screen.form2().PushButton7_Click();
+    }
+    const QStringList said = messages();
+    ASSERT_EQ(said.size(), 4);
+    EXPECT_TRUE(said[0].contains("path separator"));
+    EXPECT_TRUE(said[1].contains("path separator"));
+    // Table names ignore letter case: sales.db takes the name Sales.
+    EXPECT_TRUE(said[2].contains("already exists")) << said[2].toStdString();
+    EXPECT_TRUE(said[3].contains("no valid file name"));
+    EXPECT_TRUE(fs::exists(screen.paradox.file("orders.db")));
+    EXPECT_EQ(readWholeFile(screen.paradox.file("sales.db")).size(),
+              fs::file_size(screen.paradox.file("sales.db")));
+    EXPECT_TRUE(TablesScreen::entries(list2()).contains("ORDERS"));
+}
+
+TEST_F(Operations, ParadoxRenamingOntoItselfIsAFailedCopy)
+{
+    paradoxTables({"same.db"});
+    TablesScreen::select(list2(), {"SAME"});
+    screen.test.dialogs.answerInput("same");
+    screen.form2().PushButton7_Click();
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].contains("onto itself"));
+    EXPECT_TRUE(errors()[0].contains("Main.RenameFile at line 100"));
+    EXPECT_TRUE(fs::exists(screen.paradox.file("same.db")));
+}
+
+TEST_F(Operations, ParadoxRenamingThatCannotWriteLeavesTheTableComplete)
+{
+    paradoxTables({"orders.db"});
+    const std::string before = readWholeFile(screen.paradox.file("orders.db"));
+    TablesScreen::select(list2(), {"ORDERS"});
+    fs::permissions(screen.paradox.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                               fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(fs::path(screen.paradox.path()).parent_path(), fs::perms::others_exec,
+                    fs::perm_options::add);
+    const std::string result = runUnprivileged([&] {
+        screen.test.dialogs.answerInput("Sales");
+        screen.form2().PushButton7_Click();
+        return (TablesScreen::entries(list2()).join(",") + "|" + errors().join("")).toStdString();
+    });
+    fs::permissions(screen.paradox.path(), fs::perms::owner_all);
+    EXPECT_TRUE(QString::fromStdString(result).startsWith("ORDERS|")) << result;
+    EXPECT_TRUE(QString::fromStdString(result).contains("Main.RenameFile at line 100")) << result;
+    EXPECT_EQ(readWholeFile(screen.paradox.file("orders.db")), before);
+    EXPECT_FALSE(fs::exists(screen.paradox.file("Sales.db")));
+}

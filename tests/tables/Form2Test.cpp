@@ -1,0 +1,185 @@
+// The tables screen: its layout, its load, the selection buttons and the way there and back.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QTest>
+
+#include "ado/Connection.h"
+#include "support/Databases.h"
+#include "support/TablesScreen.h"
+#include "ui/ProgressBar.h"
+#include "ui/PushButton.h"
+
+using px::FieldType;
+using px::Value;
+
+namespace {
+
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0),
+                 qRound(height / 15.0));
+}
+
+void execute(const QString& dsn, const QString& sql)
+{
+    ado::Connection connection;
+    connection.Open("Data Source=" + dsn);
+    connection.Execute(sql);
+}
+
+}  // namespace
+
+TEST(Form2Layout, CaptionsGeometryAndTabOrder)
+{
+    TablesScreen screen(TestDatabases::newSqliteDsn());
+    Form2& form = screen.form2();
+    EXPECT_EQ(form.windowTitle(), "Morvane Conversion Software");
+    EXPECT_EQ(form.width(), 536);
+    EXPECT_EQ(form.height(), 368);
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    const std::vector<std::tuple<QWidget*, QString, QRect>> controls = {
+        {form.Frame1, "Sybase iAnywhere Tables", twips(120, 120, 3840, 4215)},
+        {form.List1, "", twips(240, 360, 3330, 1635)},
+        {form.PushButton10, "Select All", twips(240, 2100, 1600, 400)},
+        {form.PushButton11, "Deselect All", twips(1960, 2100, 1600, 400)},
+        {form.PushButton3, "Send Table/s To Paradox", twips(240, 2600, 3330, 400)},
+        {form.PushButton1, "Delete Table/s", twips(240, 3100, 3330, 400)},
+        {form.PushButton6, "Rename Table", twips(240, 3600, 3330, 400)},
+        {form.Frame2, "Paradox Tables", twips(4080, 120, 3840, 4215)},
+        {form.List2, "", twips(240, 360, 3330, 1635)},
+        {form.PushButton8, "Select All", twips(240, 2100, 1600, 405)},
+        {form.PushButton9, "Deselect All", twips(1960, 2100, 1600, 405)},
+        {form.PushButton4, "Send Table/s To Sybase iAny", twips(240, 2600, 3330, 405)},
+        {form.PushButton5, "Delete Table/s", twips(240, 3100, 3330, 405)},
+        {form.PushButton7, "Rename Table", twips(240, 3600, 3330, 405)},
+        {form.ProgressBar1, "", twips(120, 4460, 7800, 405)},
+        {form.PushButton2, "< Back", twips(120, 4980, 3840, 405)},
+        {form.PushButton12, "Help", twips(4080, 4980, 3840, 405)},
+    };
+    for (const auto& [widget, caption, rect] : controls) {
+        EXPECT_EQ(widget->geometry(), rect) << widget->objectName().toStdString();
+        if (auto* button = qobject_cast<QPushButton*>(widget))
+            EXPECT_EQ(button->text(), caption);
+        if (auto* frame = qobject_cast<QGroupBox*>(widget))
+            EXPECT_EQ(frame->title(), caption);
+        EXPECT_TRUE(widget->isEnabled());
+    }
+    EXPECT_EQ(form.ProgressBar1->caption(), "Progress Bar");
+
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.List1->setFocus();
+    const QList<QWidget*> order = {form.List2,        form.PushButton10, form.PushButton11,
+                                   form.PushButton3,  form.PushButton1,  form.PushButton6,
+                                   form.PushButton8,  form.PushButton9,  form.PushButton4,
+                                   form.PushButton5,  form.PushButton7,  form.PushButton2,
+                                   form.PushButton12, form.List1};
+    for (QWidget* expected : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
+    }
+}
+
+TEST(Form2Load, FillsBothListsSortedIgnoringCaseWithNothingSelected)
+{
+    TablesScreen screen(TestDatabases::newSqliteDsn());
+    execute(screen.dsn, R"(CREATE TABLE "beta"("a" TEXT);)");
+    execute(screen.dsn, R"(CREATE TABLE "Alpha"("a" TEXT);)");
+    for (const char* name : {"zeta.db", "Mid.DB", "alpha.db"})
+        screen.writeParadoxTable(name, {{"N", FieldType::Long, 4, 0}}, {});
+    Form2& form = screen.form2();
+    EXPECT_EQ(TablesScreen::entries(*form.List1), (QStringList{"Alpha", "beta"}));
+    EXPECT_EQ(TablesScreen::entries(*form.List2), (QStringList{"ALPHA", "MID", "ZETA"}));
+    EXPECT_EQ(form.List1->selectedCount() + form.List2->selectedCount(), 0);
+    EXPECT_TRUE(screen.test.dialogs.calls().empty());
+}
+
+TEST(Form2Load, AFailingTargetListingIsReportedAtLine116AndTheParadoxListStillFills)
+{
+    TablesScreen screen("NoSuchDsnAnywhere");
+    screen.writeParadoxTable("one.db", {{"N", FieldType::Long, 4, 0}}, {});
+    Form2& form = screen.form2();
+    EXPECT_TRUE(TablesScreen::entries(*form.List1).isEmpty());
+    EXPECT_EQ(TablesScreen::entries(*form.List2), QStringList{"ONE"});
+    const QStringList errors = screen.test.dialogs.texts("error");
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith("[unixODBC][Driver Manager]Data source name not found"));
+    EXPECT_TRUE(errors[0].contains("Form2.Form_Load at line 116"));
+}
+
+TEST(Form2Selection, SelectAndDeselectAllKeepTheCurrentEntry)
+{
+    TablesScreen screen(TestDatabases::newSqliteDsn());
+    Form2& form = screen.form2();
+    form.PushButton8_Click();  // an empty list: nothing happens
+    EXPECT_TRUE(screen.test.dialogs.calls().empty());
+    for (const char* name : {"a.db", "b.db", "c.db"})
+        screen.writeParadoxTable(name, {{"N", FieldType::Long, 4, 0}}, {});
+    screen.reload();
+    form.List2->setListIndex(1);
+    form.PushButton8_Click();
+    EXPECT_EQ(form.List2->selectedCount(), 3);
+    EXPECT_EQ(form.List2->listIndex(), 1);
+    form.PushButton9_Click();
+    EXPECT_EQ(form.List2->selectedCount(), 0);
+    EXPECT_EQ(form.List2->listIndex(), 1);
+    EXPECT_EQ(form.List1->selectedCount(), 0);
+}
+
+TEST(Form2Moves, StartUpMovesOnlyWhenBothSidesAreUsable)
+{
+    TablesScreen screen(TestDatabases::newSqliteDsn());
+    screen.writeParadoxTable("one.db", {{"N", FieldType::Long, 4, 0}}, {});
+    screen.test.settings.write("ParadoxFolder", screen.folder());
+    screen.test.settings.write("DataSourceName", screen.dsn);
+    {
+        Form1 started(screen.test.runtime);
+        started.start();
+        ASSERT_TRUE(started.hasTablesScreen());
+        EXPECT_TRUE(started.tablesScreen().isVisible());
+        EXPECT_FALSE(started.isVisible());
+        EXPECT_EQ(TablesScreen::entries(*started.tablesScreen().List2), QStringList{"ONE"});
+    }
+    screen.test.settings.write("DataSourceName", "NoSuchDsnAnywhere");
+    Form1 stays(screen.test.runtime);
+    stays.start();
+    EXPECT_FALSE(stays.hasTablesScreen());
+    EXPECT_TRUE(stays.isVisible());
+    stays.PushButton2_Click();  // "Next >" says nothing and stays
+    EXPECT_FALSE(stays.hasTablesScreen());
+    EXPECT_TRUE(screen.test.dialogs.calls().empty());
+    EXPECT_EQ(stays.MousePointer.value(), ScreenPointer::Default);
+}
+
+TEST(Form2Moves, BackAndNextRebuildBothLists)
+{
+    TablesScreen screen(TestDatabases::newSqliteDsn());
+    screen.writeParadoxTable("one.db", {{"N", FieldType::Long, 4, 0}}, {});
+    screen.form1->show();
+    screen.form1->PushButton2_Click();
+    Form2& form = screen.form2();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(screen.form1->isVisible());
+    TablesScreen::select(*form.List2, {"ONE"});
+    screen.writeParadoxTable("two.db", {{"N", FieldType::Long, 4, 0}}, {});
+    form.PushButton2_Click();
+    EXPECT_TRUE(screen.form1->isVisible());
+    EXPECT_FALSE(form.isVisible());
+    screen.form1->PushButton2_Click();
+    EXPECT_EQ(TablesScreen::entries(*form.List2), (QStringList{"ONE", "TWO"}));
+    EXPECT_EQ(form.List2->selectedCount(), 0);
+}
+
+TEST(Form2Help, ShowsTheContactUnderTheApplicationTitle)
+{
+    TablesScreen screen(TestDatabases::newSqliteDsn());
+    screen.form2().PushButton12_Click();
+    ASSERT_EQ(screen.test.dialogs.calls().size(), 1u);
+    EXPECT_EQ(screen.test.dialogs.calls()[0].kind, "message");
+    EXPECT_EQ(screen.test.dialogs.calls()[0].title, "Morvane Conversion");
+    EXPECT_EQ(screen.test.dialogs.calls()[0].text,
+              "Questions? Please contact Team Quellory at https://www.morvane-software.example/contact");
+}
