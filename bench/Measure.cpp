@@ -10,9 +10,12 @@
 
 #include "../tests/support/ChildProcess.h"
 
-Measurement measureInChild(const std::function<long long()>& work)
+Measurement measureInChild(const std::function<long long()>& work,
+                           const std::function<void()>& prepare)
 {
     const std::string bytes = runInChild([&] {
+        if (prepare)
+            prepare();
         Measurement m;
         const auto start = std::chrono::steady_clock::now();
         m.items = work();

@@ -11,7 +11,9 @@ struct Measurement {
     double perSecond() const { return seconds > 0 ? double(items) / seconds : 0; }
 };
 
-// Runs `work` (which returns its count) in a forked child and measures it.
-Measurement measureInChild(const std::function<long long()>& work);
+// Runs `work` (which returns its count) in a forked child and measures it; `prepare` runs in the
+// child before the clock starts.
+Measurement measureInChild(const std::function<long long()>& work,
+                           const std::function<void()>& prepare = {});
 // The median of several runs by time, to steady the figures on a busy machine.
 Measurement medianOf(int runs, const std::function<long long()>& work);

@@ -21,7 +21,7 @@ Description = Morvane demonstration database (SQLite)
 Driver = $driver
 Database = $database
 JournalMode = WAL
-Sync = NORMAL
+SyncPragma = NORMAL
 INI
     echo "Added the data source MorvaneDemo to $odbc_ini"
 fi

@@ -21,3 +21,8 @@ cmake --build "$here/build-sanitize" --parallel "$jobs"
 
 echo "== Fuzzing the Paradox reader"
 "$here/fuzz/run.sh" "${FUZZ_SECONDS:-60}"
+
+echo "== Benchmarks (ratios against baselines measured in the same run)"
+"$here/build/bench/reader_bench"
+"$here/build/bench/discovery_bench"
+"$here/build/bench/transfer_bench"

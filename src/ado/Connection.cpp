@@ -55,6 +55,13 @@ void Connection::Execute(const QString& sql)
     throw DataSourceError("The connection is not open.", "08003");
 }
 
+void Connection::ExecuteUtf8(std::string_view utf8Sql)
+{
+    if (odbc_)
+        return odbc_->execute(utf8Sql);
+    Execute(QString::fromUtf8(utf8Sql.data(), static_cast<qsizetype>(utf8Sql.size())));
+}
+
 std::unique_ptr<RecordSet> Connection::OpenSchema(int schema)
 {
     if (schema != adSchemaTables)

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <string_view>
 
 #include "Cursor.h"
 
@@ -29,6 +30,8 @@ public:
 
     void Open(const QString& connectionString);
     void Execute(const QString& sql);
+    // The same for a statement held as UTF-8, as the transfer builds its inserts.
+    void ExecuteUtf8(std::string_view utf8Sql);
     std::unique_ptr<RecordSet> OpenSchema(int schema);
     void Close();
     bool isOpen() const;

@@ -1,5 +1,7 @@
 #include "Odbc.h"
 
+#include <QStringDecoder>
+
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
@@ -184,14 +186,30 @@ OdbcConnection::~OdbcConnection()
 
 void OdbcConnection::execute(const QString& sql)
 {
+    executeWide(reinterpret_cast<const char16_t*>(sql.constData()), static_cast<size_t>(sql.size()));
+}
+
+void OdbcConnection::execute(std::string_view utf8Sql)
+{
+    // Decoded into one buffer that lives as long as the connection: no allocation per row.
+    wideBuffer_.resize(utf8Sql.size());
+    QStringDecoder toUtf16(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QChar* const start = reinterpret_cast<QChar*>(wideBuffer_.data());
+    const QChar* const end = toUtf16.appendToBuffer(
+        start, QByteArrayView(utf8Sql.data(), static_cast<qsizetype>(utf8Sql.size())));
+    executeWide(wideBuffer_.data(), static_cast<size_t>(end - start));
+}
+
+void OdbcConnection::executeWide(const char16_t* sql, size_t length)
+{
     if (!statement_) {
         SQLHSTMT statement = SQL_NULL_HSTMT;
         check(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement), SQL_HANDLE_DBC,
               connection_, "prepare a statement");
         statement_ = statement;
     }
-    const SQLRETURN code =
-        SQLExecDirectW(statement_, wide(sql), static_cast<SQLINTEGER>(sql.size()));
+    const SQLRETURN code = SQLExecDirectW(statement_, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql)),
+                                          static_cast<SQLINTEGER>(length));
     if (!succeeded(code) && code != SQL_NO_DATA) {
         try {
             fail(SQL_HANDLE_STMT, statement_, "run a statement");

@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "Cursor.h"
 
@@ -19,12 +21,16 @@ public:
     OdbcConnection& operator=(const OdbcConnection&) = delete;
 
     void execute(const QString& sql);
+    void execute(std::string_view utf8Sql);
     std::unique_ptr<Cursor> tables();
 
 private:
     void* environment_ = nullptr;
     void* connection_ = nullptr;
+    void executeWide(const char16_t* sql, size_t length);
+
     void* statement_ = nullptr;  // reused by every execute()
+    std::u16string wideBuffer_;  // reused by every execute() of UTF-8 text
 };
 
 }  // namespace ado

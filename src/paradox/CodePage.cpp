@@ -89,6 +89,9 @@ CodePage::CodePage(std::string iconvName) : name_(std::move(iconvName))
     }
     if (converter != reinterpret_cast<iconv_t>(-1))
         iconv_close(converter);
+    for (int byte = 0; byte < 0x80; ++byte)
+        asciiIsIdentity_ = asciiIsIdentity_ && glyphs_[byte].length == 1 &&
+                           glyphs_[byte].bytes[0] == static_cast<char>(byte);
 }
 
 const CodePage& CodePage::byIconvName(const std::string& iconvName)
@@ -115,9 +118,18 @@ const CodePage& CodePage::windows1252()
 void CodePage::decode(const char* data, size_t length, std::string& utf8) const
 {
     utf8.reserve(utf8.size() + length);
-    for (size_t i = 0; i < length; ++i) {
-        const Glyph& glyph = glyphs_[static_cast<unsigned char>(data[i])];
+    size_t i = 0;
+    while (i < length) {
+        // Runs of ASCII, which every code page here keeps as it is, are copied whole.
+        size_t run = i;
+        while (run < length && static_cast<unsigned char>(data[run]) < 0x80 && asciiIsIdentity_)
+            ++run;
+        utf8.append(data + i, run - i);
+        if (run == length)
+            break;
+        const Glyph& glyph = glyphs_[static_cast<unsigned char>(data[run])];
         utf8.append(glyph.bytes, glyph.length);
+        i = run + 1;
     }
 }
 

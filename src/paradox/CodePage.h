@@ -28,6 +28,7 @@ private:
     };
     std::string name_;
     std::array<Glyph, 256> glyphs_{};
+    bool asciiIsIdentity_ = true;
 };
 
 }  // namespace px

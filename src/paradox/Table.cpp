@@ -313,7 +313,7 @@ bool Table::next(std::vector<Value>& row)
     const unsigned char* record = block_.data() + kBlockHeader + nextRecord_ * recordSize_;
     row.resize(fields_.size());
     for (size_t i = 0; i < fields_.size(); ++i) {
-        row[i] = decodeField(fields_[i], record);
+        decodeField(fields_[i], record, row[i]);
         record += fields_[i].size;
     }
     ++nextRecord_;
@@ -321,19 +321,26 @@ bool Table::next(std::vector<Value>& row)
     return true;
 }
 
-Value Table::decodeField(const Field& field, const unsigned char* data)
+void Table::decodeField(const Field& field, const unsigned char* data, Value& out)
+{
+    if (field.type == FieldType::Alpha) {
+        const auto size = static_cast<size_t>(field.size);
+        const void* end = std::memchr(data, 0, size);
+        const size_t length = end ? static_cast<size_t>(static_cast<const unsigned char*>(end) - data)
+                                  : size;
+        if (length == 0)
+            out = Value();
+        else
+            codePage_->decode(reinterpret_cast<const char*>(data), length, out.resetToText());
+        return;
+    }
+    out = decodeValue(field, data);
+}
+
+Value Table::decodeValue(const Field& field, const unsigned char* data)
 {
     const auto size = static_cast<size_t>(field.size);
     switch (field.type) {
-        case FieldType::Alpha: {
-            const void* end = std::memchr(data, 0, size);
-            const size_t length = end ? static_cast<const unsigned char*>(end) - data : size;
-            if (length == 0)
-                return {};
-            std::string text;
-            codePage_->decode(reinterpret_cast<const char*>(data), length, text);
-            return Value::text(std::move(text));
-        }
         case FieldType::Bytes:
             if (allZero(data, size))
                 return {};

@@ -41,7 +41,8 @@ private:
     // The records a block holds, from its six-byte header.
     unsigned recordsIn(const unsigned char* blockHeader, uint32_t blockNumber) const;
     void loadBlock(uint32_t blockNumber);
-    Value decodeField(const Field& field, const unsigned char* data);
+    void decodeField(const Field& field, const unsigned char* data, Value& out);
+    Value decodeValue(const Field& field, const unsigned char* data);
     Value decodeBlob(const Field& field, const unsigned char* data);
 
     File file_;

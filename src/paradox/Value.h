@@ -24,6 +24,15 @@ public:
     static Value boolean(bool v);
     static Value bytes(std::string raw) { return Value(Kind::Bytes, std::move(raw)); }
 
+    // Makes this value an empty text and returns its storage, keeping the storage's capacity:
+    // for readers that fill the same row again and again.
+    std::string& resetToText()
+    {
+        kind_ = Kind::Text;
+        text_.clear();
+        return text_;
+    }
+
     Kind kind() const { return kind_; }
     bool isNull() const { return kind_ == Kind::Null; }
 

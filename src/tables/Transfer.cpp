@@ -133,7 +133,7 @@ TableOutcome TableTransfer::copyRows(ado::RecordSet& source, const QString& tabl
             return TableOutcome::Skipped;
         statement += ')';
         // A rejected row loses that row only; a lost connection ends the transfer.
-        if (!trap_.step(252, [&] { target_.Execute(QString::fromStdString(statement)); }) &&
+        if (!trap_.step(252, [&] { target_.ExecuteUtf8(statement); }) &&
             isConnectionFailure(trap_.lastFailure()))
             return TableOutcome::TransferEnds;
         // A table that cannot be read on is reported once, and the next table follows.

@@ -178,7 +178,7 @@ QString newSqliteDsn()
 {
     static TempDir folder;
     const QString name = QStringLiteral("MorvaneSqlite%1").arg(++dsnCounter);
-    addDsn(name, QStringLiteral("Driver = %1\nDatabase = %2\nJournalMode = WAL\nSync = NORMAL")
+    addDsn(name, QStringLiteral("Driver = %1\nDatabase = %2\nJournalMode = WAL\nSyncPragma = NORMAL")
                      .arg(driverPath(QStringLiteral("libsqlite3odbc.so")),
                           QString::fromStdString(folder.file(name.toStdString() + ".sqlite"))));
     return name;

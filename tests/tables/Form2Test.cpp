@@ -60,10 +60,12 @@ TEST(Form2Layout, CaptionsGeometryAndTabOrder)
     };
     for (const auto& [widget, caption, rect] : controls) {
         EXPECT_EQ(widget->geometry(), rect) << widget->objectName().toStdString();
-        if (auto* button = qobject_cast<QPushButton*>(widget))
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
             EXPECT_EQ(button->text(), caption);
-        if (auto* frame = qobject_cast<QGroupBox*>(widget))
+        }
+        if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
             EXPECT_EQ(frame->title(), caption);
+        }
         EXPECT_TRUE(widget->isEnabled());
     }
     EXPECT_EQ(form.ProgressBar1->caption(), "Progress Bar");
