@@ -282,3 +282,24 @@ TEST(Form1Buttons, SampleButtonPutsTheSampleFolderInTheBoxAsItIs)
     EXPECT_EQ(test.settings.read(SettingKeys::kParadoxFolder), test.applicationFolder() + "/Samples");
     EXPECT_TRUE(test.dialogs.calls().empty());
 }
+
+TEST(Form1Keyboard, EveryButtonIsPressedWithSpace)
+{
+    TestRuntime test;
+    Form1 form(test.runtime);
+    form.start();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    test.dialogs.answerFolder("");
+    for (QWidget* button : {static_cast<QWidget*>(form.PushButton5), static_cast<QWidget*>(form.PushButton3),
+                            static_cast<QWidget*>(form.PushButton1), static_cast<QWidget*>(form.PushButton4),
+                            static_cast<QWidget*>(form.PushButton6)}) {
+        button->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button, Qt::Key_Space);
+    }
+    QStringList kinds;
+    for (const auto& call : test.dialogs.calls())
+        kinds << call.kind;
+    EXPECT_EQ(kinds, (QStringList{"folder", "message", "message", "message"}));
+    EXPECT_EQ(form.Text1->text(), test.applicationFolder() + "/Samples");
+}
