@@ -213,8 +213,14 @@ void OdbcConnection::executeWide(const char16_t* sql, size_t length)
     if (!succeeded(code) && code != SQL_NO_DATA) {
         try {
             fail(SQL_HANDLE_STMT, statement_, "run a statement");
-        } catch (...) {
+        } catch (const DataSourceError& failure) {
             SQLFreeStmt(statement_, SQL_CLOSE);
+            // Drivers do not always say that the link is gone; the connection itself knows.
+            SQLUINTEGER dead = SQL_CD_FALSE;
+            if (!failure.isConnectionFailure() &&
+                succeeded(SQLGetConnectAttr(connection_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+                dead == SQL_CD_TRUE)
+                throw DataSourceError(failure.what(), "08S01");
             throw;
         }
     }

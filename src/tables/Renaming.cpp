@@ -108,8 +108,10 @@ void Form2::PushButton6_Click()
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.PushButton6_Click"));
     ado::Connection connection;
     trap.step(102, [&] { MousePointer.set(ScreenPointer::Hourglass); });
-    trap.step(104, [&] { connection.Open(Sybase::DsnConnectionString(form1_.dataSourceName())); });
-    if (oneTableChosen(*List1, trap, runtime_.dialogs, this)) {
+    const bool connected = trap.step(
+        104, [&] { connection.Open(Sybase::DsnConnectionString(form1_.dataSourceName())); });
+    // Without a connection the statement would fail too: the one report above says why.
+    if (oneTableChosen(*List1, trap, runtime_.dialogs, this) && connected) {
         for (int i = List1->count() - 1; i >= 0; --i) {
             if (!trap.test(112, [&] { return List1->isEntrySelected(i); }))
                 continue;

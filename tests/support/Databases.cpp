@@ -155,25 +155,6 @@ void addDsn(const QString& name, const QString& keywords)
     out << "\n[" << name << "]\n" << keywords << "\n";
 }
 
-void removeDsn(const QString& name)
-{
-    QFile file(odbcIni());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    file.close();
-    QStringList kept;
-    bool skipping = false;
-    for (const QString& line : lines) {
-        if (line.startsWith(QLatin1Char('[')))
-            skipping = line == QLatin1Char('[') + name + QLatin1Char(']');
-        if (!skipping)
-            kept << line;
-    }
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        file.write(kept.join(QLatin1Char('\n')).toUtf8());
-}
-
 QString newSqliteDsn()
 {
     static TempDir folder;

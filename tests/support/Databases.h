@@ -15,8 +15,6 @@ QString newSqliteDsn();
 QString newPostgresDsn();
 // Adds a data source with the given name and keywords.
 void addDsn(const QString& name, const QString& keywords);
-// Removes a data source from the odbc.ini.
-void removeDsn(const QString& name);
 // Stops the PostgreSQL cluster, as a server that goes away does.
 void stopPostgres();
 void startPostgres();

@@ -4,5 +4,5 @@
 # Usage: tests/window/run-journey.sh PROGRAM SAMPLES_FOLDER
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-exec xvfb-run -a -s "-screen 0 1280x900x24" \
+exec env -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1280x900x24" \
     dbus-run-session -- /usr/bin/python3 "$here/journey.py" "$@"

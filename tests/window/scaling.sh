@@ -7,7 +7,7 @@ tool=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for scale in 1 2; do
-    QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 1600x1200x24" "$tool" "$work/$scale" 2>/dev/null
+    env -u QT_QPA_PLATFORM QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 1600x1200x24" "$tool" "$work/$scale" 2>/dev/null
 done
 /usr/bin/python3 - "$work" <<'PY'
 import struct, sys
