@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "Measure.h"
 #include "../tests/support/ScriptedDialogs.h"
 #include "../tests/support/TempDir.h"
+#include "Measure.h"
 #include "data/ParadoxModule.h"
 #include "ui/TableList.h"
 
@@ -21,8 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // 20 x 20 x 49 folders (20,020 with the upper levels) and 5,000 tables among other files.
-long long makeTree(const std::string& root)
-{
+long long makeTree(const std::string& root) {
     long long tables = 0;
     int folder = 0;
     for (int a = 0; a < 20; ++a)
@@ -40,8 +39,7 @@ long long makeTree(const std::string& root)
     return tables;
 }
 
-long long listWithFind(const std::string& root)
-{
+long long listWithFind(const std::string& root) {
     const pid_t child = ::fork();
     if (child == 0) {
         if (!std::freopen("/dev/null", "w", stdout))
@@ -56,8 +54,7 @@ long long listWithFind(const std::string& root)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     TempDir dir;

@@ -11,8 +11,7 @@
 #include "../tests/support/ChildProcess.h"
 
 Measurement measureInChild(const std::function<long long()>& work,
-                           const std::function<void()>& prepare)
-{
+                           const std::function<void()>& prepare) {
     const std::string bytes = runInChild([&] {
         if (prepare)
             prepare();
@@ -32,8 +31,7 @@ Measurement measureInChild(const std::function<long long()>& work,
     return m;
 }
 
-Measurement medianOf(int runs, const std::function<long long()>& work)
-{
+Measurement medianOf(int runs, const std::function<long long()>& work) {
     std::vector<Measurement> all;
     for (int i = 0; i < runs; ++i)
         all.push_back(measureInChild(work));

@@ -6,8 +6,8 @@
 // One measured run, made in a child process of its own so that its peak memory is its own.
 struct Measurement {
     double seconds = 0;
-    long long items = 0;     // rows, files: whatever the run counts
-    long peakKiB = 0;        // the child's peak resident memory
+    long long items = 0;  // rows, files: whatever the run counts
+    long peakKiB = 0;     // the child's peak resident memory
     double perSecond() const { return seconds > 0 ? double(items) / seconds : 0; }
 };
 

@@ -8,25 +8,29 @@ extern "C" {
 #include <cstdio>
 #include <string>
 
+#include "../tests/support/TempDir.h"
 #include "Measure.h"
 #include "fixture/ParadoxWriter.h"
 #include "paradox/Table.h"
-#include "../tests/support/TempDir.h"
 
 using px::FieldType;
 using px::Value;
 
 namespace {
 
-void writeMixedTable(const std::string& path, int rows)
-{
-    pxfixture::ParadoxWriter writer(
-        path, {12, 4, 1252,
-               {{"Id", FieldType::Long, 4, 0},       {"Name", FieldType::Alpha, 30, 0},
-                {"Amount", FieldType::Number, 8, 0}, {"Price", FieldType::Money, 8, 0},
-                {"Day", FieldType::Date, 4, 0},      {"Flag", FieldType::Logical, 1, 0},
-                {"Count", FieldType::Short, 2, 0},   {"At", FieldType::Time, 4, 0},
-                {"Stamp", FieldType::Timestamp, 8, 0}}});
+void writeMixedTable(const std::string& path, int rows) {
+    pxfixture::ParadoxWriter writer(path, {12,
+                                           4,
+                                           1252,
+                                           {{"Id", FieldType::Long, 4, 0},
+                                            {"Name", FieldType::Alpha, 30, 0},
+                                            {"Amount", FieldType::Number, 8, 0},
+                                            {"Price", FieldType::Money, 8, 0},
+                                            {"Day", FieldType::Date, 4, 0},
+                                            {"Flag", FieldType::Logical, 1, 0},
+                                            {"Count", FieldType::Short, 2, 0},
+                                            {"At", FieldType::Time, 4, 0},
+                                            {"Stamp", FieldType::Timestamp, 8, 0}}});
     for (int i = 0; i < rows; ++i)
         writer.addRow({Value::integer(i), Value::text("Customer name " + std::to_string(i % 977)),
                        i % 11 ? Value::real(i * 1.25) : Value(), Value::real(i % 1000 / 4.0),
@@ -35,8 +39,7 @@ void writeMixedTable(const std::string& path, int rows)
                        Value::timestamp(738000 + i % 300, (i * 7) % 86400000)});
 }
 
-long long decodeWithOurReader(const std::string& path)
-{
+long long decodeWithOurReader(const std::string& path) {
     px::Table table(path);
     std::vector<Value> row;
     std::string items;
@@ -52,8 +55,7 @@ long long decodeWithOurReader(const std::string& path)
     return rows;
 }
 
-void appendNumber(std::string& out, double v)
-{
+void appendNumber(std::string& out, double v) {
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
     out += '\'';
@@ -61,8 +63,7 @@ void appendNumber(std::string& out, double v)
     out += '\'';
 }
 
-long long decodeWithPxlib(const std::string& path)
-{
+long long decodeWithPxlib(const std::string& path) {
     PX_boot();
     pxdoc_t* doc = PX_new();
     if (PX_open_file(doc, path.c_str()) < 0)
@@ -106,8 +107,7 @@ long long decodeWithPxlib(const std::string& path)
 
 }  // namespace
 
-int main()
-{
+int main() {
     TempDir dir;
     const std::string small = dir.file("small.db");
     const std::string large = dir.file("large.db");
@@ -129,8 +129,9 @@ int main()
                 pxlib.peakKiB);
     std::printf("  speed ratio (morvane / pxlib): %.2f  (goal: at least 3)\n",
                 ours.perSecond() / pxlib.perSecond());
-    std::printf("  peak memory at 50,000 rows %ld KiB, at 200,000 rows %ld KiB: ratio %.2f "
-                "(goal: no growth, 1.00)\n",
-                oursSmall.peakKiB, ours.peakKiB, double(ours.peakKiB) / double(oursSmall.peakKiB));
+    std::printf(
+        "  peak memory at 50,000 rows %ld KiB, at 200,000 rows %ld KiB: ratio %.2f "
+        "(goal: no growth, 1.00)\n",
+        oursSmall.peakKiB, ours.peakKiB, double(ours.peakKiB) / double(oursSmall.peakKiB));
     return 0;
 }

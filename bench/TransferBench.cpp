@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "Measure.h"
 #include "../tests/support/Databases.h"
 #include "../tests/support/TablesScreen.h"
+#include "Measure.h"
 #include "ado/Connection.h"
 #include "data/Datatype.h"
 #include "data/ParadoxModule.h"
@@ -22,29 +22,34 @@ namespace {
 
 constexpr int kRows = 200000;
 
-void writeTable(const std::string& path, int rows)
-{
-    pxfixture::ParadoxWriter writer(
-        path, {12, 4, 1252,
-               {{"Id", FieldType::Long, 4, 0},       {"Name", FieldType::Alpha, 30, 0},
-                {"Amount", FieldType::Number, 8, 0}, {"Day", FieldType::Date, 4, 0},
-                {"Flag", FieldType::Logical, 1, 0},  {"Stamp", FieldType::Timestamp, 8, 0}}});
+void writeTable(const std::string& path, int rows) {
+    pxfixture::ParadoxWriter writer(path, {12,
+                                           4,
+                                           1252,
+                                           {{"Id", FieldType::Long, 4, 0},
+                                            {"Name", FieldType::Alpha, 30, 0},
+                                            {"Amount", FieldType::Number, 8, 0},
+                                            {"Day", FieldType::Date, 4, 0},
+                                            {"Flag", FieldType::Logical, 1, 0},
+                                            {"Stamp", FieldType::Timestamp, 8, 0}}});
     for (int i = 0; i < rows; ++i)
         writer.addRow({Value::integer(i), Value::text("Customer's name " + std::to_string(i % 977)),
                        i % 11 ? Value::real(i * 1.25) : Value(), Value::date(730000 + i % 5000),
-                       Value::boolean(i % 2), Value::timestamp(738000 + i % 300, (i * 7) % 86400000)});
+                       Value::boolean(i % 2),
+                       Value::timestamp(738000 + i % 300, (i * 7) % 86400000)});
 }
 
 // The statements the transfer sends, made before the clock starts.
-std::vector<QString> statementsFor(const std::string& path, const QString& table)
-{
+std::vector<QString> statementsFor(const std::string& path, const QString& table) {
     px::Table source(path);
     QString create;
     for (const px::Field& field : source.fields())
         create += Datatype::ColumnDefinition(QString::fromStdString(field.name), field.adoType());
     create.chop(1);
-    std::vector<QString> statements{"CREATE TABLE " + Datatype::QuotedName(table) + "(" + create + ");"};
-    const std::string prefix = ("INSERT INTO " + Datatype::QuotedName(table) + " VALUES(").toStdString();
+    std::vector<QString> statements{"CREATE TABLE " + Datatype::QuotedName(table) + "(" + create +
+                                    ");"};
+    const std::string prefix =
+        ("INSERT INTO " + Datatype::QuotedName(table) + " VALUES(").toStdString();
     std::vector<Value> row;
     while (source.next(row)) {
         std::string statement = prefix;
@@ -58,8 +63,7 @@ std::vector<QString> statementsFor(const std::string& path, const QString& table
     return statements;
 }
 
-long long bareLoop(const QString& dsn, const std::vector<QString>& statements)
-{
+long long bareLoop(const QString& dsn, const std::vector<QString>& statements) {
     ado::Connection connection;
     connection.Open("Data Source=" + dsn);
     for (const QString& statement : statements)
@@ -68,8 +72,7 @@ long long bareLoop(const QString& dsn, const std::vector<QString>& statements)
 }
 
 long long throughTheScreen(const QString& dsn, const std::string& folder, const QString& table,
-                           int rows)
-{
+                           int rows) {
     TablesScreen screen(dsn);
     screen.form1->Text1->setText(QString::fromStdString(folder));
     screen.reload();
@@ -78,8 +81,7 @@ long long throughTheScreen(const QString& dsn, const std::string& folder, const 
     return screen.test.dialogs.calls().empty() ? rows : -1;
 }
 
-void report(const char* database, const Measurement& screen, const Measurement& bare)
-{
+void report(const char* database, const Measurement& screen, const Measurement& bare) {
     std::printf("%s:\n", database);
     std::printf("  through the tables screen: %9.0f rows/s, peak memory %ld KiB\n",
                 screen.perSecond(), screen.peakKiB);
@@ -91,8 +93,7 @@ void report(const char* database, const Measurement& screen, const Measurement& 
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TempDir home;
     qputenv("HOME", home.path().c_str());
@@ -105,7 +106,8 @@ int main(int argc, char** argv)
     writeTable(folder.file("QUARTER.db"), kRows / 4);
 
     for (const bool postgres : {false, true}) {
-        const char* name = postgres ? "PostgreSQL 15 (psqlODBC)" : "SQLite (WAL, synchronous NORMAL)";
+        const char* name =
+            postgres ? "PostgreSQL 15 (psqlODBC)" : "SQLite (WAL, synchronous NORMAL)";
         const auto fresh = [&] {
             return postgres ? TestDatabases::newPostgresDsn() : TestDatabases::newSqliteDsn();
         };
@@ -117,16 +119,17 @@ int main(int argc, char** argv)
         std::vector<Measurement> screenRuns, bareRuns;
         for (int run = 0; run < 3; ++run) {
             const QString a = fresh(), b = fresh();
-            screenRuns.push_back(measureInChild(
-                [&] { return throughTheScreen(a, folder.path(), "BIG", kRows); }));
+            screenRuns.push_back(
+                measureInChild([&] { return throughTheScreen(a, folder.path(), "BIG", kRows); }));
             std::vector<QString> statements;
-            bareRuns.push_back(measureInChild(
-                [&] { return bareLoop(b, statements); },
-                [&] { statements = statementsFor(folder.file("BIG.db"), "BIG"); }));
+            bareRuns.push_back(
+                measureInChild([&] { return bareLoop(b, statements); },
+                               [&] { statements = statementsFor(folder.file("BIG.db"), "BIG"); }));
         }
         const auto median = [](std::vector<Measurement> runs) {
-            std::sort(runs.begin(), runs.end(),
-                      [](const Measurement& x, const Measurement& y) { return x.seconds < y.seconds; });
+            std::sort(runs.begin(), runs.end(), [](const Measurement& x, const Measurement& y) {
+                return x.seconds < y.seconds;
+            });
             return runs[runs.size() / 2];
         };
         const Measurement screen = median(screenRuns), bare = median(bareRuns);
@@ -139,10 +142,10 @@ int main(int argc, char** argv)
             const QString c = fresh();
             const Measurement quarter = measureInChild(
                 [&] { return throughTheScreen(c, folder.path(), "QUARTER", kRows / 4); });
-            std::printf("  peak memory of the screen at 50,000 rows %ld KiB, at 200,000 rows %ld "
-                        "KiB: ratio %.2f (goal: no growth, 1.00)\n",
-                        quarter.peakKiB, screen.peakKiB,
-                        double(screen.peakKiB) / double(quarter.peakKiB));
+            std::printf(
+                "  peak memory of the screen at 50,000 rows %ld KiB, at 200,000 rows %ld "
+                "KiB: ratio %.2f (goal: no growth, 1.00)\n",
+                quarter.peakKiB, screen.peakKiB, double(screen.peakKiB) / double(quarter.peakKiB));
         }
     }
     return 0;

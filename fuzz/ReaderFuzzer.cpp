@@ -12,8 +12,7 @@
 
 namespace {
 
-std::string workFolder()
-{
+std::string workFolder() {
     static std::string folder = [] {
         char pattern[] = "/tmp/morvane-fuzz-XXXXXX";
         if (!::mkdtemp(pattern))
@@ -23,8 +22,7 @@ std::string workFolder()
     return folder;
 }
 
-void writeFile(const std::string& path, const uint8_t* data, size_t size)
-{
+void writeFile(const std::string& path, const uint8_t* data, size_t size) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         std::abort();
@@ -36,8 +34,7 @@ void writeFile(const std::string& path, const uint8_t* data, size_t size)
 }  // namespace
 
 // Input: a four-byte little-endian length of the .db part, the .db bytes, then the .mb bytes.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4)
         return 0;
     size_t dbSize = data[0] | data[1] << 8 | data[2] << 16 | size_t(data[3]) << 24;

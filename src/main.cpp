@@ -6,14 +6,17 @@
 #include "app/Settings.h"
 #include "ui/QtDialogs.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication application(argc, argv);
     Settings settings(Settings::defaultPath());
     Runtime* runtime = nullptr;
     QtDialogs dialogs([&runtime] { return runtime->applicationTitle; });
-    Runtime shared{QCoreApplication::applicationDirPath(), QString(), dialogs, settings,
-                   drawOneToHundredFromClock, [](const QUrl& url) { QDesktopServices::openUrl(url); }};
+    Runtime shared{QCoreApplication::applicationDirPath(),
+                   QString(),
+                   dialogs,
+                   settings,
+                   drawOneToHundredFromClock,
+                   [](const QUrl& url) { QDesktopServices::openUrl(url); }};
     runtime = &shared;
     Form1 form1(shared);
     form1.start();

@@ -13,33 +13,30 @@ constexpr int kSize = 32;
 constexpr int kHotX = 9;
 constexpr int kHotY = 1;
 
-QImage drawHand()
-{
+QImage drawHand() {
     QImage image(kSize, kSize, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath hand;
-    hand.addRoundedRect(QRectF(7, 1, 5, 17), 2.5, 2.5);   // the pointing finger
-    hand.addRoundedRect(QRectF(12, 9, 4.5, 10), 2, 2);    // three folded fingers
+    hand.addRoundedRect(QRectF(7, 1, 5, 17), 2.5, 2.5);  // the pointing finger
+    hand.addRoundedRect(QRectF(12, 9, 4.5, 10), 2, 2);   // three folded fingers
     hand.addRoundedRect(QRectF(16.5, 10, 4.5, 9), 2, 2);
     hand.addRoundedRect(QRectF(21, 11, 4.5, 9), 2, 2);
-    hand.addRoundedRect(QRectF(7, 14, 18.5, 13), 5, 5);   // the palm
-    hand.addRoundedRect(QRectF(2, 15, 7, 4.5), 2, 2);     // the thumb
+    hand.addRoundedRect(QRectF(7, 14, 18.5, 13), 5, 5);  // the palm
+    hand.addRoundedRect(QRectF(2, 15, 7, 4.5), 2, 2);    // the thumb
     painter.setPen(QPen(Qt::black, 1.2));
     painter.setBrush(Qt::white);
     painter.drawPath(hand.simplified());
     return image;
 }
 
-void putLe(QByteArray& out, quint32 value, int bytes)
-{
+void putLe(QByteArray& out, quint32 value, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-QByteArray cursorFile(const QImage& image)
-{
+QByteArray cursorFile(const QImage& image) {
     QByteArray pixels;
     QByteArray mask;
     for (int y = kSize - 1; y >= 0; --y) {  // rows bottom-up
@@ -80,8 +77,7 @@ QByteArray cursorFile(const QImage& image)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_cursor OUTPUT.CUR\n");
         return 2;

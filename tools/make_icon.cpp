@@ -5,8 +5,7 @@
 
 #include "ui/AppIcon.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: make_icon SIZE OUTPUT.png\n");
         return 2;

@@ -10,14 +10,19 @@ using px::Value;
 
 namespace {
 
-Value day(int y, int m, int d) { return Value::date(px::dayNumberFromCivil(y, m, d)); }
-Value at(int h, int m, int s) { return Value::time(((h * 60 + m) * 60 + s) * 1000); }
+Value day(int y, int m, int d) {
+    return Value::date(px::dayNumberFromCivil(y, m, d));
+}
+Value at(int h, int m, int s) {
+    return Value::time(((h * 60 + m) * 60 + s) * 1000);
+}
 
-void writeCustomers(const std::string& folder)
-{
+void writeCustomers(const std::string& folder) {
     pxfixture::writeTable(
         folder + "/CUSTOMER.DB",
-        {12, 2, 1252,
+        {12,
+         2,
+         1252,
          {{"Cust No", FieldType::AutoIncrement, 4, 0},
           {"Name", FieldType::Alpha, 30, 0},
           {"City", FieldType::Alpha, 20, 0},
@@ -38,51 +43,52 @@ void writeCustomers(const std::string& folder)
              Value::text("Cyprus"), day(1998, 11, 30), Value::real(8000), Value::boolean(false),
              Value()},
             {Value::integer(1004), Value::text("Café Öresund"), Value::text("Malmö"),
-             Value::text("Sweden"), day(2001, 2, 14), Value::real(15750.25),
-             Value::boolean(true), Value::text("Ask for Åsa.")},
+             Value::text("Sweden"), day(2001, 2, 14), Value::real(15750.25), Value::boolean(true),
+             Value::text("Ask for Åsa.")},
             {Value::integer(1005), Value::text("O'Neill's Marine"), Value::text("Cork"),
              Value::text("Ireland"), Value(), Value(), Value::boolean(true),
              Value::text("New account.")},
         });
 }
 
-void writeOrders(const std::string& folder)
-{
-    pxfixture::ParadoxWriter orders(
-        folder + "/ORDERS.DB",
-        {11, 2, 1252,
-         {{"Order No", FieldType::Long, 4, 0},
-          {"Cust No", FieldType::Long, 4, 0},
-          {"Sale Date", FieldType::Date, 4, 0},
-          {"Ship Time", FieldType::Time, 4, 0},
-          {"Items", FieldType::Short, 2, 0},
-          {"Total", FieldType::Bcd, 17, 2},
-          {"Weight kg", FieldType::Number, 8, 0},
-          {"Paid", FieldType::Logical, 1, 0}}});
+void writeOrders(const std::string& folder) {
+    pxfixture::ParadoxWriter orders(folder + "/ORDERS.DB", {11,
+                                                            2,
+                                                            1252,
+                                                            {{"Order No", FieldType::Long, 4, 0},
+                                                             {"Cust No", FieldType::Long, 4, 0},
+                                                             {"Sale Date", FieldType::Date, 4, 0},
+                                                             {"Ship Time", FieldType::Time, 4, 0},
+                                                             {"Items", FieldType::Short, 2, 0},
+                                                             {"Total", FieldType::Bcd, 17, 2},
+                                                             {"Weight kg", FieldType::Number, 8, 0},
+                                                             {"Paid", FieldType::Logical, 1, 0}}});
     for (int i = 0; i < 40; ++i) {
         const int cents = 1999 + i * 3571 % 90000;
-        orders.addRow({Value::integer(5000 + i), Value::integer(1001 + i % 5),
-                       day(2023, 1 + i % 12, 1 + i % 28), at(8 + i % 10, i % 60, 0),
-                       Value::integer(1 + i % 7),
-                       Value::decimal(std::to_string(cents / 100) + "." +
-                                      std::to_string(cents % 100 / 10) +
-                                      std::to_string(cents % 10)),
-                       Value::real(0.25 * (i + 1)), Value::boolean(i % 3 != 0)});
+        orders.addRow(
+            {Value::integer(5000 + i), Value::integer(1001 + i % 5),
+             day(2023, 1 + i % 12, 1 + i % 28), at(8 + i % 10, i % 60, 0),
+             Value::integer(1 + i % 7),
+             Value::decimal(std::to_string(cents / 100) + "." + std::to_string(cents % 100 / 10) +
+                            std::to_string(cents % 10)),
+             Value::real(0.25 * (i + 1)), Value::boolean(i % 3 != 0)});
     }
 }
 
-void writeEvents(const std::string& folder)
-{
+void writeEvents(const std::string& folder) {
     pxfixture::writeTable(
         folder + "/EVENTS.DB",
-        {9, 1, 850,
+        {9,
+         1,
+         850,
          {{"Id", FieldType::Short, 2, 0},
           {"Title", FieldType::Alpha, 40, 0},
           {"Starts", FieldType::Timestamp, 8, 0},
           {"Ticket", FieldType::Bytes, 4, 0}}},
         {
             {Value::integer(1), Value::text("Harbour concert"),
-             Value::timestamp(px::dayNumberFromCivil(2024, 6, 21), 19 * 3600000), Value::bytes("A001")},
+             Value::timestamp(px::dayNumberFromCivil(2024, 6, 21), 19 * 3600000),
+             Value::bytes("A001")},
             {Value::integer(2), Value::text("Fête de la musique"),
              Value::timestamp(px::dayNumberFromCivil(2024, 6, 21), 20 * 3600000 + 30 * 60000),
              Value::bytes("B002")},
@@ -93,8 +99,7 @@ void writeEvents(const std::string& folder)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_samples FOLDER\n");
         return 2;

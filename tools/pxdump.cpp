@@ -6,8 +6,7 @@
 
 #include "paradox/Table.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: pxdump FILE.db\n");
         return 2;

@@ -14,13 +14,12 @@
 #include "app/Runtime.h"
 #include "app/Settings.h"
 #include "tables/Form2.h"
-#include "ui/TableList.h"
 #include "ui/QtDialogs.h"
+#include "ui/TableList.h"
 
 namespace {
 
-bool save(QWidget& window, const QString& file)
-{
+bool save(QWidget& window, const QString& file) {
     window.raise();
     window.activateWindow();
     for (int i = 0; i < 20; ++i) {
@@ -34,8 +33,7 @@ bool save(QWidget& window, const QString& file)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: screenshot OUTPUT_FOLDER\n");
@@ -49,19 +47,26 @@ int main(int argc, char** argv)
     QFile ini(odbcIni);
     if (!ini.open(QIODevice::WriteOnly))
         return 1;
-    ini.write(QStringLiteral("[MorvaneDemo]\nDriver = /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\nDatabase = %1\n")
+    ini.write(QStringLiteral("[MorvaneDemo]\nDriver = "
+                             "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\nDatabase = %1\n")
                   .arg(home.filePath(QStringLiteral("demo.sqlite")))
                   .toUtf8());
     ini.close();
     qputenv("ODBCINI", odbcIni.toLocal8Bit());
     Settings settings(home.filePath(QStringLiteral("Quellory.ini")));
-    const QString samples = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/Samples");
+    const QString samples =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../src/Samples");
     settings.write(SettingKeys::kParadoxFolder, QDir::cleanPath(samples));
     settings.write(SettingKeys::kDataSourceName, QStringLiteral("MorvaneDemo"));
     Runtime* runtime = nullptr;
     QtDialogs dialogs([&runtime] { return runtime->applicationTitle; });
-    Runtime shared{QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../src")),
-                   QString(), dialogs, settings, [] { return 1; }, [](const QUrl&) {}};
+    Runtime shared{
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../src")),
+        QString(),
+        dialogs,
+        settings,
+        [] { return 1; },
+        [](const QUrl&) {}};
     runtime = &shared;
 
     Form1 form1(shared);

@@ -10,18 +10,16 @@ namespace ado {
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
-bool Connection::isOpen() const
-{
+bool Connection::isOpen() const {
     return odbc_ || paradox_;
 }
 
-void Connection::Open(const QString& connectionString)
-{
+void Connection::Open(const QString& connectionString) {
     if (isOpen())
         throw DataSourceError("The connection is already open.");
     const ConnectionString parts(connectionString);
-    if (parts.value(QStringLiteral("Driver")).contains(QStringLiteral("Paradox"),
-                                                       Qt::CaseInsensitive)) {
+    if (parts.value(QStringLiteral("Driver"))
+            .contains(QStringLiteral("Paradox"), Qt::CaseInsensitive)) {
         const QString folder = parts.has(QStringLiteral("DefaultDir"))
                                    ? parts.value(QStringLiteral("DefaultDir"))
                                    : parts.value(QStringLiteral("Dbq"));
@@ -36,8 +34,7 @@ void Connection::Open(const QString& connectionString)
             "specified",
             "IM002");
     // "Data Source" is ADO's word for the DSN; other keywords go to the driver unchanged.
-    QString odbc = QStringLiteral("DSN=") +
-                   ConnectionString::quoted(name);
+    QString odbc = QStringLiteral("DSN=") + ConnectionString::quoted(name);
     for (const auto& [keyword, value] : parts.pairs()) {
         if (keyword != QStringLiteral("data source") && keyword != QStringLiteral("provider"))
             odbc += QLatin1Char(';') + keyword + QLatin1Char('=') + ConnectionString::quoted(value);
@@ -45,8 +42,7 @@ void Connection::Open(const QString& connectionString)
     odbc_ = std::make_unique<OdbcConnection>(odbc);
 }
 
-void Connection::Execute(const QString& sql)
-{
+void Connection::Execute(const QString& sql) {
     if (odbc_)
         return odbc_->execute(sql);
     if (paradox_)
@@ -55,26 +51,23 @@ void Connection::Execute(const QString& sql)
     throw DataSourceError("The connection is not open.", "08003");
 }
 
-void Connection::ExecuteUtf8(std::string_view utf8Sql)
-{
+void Connection::ExecuteUtf8(std::string_view utf8Sql) {
     if (odbc_)
         return odbc_->execute(utf8Sql);
     Execute(QString::fromUtf8(utf8Sql.data(), static_cast<qsizetype>(utf8Sql.size())));
 }
 
-std::unique_ptr<RecordSet> Connection::OpenSchema(int schema)
-{
+std::unique_ptr<RecordSet> Connection::OpenSchema(int schema) {
     if (schema != adSchemaTables)
         throw DataSourceError("Only the tables schema (20) can be opened.");
     if (!odbc_)
-        throw DataSourceError(paradox_ ? "A Paradox folder has no tables schema."
-                                       : "The connection is not open.",
-                              paradox_ ? "" : "08003");
+        throw DataSourceError(
+            paradox_ ? "A Paradox folder has no tables schema." : "The connection is not open.",
+            paradox_ ? "" : "08003");
     return std::make_unique<RecordSet>(odbc_->tables());
 }
 
-std::unique_ptr<Cursor> Connection::select(const QString& sql)
-{
+std::unique_ptr<Cursor> Connection::select(const QString& sql) {
     if (paradox_)
         return paradox_->select(sql);
     throw DataSourceError(odbc_ ? "Only a Paradox folder's tables can be opened as a record set."
@@ -82,44 +75,37 @@ std::unique_ptr<Cursor> Connection::select(const QString& sql)
                           odbc_ ? "" : "08003");
 }
 
-void Connection::Close()
-{
+void Connection::Close() {
     odbc_.reset();
     paradox_.reset();
 }
 
-const Variant& Field::Value() const
-{
+const Variant& Field::Value() const {
     if (!value_)
         throw DataSourceError("Either BOF or EOF is True: the record set has no current row.");
     return *value_;
 }
 
-RecordSet::RecordSet(std::unique_ptr<Cursor> cursor) : cursor_(std::move(cursor))
-{
+RecordSet::RecordSet(std::unique_ptr<Cursor> cursor) : cursor_(std::move(cursor)) {
     hasRow_ = cursor_->fetch(row_);
 }
 
-void RecordSet::Open(const QString& sql, Connection& connection)
-{
+void RecordSet::Open(const QString& sql, Connection& connection) {
     cursor_ = connection.select(sql);
     hasRow_ = cursor_->fetch(row_);
 }
 
-void RecordSet::requireOpen() const
-{
+void RecordSet::requireOpen() const {
     if (!cursor_)
         throw DataSourceError("The record set is not open.");
 }
 
-int RecordSet::FieldCount() const
-{
+int RecordSet::FieldCount() const {
     requireOpen();
     return static_cast<int>(cursor_->fields().size());
 }
 
-Field RecordSet::Fields(int index) const
-{
+Field RecordSet::Fields(int index) const {
     requireOpen();
     if (index < 0 || index >= FieldCount())
         throw DataSourceError("The record set has no field " + std::to_string(index) + ".");
@@ -127,8 +113,7 @@ Field RecordSet::Fields(int index) const
                  hasRow_ ? &row_[static_cast<size_t>(index)] : nullptr);
 }
 
-Field RecordSet::Fields(const QString& name) const
-{
+Field RecordSet::Fields(const QString& name) const {
     requireOpen();
     const auto& fields = cursor_->fields();
     for (size_t i = 0; i < fields.size(); ++i)
@@ -137,22 +122,19 @@ Field RecordSet::Fields(const QString& name) const
     throw DataSourceError("The record set has no field named " + name.toStdString() + ".");
 }
 
-long long RecordSet::RecordCount() const
-{
+long long RecordSet::RecordCount() const {
     requireOpen();
     return cursor_->rowCount();
 }
 
-void RecordSet::MoveNext()
-{
+void RecordSet::MoveNext() {
     requireOpen();
     if (!hasRow_)
         throw DataSourceError("Either BOF or EOF is True: the record set has no current row.");
     hasRow_ = cursor_->fetch(row_);
 }
 
-void RecordSet::Close()
-{
+void RecordSet::Close() {
     cursor_.reset();
     row_.clear();
     hasRow_ = false;

@@ -16,7 +16,7 @@ class RecordSet;
 // An ADO-like connection: a data source name through unixODBC ("Data Source=NAME"), or a folder
 // of Paradox tables (a connection string whose Driver names the Paradox driver).
 class Connection {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -36,7 +36,7 @@ public:
     void Close();
     bool isOpen() const;
 
-private:
+  private:
     friend class RecordSet;
     std::unique_ptr<Cursor> select(const QString& sql);
 
@@ -46,21 +46,21 @@ private:
 
 // The fields of a record set's current row.
 class Field {
-public:
+  public:
     // `value` is null when the record set has no current row.
     Field(const FieldInfo& info, const Variant* value) : info_(info), value_(value) {}
     const QString& name() const { return info_.name; }
     int Type() const { return info_.type; }
     const Variant& Value() const;
 
-private:
+  private:
     const FieldInfo& info_;
     const Variant* value_;
 };
 
 // An ADO-like record set, read forward once. The current row is the one before the cursor.
 class RecordSet {
-public:
+  public:
     RecordSet() = default;
     explicit RecordSet(std::unique_ptr<Cursor> cursor);
 
@@ -74,7 +74,7 @@ public:
     void MoveNext();
     void Close();
 
-private:
+  private:
     void requireOpen() const;
 
     std::unique_ptr<Cursor> cursor_;

@@ -2,8 +2,7 @@
 
 namespace ado {
 
-ConnectionString::ConnectionString(const QString& text)
-{
+ConnectionString::ConnectionString(const QString& text) {
     qsizetype at = 0;
     const qsizetype end = text.size();
     while (at < end) {
@@ -40,19 +39,16 @@ ConnectionString::ConnectionString(const QString& text)
     }
 }
 
-bool ConnectionString::has(const QString& keyword) const
-{
+bool ConnectionString::has(const QString& keyword) const {
     return pairs_.count(keyword.toLower()) > 0;
 }
 
-QString ConnectionString::value(const QString& keyword) const
-{
+QString ConnectionString::value(const QString& keyword) const {
     const auto found = pairs_.find(keyword.toLower());
     return found == pairs_.end() ? QString() : found->second;
 }
 
-QString ConnectionString::quoted(const QString& value)
-{
+QString ConnectionString::quoted(const QString& value) {
     if (!value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('{')) &&
         !value.contains(QLatin1Char('}')))
         return value;

@@ -9,7 +9,7 @@ namespace ado {
 // A connection string read as ODBC reads one: KEY=VALUE pairs separated by ";", keywords
 // without regard to case, a value in braces may hold ";" (and "}}" for a brace).
 class ConnectionString {
-public:
+  public:
     explicit ConnectionString(const QString& text);
 
     bool has(const QString& keyword) const;
@@ -19,7 +19,7 @@ public:
     // The value as it must be written after "KEY=": in braces when it holds ";" or a brace.
     static QString quoted(const QString& value);
 
-private:
+  private:
     std::map<QString, QString> pairs_;  // keywords in lower case
 };
 

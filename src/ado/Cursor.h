@@ -17,7 +17,7 @@ struct FieldInfo {
 
 // Rows of a result, read forward once.
 class Cursor {
-public:
+  public:
     virtual ~Cursor() = default;
     virtual const std::vector<FieldInfo>& fields() const = 0;
     // The row count when the source knows it before the first row, else -1.

@@ -7,17 +7,15 @@ namespace ado {
 
 // A failure of a data source: the text is the driver manager's or the driver's own diagnostic.
 class DataSourceError : public std::runtime_error {
-public:
+  public:
     explicit DataSourceError(const std::string& message, std::string sqlState = {})
-        : std::runtime_error(message), sqlState_(std::move(sqlState))
-    {
-    }
+        : std::runtime_error(message), sqlState_(std::move(sqlState)) {}
 
     const std::string& sqlState() const { return sqlState_; }
     // SQLSTATE class 08: the connection could not be made or was lost.
     bool isConnectionFailure() const { return sqlState_.rfind("08", 0) == 0; }
 
-private:
+  private:
     std::string sqlState_;
 };
 

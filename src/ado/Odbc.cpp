@@ -13,75 +13,91 @@ namespace ado {
 namespace {
 
 // A QString's UTF-16 units as the driver manager's wide characters.
-SQLWCHAR* wide(const QString& text)
-{
+SQLWCHAR* wide(const QString& text) {
     static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC must use UTF-16 SQLWCHAR");
     return reinterpret_cast<SQLWCHAR*>(const_cast<QChar*>(text.constData()));
 }
 
-bool succeeded(SQLRETURN code)
-{
+bool succeeded(SQLRETURN code) {
     return code == SQL_SUCCESS || code == SQL_SUCCESS_WITH_INFO;
 }
 
 // The first diagnostic record of a handle, as ADO reports it.
-[[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const char* operation)
-{
+[[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const char* operation) {
     SQLWCHAR state[6] = {};
     SQLINTEGER nativeError = 0;
     SQLWCHAR text[SQL_MAX_MESSAGE_LENGTH * 2] = {};
     SQLSMALLINT length = 0;
     if (handle && succeeded(SQLGetDiagRecW(handleType, handle, 1, state, &nativeError, text,
                                            SQL_MAX_MESSAGE_LENGTH * 2, &length))) {
-        const QString message = QString::fromUtf16(reinterpret_cast<const char16_t*>(text),
-                                                   std::min<SQLSMALLINT>(length, SQL_MAX_MESSAGE_LENGTH * 2 - 1));
+        const QString message =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(text),
+                               std::min<SQLSMALLINT>(length, SQL_MAX_MESSAGE_LENGTH * 2 - 1));
         const QString sqlState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
         throw DataSourceError(message.toStdString(), sqlState.toStdString());
     }
     throw DataSourceError(std::string("The ODBC driver manager failed to ") + operation + ".");
 }
 
-void check(SQLRETURN code, SQLSMALLINT handleType, SQLHANDLE handle, const char* operation)
-{
+void check(SQLRETURN code, SQLSMALLINT handleType, SQLHANDLE handle, const char* operation) {
     if (!succeeded(code) && code != SQL_NO_DATA)
         fail(handleType, handle, operation);
 }
 
-int adoTypeOf(SQLSMALLINT sqlType)
-{
+int adoTypeOf(SQLSMALLINT sqlType) {
     switch (sqlType) {
-        case SQL_CHAR: return 129;
-        case SQL_VARCHAR: return 200;
-        case SQL_LONGVARCHAR: return 201;
-        case SQL_WCHAR: return 130;
-        case SQL_WVARCHAR: return 202;
-        case SQL_WLONGVARCHAR: return 203;
-        case SQL_SMALLINT: return 2;
-        case SQL_INTEGER: return 3;
-        case SQL_BIGINT: return 20;
-        case SQL_TINYINT: return 16;
-        case SQL_REAL: return 4;
+        case SQL_CHAR:
+            return 129;
+        case SQL_VARCHAR:
+            return 200;
+        case SQL_LONGVARCHAR:
+            return 201;
+        case SQL_WCHAR:
+            return 130;
+        case SQL_WVARCHAR:
+            return 202;
+        case SQL_WLONGVARCHAR:
+            return 203;
+        case SQL_SMALLINT:
+            return 2;
+        case SQL_INTEGER:
+            return 3;
+        case SQL_BIGINT:
+            return 20;
+        case SQL_TINYINT:
+            return 16;
+        case SQL_REAL:
+            return 4;
         case SQL_FLOAT:
-        case SQL_DOUBLE: return 5;
+        case SQL_DOUBLE:
+            return 5;
         case SQL_DECIMAL:
-        case SQL_NUMERIC: return 131;
-        case SQL_BIT: return 11;
-        case SQL_TYPE_DATE: return 133;
-        case SQL_TYPE_TIME: return 134;
-        case SQL_TYPE_TIMESTAMP: return 135;
-        case SQL_BINARY: return 128;
-        case SQL_VARBINARY: return 204;
-        case SQL_LONGVARBINARY: return 205;
-        default: return 200;
+        case SQL_NUMERIC:
+            return 131;
+        case SQL_BIT:
+            return 11;
+        case SQL_TYPE_DATE:
+            return 133;
+        case SQL_TYPE_TIME:
+            return 134;
+        case SQL_TYPE_TIMESTAMP:
+            return 135;
+        case SQL_BINARY:
+            return 128;
+        case SQL_VARBINARY:
+            return 204;
+        case SQL_LONGVARBINARY:
+            return 205;
+        default:
+            return 200;
     }
 }
 
 // Every column read as text: the only result the program reads from a data source is its
 // catalogue of tables.
 class OdbcCursor : public Cursor {
-public:
-    explicit OdbcCursor(SQLHSTMT statement) : statement_(statement)
-    {
+  public:
+    explicit OdbcCursor(SQLHSTMT statement) : statement_(statement) {
         SQLSMALLINT columns = 0;
         check(SQLNumResultCols(statement_, &columns), SQL_HANDLE_STMT, statement_,
               "count the columns of a result");
@@ -102,8 +118,7 @@ public:
     const std::vector<FieldInfo>& fields() const override { return fields_; }
     long long rowCount() const override { return -1; }
 
-    bool fetch(std::vector<Variant>& row) override
-    {
+    bool fetch(std::vector<Variant>& row) override {
         const SQLRETURN code = SQLFetch(statement_);
         if (code == SQL_NO_DATA)
             return false;
@@ -114,15 +129,14 @@ public:
         return true;
     }
 
-private:
-    Variant readText(SQLUSMALLINT column)
-    {
+  private:
+    Variant readText(SQLUSMALLINT column) {
         std::u16string text;
         SQLWCHAR buffer[1024];
         for (;;) {
             SQLLEN indicator = 0;
-            const SQLRETURN code = SQLGetData(statement_, column, SQL_C_WCHAR, buffer,
-                                              sizeof buffer, &indicator);
+            const SQLRETURN code =
+                SQLGetData(statement_, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
             if (code == SQL_NO_DATA)
                 break;
             check(code, SQL_HANDLE_STMT, statement_, "read a value");
@@ -144,8 +158,7 @@ private:
 
 }  // namespace
 
-OdbcConnection::OdbcConnection(const QString& connectionString)
-{
+OdbcConnection::OdbcConnection(const QString& connectionString) {
     SQLHENV environment = SQL_NULL_HENV;
     if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
         throw DataSourceError("The ODBC driver manager cannot be started.");
@@ -175,8 +188,7 @@ OdbcConnection::OdbcConnection(const QString& connectionString)
     }
 }
 
-OdbcConnection::~OdbcConnection()
-{
+OdbcConnection::~OdbcConnection() {
     if (statement_)
         SQLFreeHandle(SQL_HANDLE_STMT, statement_);
     SQLDisconnect(connection_);
@@ -184,13 +196,12 @@ OdbcConnection::~OdbcConnection()
     SQLFreeHandle(SQL_HANDLE_ENV, environment_);
 }
 
-void OdbcConnection::execute(const QString& sql)
-{
-    executeWide(reinterpret_cast<const char16_t*>(sql.constData()), static_cast<size_t>(sql.size()));
+void OdbcConnection::execute(const QString& sql) {
+    executeWide(reinterpret_cast<const char16_t*>(sql.constData()),
+                static_cast<size_t>(sql.size()));
 }
 
-void OdbcConnection::execute(std::string_view utf8Sql)
-{
+void OdbcConnection::execute(std::string_view utf8Sql) {
     // Decoded into one buffer that lives as long as the connection: no allocation per row.
     wideBuffer_.resize(utf8Sql.size());
     QStringDecoder toUtf16(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
@@ -200,16 +211,16 @@ void OdbcConnection::execute(std::string_view utf8Sql)
     executeWide(wideBuffer_.data(), static_cast<size_t>(end - start));
 }
 
-void OdbcConnection::executeWide(const char16_t* sql, size_t length)
-{
+void OdbcConnection::executeWide(const char16_t* sql, size_t length) {
     if (!statement_) {
         SQLHSTMT statement = SQL_NULL_HSTMT;
-        check(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement), SQL_HANDLE_DBC,
-              connection_, "prepare a statement");
+        check(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement), SQL_HANDLE_DBC, connection_,
+              "prepare a statement");
         statement_ = statement;
     }
-    const SQLRETURN code = SQLExecDirectW(statement_, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql)),
-                                          static_cast<SQLINTEGER>(length));
+    const SQLRETURN code =
+        SQLExecDirectW(statement_, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql)),
+                       static_cast<SQLINTEGER>(length));
     if (!succeeded(code) && code != SQL_NO_DATA) {
         try {
             fail(SQL_HANDLE_STMT, statement_, "run a statement");
@@ -218,7 +229,8 @@ void OdbcConnection::executeWide(const char16_t* sql, size_t length)
             // Drivers do not always say that the link is gone; the connection itself knows.
             SQLUINTEGER dead = SQL_CD_FALSE;
             if (!failure.isConnectionFailure() &&
-                succeeded(SQLGetConnectAttr(connection_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+                succeeded(
+                    SQLGetConnectAttr(connection_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
                 dead == SQL_CD_TRUE)
                 throw DataSourceError(failure.what(), "08S01");
             throw;
@@ -227,8 +239,7 @@ void OdbcConnection::executeWide(const char16_t* sql, size_t length)
     SQLFreeStmt(statement_, SQL_CLOSE);
 }
 
-std::unique_ptr<Cursor> OdbcConnection::tables()
-{
+std::unique_ptr<Cursor> OdbcConnection::tables() {
     SQLHSTMT statement = SQL_NULL_HSTMT;
     check(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement), SQL_HANDLE_DBC, connection_,
           "prepare a statement");

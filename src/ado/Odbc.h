@@ -13,7 +13,7 @@ namespace ado {
 // One connection through the unixODBC driver manager, with the wide-character functions so
 // that names and values keep every character.
 class OdbcConnection {
-public:
+  public:
     // `connectionString` in ODBC's own form, for example "DSN=Sales".
     explicit OdbcConnection(const QString& connectionString);
     ~OdbcConnection();
@@ -24,7 +24,7 @@ public:
     void execute(std::string_view utf8Sql);
     std::unique_ptr<Cursor> tables();
 
-private:
+  private:
     void* environment_ = nullptr;
     void* connection_ = nullptr;
     void executeWide(const char16_t* sql, size_t length);

@@ -13,9 +13,8 @@ namespace ado {
 namespace {
 
 class ParadoxCursor : public Cursor {
-public:
-    explicit ParadoxCursor(const std::string& path) : table_(path)
-    {
+  public:
+    explicit ParadoxCursor(const std::string& path) : table_(path) {
         for (const px::Field& field : table_.fields())
             fields_.push_back({QString::fromStdString(field.name), field.adoType()});
     }
@@ -24,22 +23,20 @@ public:
     long long rowCount() const override { return static_cast<long long>(table_.rowCount()); }
     bool fetch(std::vector<Variant>& row) override { return table_.next(row); }
 
-private:
+  private:
     px::Table table_;
     std::vector<FieldInfo> fields_;
 };
 
 }  // namespace
 
-ParadoxSource::ParadoxSource(const QString& folder) : folder_(folder)
-{
+ParadoxSource::ParadoxSource(const QString& folder) : folder_(folder) {
     if (!QFileInfo(folder).isDir())
         throw DataSourceError("The Paradox folder '" + folder.toStdString() +
                               "' does not exist or is not a folder.");
 }
 
-QString ParadoxSource::selectedTable(const QString& sql)
-{
+QString ParadoxSource::selectedTable(const QString& sql) {
     static const QString kPrefix = QStringLiteral("SELECT * FROM \"");
     if (!sql.startsWith(kPrefix, Qt::CaseInsensitive) || !sql.endsWith(QLatin1Char('"')) ||
         sql.size() <= kPrefix.size())
@@ -60,19 +57,18 @@ QString ParadoxSource::selectedTable(const QString& sql)
     return unquoted;
 }
 
-QString ParadoxSource::tableFile(const QString& name) const
-{
+QString ParadoxSource::tableFile(const QString& name) const {
     if (name.contains(QLatin1Char('/'))) {
         const QString path = QDir::isAbsolutePath(name) ? name : folder_ + QLatin1Char('/') + name;
         return QFileInfo(path).isFile() ? path : QString();
     }
-    const auto found = px::findIgnoringCase(QFile::encodeName(folder_).toStdString(),
-                                            QFile::encodeName(name + QStringLiteral(".db")).toStdString());
+    const auto found =
+        px::findIgnoringCase(QFile::encodeName(folder_).toStdString(),
+                             QFile::encodeName(name + QStringLiteral(".db")).toStdString());
     return found ? QFile::decodeName(QByteArray::fromStdString(*found)) : QString();
 }
 
-std::unique_ptr<Cursor> ParadoxSource::select(const QString& sql) const
-{
+std::unique_ptr<Cursor> ParadoxSource::select(const QString& sql) const {
     const QString name = selectedTable(sql);
     const QString file = tableFile(name);
     if (file.isEmpty())

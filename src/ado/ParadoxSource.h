@@ -12,7 +12,7 @@ namespace ado {
 // the table T (the file T.db in the folder, found ignoring letter case); a quoted name that
 // holds a "/" names the table file itself.
 class ParadoxSource {
-public:
+  public:
     explicit ParadoxSource(const QString& folder);
 
     std::unique_ptr<Cursor> select(const QString& sql) const;
@@ -22,7 +22,7 @@ public:
     // The quoted name of a "SELECT * FROM "NAME"" statement; throws for any other statement.
     static QString selectedTable(const QString& sql);
 
-private:
+  private:
     QString folder_;
 };
 

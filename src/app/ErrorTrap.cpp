@@ -7,26 +7,21 @@ ErrorTrap::ErrorTrap(Dialogs& dialogs, QWidget* owner, QString location, QString
     : dialogs_(dialogs),
       owner_(owner),
       location_(std::move(location)),
-      projectLabel_(std::move(projectLabel))
-{
-}
+      projectLabel_(std::move(projectLabel)) {}
 
-QString describe(const std::exception& failure)
-{
+QString describe(const std::exception& failure) {
     return QString::fromUtf8(failure.what());
 }
 
 QString ErrorTrap::message(const QString& description, const QString& projectLabel,
-                           const QString& location, int line)
-{
+                           const QString& location, int line) {
     return description + QStringLiteral("\r\n") + QStringLiteral("in ") + projectLabel +
            Vendor::kBuildStamp + QStringLiteral(".") + location + QStringLiteral(" ") +
            QStringLiteral("at line ") + QString::number(line) + QStringLiteral("\r\r") +
            QStringLiteral("Please email screenshot of this message to ") + Vendor::kSupportEmail;
 }
 
-void ErrorTrap::report(int line, const std::exception& failure)
-{
+void ErrorTrap::report(int line, const std::exception& failure) {
     const QString text = message(describe(failure), projectLabel_, location_, line);
     try {
         dialogs_.error(owner_, text);
@@ -39,8 +34,7 @@ void ErrorTrap::report(int line, const std::exception& failure)
     }
 }
 
-bool ErrorTrap::step(int line, const std::function<void()>& work)
-{
+bool ErrorTrap::step(int line, const std::function<void()>& work) {
     try {
         work();
         return true;
@@ -51,8 +45,7 @@ bool ErrorTrap::step(int line, const std::function<void()>& work)
     }
 }
 
-bool ErrorTrap::test(int line, const std::function<bool()>& check)
-{
+bool ErrorTrap::test(int line, const std::function<bool()>& check) {
     bool passed = false;
     step(line, [&] { passed = check(); });
     return passed;

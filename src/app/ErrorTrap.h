@@ -13,7 +13,7 @@ class QWidget;
 // step that fails is reported in the uniform "Application Error" box and the handler goes on
 // with its next step. A failed test counts as false, so a failure is never taken for success.
 class ErrorTrap {
-public:
+  public:
     ErrorTrap(Dialogs& dialogs, QWidget* owner, QString location,
               QString projectLabel = QStringLiteral("Morvane"));
 
@@ -31,7 +31,7 @@ public:
     static QString message(const QString& description, const QString& projectLabel,
                            const QString& location, int line);
 
-private:
+  private:
     Dialogs& dialogs_;
     QWidget* owner_;
     QString location_;
@@ -40,8 +40,7 @@ private:
 };
 
 template <typename T>
-std::optional<T> ErrorTrap::value(int line, const std::function<T()>& read)
-{
+std::optional<T> ErrorTrap::value(int line, const std::function<T()>& read) {
     std::optional<T> result;
     step(line, [&] { result = read(); });
     return result;

@@ -9,8 +9,7 @@ namespace {
 bool programEnding = false;
 }
 
-void LetEventsRun()
-{
+void LetEventsRun() {
     // Called per field of every row: the clock is read only on every 32nd call.
     static unsigned calls = 0;
     static QElapsedTimer sinceLastTime;
@@ -25,7 +24,6 @@ void LetEventsRun()
     sinceLastTime.start();
 }
 
-void RequestProgramEnd()
-{
+void RequestProgramEnd() {
     programEnding = true;
 }

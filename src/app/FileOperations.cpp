@@ -18,35 +18,31 @@ namespace Main {
 
 namespace {
 
-std::string systemError(const QString& what, int error)
-{
+std::string systemError(const QString& what, int error) {
     return what.toStdString() + ": " + std::strerror(error);
 }
 
 class Descriptor {
-public:
+  public:
     explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
+    ~Descriptor() {
         if (fd_ >= 0)
             ::close(fd_);
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
-    int release()
-    {
+    int release() {
         const int fd = fd_;
         fd_ = -1;
         return fd;
     }
 
-private:
+  private:
     int fd_;
 };
 
-void copyContent(int in, int out, const QString& source, const QString& destination)
-{
+void copyContent(int in, int out, const QString& source, const QString& destination) {
     char buffer[1 << 16];
     for (;;) {
         const ssize_t got = ::read(in, buffer, sizeof buffer);
@@ -68,22 +64,21 @@ void copyContent(int in, int out, const QString& source, const QString& destinat
 }
 
 // Copies a file to a new file and flushes it; throws with the system's reason.
-void copyFlushed(const QString& source, const QString& destination)
-{
+void copyFlushed(const QString& source, const QString& destination) {
     const QByteArray from = QFile::encodeName(source);
     const QByteArray to = QFile::encodeName(destination);
     struct stat sourceInfo {};
     if (::stat(from.constData(), &sourceInfo) != 0)
         throw std::runtime_error(systemError("Cannot read " + source, errno));
     struct stat destinationInfo {};
-    if (::stat(to.constData(), &destinationInfo) == 0 && destinationInfo.st_dev == sourceInfo.st_dev &&
-        destinationInfo.st_ino == sourceInfo.st_ino)
+    if (::stat(to.constData(), &destinationInfo) == 0 &&
+        destinationInfo.st_dev == sourceInfo.st_dev && destinationInfo.st_ino == sourceInfo.st_ino)
         throw std::runtime_error("Cannot copy " + source.toStdString() + " onto itself");
     Descriptor in(::open(from.constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         throw std::runtime_error(systemError("Cannot read " + source, errno));
-    Descriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                          sourceInfo.st_mode & 0777));
+    Descriptor out(
+        ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, sourceInfo.st_mode & 0777));
     if (out.get() < 0)
         throw std::runtime_error(systemError("Cannot create " + destination, errno));
     try {
@@ -99,8 +94,7 @@ void copyFlushed(const QString& source, const QString& destination)
 
 }  // namespace
 
-QString DeleteFileForced(const QString& path)
-{
+QString DeleteFileForced(const QString& path) {
     LetEventsRun();
     if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT)
         return {};
@@ -108,8 +102,7 @@ QString DeleteFileForced(const QString& path)
 }
 
 bool RenameFile(const std::vector<std::pair<QString, QString>>& moves, Dialogs& dialogs,
-                QWidget* owner)
-{
+                QWidget* owner) {
     ErrorTrap trap(dialogs, owner, QStringLiteral("Main.RenameFile"));
     std::vector<QString> copied;
     const bool allCopied = trap.step(100, [&] {

@@ -22,25 +22,14 @@
 
 namespace {
 
-QGroupBox* makeFrame(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* frame = new QGroupBox(caption, parent);
-    frame->setObjectName(name);
-    frame->setAccessibleName(caption);
-    frame->setFont(ScreenFonts::text());
-    return frame;
-}
-
-QLabel* makeLabel(const QString& name, const QString& caption, QWidget* parent)
-{
+QLabel* makeLabel(const QString& name, const QString& caption, QWidget* parent) {
     auto* label = new QLabel(caption, parent);
     label->setObjectName(name);
     label->setFont(ScreenFonts::text());
     return label;
 }
 
-QLineEdit* makeBox(const QString& name, const QString& accessibleName, QWidget* parent)
-{
+QLineEdit* makeBox(const QString& name, const QString& accessibleName, QWidget* parent) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(name);
     box->setAccessibleName(accessibleName);
@@ -48,8 +37,7 @@ QLineEdit* makeBox(const QString& name, const QString& accessibleName, QWidget* 
     return box;
 }
 
-void paintWhite(QWidget* widget)
-{
+void paintWhite(QWidget* widget) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, Qt::white);
     widget->setPalette(palette);
@@ -58,8 +46,7 @@ void paintWhite(QWidget* widget)
 
 }  // namespace
 
-Form1::Form1(Runtime& runtime) : QWidget(nullptr), runtime_(runtime)
-{
+Form1::Form1(Runtime& runtime) : QWidget(nullptr), runtime_(runtime) {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -70,8 +57,7 @@ Form1::Form1(Runtime& runtime) : QWidget(nullptr), runtime_(runtime)
 
 Form1::~Form1() = default;
 
-Form2& Form1::tablesScreen()
-{
+Form2& Form1::tablesScreen() {
     if (!form2_) {
         form2_ = std::make_unique<Form2>(runtime_, *this);
         form2_->Form_Load();  // the screen's load event
@@ -80,11 +66,11 @@ Form2& Form1::tablesScreen()
     return *form2_;
 }
 
-void Form1::buildControls()
-{
+void Form1::buildControls() {
     using ScreenFonts::fromTwips;
     paintWhite(this);
-    Frame1 = makeFrame(QStringLiteral("Frame1"), QStringLiteral("Paradox Database"), this);
+    Frame1 =
+        ScreenFonts::makeFrame(QStringLiteral("Frame1"), QStringLiteral("Paradox Database"), this);
     Frame1->setGeometry(fromTwips(120, 120, 7800, 1425));
     Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("Paradox Folder:"), Frame1);
     Label2->setGeometry(fromTwips(240, 405, 1455, 255));
@@ -101,7 +87,8 @@ void Form1::buildControls()
     PushButton3->setAccessibleName(QStringLiteral("Test Paradox Connection"));
     PushButton3->setGeometry(fromTwips(3960, 840, 3600, 405));
 
-    Frame2 = makeFrame(QStringLiteral("Frame2"), QStringLiteral("Sybase iAnywhere Database"), this);
+    Frame2 = ScreenFonts::makeFrame(QStringLiteral("Frame2"),
+                                    QStringLiteral("Sybase iAnywhere Database"), this);
     Frame2->setGeometry(fromTwips(120, 1670, 7800, 1425));
     Label5 = makeLabel(QStringLiteral("Label5"), QStringLiteral("Data Source Name:"), Frame2);
     Label5->setGeometry(fromTwips(240, 405, 1695, 255));
@@ -132,15 +119,14 @@ void Form1::buildControls()
         widget->setFocusPolicy(Qt::StrongFocus);
 }
 
-void Form1::connectHandlers()
-{
+void Form1::connectHandlers() {
     hover_ = new HoverFeedback(MousePointer, this);
     for (PushButton* button :
          {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6})
         hover_->showHandOver(button);
-    for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1),
-                            static_cast<QWidget*>(Frame2), static_cast<QWidget*>(Text1),
-                            static_cast<QWidget*>(Text2)})
+    for (QWidget* widget :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
+          static_cast<QWidget*>(Text1), static_cast<QWidget*>(Text2)})
         hover_->showDefaultOver(widget);
     hover_->leavePointerOver(Label2);
     hover_->leavePointerOver(Label5);
@@ -157,32 +143,27 @@ void Form1::connectHandlers()
     Text2->installEventFilter(this);
 }
 
-QString Form1::paradoxFolder() const
-{
+QString Form1::paradoxFolder() const {
     return Text1->text();
 }
 
-QString Form1::dataSourceName() const
-{
+QString Form1::dataSourceName() const {
     return Text2->text();
 }
 
-void Form1::start()
-{
+void Form1::start() {
     Form_Load();
     if (!movedToTablesScreen_)
         showCentred();
     Text1->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::showCentred()
-{
+void Form1::showCentred() {
     ScreenFonts::centreOnScreen(*this);
     show();
 }
 
-void Form1::Form_Load()
-{
+void Form1::Form_Load() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.Form_Load"));
     trap.step(100, [&] { Main::ApplySkin(*this, runtime_); });
     trap.step(104, [&] {
@@ -199,19 +180,16 @@ void Form1::Form_Load()
     MoveToTablesScreen(trap);
 }
 
-void Form1::Form_Unload()
-{
+void Form1::Form_Unload() {
     EndProgram();
 }
 
-void Form1::closeEvent(QCloseEvent* event)
-{
+void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
     Form_Unload();
 }
 
-void Form1::writeSetting(const QString& key, const QString& value)
-{
+void Form1::writeSetting(const QString& key, const QString& value) {
     // The box handlers have no trap: a failed write is told plainly and typing goes on.
     try {
         runtime_.settings.write(key, value);
@@ -220,18 +198,15 @@ void Form1::writeSetting(const QString& key, const QString& value)
     }
 }
 
-void Form1::Text1_Change()
-{
+void Form1::Text1_Change() {
     writeSetting(SettingKeys::kParadoxFolder, Text1->text());
 }
 
-void Form1::Text2_Change()
-{
+void Form1::Text2_Change() {
     writeSetting(SettingKeys::kDataSourceName, Text2->text());
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event)
-{
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         // Queued, so that the click that gave the focus does not undo the selection.
         if (auto* box = qobject_cast<QLineEdit*>(watched))
@@ -240,8 +215,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void EndProgram()
-{
+void EndProgram() {
     RequestProgramEnd();
     for (QWidget* window : QApplication::topLevelWidgets())
         window->hide();

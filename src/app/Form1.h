@@ -20,7 +20,7 @@ struct Runtime;
 // program's only record of the current connection.
 class Form1 : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Form1(Runtime& runtime);
     ~Form1() override;
 
@@ -65,11 +65,11 @@ public:
     void Text1_Change();
     void Text2_Change();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void connectHandlers();
     void writeSetting(const QString& key, const QString& value);

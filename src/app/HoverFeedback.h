@@ -11,7 +11,7 @@ class QWidget;
 // the hourglass of a running operation.
 class HoverFeedback : public QObject {
     Q_OBJECT
-public:
+  public:
     HoverFeedback(ScreenPointer& pointer, QObject* parent);
 
     void showHandOver(PushButton* button);
@@ -24,9 +24,9 @@ public:
     static void moveOverButton(ScreenPointer& pointer);
     static void moveOverScreen(ScreenPointer& pointer);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     ScreenPointer& pointer_;
 };

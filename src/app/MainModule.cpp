@@ -15,29 +15,25 @@
 
 namespace Main {
 
-bool FileExists(const QString& path)
-{
+bool FileExists(const QString& path) {
     struct stat info {};
     return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-bool FolderExists(const QString& path)
-{
+bool FolderExists(const QString& path) {
     struct stat info {};
     return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
            S_ISDIR(info.st_mode);
 }
 
-QString FileNameFromPath(const QString& path)
-{
+QString FileNameFromPath(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     return slash < 0 ? path : path.mid(slash + 1);
 }
 
 namespace {
 
-void paintFace(QWidget* widget, const QColor& face)
-{
+void paintFace(QWidget* widget, const QColor& face) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, face);
     widget->setPalette(palette);
@@ -46,8 +42,7 @@ void paintFace(QWidget* widget, const QColor& face)
 
 }  // namespace
 
-void ApplyFaceColor(QWidget* screen)
-{
+void ApplyFaceColor(QWidget* screen) {
     const QColor face = screen->palette().color(QPalette::Button);
     paintFace(screen, face);
     for (QWidget* child : screen->findChildren<QWidget*>()) {
@@ -57,8 +52,7 @@ void ApplyFaceColor(QWidget* screen)
     }
 }
 
-void ApplySkin(Form1& form, const Runtime& runtime)
-{
+void ApplySkin(Form1& form, const Runtime& runtime) {
     const QString skin = runtime.applicationFolder + QStringLiteral("/x/o.cjs");
     if (!QFileInfo(skin).isFile())
         return;
@@ -71,8 +65,7 @@ void ApplySkin(Form1& form, const Runtime& runtime)
     skinFramework.applyWindow(&form);
 }
 
-QString ApplicationTitleFor(const QString& productTitle)
-{
+QString ApplicationTitleFor(const QString& productTitle) {
     QString title = productTitle;
     do {
         const qsizetype blank = title.lastIndexOf(QLatin1Char(' '));
@@ -83,13 +76,11 @@ QString ApplicationTitleFor(const QString& productTitle)
     return title.left(40);
 }
 
-void SetAppTitle(Runtime& runtime)
-{
+void SetAppTitle(Runtime& runtime) {
     runtime.applicationTitle = ApplicationTitleFor(Vendor::kProductTitle);
 }
 
-void OpenHomePageRarely(const Runtime& runtime)
-{
+void OpenHomePageRarely(const Runtime& runtime) {
     if (runtime.drawOneToHundred() == 7)
         runtime.openUrl(QUrl(Vendor::kHomePage));
 }

@@ -7,8 +7,7 @@
 
 #include <stdexcept>
 
-void ScreenPointer::set(int value)
-{
+void ScreenPointer::set(int value) {
     value_ = value;
     switch (value) {
         case Hourglass:
@@ -27,8 +26,7 @@ void ScreenPointer::set(int value)
 namespace {
 
 // A .cur file keeps its hot spot where an icon keeps its planes and bit count.
-QPoint hotSpotOf(const QString& cursorFile)
-{
+QPoint hotSpotOf(const QString& cursorFile) {
     QFile file(cursorFile);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -41,8 +39,7 @@ QPoint hotSpotOf(const QString& cursorFile)
 
 }  // namespace
 
-void ScreenPointer::loadCustomIcon(const QString& cursorFile)
-{
+void ScreenPointer::loadCustomIcon(const QString& cursorFile) {
     QImageReader reader(cursorFile, "cur");
     const QImage image = reader.read();
     if (image.isNull())

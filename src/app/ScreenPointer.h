@@ -7,7 +7,7 @@ class QWidget;
 
 // The mouse pointer of a screen: default (0), hourglass (11) or the screen's custom icon (99).
 class ScreenPointer {
-public:
+  public:
     enum : int { Default = 0, Hourglass = 11, Custom = 99 };
 
     explicit ScreenPointer(QWidget* screen) : screen_(screen) {}
@@ -18,7 +18,7 @@ public:
     void loadCustomIcon(const QString& cursorFile);
     bool hasCustomIcon() const { return custom_.has_value(); }
 
-private:
+  private:
     QWidget* screen_;
     int value_ = Default;
     std::optional<QCursor> custom_;
@@ -26,15 +26,14 @@ private:
 
 // Sets a screen's pointer to the hourglass for as long as it lives, then back to the default.
 class HourglassScope {
-public:
-    explicit HourglassScope(ScreenPointer& pointer) : pointer_(pointer)
-    {
+  public:
+    explicit HourglassScope(ScreenPointer& pointer) : pointer_(pointer) {
         pointer_.set(ScreenPointer::Hourglass);
     }
     ~HourglassScope() { pointer_.set(ScreenPointer::Default); }
     HourglassScope(const HourglassScope&) = delete;
     HourglassScope& operator=(const HourglassScope&) = delete;
 
-private:
+  private:
     ScreenPointer& pointer_;
 };

@@ -6,7 +6,7 @@
 // Software". Every value is read afresh and written at once, so two running instances share
 // them and the last change wins.
 class Settings {
-public:
+  public:
     explicit Settings(QString iniPath);
 
     // $XDG_CONFIG_HOME/Quellory/Quellory.ini, ~/.config when the variable is unset.
@@ -17,7 +17,7 @@ public:
     // Throws when the value cannot be stored.
     void write(const QString& key, const QString& value);
 
-private:
+  private:
     QString path_;
 };
 

@@ -3,12 +3,12 @@
 
 #include "FolderPicker.h"
 #include "ado/Connection.h"
-#include "data/ParadoxModule.h"
-#include "data/SybaseModule.h"
 #include "app/ErrorTrap.h"
 #include "app/Form1.h"
 #include "app/Runtime.h"
 #include "app/Settings.h"
+#include "data/ParadoxModule.h"
+#include "data/SybaseModule.h"
 #include "ui/Dialogs.h"
 
 namespace {
@@ -36,8 +36,7 @@ const QStringList kHelpParagraphs = {
 
 }  // namespace
 
-void Form1::PushButton1_Click()
-{
+void Form1::PushButton1_Click() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton1_Click"));
     std::unique_ptr<ado::Connection> connection;
     trap.step(100, [&] { connection = std::make_unique<ado::Connection>(); });
@@ -56,19 +55,19 @@ void Form1::PushButton1_Click()
     }
 }
 
-void Form1::PushButton3_Click()
-{
+void Form1::PushButton3_Click() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton3_Click"));
     trap.step(102, [&] { MousePointer.set(ScreenPointer::Hourglass); });
     if (trap.test(104, [&] { return Paradox::ParadoxFolderHasTables(Text1->text()); }))
-        trap.step(106, [&] { runtime_.dialogs.message(this, QStringLiteral("Connection successful.")); });
+        trap.step(
+            106, [&] { runtime_.dialogs.message(this, QStringLiteral("Connection successful.")); });
     else
-        trap.step(108, [&] { runtime_.dialogs.message(this, QStringLiteral("Could not connect.")); });
+        trap.step(108,
+                  [&] { runtime_.dialogs.message(this, QStringLiteral("Could not connect.")); });
     trap.step(110, [&] { MousePointer.set(ScreenPointer::Default); });
 }
 
-void Form1::PushButton4_Click()
-{
+void Form1::PushButton4_Click() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton4_Click"));
     QString text;
     trap.step(100, [&] {
@@ -78,8 +77,7 @@ void Form1::PushButton4_Click()
     trap.step(124, [&] { runtime_.dialogs.message(this, text); });
 }
 
-void Form1::PushButton5_Click()
-{
+void Form1::PushButton5_Click() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton5_Click"));
     QString chosen;
     trap.step(100, [&] {
@@ -92,8 +90,8 @@ void Form1::PushButton5_Click()
     trap.step(104, [&] { Text1->setText(chosen); });
 }
 
-void Form1::PushButton6_Click()
-{
+void Form1::PushButton6_Click() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton6_Click"));
-    trap.step(100, [&] { Text1->setText(runtime_.applicationFolder + QStringLiteral("/Samples")); });
+    trap.step(100,
+              [&] { Text1->setText(runtime_.applicationFolder + QStringLiteral("/Samples")); });
 }

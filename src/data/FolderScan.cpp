@@ -21,8 +21,7 @@ namespace {
 constexpr qsizetype kMaxPath = 260;
 
 // Windows-1252's bytes 0x80 to 0x9F, by code point.
-int windows1252Code(char32_t c)
-{
+int windows1252Code(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<int>(c);
     static constexpr char32_t kHigh[32] = {
@@ -35,16 +34,14 @@ int windows1252Code(char32_t c)
     return '?';
 }
 
-QByteArray withoutTrailingSeparator(const QString& path)
-{
+QByteArray withoutTrailingSeparator(const QString& path) {
     QString clean = path;
     while (clean.size() > 1 && clean.endsWith(QLatin1Char('/')))
         clean.chop(1);
     return QFile::encodeName(clean);
 }
 
-bool isRootFolder(const QString& path)
-{
+bool isRootFolder(const QString& path) {
     return !path.isEmpty() && path.count(QLatin1Char('/')) == path.size();
 }
 
@@ -54,8 +51,7 @@ bool isRootFolder(const QString& path)
 // links can form cycles.
 enum class FolderKind { Missing, Scannable, Excluded };
 
-FolderKind folderKind(const QString& path)
-{
+FolderKind folderKind(const QString& path) {
     const QByteArray native = withoutTrailingSeparator(path);
     struct stat info {};
     if (::lstat(native.constData(), &info) != 0)
@@ -72,8 +68,7 @@ struct QuietListingFailure {};
 
 }  // namespace
 
-bool HasUnusableChars(const QString& name)
-{
+bool HasUnusableChars(const QString& name) {
     for (char32_t c : name.toUcs4()) {
         const int code = windows1252Code(c);
         if (code == '?' || code < 32 || (code > 126 && code < 160))
@@ -82,8 +77,7 @@ bool HasUnusableChars(const QString& name)
     return false;
 }
 
-bool MatchesWildcard(const QString& name, const QString& pattern)
-{
+bool MatchesWildcard(const QString& name, const QString& pattern) {
     // Iterative matching with one backtrack point for the last "*".
     qsizetype n = 0, p = 0, starAt = -1, resumeAt = 0;
     while (n < name.size()) {
@@ -106,8 +100,7 @@ bool MatchesWildcard(const QString& name, const QString& pattern)
     return p == pattern.size();
 }
 
-QStringList ListFiles(QString folder, const QString& pattern)
-{
+QStringList ListFiles(QString folder, const QString& pattern) {
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     QStringList names;
@@ -127,8 +120,7 @@ QStringList ListFiles(QString folder, const QString& pattern)
     return names;
 }
 
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
-{
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs) {
     ErrorTrap trap(dialogs, nullptr, QStringLiteral("AddFolder.GetSubDirectories2016"),
                    QStringLiteral("Veltrane"));
     QStringList found;

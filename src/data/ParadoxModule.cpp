@@ -6,46 +6,45 @@
 
 #include "Datatype.h"
 #include "FolderScan.h"
-#include "paradox/File.h"
 #include "ado/ConnectionString.h"
 #include "app/MainModule.h"
+#include "paradox/File.h"
 #include "ui/TableList.h"
 
 namespace Paradox {
 
-QString ParadoxConnectionString(const QString& folder)
-{
+QString ParadoxConnectionString(const QString& folder) {
     const QString value = ado::ConnectionString::quoted(folder);
-    return QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox "
-                          "5.X;DefaultDir=") +
+    return QStringLiteral(
+               "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox "
+               "5.X;DefaultDir=") +
            value + QStringLiteral(";Dbq=") + value + QStringLiteral(";CollatingSequence=ASCII;");
 }
 
-bool ParadoxFolderHasTables(const QString& folder)
-{
+bool ParadoxFolderHasTables(const QString& folder) {
     if (folder.isEmpty())
         return false;
     return !AddFolder::ListFiles(folder, QStringLiteral("*.db")).isEmpty();
 }
 
-QString SourceQuery(const QString& tableName, const QString& file, const QString& folder)
-{
-    const auto found = px::findIgnoringCase(QFile::encodeName(folder).toStdString(),
-                                            QFile::encodeName(tableName + QStringLiteral(".db")).toStdString());
+QString SourceQuery(const QString& tableName, const QString& file, const QString& folder) {
+    const auto found =
+        px::findIgnoringCase(QFile::encodeName(folder).toStdString(),
+                             QFile::encodeName(tableName + QStringLiteral(".db")).toStdString());
     const bool nameFindsFile =
         file.isEmpty() ||
-        (found && QFileInfo(QFile::decodeName(QByteArray::fromStdString(*found))).canonicalFilePath() ==
-                      QFileInfo(file).canonicalFilePath());
-    return QStringLiteral("SELECT * FROM ") + Datatype::QuotedName(nameFindsFile ? tableName : file);
+        (found &&
+         QFileInfo(QFile::decodeName(QByteArray::fromStdString(*found))).canonicalFilePath() ==
+             QFileInfo(file).canonicalFilePath());
+    return QStringLiteral("SELECT * FROM ") +
+           Datatype::QuotedName(nameFindsFile ? tableName : file);
 }
 
-QString TableNameOf(const QString& fileName)
-{
+QString TableNameOf(const QString& fileName) {
     return fileName.toUpper().remove(QStringLiteral(".DB"));
 }
 
-void ListParadoxTables(TableList& list, const QString& folder, Dialogs& dialogs)
-{
+void ListParadoxTables(TableList& list, const QString& folder, Dialogs& dialogs) {
     if (folder.isEmpty())
         return;
     QStringList folders{folder + QLatin1Char('/')};

@@ -7,13 +7,11 @@
 
 namespace Sybase {
 
-QString DsnConnectionString(const QString& dataSourceName)
-{
+QString DsnConnectionString(const QString& dataSourceName) {
     return QStringLiteral("Data Source=") + ado::ConnectionString::quoted(dataSourceName);
 }
 
-bool TestDataSource(const QString& dataSourceName)
-{
+bool TestDataSource(const QString& dataSourceName) {
     try {
         ado::Connection connection;
         connection.Provider = QStringLiteral("MSDASQL");
@@ -24,8 +22,7 @@ bool TestDataSource(const QString& dataSourceName)
     }
 }
 
-void ListSybaseTables(TableList& list, const QString& dataSourceName)
-{
+void ListSybaseTables(TableList& list, const QString& dataSourceName) {
     ado::Connection connection;
     connection.Provider = QStringLiteral("MSDASQL");
     connection.Open(DsnConnectionString(dataSourceName));
@@ -35,8 +32,8 @@ void ListSybaseTables(TableList& list, const QString& dataSourceName)
         if (QString::fromStdString(tables->Fields(QStringLiteral("TABLE_TYPE")).Value().toText()) ==
             QStringLiteral("TABLE")) {
             LetEventsRun();
-            const QString name =
-                QString::fromStdString(tables->Fields(QStringLiteral("TABLE_NAME")).Value().toText());
+            const QString name = QString::fromStdString(
+                tables->Fields(QStringLiteral("TABLE_NAME")).Value().toText());
             if (!name.toUpper().contains(QStringLiteral("SYS")))
                 list.addEntry(name);
         }

@@ -17,12 +17,9 @@ constexpr size_t kSubEntry = 5;
 }  // namespace
 
 BlobFile::BlobFile(const std::string& path, std::optional<Cipher> cipher)
-    : file_(path), cipher_(cipher)
-{
-}
+    : file_(path), cipher_(cipher) {}
 
-void BlobFile::readDecrypted(uint64_t offset, size_t length, std::vector<unsigned char>& out)
-{
+void BlobFile::readDecrypted(uint64_t offset, size_t length, std::vector<unsigned char>& out) {
     if (offset > file_.size() || length > file_.size() - offset)
         throw FormatError(file_.path(), "is truncated: a blob at offset " + std::to_string(offset) +
                                             " runs past its end");
@@ -42,8 +39,7 @@ void BlobFile::readDecrypted(uint64_t offset, size_t length, std::vector<unsigne
                buffer_.begin() + static_cast<std::ptrdiff_t>(offset - start + length));
 }
 
-std::string BlobFile::read(uint32_t pointer, uint32_t length, uint32_t skip)
-{
+std::string BlobFile::read(uint32_t pointer, uint32_t length, uint32_t skip) {
     const unsigned index = pointer & 0xFF;
     const uint64_t blockOffset = pointer & ~uint32_t(0xFF);
     if (blockOffset == 0 || blockOffset % kBlockUnit != 0 || blockOffset >= file_.size())
@@ -53,15 +49,14 @@ std::string BlobFile::read(uint32_t pointer, uint32_t length, uint32_t skip)
                                 : readSuballocated(blockOffset, index, length, skip);
 }
 
-std::string BlobFile::readSingle(uint64_t blockOffset, uint32_t length, uint32_t skip)
-{
+std::string BlobFile::readSingle(uint64_t blockOffset, uint32_t length, uint32_t skip) {
     std::vector<unsigned char> head;
     readDecrypted(blockOffset, kSingleHeader, head);
     const unsigned chunks = head[1] | head[2] << 8;
     const uint32_t stored = head[3] | head[4] << 8 | head[5] << 16 | uint32_t(head[6]) << 24;
     if (head[0] != 2 || stored != length || kSingleHeader + uint64_t(length) > chunks * kBlockUnit)
-        throw FormatError(file_.path(), "has a damaged blob block at offset " +
-                                            std::to_string(blockOffset));
+        throw FormatError(file_.path(),
+                          "has a damaged blob block at offset " + std::to_string(blockOffset));
     const uint64_t blockEnd = blockOffset + chunks * kBlockUnit;
     const uint64_t start = blockOffset + kSingleHeader + std::min(skip, length);
     const uint64_t available = std::min<uint64_t>(blockEnd, file_.size()) - start;
@@ -72,8 +67,7 @@ std::string BlobFile::readSingle(uint64_t blockOffset, uint32_t length, uint32_t
 }
 
 std::string BlobFile::readSuballocated(uint64_t blockOffset, unsigned index, uint32_t length,
-                                       uint32_t skip)
-{
+                                       uint32_t skip) {
     std::vector<unsigned char> block;
     readDecrypted(blockOffset, kBlockUnit, block);
     const size_t entryAt = kSubHeader + kSubEntry * index;
@@ -91,9 +85,10 @@ std::string BlobFile::readSuballocated(uint64_t blockOffset, unsigned index, uin
         throw damaged();
     const uint64_t start = dataAt + std::min(skip, length);
     std::string blob(length, '\0');
-    std::copy(block.begin() + static_cast<std::ptrdiff_t>(start),
-              block.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(start + length, kBlockUnit)),
-              blob.begin());
+    std::copy(
+        block.begin() + static_cast<std::ptrdiff_t>(start),
+        block.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(start + length, kBlockUnit)),
+        blob.begin());
     return blob;
 }
 

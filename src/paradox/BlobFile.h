@@ -12,14 +12,14 @@ namespace px {
 
 // The .mb file beside a table: blobs too long for their record's leader.
 class BlobFile {
-public:
+  public:
     BlobFile(const std::string& path, std::optional<Cipher> cipher);
 
     // The `length` bytes from `skip` bytes into the blob a record points at with `pointer`
     // (offset, and an index in its low byte); past the blob's end, its block's padding.
     std::string read(uint32_t pointer, uint32_t length, uint32_t skip = 0);
 
-private:
+  private:
     std::string readSingle(uint64_t blockOffset, uint32_t length, uint32_t skip);
     std::string readSuballocated(uint64_t blockOffset, unsigned index, uint32_t length,
                                  uint32_t skip);

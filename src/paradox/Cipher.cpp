@@ -68,8 +68,7 @@ constexpr size_t kChunk = 256;
 
 }  // namespace
 
-void Cipher::decryptChunk(unsigned char* chunk, unsigned char c, unsigned char d) const
-{
+void Cipher::decryptChunk(unsigned char* chunk, unsigned char c, unsigned char d) const {
     unsigned char plain[kChunk];
     for (unsigned x = 0; x < kChunk; ++x) {
         const unsigned y = (kTableC[x] - d) & 0xFF;
@@ -79,15 +78,13 @@ void Cipher::decryptChunk(unsigned char* chunk, unsigned char c, unsigned char d
     std::memcpy(chunk, plain, kChunk);
 }
 
-void Cipher::decryptDataBlock(unsigned char* block, size_t size, uint32_t blockNumber) const
-{
+void Cipher::decryptDataBlock(unsigned char* block, size_t size, uint32_t blockNumber) const {
     for (size_t chunk = 0; chunk < size / kChunk; ++chunk)
         decryptChunk(block + chunk * kChunk, static_cast<unsigned char>(chunk),
                      static_cast<unsigned char>(blockNumber));
 }
 
-void Cipher::decryptBlobChunks(unsigned char* data, size_t size) const
-{
+void Cipher::decryptBlobChunks(unsigned char* data, size_t size) const {
     for (size_t chunk = 0; chunk < size / kChunk; ++chunk)
         decryptChunk(data + chunk * kChunk, static_cast<unsigned char>(a_ + 1),
                      static_cast<unsigned char>(b_ + 1));

@@ -8,7 +8,7 @@ namespace px {
 // Paradox's table "encryption": a keyed permutation of each 256-byte chunk. The key is the
 // password checksum stored in the table header, so a table can be read without the password.
 class Cipher {
-public:
+  public:
     explicit Cipher(uint32_t key) : a_(key & 0xFF), b_((key >> 8) & 0xFF) {}
 
     // A data block of the .db file; blocks are numbered from 1.
@@ -16,7 +16,7 @@ public:
     // Any run of whole 256-byte chunks of the .mb file: its chunks do not depend on position.
     void decryptBlobChunks(unsigned char* data, size_t size) const;
 
-private:
+  private:
     void decryptChunk(unsigned char* chunk, unsigned char c, unsigned char d) const;
 
     unsigned char a_;

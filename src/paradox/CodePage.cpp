@@ -10,8 +10,7 @@ namespace px {
 
 namespace {
 
-std::string iconvNameFor(int codePageNumber, std::string_view sortOrderId)
-{
+std::string iconvNameFor(int codePageNumber, std::string_view sortOrderId) {
     // SQL Link's Roman-8 tables carry no code page, only their sort order.
     if (codePageNumber == 0 && sortOrderId == "BLROM800")
         return "HP-ROMAN8";
@@ -41,8 +40,7 @@ std::string iconvNameFor(int codePageNumber, std::string_view sortOrderId)
     }
 }
 
-void encodeUtf8(char32_t cp, char* out, uint8_t& length)
-{
+void encodeUtf8(char32_t cp, char* out, uint8_t& length) {
     if (cp < 0x80) {
         out[0] = static_cast<char>(cp);
         length = 1;
@@ -66,8 +64,7 @@ void encodeUtf8(char32_t cp, char* out, uint8_t& length)
 
 }  // namespace
 
-CodePage::CodePage(std::string iconvName) : name_(std::move(iconvName))
-{
+CodePage::CodePage(std::string iconvName) : name_(std::move(iconvName)) {
     iconv_t converter = iconv_open("UTF-32LE", name_.c_str());
     for (int byte = 0; byte < 256; ++byte) {
         // A byte the code page leaves undefined keeps its own value, as Windows does.
@@ -94,8 +91,7 @@ CodePage::CodePage(std::string iconvName) : name_(std::move(iconvName))
                            glyphs_[byte].bytes[0] == static_cast<char>(byte);
 }
 
-const CodePage& CodePage::byIconvName(const std::string& iconvName)
-{
+const CodePage& CodePage::byIconvName(const std::string& iconvName) {
     static std::mutex mutex;
     static std::map<std::string, std::unique_ptr<CodePage>> pages;
     std::lock_guard lock(mutex);
@@ -105,18 +101,15 @@ const CodePage& CodePage::byIconvName(const std::string& iconvName)
     return *page;
 }
 
-const CodePage& CodePage::forTable(int codePageNumber, std::string_view sortOrderId)
-{
+const CodePage& CodePage::forTable(int codePageNumber, std::string_view sortOrderId) {
     return byIconvName(iconvNameFor(codePageNumber, sortOrderId));
 }
 
-const CodePage& CodePage::windows1252()
-{
+const CodePage& CodePage::windows1252() {
     return byIconvName("CP1252");
 }
 
-void CodePage::decode(const char* data, size_t length, std::string& utf8) const
-{
+void CodePage::decode(const char* data, size_t length, std::string& utf8) const {
     utf8.reserve(utf8.size() + length);
     size_t i = 0;
     while (i < length) {
@@ -133,8 +126,7 @@ void CodePage::decode(const char* data, size_t length, std::string& utf8) const
     }
 }
 
-std::string CodePage::decode(std::string_view bytes) const
-{
+std::string CodePage::decode(std::string_view bytes) const {
     std::string utf8;
     decode(bytes.data(), bytes.size(), utf8);
     return utf8;

@@ -9,7 +9,7 @@ namespace px {
 
 // A single-byte character set, decoded through a table built once per code page.
 class CodePage {
-public:
+  public:
     // The code page a table's header names; Windows-1252 where it names none or one we lack.
     static const CodePage& forTable(int codePageNumber, std::string_view sortOrderId);
     static const CodePage& windows1252();
@@ -18,7 +18,7 @@ public:
     void decode(const char* data, size_t length, std::string& utf8) const;
     std::string decode(std::string_view bytes) const;
 
-private:
+  private:
     explicit CodePage(std::string iconvName);
     static const CodePage& byIconvName(const std::string& iconvName);
 

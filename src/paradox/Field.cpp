@@ -2,8 +2,7 @@
 
 namespace px {
 
-int Field::adoType() const
-{
+int Field::adoType() const {
     switch (type) {
         case FieldType::Alpha:
             return 200;  // adVarChar
@@ -39,8 +38,7 @@ int Field::adoType() const
     return 0;
 }
 
-bool Field::isBlob() const
-{
+bool Field::isBlob() const {
     switch (type) {
         case FieldType::Memo:
         case FieldType::Blob:
@@ -53,8 +51,7 @@ bool Field::isBlob() const
     }
 }
 
-int fixedSizeOf(FieldType type)
-{
+int fixedSizeOf(FieldType type) {
     switch (type) {
         case FieldType::Logical:
             return 1;
@@ -76,12 +73,25 @@ int fixedSizeOf(FieldType type)
     }
 }
 
-bool isKnownFieldType(uint8_t code)
-{
+bool isKnownFieldType(uint8_t code) {
     switch (code) {
-        case 0x01: case 0x02: case 0x03: case 0x04: case 0x05: case 0x06: case 0x09:
-        case 0x0C: case 0x0D: case 0x0E: case 0x0F: case 0x10:
-        case 0x14: case 0x15: case 0x16: case 0x17: case 0x18:
+        case 0x01:
+        case 0x02:
+        case 0x03:
+        case 0x04:
+        case 0x05:
+        case 0x06:
+        case 0x09:
+        case 0x0C:
+        case 0x0D:
+        case 0x0E:
+        case 0x0F:
+        case 0x10:
+        case 0x14:
+        case 0x15:
+        case 0x16:
+        case 0x17:
+        case 0x18:
             return true;
         default:
             return false;

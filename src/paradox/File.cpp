@@ -13,8 +13,7 @@
 
 namespace px {
 
-File::File(const std::string& path) : path_(path)
-{
+File::File(const std::string& path) : path_(path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0)
         throw FormatError(path, std::string("cannot be opened: ") + std::strerror(errno));
@@ -26,14 +25,12 @@ File::File(const std::string& path) : path_(path)
     size_ = static_cast<uint64_t>(info.st_size);
 }
 
-File::~File()
-{
+File::~File() {
     if (fd_ >= 0)
         ::close(fd_);
 }
 
-void File::readAt(uint64_t offset, void* buffer, size_t length) const
-{
+void File::readAt(uint64_t offset, void* buffer, size_t length) const {
     if (offset > size_ || length > size_ - offset)
         throw FormatError(path_, "is truncated: " + std::to_string(length) + " bytes at offset " +
                                      std::to_string(offset) + " lie beyond its end (" +
@@ -44,17 +41,16 @@ void File::readAt(uint64_t offset, void* buffer, size_t length) const
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
-            throw FormatError(path_, got == 0 ? std::string("ended early while being read")
-                                              : std::string("cannot be read: ") +
-                                                    std::strerror(errno));
+            throw FormatError(path_, got == 0
+                                         ? std::string("ended early while being read")
+                                         : std::string("cannot be read: ") + std::strerror(errno));
         out += got;
         offset += static_cast<uint64_t>(got);
         length -= static_cast<size_t>(got);
     }
 }
 
-std::optional<std::string> findIgnoringCase(const std::string& folder, const std::string& name)
-{
+std::optional<std::string> findIgnoringCase(const std::string& folder, const std::string& name) {
     const std::string exact = folder + "/" + name;
     struct stat info {};
     if (::stat(exact.c_str(), &info) == 0 && S_ISREG(info.st_mode))

@@ -9,7 +9,7 @@ namespace px {
 
 // A read-only file read by offset; every short read is an error naming the file.
 class File {
-public:
+  public:
     explicit File(const std::string& path);
     ~File();
     File(const File&) = delete;
@@ -19,7 +19,7 @@ public:
     uint64_t size() const { return size_; }
     void readAt(uint64_t offset, void* buffer, size_t length) const;
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
     uint64_t size_ = 0;

@@ -7,11 +7,9 @@ namespace px {
 
 // A table file that cannot be read as it claims to be: the message names the file and the fault.
 class FormatError : public std::runtime_error {
-public:
+  public:
     FormatError(const std::string& path, const std::string& what)
-        : std::runtime_error("The Paradox table file " + path + " " + what + ".")
-    {
-    }
+        : std::runtime_error("The Paradox table file " + path + " " + what + ".") {}
 };
 
 }  // namespace px

@@ -18,14 +18,14 @@ constexpr int kFirstVersion7 = 12;
 constexpr unsigned kBlobTrailer = 10;
 constexpr int64_t kMillisecondsPerDay = 86400000;
 
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t le32(const unsigned char* p)
-{
+uint16_t le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-bool allZero(const unsigned char* p, size_t n)
-{
+bool allZero(const unsigned char* p, size_t n) {
     for (size_t i = 0; i < n; ++i)
         if (p[i] != 0)
             return false;
@@ -33,8 +33,7 @@ bool allZero(const unsigned char* p, size_t n)
 }
 
 // Integers are stored big-endian with the sign bit flipped, so that all zeros means blank.
-int64_t storedInteger(const unsigned char* p, size_t n)
-{
+int64_t storedInteger(const unsigned char* p, size_t n) {
     uint64_t bits = p[0] ^ 0x80u;
     for (size_t i = 1; i < n; ++i)
         bits = bits << 8 | p[i];
@@ -43,8 +42,7 @@ int64_t storedInteger(const unsigned char* p, size_t n)
 }
 
 // Doubles: positive ones have the sign bit flipped, negative ones every bit.
-double storedDouble(const unsigned char* p)
-{
+double storedDouble(const unsigned char* p) {
     uint64_t bits = 0;
     const bool positive = (p[0] & 0x80) != 0;
     for (int i = 0; i < 8; ++i)
@@ -60,8 +58,7 @@ double storedDouble(const unsigned char* p)
 // that fill the field from a double leave junk after its last meaningful digit: digits stop at
 // the first nibble that is no digit, and a value with more significant digits than a double
 // holds is rounded as that double.
-std::string bcdText(const unsigned char* p, int decimals)
-{
+std::string bcdText(const unsigned char* p, int decimals) {
     const bool negative = (p[0] & 0x80) == 0;
     const unsigned flip = negative ? 0x0F : 0x00;
     std::string integral;
@@ -95,16 +92,14 @@ std::string bcdText(const unsigned char* p, int decimals)
     return text;
 }
 
-std::string fieldTypeHex(uint8_t code)
-{
+std::string fieldTypeHex(uint8_t code) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     return std::string("0x") + kDigits[code >> 4] + kDigits[code & 15];
 }
 
 }  // namespace
 
-Table::Table(const std::string& path) : file_(path)
-{
+Table::Table(const std::string& path) : file_(path) {
     readHeader();
     countRows();
     openBlobFile();
@@ -112,8 +107,7 @@ Table::Table(const std::string& path) : file_(path)
     nextBlock_ = firstBlock_;
 }
 
-void Table::readHeader()
-{
+void Table::readHeader() {
     if (file_.size() < kCommonHeader)
         throw FormatError(path(), "is too short to be a Paradox table (" +
                                       std::to_string(file_.size()) + " bytes)");
@@ -127,18 +121,24 @@ void Table::readHeader()
     const int fieldCount = static_cast<int16_t>(le16(common + 0x21));
 
     if (fileType != 0 && fileType != 2)
-        throw FormatError(path(), "is no Paradox data table (file type " +
-                                      std::to_string(fileType) + ")");
+        throw FormatError(path(),
+                          "is no Paradox data table (file type " + std::to_string(fileType) + ")");
     if (version_ < 3 || version_ > 12)
         throw FormatError(path(), "is no Paradox table of a known version (version byte " +
                                       std::to_string(version_) + ")");
     switch (maxTableSize) {
-        case 1: case 2: case 3: case 4: case 8: case 16: case 32:
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+        case 8:
+        case 16:
+        case 32:
             blockSize_ = maxTableSize * 1024;
             break;
         default:
-            throw FormatError(path(), "has an invalid block size code " +
-                                          std::to_string(maxTableSize));
+            throw FormatError(path(),
+                              "has an invalid block size code " + std::to_string(maxTableSize));
     }
     const size_t fieldInfoAt = version_ >= kFirstVersion4 ? kVersion4Header : kCommonHeader;
     if (headerSize_ < fieldInfoAt || headerSize_ > file_.size())
@@ -160,8 +160,8 @@ void Table::readHeader()
 
     size_t at = fieldInfoAt;
     if (at + 2 * size_t(fieldCount) > header.size())
-        throw FormatError(path(), "has a header too short for its " +
-                                      std::to_string(fieldCount) + " fields");
+        throw FormatError(
+            path(), "has a header too short for its " + std::to_string(fieldCount) + " fields");
     unsigned recordBytes = 0;
     for (int i = 0; i < fieldCount; ++i, at += 2) {
         const uint8_t code = header[at];
@@ -174,12 +174,12 @@ void Table::readHeader()
             field.decimals = static_cast<int>(size);
             field.size = 17;
             if (field.decimals > 32)
-                throw FormatError(path(), "has a BCD field with " + std::to_string(size) +
-                                              " decimals");
+                throw FormatError(path(),
+                                  "has a BCD field with " + std::to_string(size) + " decimals");
         }
         const int fixed = fixedSizeOf(field.type);
-        const bool sizeOk = fixed ? field.size == fixed
-                                  : field.size >= (field.isBlob() ? int(kBlobTrailer) : 1);
+        const bool sizeOk =
+            fixed ? field.size == fixed : field.size >= (field.isBlob() ? int(kBlobTrailer) : 1);
         if (!sizeOk)
             throw FormatError(path(), "has field " + std::to_string(i + 1) + " of type " +
                                           fieldTypeHex(code) + " with an invalid size " +
@@ -193,7 +193,7 @@ void Table::readHeader()
 
     const int codePageNumber = version_ >= kFirstVersion4 ? le16(header.data() + 0x6A) : 0;
     codePage_ = &CodePage::forTable(codePageNumber, {});
-    at += 4 + 4 * size_t(fieldCount);  // pointers that only mean something in memory
+    at += 4 + 4 * size_t(fieldCount);             // pointers that only mean something in memory
     at += version_ >= kFirstVersion7 ? 261 : 79;  // the table's own name
     readFieldNames(header, at);
     if (codePageNumber == 0) {
@@ -216,8 +216,7 @@ void Table::readHeader()
     blocksInFile_ = static_cast<uint32_t>((file_.size() - headerSize_) / blockSize_);
 }
 
-void Table::readFieldNames(const std::vector<unsigned char>& header, size_t at)
-{
+void Table::readFieldNames(const std::vector<unsigned char>& header, size_t at) {
     for (Field& field : fields_) {
         const size_t start = at;
         while (at < header.size() && header[at] != 0)
@@ -230,13 +229,11 @@ void Table::readFieldNames(const std::vector<unsigned char>& header, size_t at)
     }
 }
 
-uint64_t Table::blockOffset(uint32_t blockNumber) const
-{
+uint64_t Table::blockOffset(uint32_t blockNumber) const {
     return headerSize_ + uint64_t(blockNumber - 1) * blockSize_;
 }
 
-unsigned Table::recordsIn(const unsigned char* blockHeader, uint32_t blockNumber) const
-{
+unsigned Table::recordsIn(const unsigned char* blockHeader, uint32_t blockNumber) const {
     const int added = static_cast<int16_t>(le16(blockHeader + 4));
     if (added < 0)
         return 0;
@@ -247,8 +244,7 @@ unsigned Table::recordsIn(const unsigned char* blockHeader, uint32_t blockNumber
     return records;
 }
 
-void Table::countRows()
-{
+void Table::countRows() {
     std::vector<bool> visited(blocksInFile_ + 1);
     unsigned char head[256];
     const size_t headBytes = cipher_ ? sizeof head : kBlockHeader;
@@ -258,8 +254,8 @@ void Table::countRows()
                                           std::to_string(number) + " beyond its end (" +
                                           std::to_string(blocksInFile_) + " blocks)");
         if (visited[number])
-            throw FormatError(path(), "has a block chain that loops back to block " +
-                                          std::to_string(number));
+            throw FormatError(
+                path(), "has a block chain that loops back to block " + std::to_string(number));
         visited[number] = true;
         file_.readAt(blockOffset(number), head, headBytes);
         if (cipher_)
@@ -270,8 +266,7 @@ void Table::countRows()
     }
 }
 
-void Table::openBlobFile()
-{
+void Table::openBlobFile() {
     bool needsBlobs = false;
     for (const Field& field : fields_)
         needsBlobs = needsBlobs || field.isBlob();
@@ -286,13 +281,12 @@ void Table::openBlobFile()
         base.resize(dot);
     const auto blobPath = findIgnoringCase(folder, base + ".mb");
     if (!blobPath)
-        throw FormatError(path(), "has memo or blob fields, but its blob file " + base +
-                                      ".MB is missing");
+        throw FormatError(path(),
+                          "has memo or blob fields, but its blob file " + base + ".MB is missing");
     blobs_ = std::make_unique<BlobFile>(*blobPath, cipher_);
 }
 
-void Table::loadBlock(uint32_t blockNumber)
-{
+void Table::loadBlock(uint32_t blockNumber) {
     if (blockNumber == 0 || blockNumber > blocksInFile_ || blocksRead_ >= blocksInChain_)
         throw FormatError(path(), "changed while it was being read");
     file_.readAt(blockOffset(blockNumber), block_.data(), blockSize_);
@@ -304,8 +298,7 @@ void Table::loadBlock(uint32_t blockNumber)
     nextBlock_ = le16(block_.data());
 }
 
-bool Table::next(std::vector<Value>& row)
-{
+bool Table::next(std::vector<Value>& row) {
     if (rowsRead_ >= rowCount_)
         return false;
     while (nextRecord_ >= recordsInBlock_)
@@ -321,13 +314,12 @@ bool Table::next(std::vector<Value>& row)
     return true;
 }
 
-void Table::decodeField(const Field& field, const unsigned char* data, Value& out)
-{
+void Table::decodeField(const Field& field, const unsigned char* data, Value& out) {
     if (field.type == FieldType::Alpha) {
         const auto size = static_cast<size_t>(field.size);
         const void* end = std::memchr(data, 0, size);
-        const size_t length = end ? static_cast<size_t>(static_cast<const unsigned char*>(end) - data)
-                                  : size;
+        const size_t length =
+            end ? static_cast<size_t>(static_cast<const unsigned char*>(end) - data) : size;
         if (length == 0)
             out = Value();
         else
@@ -337,8 +329,7 @@ void Table::decodeField(const Field& field, const unsigned char* data, Value& ou
     out = decodeValue(field, data);
 }
 
-Value Table::decodeValue(const Field& field, const unsigned char* data)
-{
+Value Table::decodeValue(const Field& field, const unsigned char* data) {
     const auto size = static_cast<size_t>(field.size);
     switch (field.type) {
         case FieldType::Bytes:
@@ -389,8 +380,7 @@ Value Table::decodeValue(const Field& field, const unsigned char* data)
     }
 }
 
-Value Table::decodeBlob(const Field& field, const unsigned char* data)
-{
+Value Table::decodeBlob(const Field& field, const unsigned char* data) {
     const size_t leaderSize = static_cast<size_t>(field.size) - kBlobTrailer;
     const unsigned char* trailer = data + leaderSize;
     const uint32_t pointer = le32(trailer);

@@ -19,7 +19,7 @@ namespace px {
 // walks the whole block chain, so the row count is exact and a damaged chain is found before the
 // first row. Reading holds one block and one row in memory, whatever the size of the table.
 class Table {
-public:
+  public:
     explicit Table(const std::string& path);
 
     const std::string& path() const { return file_.path(); }
@@ -32,7 +32,7 @@ public:
     // Fills `row` with the next row's values; false after the last row.
     bool next(std::vector<Value>& row);
 
-private:
+  private:
     void readHeader();
     void readFieldNames(const std::vector<unsigned char>& header, size_t at);
     void countRows();

@@ -5,52 +5,45 @@
 
 namespace px {
 
-Value Value::integer(int64_t v)
-{
+Value Value::integer(int64_t v) {
     Value value(Kind::Integer, {});
     value.integer_ = v;
     return value;
 }
 
-Value Value::real(double v)
-{
+Value Value::real(double v) {
     Value value(Kind::Double, {});
     value.real_ = v;
     return value;
 }
 
-Value Value::date(int32_t dayNumber)
-{
+Value Value::date(int32_t dayNumber) {
     Value value(Kind::Date, {});
     value.day_ = dayNumber;
     return value;
 }
 
-Value Value::time(int32_t millisecondsOfDay)
-{
+Value Value::time(int32_t millisecondsOfDay) {
     Value value(Kind::Time, {});
     value.integer_ = millisecondsOfDay;
     return value;
 }
 
-Value Value::timestamp(int32_t dayNumber, int32_t millisecondsOfDay)
-{
+Value Value::timestamp(int32_t dayNumber, int32_t millisecondsOfDay) {
     Value value(Kind::Timestamp, {});
     value.day_ = dayNumber;
     value.integer_ = millisecondsOfDay;
     return value;
 }
 
-Value Value::boolean(bool v)
-{
+Value Value::boolean(bool v) {
     Value value(Kind::Boolean, {});
     value.integer_ = v ? 1 : 0;
     return value;
 }
 
 // Howard Hinnant's days-from-civil algorithm, shifted so that 0001-01-01 is day 1.
-int32_t dayNumberFromCivil(int year, int month, int day)
-{
+int32_t dayNumberFromCivil(int year, int month, int day) {
     const int y = year - (month <= 2 ? 1 : 0);
     const int era = (y >= 0 ? y : y - 399) / 400;
     const int yoe = y - era * 400;
@@ -61,8 +54,7 @@ int32_t dayNumberFromCivil(int year, int month, int day)
     return static_cast<int32_t>(daysFrom1970 + 719163);
 }
 
-CivilDate civilFromDayNumber(int32_t dayNumber)
-{
+CivilDate civilFromDayNumber(int32_t dayNumber) {
     const int64_t z = int64_t(dayNumber) - 719163 + 719468;
     const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     const int64_t doe = z - era * 146097;
@@ -77,8 +69,7 @@ CivilDate civilFromDayNumber(int32_t dayNumber)
 
 namespace {
 
-void appendPadded(std::string& out, int64_t number, int width)
-{
+void appendPadded(std::string& out, int64_t number, int width) {
     if (number < 0) {
         out += '-';
         number = -number;
@@ -90,8 +81,7 @@ void appendPadded(std::string& out, int64_t number, int width)
     out.append(digits, end);
 }
 
-void appendDate(std::string& out, int32_t dayNumber)
-{
+void appendDate(std::string& out, int32_t dayNumber) {
     const CivilDate d = civilFromDayNumber(dayNumber);
     appendPadded(out, d.year, 4);
     out += '-';
@@ -100,8 +90,7 @@ void appendDate(std::string& out, int32_t dayNumber)
     appendPadded(out, d.day, 2);
 }
 
-void appendTime(std::string& out, int64_t ms)
-{
+void appendTime(std::string& out, int64_t ms) {
     appendPadded(out, ms / 3600000, 2);
     out += ':';
     appendPadded(out, ms / 60000 % 60, 2);
@@ -113,8 +102,7 @@ void appendTime(std::string& out, int64_t ms)
     }
 }
 
-void appendDouble(std::string& out, double v)
-{
+void appendDouble(std::string& out, double v) {
     if (v == 0) {  // also -0
         out += '0';
         return;
@@ -128,8 +116,7 @@ void appendDouble(std::string& out, double v)
     out.append(buffer, end);
 }
 
-void appendHex(std::string& out, const std::string& raw)
-{
+void appendHex(std::string& out, const std::string& raw) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     out.reserve(out.size() + raw.size() * 2);
     for (unsigned char byte : raw) {
@@ -140,8 +127,7 @@ void appendHex(std::string& out, const std::string& raw)
 
 }  // namespace
 
-void Value::appendText(std::string& out) const
-{
+void Value::appendText(std::string& out) const {
     switch (kind_) {
         case Kind::Null:
             break;
@@ -178,15 +164,13 @@ void Value::appendText(std::string& out) const
     }
 }
 
-std::string Value::toText() const
-{
+std::string Value::toText() const {
     std::string out;
     appendText(out);
     return out;
 }
 
-void Value::appendSqlItem(std::string& out) const
-{
+void Value::appendSqlItem(std::string& out) const {
     const size_t start = out.size();
     out += '\'';
     const size_t textStart = out.size();
@@ -208,8 +192,7 @@ void Value::appendSqlItem(std::string& out) const
     out += '\'';
 }
 
-std::string Value::sqlItem() const
-{
+std::string Value::sqlItem() const {
     std::string out;
     appendSqlItem(out);
     return out;

@@ -8,7 +8,7 @@ namespace px {
 // One field value as a table yields it. Text is UTF-8; a decimal keeps its digits as text so
 // that no precision is lost on the way to the target database.
 class Value {
-public:
+  public:
     enum class Kind { Null, Text, Integer, Double, Decimal, Date, Time, Timestamp, Boolean, Bytes };
 
     Value() = default;
@@ -26,8 +26,7 @@ public:
 
     // Makes this value an empty text and returns its storage, keeping the storage's capacity:
     // for readers that fill the same row again and again.
-    std::string& resetToText()
-    {
+    std::string& resetToText() {
         kind_ = Kind::Text;
         text_.clear();
         return text_;
@@ -54,7 +53,7 @@ public:
 
     bool operator==(const Value& other) const = default;
 
-private:
+  private:
     Value(Kind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
 
     Kind kind_ = Kind::Null;

@@ -18,29 +18,26 @@ namespace {
 
 // The file cannot be removed: reported like any failing step, so that the entry stays.
 class UndeletableFile : public std::runtime_error {
-public:
+  public:
     UndeletableFile(const QString& path, const QString& reason)
-        : std::runtime_error("The table file " + path.toStdString() + " could not be deleted: " +
-                             reason.toStdString())
-    {
-    }
+        : std::runtime_error("The table file " + path.toStdString() +
+                             " could not be deleted: " + reason.toStdString()) {}
 };
 
 }  // namespace
 
-void Form2::PushButton1_Click()
-{
+void Form2::PushButton1_Click() {
     OperationScope operation(*this);
     if (!operation.started())
         return;
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.PushButton1_Click"));
     ado::Connection connection;
     trap.step(102, [&] { MousePointer.set(ScreenPointer::Hourglass); });
-    const bool connected = trap.step(104, [&] {
-        connection.Open(Sybase::DsnConnectionString(form1_.dataSourceName()));
-    });
+    const bool connected = trap.step(
+        104, [&] { connection.Open(Sybase::DsnConnectionString(form1_.dataSourceName())); });
     if (trap.test(106, [&] { return List1->listIndex() == -1; })) {
-        trap.step(108, [&] { runtime_.dialogs.message(this, QStringLiteral("Please select a table")); });
+        trap.step(108,
+                  [&] { runtime_.dialogs.message(this, QStringLiteral("Please select a table")); });
         MousePointer.set(ScreenPointer::Default);
         return;
     }
@@ -58,8 +55,7 @@ void Form2::PushButton1_Click()
     trap.step(116, [&] { MousePointer.set(ScreenPointer::Default); });
 }
 
-void Form2::PushButton5_Click()
-{
+void Form2::PushButton5_Click() {
     OperationScope operation(*this);
     if (!operation.started())
         return;

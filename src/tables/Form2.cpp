@@ -18,21 +18,7 @@
 #include "ui/ScreenFonts.h"
 #include "ui/TableList.h"
 
-namespace {
-
-QGroupBox* makeFrame(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* frame = new QGroupBox(caption, parent);
-    frame->setObjectName(name);
-    frame->setAccessibleName(caption);
-    frame->setFont(ScreenFonts::text());
-    return frame;
-}
-
-}  // namespace
-
-Form2::Form2(Runtime& runtime, Form1& form1) : QWidget(nullptr), runtime_(runtime), form1_(form1)
-{
+Form2::Form2(Runtime& runtime, Form1& form1) : QWidget(nullptr), runtime_(runtime), form1_(form1) {
     setObjectName(QStringLiteral("Form2"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -42,27 +28,29 @@ Form2::Form2(Runtime& runtime, Form1& form1) : QWidget(nullptr), runtime_(runtim
     connectHandlers();
 }
 
-void Form2::buildControls()
-{
+void Form2::buildControls() {
     using ScreenFonts::fromTwips;
     const auto button = [](const char* name, const char* caption, QWidget* parent, QRect rect) {
-        auto* made = new PushButton(QString::fromLatin1(name), QString::fromLatin1(caption), parent);
+        auto* made =
+            new PushButton(QString::fromLatin1(name), QString::fromLatin1(caption), parent);
         made->setGeometry(rect);
         return made;
     };
-    Frame1 = makeFrame(QStringLiteral("Frame1"), QStringLiteral("Sybase iAnywhere Tables"), this);
+    Frame1 = ScreenFonts::makeFrame(QStringLiteral("Frame1"),
+                                    QStringLiteral("Sybase iAnywhere Tables"), this);
     Frame1->setGeometry(fromTwips(120, 120, 3840, 4215));
     List1 = new TableList(QStringLiteral("List1"), Frame1);
     List1->setAccessibleName(QStringLiteral("Sybase iAnywhere Tables"));
     List1->setGeometry(fromTwips(240, 360, 3330, 1635));
     PushButton10 = button("PushButton10", "Select All", Frame1, fromTwips(240, 2100, 1600, 400));
     PushButton11 = button("PushButton11", "Deselect All", Frame1, fromTwips(1960, 2100, 1600, 400));
-    PushButton3 = button("PushButton3", "Send Table/s To Paradox", Frame1,
-                         fromTwips(240, 2600, 3330, 400));
+    PushButton3 =
+        button("PushButton3", "Send Table/s To Paradox", Frame1, fromTwips(240, 2600, 3330, 400));
     PushButton1 = button("PushButton1", "Delete Table/s", Frame1, fromTwips(240, 3100, 3330, 400));
     PushButton6 = button("PushButton6", "Rename Table", Frame1, fromTwips(240, 3600, 3330, 400));
 
-    Frame2 = makeFrame(QStringLiteral("Frame2"), QStringLiteral("Paradox Tables"), this);
+    Frame2 =
+        ScreenFonts::makeFrame(QStringLiteral("Frame2"), QStringLiteral("Paradox Tables"), this);
     Frame2->setGeometry(fromTwips(4080, 120, 3840, 4215));
     List2 = new TableList(QStringLiteral("List2"), Frame2);
     List2->setAccessibleName(QStringLiteral("Paradox Tables"));
@@ -81,10 +69,14 @@ void Form2::buildControls()
     PushButton12 = button("PushButton12", "Help", this, fromTwips(4080, 4980, 3840, 405));
 
     // The buttons of each side carry the side in their accessible names; the captions repeat.
-    for (auto [widget, side] : {std::pair{PushButton10, "Sybase iAnywhere"}, {PushButton11, "Sybase iAnywhere"},
-                                {PushButton1, "Sybase iAnywhere"}, {PushButton6, "Sybase iAnywhere"},
-                                {PushButton8, "Paradox"}, {PushButton9, "Paradox"},
-                                {PushButton5, "Paradox"}, {PushButton7, "Paradox"}})
+    for (auto [widget, side] : {std::pair{PushButton10, "Sybase iAnywhere"},
+                                {PushButton11, "Sybase iAnywhere"},
+                                {PushButton1, "Sybase iAnywhere"},
+                                {PushButton6, "Sybase iAnywhere"},
+                                {PushButton8, "Paradox"},
+                                {PushButton9, "Paradox"},
+                                {PushButton5, "Paradox"},
+                                {PushButton7, "Paradox"}})
         widget->setAccessibleName(widget->text() + QStringLiteral(" (") + QLatin1String(side) +
                                   QLatin1Char(')'));
 
@@ -99,12 +91,11 @@ void Form2::buildControls()
     ProgressBar1->setFocusPolicy(Qt::NoFocus);
 }
 
-void Form2::connectHandlers()
-{
+void Form2::connectHandlers() {
     hover_ = new HoverFeedback(MousePointer, this);
-    for (PushButton* button : {PushButton1, PushButton2, PushButton4, PushButton5, PushButton6,
-                               PushButton7, PushButton8, PushButton9, PushButton10, PushButton11,
-                               PushButton12})
+    for (PushButton* button :
+         {PushButton1, PushButton2, PushButton4, PushButton5, PushButton6, PushButton7, PushButton8,
+          PushButton9, PushButton10, PushButton11, PushButton12})
         hover_->showHandOver(button);
     for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1),
                             static_cast<QWidget*>(Frame2)})
@@ -124,8 +115,7 @@ void Form2::connectHandlers()
         connect(button, &QPushButton::clicked, this, handler);
 }
 
-void Form2::Form_Load()
-{
+void Form2::Form_Load() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.Form_Load"));
     trap.step(100, [&] { Main::ApplyFaceColor(this); });
     trap.step(102, [&] { setWindowIcon(AppIcon::icon()); });
@@ -136,9 +126,8 @@ void Form2::Form_Load()
     trap.step(112, [&] { List1->removeAll(); });
     trap.step(114, [&] { List2->removeAll(); });
     trap.step(116, [&] { Sybase::ListSybaseTables(*List1, form1_.dataSourceName()); });
-    trap.step(118, [&] {
-        Paradox::ListParadoxTables(*List2, form1_.paradoxFolder(), runtime_.dialogs);
-    });
+    trap.step(
+        118, [&] { Paradox::ListParadoxTables(*List2, form1_.paradoxFolder(), runtime_.dialogs); });
     // The window's outer height is the bottom of "< Back" plus 580 twips: the caption and the
     // borders, and a margin of 9 pixels under the buttons.
     trap.step(120, [&] {
@@ -146,8 +135,7 @@ void Form2::Form_Load()
     });
 }
 
-void Form2::setAllSelected(TableList& list, bool selected, const QString& procedure)
-{
+void Form2::setAllSelected(TableList& list, bool selected, const QString& procedure) {
     ErrorTrap trap(runtime_.dialogs, this, procedure);
     int count = 0;
     trap.step(100, [&] { count = list.count(); });
@@ -155,49 +143,42 @@ void Form2::setAllSelected(TableList& list, bool selected, const QString& proced
         trap.step(102, [&] { list.setEntrySelected(i, selected); });
 }
 
-void Form2::PushButton8_Click()
-{
+void Form2::PushButton8_Click() {
     setAllSelected(*List2, true, QStringLiteral("Form2.PushButton8_Click"));
 }
 
-void Form2::PushButton9_Click()
-{
+void Form2::PushButton9_Click() {
     setAllSelected(*List2, false, QStringLiteral("Form2.PushButton9_Click"));
 }
 
-void Form2::PushButton10_Click()
-{
+void Form2::PushButton10_Click() {
     setAllSelected(*List1, true, QStringLiteral("Form2.PushButton10_Click"));
 }
 
-void Form2::PushButton11_Click()
-{
+void Form2::PushButton11_Click() {
     setAllSelected(*List1, false, QStringLiteral("Form2.PushButton11_Click"));
 }
 
-void Form2::PushButton2_Click()
-{
+void Form2::PushButton2_Click() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.PushButton2_Click"));
     trap.step(100, [&] { form1_.show(); });
     trap.step(102, [&] { hide(); });
 }
 
-void Form2::PushButton12_Click()
-{
+void Form2::PushButton12_Click() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.PushButton12_Click"));
     trap.step(100, [&] {
         runtime_.dialogs.message(
-            this, QStringLiteral("Questions? Please contact Team Quellory at ") + Vendor::kContactPage);
+            this,
+            QStringLiteral("Questions? Please contact Team Quellory at ") + Vendor::kContactPage);
     });
 }
 
-void Form2::Form_Unload()
-{
+void Form2::Form_Unload() {
     EndProgram();
 }
 
-void Form2::closeEvent(QCloseEvent* event)
-{
+void Form2::closeEvent(QCloseEvent* event) {
     event->accept();
     Form_Unload();
 }

@@ -16,7 +16,7 @@ struct Runtime;
 // and the operations on both.
 class Form2 : public QWidget {
     Q_OBJECT
-public:
+  public:
     Form2(Runtime& runtime, Form1& form1);
 
     QGroupBox* Frame1;
@@ -55,10 +55,10 @@ public:
     // True while a transfer, deletion or renaming runs; clicks on those buttons are ignored then.
     bool operationRunning() const { return operationRunning_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     class OperationScope;
     void buildControls();
     void connectHandlers();
@@ -73,13 +73,11 @@ private:
 // Marks an operation as running for as long as it lives; `started()` is false when another one
 // already runs, and the click is then ignored.
 class Form2::OperationScope {
-public:
-    explicit OperationScope(Form2& form) : form_(form), started_(!form.operationRunning_)
-    {
+  public:
+    explicit OperationScope(Form2& form) : form_(form), started_(!form.operationRunning_) {
         form_.operationRunning_ = true;
     }
-    ~OperationScope()
-    {
+    ~OperationScope() {
         if (started_)
             form_.operationRunning_ = false;
     }
@@ -87,7 +85,7 @@ public:
     OperationScope& operator=(const OperationScope&) = delete;
     bool started() const { return started_; }
 
-private:
+  private:
     Form2& form_;
     bool started_;
 };

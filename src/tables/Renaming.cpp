@@ -3,7 +3,6 @@
 #include <QFileInfo>
 
 #include "ado/Connection.h"
-#include "paradox/File.h"
 #include "app/ErrorTrap.h"
 #include "app/FileOperations.h"
 #include "app/Form1.h"
@@ -11,6 +10,7 @@
 #include "app/Runtime.h"
 #include "data/Datatype.h"
 #include "data/SybaseModule.h"
+#include "paradox/File.h"
 #include "tables/Form2.h"
 #include "ui/Dialogs.h"
 #include "ui/TableList.h"
@@ -18,10 +18,11 @@
 namespace {
 
 // Whether the list has exactly one chosen entry; tells the user what is missing when not.
-bool oneTableChosen(TableList& list, ErrorTrap& trap, Dialogs& dialogs, QWidget* owner)
-{
+bool oneTableChosen(TableList& list, ErrorTrap& trap, Dialogs& dialogs, QWidget* owner) {
     if (trap.test(106, [&] { return list.listIndex() == -1; })) {
-        trap.step(132, [&] { dialogs.message(owner, QStringLiteral("Please select a table to rename.")); });
+        trap.step(132, [&] {
+            dialogs.message(owner, QStringLiteral("Please select a table to rename."));
+        });
         return false;
     }
     if (trap.test(108, [&] { return list.selectedCount() != 1; })) {
@@ -33,14 +34,12 @@ bool oneTableChosen(TableList& list, ErrorTrap& trap, Dialogs& dialogs, QWidget*
     return true;
 }
 
-QString askNewName(Dialogs& dialogs, QWidget* owner, const QString& oldName)
-{
+QString askNewName(Dialogs& dialogs, QWidget* owner, const QString& oldName) {
     return dialogs.input(owner, QStringLiteral("Enter new name of ") + oldName + QLatin1Char(':'),
                          oldName);
 }
 
-void replaceEntry(TableList& list, int index, const QString& newName, const QString& data = {})
-{
+void replaceEntry(TableList& list, int index, const QString& newName, const QString& data = {}) {
     list.removeEntry(index);
     list.addEntry(newName, data);
     if (list.count() > 0)
@@ -50,13 +49,14 @@ void replaceEntry(TableList& list, int index, const QString& newName, const QStr
 // The files of a Paradox table: the data file and its companions of the same base name (blob,
 // index and validity files), each with its new name beside it.
 std::vector<std::pair<QString, QString>> tableFileMoves(const QString& dataFile,
-                                                        const QString& newName)
-{
+                                                        const QString& newName) {
     const QFileInfo data(dataFile);
     const QString base = data.completeBaseName();
     std::vector<std::pair<QString, QString>> moves;
-    moves.emplace_back(dataFile, data.path() + QLatin1Char('/') + newName + QLatin1Char('.') + data.suffix());
-    const QStringList companions = QDir(data.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    moves.emplace_back(dataFile,
+                       data.path() + QLatin1Char('/') + newName + QLatin1Char('.') + data.suffix());
+    const QStringList companions =
+        QDir(data.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : companions) {
         const QFileInfo companion(data.path() + QLatin1Char('/') + name);
         if (companion.completeBaseName() == base && name != data.fileName() &&
@@ -68,8 +68,7 @@ std::vector<std::pair<QString, QString>> tableFileMoves(const QString& dataFile,
 }
 
 // Whether a destination, in any letter case, is a file other than the one moved to it.
-bool nameIsTaken(const std::vector<std::pair<QString, QString>>& moves)
-{
+bool nameIsTaken(const std::vector<std::pair<QString, QString>>& moves) {
     for (const auto& [source, destination] : moves) {
         const QFileInfo target(destination);
         const auto found = px::findIgnoringCase(QFile::encodeName(target.path()).toStdString(),
@@ -87,8 +86,7 @@ bool nameIsTaken(const std::vector<std::pair<QString, QString>>& moves)
 }
 
 // Why a name cannot become a table file's name, or "" when it can.
-QString unusableFileName(const QString& name)
-{
+QString unusableFileName(const QString& name) {
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
         return QStringLiteral("a table name cannot hold a path separator");
     if (name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QChar(0)))
@@ -100,8 +98,7 @@ QString unusableFileName(const QString& name)
 
 }  // namespace
 
-void Form2::PushButton6_Click()
-{
+void Form2::PushButton6_Click() {
     OperationScope operation(*this);
     if (!operation.started())
         return;
@@ -122,9 +119,10 @@ void Form2::PushButton6_Click()
                 continue;
             // The entry is replaced only when the database renamed the table.
             if (trap.step(120, [&] {
-                    connection.Execute(QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(oldName) +
-                                       QStringLiteral(" RENAME TO ") + Datatype::QuotedName(newName) +
-                                       QLatin1Char(';'));
+                    connection.Execute(QStringLiteral("ALTER TABLE ") +
+                                       Datatype::QuotedName(oldName) +
+                                       QStringLiteral(" RENAME TO ") +
+                                       Datatype::QuotedName(newName) + QLatin1Char(';'));
                 }))
                 trap.step(122, [&] { replaceEntry(*List1, i, newName); });
         }
@@ -132,8 +130,7 @@ void Form2::PushButton6_Click()
     trap.step(134, [&] { MousePointer.set(ScreenPointer::Default); });
 }
 
-void Form2::PushButton7_Click()
-{
+void Form2::PushButton7_Click() {
     OperationScope operation(*this);
     if (!operation.started())
         return;
@@ -151,7 +148,8 @@ void Form2::PushButton7_Click()
             const QString refusal = unusableFileName(newName);
             if (!refusal.isEmpty()) {
                 runtime_.dialogs.message(this, QStringLiteral("The table cannot be renamed to \"") +
-                                                   newName + QStringLiteral("\": ") + refusal + '.');
+                                                   newName + QStringLiteral("\": ") + refusal +
+                                                   '.');
                 continue;
             }
             const QString file = List2->entryData(i);

@@ -6,8 +6,7 @@
 #include "data/SybaseModule.h"
 #include "tables/Form2.h"
 
-void Form1::MoveToTablesScreen(ErrorTrap& startUpTrap)
-{
+void Form1::MoveToTablesScreen(ErrorTrap& startUpTrap) {
     if (!startUpTrap.test(132, [&] { return Paradox::ParadoxFolderHasTables(paradoxFolder()); }))
         return;
     if (!startUpTrap.test(134, [&] { return Sybase::TestDataSource(dataSourceName()); }))
@@ -19,8 +18,7 @@ void Form1::MoveToTablesScreen(ErrorTrap& startUpTrap)
     });
 }
 
-void Form1::PushButton2_Click()
-{
+void Form1::PushButton2_Click() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton2_Click"));
     trap.step(100, [&] { MousePointer.set(ScreenPointer::Hourglass); });
     if (trap.test(102, [&] { return Paradox::ParadoxFolderHasTables(paradoxFolder()); }) &&

@@ -20,8 +20,7 @@
 namespace {
 
 // A failure that ends the whole transfer: a connection that was lost or never made.
-bool isConnectionFailure(const std::exception_ptr& failure)
-{
+bool isConnectionFailure(const std::exception_ptr& failure) {
     try {
         if (failure)
             std::rethrow_exception(failure);
@@ -35,7 +34,7 @@ bool isConnectionFailure(const std::exception_ptr& failure)
 enum class TableOutcome { Done, Skipped, TransferEnds };
 
 class TableTransfer {
-public:
+  public:
     TableTransfer(Form2& form, Dialogs& dialogs, ErrorTrap& trap, ado::Connection& paradox,
                   ado::Connection& target, const QString& paradoxFolder)
         : form_(form),
@@ -43,19 +42,16 @@ public:
           trap_(trap),
           paradox_(paradox),
           target_(target),
-          paradoxFolder_(paradoxFolder)
-    {
-    }
+          paradoxFolder_(paradoxFolder) {}
 
     TableOutcome copy(int entry);
 
-private:
+  private:
     bool askToOverwrite(QString& table, bool& overwrite);
     TableOutcome createTable(ado::RecordSet& source, const QString& table);
     TableOutcome copyRows(ado::RecordSet& source, const QString& table);
     void finishTable(ado::RecordSet& source, const QString& table, bool created);
-    TableOutcome failedOn(const std::exception_ptr& failure)
-    {
+    TableOutcome failedOn(const std::exception_ptr& failure) {
         return isConnectionFailure(failure) ? TableOutcome::TransferEnds : TableOutcome::Skipped;
     }
 
@@ -67,8 +63,7 @@ private:
     QString paradoxFolder_;
 };
 
-bool TableTransfer::askToOverwrite(QString& table, bool& overwrite)
-{
+bool TableTransfer::askToOverwrite(QString& table, bool& overwrite) {
     overwrite = false;
     if (!trap_.test(134, [&] { return Main::ListHasName(*form_.List1, table); }))
         return true;
@@ -78,16 +73,15 @@ bool TableTransfer::askToOverwrite(QString& table, bool& overwrite)
             table = form_.List1->entryText(i);
     bool yes = false;
     trap_.step(136, [&] {
-        yes = dialogs_.question(&form_, QStringLiteral("Would you like to overwrite ") + table +
-                                            QLatin1Char('?'),
-                                QStringLiteral("Overwrite?"));
+        yes = dialogs_.question(
+            &form_, QStringLiteral("Would you like to overwrite ") + table + QLatin1Char('?'),
+            QStringLiteral("Overwrite?"));
     });
     overwrite = yes;
     return yes;
 }
 
-TableOutcome TableTransfer::createTable(ado::RecordSet& source, const QString& table)
-{
+TableOutcome TableTransfer::createTable(ado::RecordSet& source, const QString& table) {
     QString definitions;
     const bool described = trap_.step(156, [&] {
         for (int column = 0; column < source.FieldCount(); ++column) {
@@ -107,8 +101,7 @@ TableOutcome TableTransfer::createTable(ado::RecordSet& source, const QString& t
     return TableOutcome::Done;
 }
 
-TableOutcome TableTransfer::copyRows(ado::RecordSet& source, const QString& table)
-{
+TableOutcome TableTransfer::copyRows(ado::RecordSet& source, const QString& table) {
     long long rows = 0;
     if (!trap_.step(218, [&] { rows = source.RecordCount(); }))
         return TableOutcome::Skipped;
@@ -143,8 +136,7 @@ TableOutcome TableTransfer::copyRows(ado::RecordSet& source, const QString& tabl
     return TableOutcome::Done;
 }
 
-void TableTransfer::finishTable(ado::RecordSet& source, const QString& table, bool created)
-{
+void TableTransfer::finishTable(ado::RecordSet& source, const QString& table, bool created) {
     form_.MousePointer.set(ScreenPointer::Default);
     form_.ProgressBar1->setPercent(0);
     form_.ProgressBar1->setCaption(QStringLiteral("Progress Bar"));
@@ -153,8 +145,7 @@ void TableTransfer::finishTable(ado::RecordSet& source, const QString& table, bo
         trap_.step(262, [&] { form_.List1->addEntry(table); });
 }
 
-TableOutcome TableTransfer::copy(int entry)
-{
+TableOutcome TableTransfer::copy(int entry) {
     QString table = form_.List2->entryText(entry);
     const QString file = form_.List2->entryData(entry);
     bool overwrite = false;
@@ -169,9 +160,8 @@ TableOutcome TableTransfer::copy(int entry)
         Main::RemoveListName(*form_.List1, table);
     }
     ado::RecordSet source;
-    if (!trap_.step(148, [&] {
-            source.Open(Paradox::SourceQuery(table, file, paradoxFolder_), paradox_);
-        }))
+    if (!trap_.step(
+            148, [&] { source.Open(Paradox::SourceQuery(table, file, paradoxFolder_), paradox_); }))
         return TableOutcome::Skipped;
     TableOutcome outcome = createTable(source, table);
     const bool created = outcome == TableOutcome::Done;
@@ -183,8 +173,7 @@ TableOutcome TableTransfer::copy(int entry)
 
 }  // namespace
 
-void Form2::PushButton4_Click()
-{
+void Form2::PushButton4_Click() {
     OperationScope operation(*this);
     if (!operation.started())
         return;
@@ -200,15 +189,13 @@ void Form2::PushButton4_Click()
     ado::Connection paradox;
     ado::Connection target;
     // Without both connections there is nothing to copy: one report, and the transfer ends.
-    const bool connected =
-        trap.step(114, [&] {
-            paradox.CursorLocation = ado::Connection::adUseClient;
-            paradox.Open(Paradox::ParadoxConnectionString(folder));
-        }) &&
-        trap.step(118, [&] {
-            target.CursorLocation = ado::Connection::adUseServer;
-            target.Open(Sybase::DsnConnectionString(form1_.dataSourceName()));
-        });
+    const bool connected = trap.step(114, [&] {
+        paradox.CursorLocation = ado::Connection::adUseClient;
+        paradox.Open(Paradox::ParadoxConnectionString(folder));
+    }) && trap.step(118, [&] {
+        target.CursorLocation = ado::Connection::adUseServer;
+        target.Open(Sybase::DsnConnectionString(form1_.dataSourceName()));
+    });
     if (connected) {
         TableTransfer transfer(*this, runtime_.dialogs, trap, paradox, target, folder);
         for (int entry = List2->count() - 1; entry >= 0; --entry) {

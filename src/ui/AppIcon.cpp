@@ -5,8 +5,7 @@
 
 namespace AppIcon {
 
-QImage image(int size)
-{
+QImage image(int size) {
     QImage picture(size, size, QImage::Format_ARGB32_Premultiplied);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
@@ -33,8 +32,7 @@ QImage image(int size)
     return picture;
 }
 
-QIcon icon()
-{
+QIcon icon() {
     QIcon result;
     for (int size : {16, 32, 48, 64, 128})
         result.addPixmap(QPixmap::fromImage(image(size)));

@@ -7,7 +7,7 @@ class QWidget;
 // Every message box, question, input box and folder chooser of the program goes through this
 // service, so that tests can answer them.
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
 
     // A message with an OK button, no icon and the application title.

@@ -5,7 +5,7 @@
 // A progress bar that shows a value from 0 to 100 and a text of its own.
 class ProgressBar : public QProgressBar {
     Q_OBJECT
-public:
+  public:
     ProgressBar(const QString& objectName, QWidget* parent);
 
     void setPercent(double percent);
@@ -13,6 +13,6 @@ public:
     void setCaption(const QString& caption);
     QString caption() const { return format(); }
 
-private:
+  private:
     double percent_ = 0;
 };

@@ -5,8 +5,7 @@
 #include "ScreenFonts.h"
 
 PushButton::PushButton(const QString& objectName, const QString& caption, QWidget* parent)
-    : QPushButton(caption, parent)
-{
+    : QPushButton(caption, parent) {
     setObjectName(objectName);
     setAccessibleName(caption);
     setFont(ScreenFonts::button());
@@ -14,8 +13,7 @@ PushButton::PushButton(const QString& objectName, const QString& caption, QWidge
     setAutoDefault(false);
 }
 
-void PushButton::mouseMoveEvent(QMouseEvent* event)
-{
+void PushButton::mouseMoveEvent(QMouseEvent* event) {
     emit mouseMoved();
     QPushButton::mouseMoveEvent(event);
     event->accept();  // the screen behind the button must not see the move

@@ -6,12 +6,12 @@
 // feedback, every mouse movement over it.
 class PushButton : public QPushButton {
     Q_OBJECT
-public:
+  public:
     PushButton(const QString& objectName, const QString& caption, QWidget* parent);
 
-signals:
+  signals:
     void mouseMoved();
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 };

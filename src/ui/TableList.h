@@ -7,7 +7,7 @@
 // data string of its own (the file a Paradox table was listed from).
 class TableList : public QListWidget {
     Q_OBJECT
-public:
+  public:
     TableList(const QString& objectName, QWidget* parent);
 
     int count() const { return QListWidget::count(); }
@@ -24,9 +24,9 @@ public:
     void addEntry(const QString& text, const QString& entryData = {});
     void removeEntry(int index);
 
-signals:
+  signals:
     void mouseMoved();
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 };

@@ -7,32 +7,33 @@
 
 namespace {
 
-const QString kExpected =
-    QStringLiteral("Disk not ready\r\nin Morvane2021/08/31.Form1.PushButton3_Click at line 104"
-                   "\r\rPlease email screenshot of this message to "
-                   "support@morvane-software.example");
+const QString kExpected = QStringLiteral(
+    "Disk not ready\r\nin Morvane2021/08/31.Form1.PushButton3_Click at line 104"
+    "\r\rPlease email screenshot of this message to "
+    "support@morvane-software.example");
 
-void fail(const char* what) { throw std::runtime_error(what); }
+void fail(const char* what) {
+    throw std::runtime_error(what);
+}
 
 // A dialogs service whose error box itself fails.
 class BrokenErrorBox : public ScriptedDialogs {
-public:
+  public:
     void error(QWidget*, const QString&) override { throw std::runtime_error("no display"); }
 };
 
 }  // namespace
 
-TEST(ErrorTrap, MessageTextByteForByte)
-{
+TEST(ErrorTrap, MessageTextByteForByte) {
     EXPECT_EQ(ErrorTrap::message(QStringLiteral("Disk not ready"), QStringLiteral("Morvane"),
                                  QStringLiteral("Form1.PushButton3_Click"), 104),
               kExpected);
-    EXPECT_TRUE(ErrorTrap::message("x", "Veltrane", "AddFolder.GetSubDirectories2016", 112)
-                    .contains("\r\nin Veltrane2021/08/31.AddFolder.GetSubDirectories2016 at line 112\r\r"));
+    EXPECT_TRUE(
+        ErrorTrap::message("x", "Veltrane", "AddFolder.GetSubDirectories2016", 112)
+            .contains("\r\nin Veltrane2021/08/31.AddFolder.GetSubDirectories2016 at line 112\r\r"));
 }
 
-TEST(ErrorTrap, EveryFailingStepIsReportedAndTheNextStepRuns)
-{
+TEST(ErrorTrap, EveryFailingStepIsReportedAndTheNextStepRuns) {
     ScriptedDialogs dialogs;
     ErrorTrap trap(dialogs, nullptr, QStringLiteral("Form1.PushButton3_Click"));
     QStringList ran;
@@ -45,14 +46,14 @@ TEST(ErrorTrap, EveryFailingStepIsReportedAndTheNextStepRuns)
     EXPECT_EQ(ran, (QStringList{"100", "104", "108"}));
     const QStringList errors = dialogs.texts("error");
     ASSERT_EQ(errors.size(), 2);
-    EXPECT_TRUE(errors[0].startsWith("first\r\nin Morvane2021/08/31.Form1.PushButton3_Click at line 102\r\r"));
+    EXPECT_TRUE(errors[0].startsWith(
+        "first\r\nin Morvane2021/08/31.Form1.PushButton3_Click at line 102\r\r"));
     EXPECT_TRUE(errors[1].startsWith("second\r\n"));
     EXPECT_TRUE(errors[1].contains("at line 106\r\r"));
     EXPECT_EQ(dialogs.calls()[0].title, "Application Error");
 }
 
-TEST(ErrorTrap, AFailedTestCountsAsFalse)
-{
+TEST(ErrorTrap, AFailedTestCountsAsFalse) {
     ScriptedDialogs dialogs;
     ErrorTrap trap(dialogs, nullptr, QStringLiteral("Form1.PushButton3_Click"));
     QString branch;
@@ -67,8 +68,7 @@ TEST(ErrorTrap, AFailedTestCountsAsFalse)
     EXPECT_FALSE(trap.test(108, [] { return false; }));
 }
 
-TEST(ErrorTrap, AFailingValueIsEmptyAndReported)
-{
+TEST(ErrorTrap, AFailingValueIsEmptyAndReported) {
     ScriptedDialogs dialogs;
     ErrorTrap trap(dialogs, nullptr, QStringLiteral("Form2.PushButton4_Click"));
     EXPECT_EQ(trap.value<int>(218, [] { return 42; }), 42);
@@ -76,8 +76,7 @@ TEST(ErrorTrap, AFailingValueIsEmptyAndReported)
     EXPECT_EQ(dialogs.texts("error").size(), 1);
 }
 
-TEST(ErrorTrap, AFailureOfTheBoxItselfIsToldPlainlyAndTheHandlerGoesOn)
-{
+TEST(ErrorTrap, AFailureOfTheBoxItselfIsToldPlainlyAndTheHandlerGoesOn) {
     BrokenErrorBox dialogs;
     ErrorTrap trap(dialogs, nullptr, QStringLiteral("Form1.Form_Load"));
     bool nextStepRan = false;

@@ -17,30 +17,26 @@
 
 namespace {
 
-QRect twips(int left, int top, int width, int height)
-{
+QRect twips(int left, int top, int width, int height) {
     return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0),
                  qRound(height / 15.0));
 }
 
-void moveMouseOver(QWidget* widget)
-{
+void moveMouseOver(QWidget* widget) {
     QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
 }
 
-void copyCursorInto(const QString& folder)
-{
+void copyCursorInto(const QString& folder) {
     QFile::remove(folder + "/HAND-M.CUR");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(MORVANE_APP_FOLDER "/HAND-M.CUR"),
-                            folder + "/HAND-M.CUR"));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(MORVANE_APP_FOLDER "/HAND-M.CUR"), folder + "/HAND-M.CUR"));
 }
 
 }  // namespace
 
-TEST(ApplicationTitle, LosesWordsFromItsEndToFortyCharacters)
-{
+TEST(ApplicationTitle, LosesWordsFromItsEndToFortyCharacters) {
     EXPECT_EQ(Main::ApplicationTitleFor("Morvane Conversion Software"), "Morvane Conversion");
     EXPECT_EQ(Main::ApplicationTitleFor("An Extremely Long Product Title For Testing Purposes"),
               "An Extremely Long Product Title For");
@@ -48,8 +44,7 @@ TEST(ApplicationTitle, LosesWordsFromItsEndToFortyCharacters)
     EXPECT_EQ(Main::ApplicationTitleFor("Single"), "Single");
 }
 
-TEST(Form1Layout, CaptionsGeometryAndFonts)
-{
+TEST(Form1Layout, CaptionsGeometryAndFonts) {
     TestRuntime test;
     Form1 form(test.runtime);
     EXPECT_EQ(form.size(), QSize(536, 249));
@@ -74,7 +69,8 @@ TEST(Form1Layout, CaptionsGeometryAndFonts)
         {form.PushButton2, "Next >", twips(120, 3210, 7800, 405)},
     };
     for (const Expected& control : controls) {
-        EXPECT_EQ(control.widget->geometry(), control.rect) << control.widget->objectName().toStdString();
+        EXPECT_EQ(control.widget->geometry(), control.rect)
+            << control.widget->objectName().toStdString();
         if (auto* button = qobject_cast<QPushButton*>(control.widget)) {
             EXPECT_EQ(button->text(), control.caption);
             EXPECT_DOUBLE_EQ(button->font().pointSizeF(), 11.25);
@@ -89,8 +85,7 @@ TEST(Form1Layout, CaptionsGeometryAndFonts)
     }
 }
 
-TEST(Form1Layout, TabbingVisitsTheControlsInTheirOrder)
-{
+TEST(Form1Layout, TabbingVisitsTheControlsInTheirOrder) {
     TestRuntime test;
     Form1 form(test.runtime);
     form.start();
@@ -106,8 +101,7 @@ TEST(Form1Layout, TabbingVisitsTheControlsInTheirOrder)
     }
 }
 
-TEST(Form1Load, TitlesFirstRunAndNoSkin)
-{
+TEST(Form1Load, TitlesFirstRunAndNoSkin) {
     TestRuntime test;
     Form1 form(test.runtime);
     test.runtime.applicationTitle.clear();
@@ -121,8 +115,7 @@ TEST(Form1Load, TitlesFirstRunAndNoSkin)
     EXPECT_FALSE(form.MousePointer.hasCustomIcon());
 }
 
-TEST(Form1Load, SkinFileGivesTheFaceColourAndTheFiveCallsInOrder)
-{
+TEST(Form1Load, SkinFileGivesTheFaceColourAndTheFiveCallsInOrder) {
     TestRuntime test;
     const QString skinFolder = test.applicationFolder() + "/x";
     QDir().mkpath(skinFolder);
@@ -143,8 +136,7 @@ TEST(Form1Load, SkinFileGivesTheFaceColourAndTheFiveCallsInOrder)
     EXPECT_EQ(form.Label5->palette().color(QPalette::Window), face);
 }
 
-TEST(Form1Load, HomePageOpensOnlyOnASeven)
-{
+TEST(Form1Load, HomePageOpensOnlyOnASeven) {
     TestRuntime test;
     for (int draw : {1, 6, 8, 100}) {
         test.draw = draw;
@@ -159,8 +151,7 @@ TEST(Form1Load, HomePageOpensOnlyOnASeven)
     EXPECT_EQ(test.openedUrls[0].host(), "www.morvane-software.example");
 }
 
-TEST(Form1Load, HandCursorIsLoadedAndADamagedOneIsReportedAtLine126)
-{
+TEST(Form1Load, HandCursorIsLoadedAndADamagedOneIsReportedAtLine126) {
     TestRuntime test;
     copyCursorInto(test.applicationFolder());
     {
@@ -180,15 +171,14 @@ TEST(Form1Load, HandCursorIsLoadedAndADamagedOneIsReportedAtLine126)
     EXPECT_TRUE(test.dialogs.texts("error")[0].contains("Form1.Form_Load at line 126"));
 }
 
-TEST(Form1Hover, HandOverButtonsNormalElsewhereHourglassNeverReplaced)
-{
+TEST(Form1Hover, HandOverButtonsNormalElsewhereHourglassNeverReplaced) {
     TestRuntime test;
     Form1 form(test.runtime);
     form.show();
     moveMouseOver(form.PushButton3);
     EXPECT_EQ(form.MousePointer.value(), ScreenPointer::Custom);
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);  // no icon: the normal arrow
-    moveMouseOver(form.Label2);  // labels leave the pointer alone
+    moveMouseOver(form.Label2);                         // labels leave the pointer alone
     EXPECT_EQ(form.MousePointer.value(), ScreenPointer::Custom);
     moveMouseOver(form.Text1);
     EXPECT_EQ(form.MousePointer.value(), ScreenPointer::Default);
@@ -207,8 +197,7 @@ TEST(Form1Hover, HandOverButtonsNormalElsewhereHourglassNeverReplaced)
     EXPECT_EQ(form.cursor().shape(), Qt::WaitCursor);
 }
 
-TEST(Form1Hover, CustomPointerShowsTheHandCursor)
-{
+TEST(Form1Hover, CustomPointerShowsTheHandCursor) {
     TestRuntime test;
     copyCursorInto(test.applicationFolder());
     Form1 form(test.runtime);
@@ -218,8 +207,7 @@ TEST(Form1Hover, CustomPointerShowsTheHandCursor)
     EXPECT_EQ(form.cursor().hotSpot(), QPoint(9, 1));
 }
 
-TEST(Form1Boxes, FocusSelectsTheWholeText)
-{
+TEST(Form1Boxes, FocusSelectsTheWholeText) {
     TestRuntime test;
     Form1 form(test.runtime);
     form.start();
@@ -237,8 +225,7 @@ TEST(Form1Boxes, FocusSelectsTheWholeText)
     EXPECT_EQ(form.Text2->selectedText(), "MyDSN");
 }
 
-TEST(Form1Buttons, HelpShowsTenParagraphsEachEndedByTwoCarriageReturns)
-{
+TEST(Form1Buttons, HelpShowsTenParagraphsEachEndedByTwoCarriageReturns) {
     TestRuntime test;
     Form1 form(test.runtime);
     form.PushButton4_Click();
@@ -252,8 +239,7 @@ TEST(Form1Buttons, HelpShowsTenParagraphsEachEndedByTwoCarriageReturns)
     EXPECT_EQ(test.dialogs.calls()[0].title, "Morvane Conversion");
 }
 
-TEST(Form1Buttons, BrowseOpensAtTheRememberedFolderAndCancelChangesNothing)
-{
+TEST(Form1Buttons, BrowseOpensAtTheRememberedFolderAndCancelChangesNothing) {
     TestRuntime test;
     test.settings.write(SettingKeys::kLastFolderDot, "/srv/start");
     test.settings.write(SettingKeys::kParadoxFolder, "/old");
@@ -273,27 +259,27 @@ TEST(Form1Buttons, BrowseOpensAtTheRememberedFolderAndCancelChangesNothing)
     EXPECT_EQ(test.settings.read(SettingKeys::kParadoxFolder), "/");
 }
 
-TEST(Form1Buttons, SampleButtonPutsTheSampleFolderInTheBoxAsItIs)
-{
+TEST(Form1Buttons, SampleButtonPutsTheSampleFolderInTheBoxAsItIs) {
     TestRuntime test;
     Form1 form(test.runtime);
     form.PushButton6_Click();
     EXPECT_EQ(form.Text1->text(), test.applicationFolder() + "/Samples");
-    EXPECT_EQ(test.settings.read(SettingKeys::kParadoxFolder), test.applicationFolder() + "/Samples");
+    EXPECT_EQ(test.settings.read(SettingKeys::kParadoxFolder),
+              test.applicationFolder() + "/Samples");
     EXPECT_TRUE(test.dialogs.calls().empty());
 }
 
-TEST(Form1Keyboard, EveryButtonIsPressedWithSpace)
-{
+TEST(Form1Keyboard, EveryButtonIsPressedWithSpace) {
     TestRuntime test;
     Form1 form(test.runtime);
     form.start();
     QApplication::setActiveWindow(&form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     test.dialogs.answerFolder("");
-    for (QWidget* button : {static_cast<QWidget*>(form.PushButton5), static_cast<QWidget*>(form.PushButton3),
-                            static_cast<QWidget*>(form.PushButton1), static_cast<QWidget*>(form.PushButton4),
-                            static_cast<QWidget*>(form.PushButton6)}) {
+    for (QWidget* button :
+         {static_cast<QWidget*>(form.PushButton5), static_cast<QWidget*>(form.PushButton3),
+          static_cast<QWidget*>(form.PushButton1), static_cast<QWidget*>(form.PushButton4),
+          static_cast<QWidget*>(form.PushButton6)}) {
         button->setFocus(Qt::TabFocusReason);
         QTest::keyClick(button, Qt::Key_Space);
     }

@@ -9,8 +9,7 @@
 #include "app/Settings.h"
 #include "support/TestRuntime.h"
 
-TEST(Settings, FirstRunReadsEmptyAndWritesCreateTheFile)
-{
+TEST(Settings, FirstRunReadsEmptyAndWritesCreateTheFile) {
     TestRuntime test;
     EXPECT_EQ(test.settings.read(SettingKeys::kParadoxFolder), "");
     test.settings.write(SettingKeys::kParadoxFolder, "/data/px");
@@ -23,14 +22,12 @@ TEST(Settings, FirstRunReadsEmptyAndWritesCreateTheFile)
     EXPECT_TRUE(ini.contains("ParadoxFolder=/data/px"));
 }
 
-TEST(Settings, DefaultPathFollowsXdgConfigHome)
-{
+TEST(Settings, DefaultPathFollowsXdgConfigHome) {
     EXPECT_TRUE(Settings::defaultPath().endsWith("/Quellory/Quellory.ini"));
     EXPECT_TRUE(Settings::defaultPath().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
 }
 
-TEST(Settings, TwoInstancesShareValuesAndTheLastWriteWins)
-{
+TEST(Settings, TwoInstancesShareValuesAndTheLastWriteWins) {
     TestRuntime test;
     Settings other(test.settings.path());
     test.settings.write(SettingKeys::kDataSourceName, "first");
@@ -38,8 +35,7 @@ TEST(Settings, TwoInstancesShareValuesAndTheLastWriteWins)
     EXPECT_EQ(test.settings.read(SettingKeys::kDataSourceName), "second");
 }
 
-TEST(Settings, EveryKeystrokeIsWrittenAndARestartShowsTheLastText)
-{
+TEST(Settings, EveryKeystrokeIsWrittenAndARestartShowsTheLastText) {
     TestRuntime test;
     {
         Form1 form(test.runtime);
@@ -58,8 +54,7 @@ TEST(Settings, EveryKeystrokeIsWrittenAndARestartShowsTheLastText)
     EXPECT_EQ(restarted.Text2->text(), "Sy");
 }
 
-TEST(Settings, ClearingABoxStoresTheEmptyText)
-{
+TEST(Settings, ClearingABoxStoresTheEmptyText) {
     TestRuntime test;
     Form1 form(test.runtime);
     form.Text1->setText("/x");
@@ -70,8 +65,7 @@ TEST(Settings, ClearingABoxStoresTheEmptyText)
     EXPECT_EQ(restarted.Text1->text(), "");
 }
 
-TEST(Settings, AFailedWriteIsToldPlainlyAndTypingGoesOn)
-{
+TEST(Settings, AFailedWriteIsToldPlainlyAndTypingGoesOn) {
     TestRuntime test;
     // A folder where the settings file should be makes every write fail, even for root.
     ASSERT_TRUE(QDir().mkpath(test.settings.path()));

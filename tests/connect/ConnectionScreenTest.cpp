@@ -7,8 +7,7 @@
 #include "support/Databases.h"
 #include "support/TestRuntime.h"
 
-TEST(DataSourceTest, GoodAndBadNames)
-{
+TEST(DataSourceTest, GoodAndBadNames) {
     TestRuntime test;
     Form1 form(test.runtime);
     const QString sqlite = TestDatabases::newSqliteDsn();
@@ -27,8 +26,7 @@ TEST(DataSourceTest, GoodAndBadNames)
     EXPECT_EQ(test.dialogs.calls()[0].title, "Morvane Conversion");
 }
 
-TEST(DataSourceTest, PostgresDataSource)
-{
+TEST(DataSourceTest, PostgresDataSource) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
@@ -39,8 +37,7 @@ TEST(DataSourceTest, PostgresDataSource)
     EXPECT_EQ(test.dialogs.texts("message"), QStringList{"Connection successful."});
 }
 
-TEST(ParadoxTest, EmptyMissingAndTableFolders)
-{
+TEST(ParadoxTest, EmptyMissingAndTableFolders) {
     TestRuntime test;
     Form1 form(test.runtime);
     form.PushButton3_Click();
@@ -56,8 +53,7 @@ TEST(ParadoxTest, EmptyMissingAndTableFolders)
     EXPECT_EQ(form.MousePointer.value(), ScreenPointer::Default);
 }
 
-TEST(ParadoxTest, SampleFolderOfAnInstallationWithoutSamples)
-{
+TEST(ParadoxTest, SampleFolderOfAnInstallationWithoutSamples) {
     TestRuntime test;
     Form1 form(test.runtime);
     form.PushButton6_Click();

@@ -21,8 +21,7 @@ using ado::RecordSet;
 
 namespace {
 
-QString openError(const QString& connectionString)
-{
+QString openError(const QString& connectionString) {
     try {
         Connection connection;
         connection.Open(connectionString);
@@ -32,8 +31,7 @@ QString openError(const QString& connectionString)
     return {};
 }
 
-QStringList tableNames(Connection& connection)
-{
+QStringList tableNames(Connection& connection) {
     QStringList names;
     auto tables = connection.OpenSchema(Connection::adSchemaTables);
     while (!tables->Eof()) {
@@ -47,8 +45,7 @@ QStringList tableNames(Connection& connection)
 
 }  // namespace
 
-TEST(ConnectionString, KeywordsIgnoreCaseAndBracesHoldSemicolons)
-{
+TEST(ConnectionString, KeywordsIgnoreCaseAndBracesHoldSemicolons) {
     ado::ConnectionString parts(
         "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;DefaultDir={/a;b/c}}d};dbq=/x;");
     EXPECT_EQ(parts.value("driver"), "Microsoft Paradox Driver (*.db )");
@@ -60,8 +57,7 @@ TEST(ConnectionString, KeywordsIgnoreCaseAndBracesHoldSemicolons)
     EXPECT_EQ(ado::ConnectionString::quoted("a;b{c}"), "{a;b{c}}}");
 }
 
-TEST(ConnectionString, TheTwoStringsOfTheProgram)
-{
+TEST(ConnectionString, TheTwoStringsOfTheProgram) {
     EXPECT_EQ(Paradox::ParadoxConnectionString("/data/px"),
               "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;"
               "DefaultDir=/data/px;Dbq=/data/px;CollatingSequence=ASCII;");
@@ -73,8 +69,7 @@ TEST(ConnectionString, TheTwoStringsOfTheProgram)
     EXPECT_EQ(parts.value("DefaultDir"), folder);
 }
 
-TEST(OdbcConnection, MissingAndEmptyDataSourceNamesGiveTheDriverManagersText)
-{
+TEST(OdbcConnection, MissingAndEmptyDataSourceNamesGiveTheDriverManagersText) {
     EXPECT_EQ(openError("Data Source=NoSuchDsnAnywhere"),
               "[unixODBC][Driver Manager]Data source name not found and no default driver "
               "specified");
@@ -83,8 +78,7 @@ TEST(OdbcConnection, MissingAndEmptyDataSourceNamesGiveTheDriverManagersText)
     EXPECT_FALSE(Sybase::TestDataSource("NoSuchDsnAnywhere"));
 }
 
-TEST(OdbcConnection, SqliteExecutesStatementsAndListsItsTables)
-{
+TEST(OdbcConnection, SqliteExecutesStatementsAndListsItsTables) {
     const QString dsn = TestDatabases::newSqliteDsn();
     EXPECT_TRUE(Sybase::TestDataSource(dsn));
     Connection connection;
@@ -104,8 +98,7 @@ TEST(OdbcConnection, SqliteExecutesStatementsAndListsItsTables)
     EXPECT_THROW(connection.Execute("SELECT 1"), ado::DataSourceError);
 }
 
-TEST(OdbcConnection, PostgresExecutesStatementsAndListsItsTables)
-{
+TEST(OdbcConnection, PostgresExecutesStatementsAndListsItsTables) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
@@ -124,11 +117,9 @@ TEST(OdbcConnection, PostgresExecutesStatementsAndListsItsTables)
     }
 }
 
-TEST(ParadoxConnection, SelectOpensATableByNameIgnoringLetterCase)
-{
+TEST(ParadoxConnection, SelectOpensATableByNameIgnoringLetterCase) {
     TempDir dir;
-    pxfixture::writeTable(dir.file("orders.db"),
-                          {12, 1, 1252, {{"ID", px::FieldType::Long, 4, 0}}},
+    pxfixture::writeTable(dir.file("orders.db"), {12, 1, 1252, {{"ID", px::FieldType::Long, 4, 0}}},
                           {{px::Value::integer(7)}, {px::Value::integer(8)}, {px::Value()}});
     Connection connection;
     connection.CursorLocation = Connection::adUseClient;
@@ -148,8 +139,7 @@ TEST(ParadoxConnection, SelectOpensATableByNameIgnoringLetterCase)
     EXPECT_THROW(rows.MoveNext(), ado::DataSourceError);
 }
 
-TEST(ParadoxConnection, OnlyReadsAndNamesWhatIsWrong)
-{
+TEST(ParadoxConnection, OnlyReadsAndNamesWhatIsWrong) {
     TempDir dir;
     Connection connection;
     connection.Open(Paradox::ParadoxConnectionString(QString::fromStdString(dir.path())));
@@ -167,8 +157,7 @@ TEST(ParadoxConnection, OnlyReadsAndNamesWhatIsWrong)
               "The Paradox folder '/no/such/folder' does not exist or is not a folder.");
 }
 
-TEST(ParadoxConnection, AQuotedPathNamesTheTableFileItself)
-{
+TEST(ParadoxConnection, AQuotedPathNamesTheTableFileItself) {
     TempDir dir;
     std::filesystem::create_directories(dir.file("sub"));
     pxfixture::writeTable(dir.file("sub/a.dbase.db"),

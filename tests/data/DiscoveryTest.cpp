@@ -17,8 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void touch(const std::string& path)
-{
+void touch(const std::string& path) {
     fs::create_directories(fs::path(path).parent_path());
     writeWholeFile(path, "x");
 }
@@ -28,8 +27,7 @@ struct Listing {
     QStringList files;
 };
 
-Listing listTables(const QString& folder, ScriptedDialogs& dialogs)
-{
+Listing listTables(const QString& folder, ScriptedDialogs& dialogs) {
     TableList list("List2", nullptr);
     Paradox::ListParadoxTables(list, folder, dialogs);
     Listing listing;
@@ -40,25 +38,23 @@ Listing listTables(const QString& folder, ScriptedDialogs& dialogs)
     return listing;
 }
 
-QString relative(const TempDir& dir, const QString& path)
-{
+QString relative(const TempDir& dir, const QString& path) {
     return QDir(QString::fromStdString(dir.path())).relativeFilePath(path);
 }
 
 }  // namespace
 
-TEST(Discovery, NamesFromEveryFolderOfTheTree)
-{
+TEST(Discovery, NamesFromEveryFolderOfTheTree) {
     TempDir dir;
-    for (const char* file : {"orders.db", "sub/Orders.DB", "~temp.db", "x~.db", "my.db.db",
-                             "a.dbase.db", ".hidden.db", "notes.txt", "sub/deeper/last.Db",
-                             ".dotfolder/inside.db"})
+    for (const char* file :
+         {"orders.db", "sub/Orders.DB", "~temp.db", "x~.db", "my.db.db", "a.dbase.db", ".hidden.db",
+          "notes.txt", "sub/deeper/last.Db", ".dotfolder/inside.db"})
         touch(dir.file(file));
     fs::create_directories(dir.file("x.db"));  // a folder is no table
     ScriptedDialogs dialogs;
     const Listing listing = listTables(QString::fromStdString(dir.path()), dialogs);
-    EXPECT_EQ(listing.names, (QStringList{".HIDDEN", "AASE", "INSIDE", "LAST", "MY", "ORDERS",
-                                          "ORDERS", "X~"}));
+    EXPECT_EQ(listing.names,
+              (QStringList{".HIDDEN", "AASE", "INSIDE", "LAST", "MY", "ORDERS", "ORDERS", "X~"}));
     // Each entry keeps its own file, so two ORDERS tables stay two tables.
     QStringList files;
     for (const QString& file : listing.files)
@@ -69,8 +65,7 @@ TEST(Discovery, NamesFromEveryFolderOfTheTree)
     EXPECT_TRUE(dialogs.calls().empty());
 }
 
-TEST(Discovery, TrailingSeparatorAndMissingOrEmptyFolders)
-{
+TEST(Discovery, TrailingSeparatorAndMissingOrEmptyFolders) {
     TempDir dir;
     touch(dir.file("one.db"));
     ScriptedDialogs dialogs;
@@ -81,8 +76,7 @@ TEST(Discovery, TrailingSeparatorAndMissingOrEmptyFolders)
     EXPECT_TRUE(dialogs.calls().empty());
 }
 
-TEST(Discovery, SymbolicLinksToFoldersAreNeverFollowed)
-{
+TEST(Discovery, SymbolicLinksToFoldersAreNeverFollowed) {
     TempDir dir;
     touch(dir.file("a/inner.db"));
     touch(dir.file("elsewhere/outside.db"));
@@ -93,12 +87,13 @@ TEST(Discovery, SymbolicLinksToFoldersAreNeverFollowed)
     EXPECT_EQ(listing.names, QStringList{"INNER"});
 }
 
-TEST(Discovery, UnusableFolderNamesAndLongPathsAreNotScanned)
-{
+TEST(Discovery, UnusableFolderNamesAndLongPathsAreNotScanned) {
     TempDir dir;
     touch(dir.file("ok/good.db"));
     touch(dir.file("bad\x01name/hidden.db"));
-    touch(dir.file("\xe2\x82\xac" "uro/euro.db"));  // € sits in 1252's unusable 0x80 row
+    touch(
+        dir.file("\xe2\x82\xac"
+                 "uro/euro.db"));  // € sits in 1252's unusable 0x80 row
     touch(dir.file("日本/japan.db"));
     touch(dir.file("Ünïcode/latin.db"));
     std::string deep = dir.file("");
@@ -118,8 +113,7 @@ TEST(Discovery, UnusableFolderNamesAndLongPathsAreNotScanned)
     EXPECT_FALSE(listing.names.contains("TOODEEP"));
 }
 
-TEST(Discovery, UnreadableFoldersAreSkippedWithoutAMessage)
-{
+TEST(Discovery, UnreadableFoldersAreSkippedWithoutAMessage) {
     TempDir dir;
     touch(dir.file("open/visible.db"));
     touch(dir.file("closed1/secret.db"));
@@ -139,8 +133,7 @@ TEST(Discovery, UnreadableFoldersAreSkippedWithoutAMessage)
     EXPECT_EQ(result, "AFTER,VISIBLE|0");
 }
 
-TEST(FolderScan, BreadthFirstOrder)
-{
+TEST(FolderScan, BreadthFirstOrder) {
     TempDir dir;
     for (const char* folder : {"a/a1/a11", "b/b1"})
         fs::create_directories(dir.file(folder));
@@ -161,8 +154,7 @@ TEST(FolderScan, BreadthFirstOrder)
         EXPECT_TRUE(folder.endsWith("/"));
 }
 
-TEST(FolderScan, UsableCharactersAndWildcards)
-{
+TEST(FolderScan, UsableCharactersAndWildcards) {
     EXPECT_FALSE(AddFolder::HasUnusableChars("Plain name (2024) ~ & ÿ"));
     EXPECT_TRUE(AddFolder::HasUnusableChars("tab\there"));
     EXPECT_TRUE(AddFolder::HasUnusableChars("what?"));
@@ -177,8 +169,7 @@ TEST(FolderScan, UsableCharactersAndWildcards)
     EXPECT_TRUE(AddFolder::MatchesWildcard("a1.db", "a?.db"));
 }
 
-TEST(ParadoxFolderHasTables, OnlyTheFolderItselfCounts)
-{
+TEST(ParadoxFolderHasTables, OnlyTheFolderItselfCounts) {
     TempDir dir;
     EXPECT_FALSE(Paradox::ParadoxFolderHasTables(""));
     EXPECT_FALSE(Paradox::ParadoxFolderHasTables(QString::fromStdString(dir.path())));

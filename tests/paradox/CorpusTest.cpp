@@ -11,32 +11,47 @@ namespace fs = std::filesystem;
 namespace {
 
 // The type names the independent reader writes in its expected files.
-std::string corpusTypeName(px::FieldType type)
-{
+std::string corpusTypeName(px::FieldType type) {
     switch (type) {
-        case px::FieldType::Alpha: return "VARCHAR";
-        case px::FieldType::Date: return "DATE";
-        case px::FieldType::Short: return "INTEGER";
-        case px::FieldType::Long: return "LONG";
-        case px::FieldType::Money: return "CURRENCY";
-        case px::FieldType::Number: return "NUMBER";
-        case px::FieldType::Logical: return "BOOLEAN";
-        case px::FieldType::Memo: return "MEMO";
-        case px::FieldType::Blob: return "BLOB";
-        case px::FieldType::FormattedMemo: return "FORMATTED_MEMO";
-        case px::FieldType::Ole: return "OLE";
-        case px::FieldType::Graphic: return "GRAPHIC";
-        case px::FieldType::Time: return "TIME";
-        case px::FieldType::Timestamp: return "TIMESTAMP";
-        case px::FieldType::AutoIncrement: return "AUTO_INCREMENT";
-        case px::FieldType::Bcd: return "BCD";
-        case px::FieldType::Bytes: return "BYTES";
+        case px::FieldType::Alpha:
+            return "VARCHAR";
+        case px::FieldType::Date:
+            return "DATE";
+        case px::FieldType::Short:
+            return "INTEGER";
+        case px::FieldType::Long:
+            return "LONG";
+        case px::FieldType::Money:
+            return "CURRENCY";
+        case px::FieldType::Number:
+            return "NUMBER";
+        case px::FieldType::Logical:
+            return "BOOLEAN";
+        case px::FieldType::Memo:
+            return "MEMO";
+        case px::FieldType::Blob:
+            return "BLOB";
+        case px::FieldType::FormattedMemo:
+            return "FORMATTED_MEMO";
+        case px::FieldType::Ole:
+            return "OLE";
+        case px::FieldType::Graphic:
+            return "GRAPHIC";
+        case px::FieldType::Time:
+            return "TIME";
+        case px::FieldType::Timestamp:
+            return "TIMESTAMP";
+        case px::FieldType::AutoIncrement:
+            return "AUTO_INCREMENT";
+        case px::FieldType::Bcd:
+            return "BCD";
+        case px::FieldType::Bytes:
+            return "BYTES";
     }
     return "?";
 }
 
-std::string dumpInCorpusForm(const std::string& path)
-{
+std::string dumpInCorpusForm(const std::string& path) {
     px::Table table(path);
     std::string out = "#fields";
     for (const px::Field& field : table.fields())
@@ -57,8 +72,7 @@ std::string dumpInCorpusForm(const std::string& path)
     return out;
 }
 
-std::vector<std::string> corpusTables()
-{
+std::vector<std::string> corpusTables() {
     std::vector<std::string> tables;
     std::error_code error;
     for (const auto& entry : fs::recursive_directory_iterator(MORVANE_CORPUS, error)) {
@@ -79,8 +93,7 @@ std::vector<std::string> corpusTables()
 
 }  // namespace
 
-TEST(Corpus, EveryTableReadsToItsExpectedValues)
-{
+TEST(Corpus, EveryTableReadsToItsExpectedValues) {
     const auto tables = corpusTables();
     if (tables.empty())
         GTEST_SKIP() << "no corpus at " << MORVANE_CORPUS;
@@ -91,8 +104,7 @@ TEST(Corpus, EveryTableReadsToItsExpectedValues)
     }
 }
 
-TEST(Corpus, FormattedMemoTableReadsWithoutError)
-{
+TEST(Corpus, FormattedMemoTableReadsWithoutError) {
     const std::string path = std::string(MORVANE_CORPUS) + "/fields/fmemo.db";
     if (!fs::exists(path))
         GTEST_SKIP();
@@ -108,8 +120,7 @@ TEST(Corpus, FormattedMemoTableReadsWithoutError)
     EXPECT_GT(rows, 0u);
 }
 
-TEST(Corpus, EncryptedTablesAreRecognisedAndDecrypted)
-{
+TEST(Corpus, EncryptedTablesAreRecognisedAndDecrypted) {
     const std::string path = std::string(MORVANE_CORPUS) + "/encrypt/encryptedmemo.db";
     if (!fs::exists(path))
         GTEST_SKIP();

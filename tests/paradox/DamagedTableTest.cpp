@@ -19,15 +19,15 @@ constexpr unsigned kHeader = 0x800;
 constexpr unsigned kBlock = 1024;
 
 class DamagedTable : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         path_ = dir_.file("damaged.db");
-        pxfixture::ParadoxWriter writer(
-            path_, {12, 1, 1252,
-                    {{"N", FieldType::Long, 4, 0},
-                     {"T", FieldType::Alpha, 60, 0},
-                     {"M", FieldType::Memo, 11, 0}}});
+        pxfixture::ParadoxWriter writer(path_, {12,
+                                                1,
+                                                1252,
+                                                {{"N", FieldType::Long, 4, 0},
+                                                 {"T", FieldType::Alpha, 60, 0},
+                                                 {"M", FieldType::Memo, 11, 0}}});
         for (int i = 0; i < 100; ++i)
             writer.addRow({Value::integer(i), Value::text("text " + std::to_string(i)),
                            Value::text(std::string(100 + i, 'x'))});
@@ -35,16 +35,14 @@ protected:
         bytes_ = readWholeFile(path_);
     }
 
-    void patch16(size_t at, unsigned value)
-    {
+    void patch16(size_t at, unsigned value) {
         bytes_[at] = static_cast<char>(value & 0xFF);
         bytes_[at + 1] = static_cast<char>(value >> 8);
         writeWholeFile(path_, bytes_);
     }
 
     // Reads the whole table; the message of the error it stops with, or "" when none.
-    std::string readError()
-    {
+    std::string readError() {
         try {
             px::Table table(path_);
             std::vector<Value> row;
@@ -65,66 +63,56 @@ protected:
 
 }  // namespace
 
-TEST_F(DamagedTable, IntactFixtureReadsCleanly)
-{
+TEST_F(DamagedTable, IntactFixtureReadsCleanly) {
     EXPECT_EQ(readError(), "");
 }
 
-TEST_F(DamagedTable, TruncatedInsideADataBlock)
-{
+TEST_F(DamagedTable, TruncatedInsideADataBlock) {
     bytes_.resize(kHeader + 2 * kBlock + 100);
     writeWholeFile(path_, bytes_);
     EXPECT_NE(readError().find("beyond its end"), std::string::npos);
 }
 
-TEST_F(DamagedTable, TruncatedInsideTheHeader)
-{
+TEST_F(DamagedTable, TruncatedInsideTheHeader) {
     bytes_.resize(300);
     writeWholeFile(path_, bytes_);
     EXPECT_NE(readError().find("header size"), std::string::npos);
 }
 
-TEST_F(DamagedTable, EmptyFileAndTextFileAreNoTables)
-{
+TEST_F(DamagedTable, EmptyFileAndTextFileAreNoTables) {
     writeWholeFile(path_, "");
     EXPECT_NE(readError().find("too short"), std::string::npos);
     writeWholeFile(path_, std::string(4096, 'A'));
     EXPECT_NE(readError().find("no Paradox"), std::string::npos);
 }
 
-TEST_F(DamagedTable, BlockChainThatLoops)
-{
+TEST_F(DamagedTable, BlockChainThatLoops) {
     patch16(kHeader + 2 * kBlock, 2);  // block 3 leads back to block 2
     EXPECT_NE(readError().find("loops"), std::string::npos);
 }
 
-TEST_F(DamagedTable, BlockChainThatPointsOutsideTheFile)
-{
+TEST_F(DamagedTable, BlockChainThatPointsOutsideTheFile) {
     patch16(kHeader, 60000);
     EXPECT_NE(readError().find("beyond its end"), std::string::npos);
 }
 
-TEST_F(DamagedTable, BlockThatClaimsMoreRecordsThanItHolds)
-{
+TEST_F(DamagedTable, BlockThatClaimsMoreRecordsThanItHolds) {
     patch16(kHeader + 4, 30000);
     EXPECT_NE(readError().find("more records"), std::string::npos);
 }
 
-TEST_F(DamagedTable, RecordSizeThatDisagreesWithTheFields)
-{
+TEST_F(DamagedTable, RecordSizeThatDisagreesWithTheFields) {
     patch16(0, 70);
     EXPECT_NE(readError().find("in records of"), std::string::npos);
 }
 
-TEST_F(DamagedTable, UnknownFieldType)
-{
+TEST_F(DamagedTable, UnknownFieldType) {
     bytes_[0x78] = 0x07;
     writeWholeFile(path_, bytes_);
     EXPECT_NE(readError().find("unknown type 0x07"), std::string::npos);
 }
 
-TEST_F(DamagedTable, BlobPointerOutsideTheBlobFile)
-{
+TEST_F(DamagedTable, BlobPointerOutsideTheBlobFile) {
     // The first record's memo pointer, behind its one-byte leader.
     const size_t pointerAt = kHeader + 6 + 4 + 60 + 1;
     bytes_[pointerAt + 3] = 0x40;
@@ -132,26 +120,22 @@ TEST_F(DamagedTable, BlobPointerOutsideTheBlobFile)
     EXPECT_NE(readError().find("no blob block"), std::string::npos);
 }
 
-TEST_F(DamagedTable, MissingBlobFile)
-{
+TEST_F(DamagedTable, MissingBlobFile) {
     std::filesystem::remove(dir_.file("damaged.mb"));
     EXPECT_NE(readError().find("blob file damaged.MB is missing"), std::string::npos);
 }
 
-TEST_F(DamagedTable, BlobFileFoundIgnoringLetterCase)
-{
+TEST_F(DamagedTable, BlobFileFoundIgnoringLetterCase) {
     std::filesystem::rename(dir_.file("damaged.mb"), dir_.file("DAMAGED.MB"));
     EXPECT_EQ(readError(), "");
 }
 
-TEST_F(DamagedTable, TruncatedBlobFile)
-{
+TEST_F(DamagedTable, TruncatedBlobFile) {
     std::filesystem::resize_file(dir_.file("damaged.mb"), 4096 + 100);
     EXPECT_NE(readError().find("damaged.mb"), std::string::npos);
 }
 
-TEST_F(DamagedTable, RandomCorruptionNeverEscapesAsAnythingButAnError)
-{
+TEST_F(DamagedTable, RandomCorruptionNeverEscapesAsAnythingButAnError) {
     std::mt19937 random(20260808);
     const std::string intact = bytes_;
     for (int round = 0; round < 1500; ++round) {

@@ -12,22 +12,27 @@ using px::Value;
 
 namespace {
 
-std::vector<Field> everyType()
-{
+std::vector<Field> everyType() {
     return {
-        {"Alpha", FieldType::Alpha, 20, 0},      {"Date", FieldType::Date, 4, 0},
-        {"Short", FieldType::Short, 2, 0},       {"Long", FieldType::Long, 4, 0},
-        {"Money", FieldType::Money, 8, 0},       {"Number", FieldType::Number, 8, 0},
-        {"Logical", FieldType::Logical, 1, 0},   {"Memo", FieldType::Memo, 15, 0},
-        {"Blob", FieldType::Blob, 10, 0},        {"Time", FieldType::Time, 4, 0},
-        {"Timestamp", FieldType::Timestamp, 8, 0}, {"Auto", FieldType::AutoIncrement, 4, 0},
-        {"Bcd", FieldType::Bcd, 17, 4},          {"Bytes", FieldType::Bytes, 3, 0},
+        {"Alpha", FieldType::Alpha, 20, 0},
+        {"Date", FieldType::Date, 4, 0},
+        {"Short", FieldType::Short, 2, 0},
+        {"Long", FieldType::Long, 4, 0},
+        {"Money", FieldType::Money, 8, 0},
+        {"Number", FieldType::Number, 8, 0},
+        {"Logical", FieldType::Logical, 1, 0},
+        {"Memo", FieldType::Memo, 15, 0},
+        {"Blob", FieldType::Blob, 10, 0},
+        {"Time", FieldType::Time, 4, 0},
+        {"Timestamp", FieldType::Timestamp, 8, 0},
+        {"Auto", FieldType::AutoIncrement, 4, 0},
+        {"Bcd", FieldType::Bcd, 17, 4},
+        {"Bytes", FieldType::Bytes, 3, 0},
         {"Ole", FieldType::Ole, 10, 0},
     };
 }
 
-std::vector<std::vector<Value>> readAll(const std::string& path)
-{
+std::vector<std::vector<Value>> readAll(const std::string& path) {
     px::Table table(path);
     std::vector<std::vector<Value>> rows;
     std::vector<Value> row;
@@ -39,8 +44,7 @@ std::vector<std::vector<Value>> readAll(const std::string& path)
 
 }  // namespace
 
-TEST(RoundTrip, ExtremesAndBlanksOfEveryTypeInEveryVersion)
-{
+TEST(RoundTrip, ExtremesAndBlanksOfEveryTypeInEveryVersion) {
     const std::string longMemo(5000, 'm');
     const std::vector<std::vector<Value>> rows = {
         {Value::text("O'Brien"), Value::date(px::dayNumberFromCivil(1850, 3, 1)),
@@ -49,11 +53,12 @@ TEST(RoundTrip, ExtremesAndBlanksOfEveryTypeInEveryVersion)
          Value::bytes("tiny"), Value::time(45296007),
          Value::timestamp(px::dayNumberFromCivil(1899, 12, 31), 86399999), Value::integer(1),
          Value::decimal("-12345.6789"), Value::bytes("\x01\x02\x03"), Value::bytes("GIF89a")},
-        {Value::text("zero"), Value::date(1), Value::integer(0), Value::integer(0),
-         Value::real(0), Value::real(0), Value::boolean(true), Value::text(longMemo),
+        {Value::text("zero"), Value::date(1), Value::integer(0), Value::integer(0), Value::real(0),
+         Value::real(0), Value::boolean(true), Value::text(longMemo),
          Value::bytes(std::string(3000, '\xee')), Value::time(0),
          Value::timestamp(px::dayNumberFromCivil(2024, 2, 29), 1), Value::integer(2),
-         Value::decimal("0"), Value::bytes(std::string("\xff\x00\x01", 3)), Value::bytes(std::string(9000, 'g'))},
+         Value::decimal("0"), Value::bytes(std::string("\xff\x00\x01", 3)),
+         Value::bytes(std::string(9000, 'g'))},
         std::vector<Value>(15),  // every field blank
     };
     for (int version : {4, 9, 11, 12}) {
@@ -69,8 +74,7 @@ TEST(RoundTrip, ExtremesAndBlanksOfEveryTypeInEveryVersion)
     }
 }
 
-TEST(RoundTrip, EmptyTableHasNoRows)
-{
+TEST(RoundTrip, EmptyTableHasNoRows) {
     TempDir dir;
     pxfixture::writeTable(dir.file("empty.db"), {12, 4, 1252, everyType()}, {});
     px::Table table(dir.file("empty.db"));
@@ -80,8 +84,7 @@ TEST(RoundTrip, EmptyTableHasNoRows)
     EXPECT_FALSE(table.next(row));
 }
 
-TEST(RoundTrip, ManyBlocksKeepPhysicalOrderAndAnExactCount)
-{
+TEST(RoundTrip, ManyBlocksKeepPhysicalOrderAndAnExactCount) {
     TempDir dir;
     const std::string path = dir.file("many.db");
     {
@@ -107,8 +110,7 @@ TEST(RoundTrip, ManyBlocksKeepPhysicalOrderAndAnExactCount)
     EXPECT_FALSE(table.next(row));
 }
 
-TEST(RoundTrip, TextIsDecodedFromTheTablesCodePage)
-{
+TEST(RoundTrip, TextIsDecodedFromTheTablesCodePage) {
     TempDir dir;
     const std::string path = dir.file("cp850.db");
     const std::vector<Field> fields = {{"Café", FieldType::Alpha, 30, 0}};
@@ -122,8 +124,7 @@ TEST(RoundTrip, TextIsDecodedFromTheTablesCodePage)
     EXPECT_EQ(row[0].raw(), "Zürich - ½ ñ");
 }
 
-TEST(RoundTrip, UnknownCodePageFallsBackToWindows1252)
-{
+TEST(RoundTrip, UnknownCodePageFallsBackToWindows1252) {
     TempDir dir;
     const std::string path = dir.file("cp936.db");
     pxfixture::writeTable(path, {11, 1, 1252, {{"A", FieldType::Alpha, 10, 0}}},
@@ -139,15 +140,17 @@ TEST(RoundTrip, UnknownCodePageFallsBackToWindows1252)
     EXPECT_EQ(row[0].raw(), "é€");
 }
 
-TEST(RoundTrip, AdoTypeCodesOfEveryFieldType)
-{
+TEST(RoundTrip, AdoTypeCodesOfEveryFieldType) {
     const std::vector<std::pair<FieldType, int>> expected = {
-        {FieldType::Alpha, 200}, {FieldType::Date, 133},      {FieldType::Short, 2},
-        {FieldType::Long, 3},    {FieldType::Money, 6},       {FieldType::Number, 5},
-        {FieldType::Logical, 11}, {FieldType::Memo, 201},     {FieldType::Blob, 205},
-        {FieldType::FormattedMemo, 205}, {FieldType::Ole, 205}, {FieldType::Graphic, 205},
-        {FieldType::Time, 134},  {FieldType::Timestamp, 135}, {FieldType::AutoIncrement, 3},
-        {FieldType::Bcd, 131},   {FieldType::Bytes, 128},
+        {FieldType::Alpha, 200},       {FieldType::Date, 133},
+        {FieldType::Short, 2},         {FieldType::Long, 3},
+        {FieldType::Money, 6},         {FieldType::Number, 5},
+        {FieldType::Logical, 11},      {FieldType::Memo, 201},
+        {FieldType::Blob, 205},        {FieldType::FormattedMemo, 205},
+        {FieldType::Ole, 205},         {FieldType::Graphic, 205},
+        {FieldType::Time, 134},        {FieldType::Timestamp, 135},
+        {FieldType::AutoIncrement, 3}, {FieldType::Bcd, 131},
+        {FieldType::Bytes, 128},
     };
     for (auto [type, code] : expected)
         EXPECT_EQ((Field{"x", type, 1, 0}.adoType()), code) << int(type);

@@ -9,8 +9,7 @@
 
 using px::Value;
 
-TEST(ValueText, NumbersUseTheShortestPlainDecimal)
-{
+TEST(ValueText, NumbersUseTheShortestPlainDecimal) {
     EXPECT_EQ(Value::real(7320).toText(), "7320");
     EXPECT_EQ(Value::real(19.68503937007874).toText(), "19.68503937007874");
     EXPECT_EQ(Value::real(-0.5).toText(), "-0.5");
@@ -21,16 +20,14 @@ TEST(ValueText, NumbersUseTheShortestPlainDecimal)
     EXPECT_EQ(Value::real(0.1 + 0.2).toText(), "0.30000000000000004");
 }
 
-TEST(ValueText, IntegersKeepTheirExtremes)
-{
+TEST(ValueText, IntegersKeepTheirExtremes) {
     EXPECT_EQ(Value::integer(0).toText(), "0");
     EXPECT_EQ(Value::integer(-32767).toText(), "-32767");
     EXPECT_EQ(Value::integer(std::numeric_limits<int32_t>::max()).toText(), "2147483647");
     EXPECT_EQ(Value::integer(std::numeric_limits<int32_t>::min() + 1).toText(), "-2147483647");
 }
 
-TEST(ValueText, DatesAndTimesAcrossTheCalendar)
-{
+TEST(ValueText, DatesAndTimesAcrossTheCalendar) {
     EXPECT_EQ(Value::date(1).toText(), "0001-01-01");
     EXPECT_EQ(Value::date(36160).toText(), "0100-01-01");
     EXPECT_EQ(Value::date(728783).toText(), "1996-05-04");
@@ -47,8 +44,7 @@ TEST(ValueText, DatesAndTimesAcrossTheCalendar)
               "1850-07-04 00:00:00.250");
 }
 
-TEST(ValueText, CalendarRoundTripsEveryDayOfFourCenturies)
-{
+TEST(ValueText, CalendarRoundTripsEveryDayOfFourCenturies) {
     const int32_t start = px::dayNumberFromCivil(1800, 1, 1);
     for (int32_t day = start; day < start + 146097; ++day) {
         const px::CivilDate d = px::civilFromDayNumber(day);
@@ -56,8 +52,7 @@ TEST(ValueText, CalendarRoundTripsEveryDayOfFourCenturies)
     }
 }
 
-TEST(ValueText, IndependentOfTheUserLocale)
-{
+TEST(ValueText, IndependentOfTheUserLocale) {
     const char* previous = std::setlocale(LC_ALL, nullptr);
     const std::string saved = previous ? previous : "C";
     if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
@@ -67,8 +62,7 @@ TEST(ValueText, IndependentOfTheUserLocale)
     std::setlocale(LC_ALL, saved.c_str());
 }
 
-TEST(SqlItem, QuotesTextAndDoublesItsQuotes)
-{
+TEST(SqlItem, QuotesTextAndDoublesItsQuotes) {
     EXPECT_EQ(Value::text("can't").sqlItem(), "'can''t'");
     EXPECT_EQ(Value::text("''").sqlItem(), "''''''");
     EXPECT_EQ(Value::text("a;b\n\"c\"").sqlItem(), "'a;b\n\"c\"'");
@@ -79,8 +73,7 @@ TEST(SqlItem, QuotesTextAndDoublesItsQuotes)
     EXPECT_EQ(Value::decimal("-1.23").sqlItem(), "'-1.23'");
 }
 
-TEST(SqlItem, NullAndEmptyTextBothTravelAsNull)
-{
+TEST(SqlItem, NullAndEmptyTextBothTravelAsNull) {
     EXPECT_EQ(Value().sqlItem(), "NULL");
     EXPECT_EQ(Value::text("").sqlItem(), "NULL");
     EXPECT_EQ(Value::bytes("").sqlItem(), "NULL");

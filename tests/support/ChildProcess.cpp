@@ -5,8 +5,7 @@
 
 #include <stdexcept>
 
-std::string runInChild(const std::function<std::string()>& work)
-{
+std::string runInChild(const std::function<std::string()>& work) {
     int channel[2];
     if (::pipe(channel) != 0)
         throw std::runtime_error("pipe failed");
@@ -15,7 +14,8 @@ std::string runInChild(const std::function<std::string()>& work)
         ::close(channel[0]);
         const std::string result = work();
         for (size_t written = 0; written < result.size();) {
-            const ssize_t got = ::write(channel[1], result.data() + written, result.size() - written);
+            const ssize_t got =
+                ::write(channel[1], result.data() + written, result.size() - written);
             if (got <= 0)
                 break;
             written += static_cast<size_t>(got);

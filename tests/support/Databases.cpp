@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "TempDir.h"
+#include "ado/Connection.h"
 
 namespace TestDatabases {
 
@@ -21,23 +22,20 @@ namespace {
 
 const QString kPostgresBin = QStringLiteral("/usr/lib/postgresql/15/bin");
 
-QString odbcIni()
-{
+QString odbcIni() {
     return qEnvironmentVariable("ODBCINI");
 }
 
-QString driverPath(const QString& library)
-{
-    for (const QString& folder : {QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc"),
-                                  QStringLiteral("/usr/lib/aarch64-linux-gnu/odbc"),
-                                  QStringLiteral("/usr/lib/odbc")})
+QString driverPath(const QString& library) {
+    for (const QString& folder :
+         {QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc"),
+          QStringLiteral("/usr/lib/aarch64-linux-gnu/odbc"), QStringLiteral("/usr/lib/odbc")})
         if (QFile::exists(folder + QLatin1Char('/') + library))
             return folder + QLatin1Char('/') + library;
     return {};
 }
 
-int freeLoopbackPort()
-{
+int freeLoopbackPort() {
     const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -49,28 +47,28 @@ int freeLoopbackPort()
     return ntohs(address.sin_port);
 }
 
-void run(const QStringList& command, bool asPostgres)
-{
+void run(const QStringList& command, bool asPostgres) {
     QStringList arguments = command;
     QString program = arguments.takeFirst();
     if (asPostgres) {
         arguments.prepend(program);
-        arguments = QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} + arguments;
+        arguments =
+            QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} +
+            arguments;
         program = QStringLiteral("runuser");
     }
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
     if (!process.waitForFinished(120000) || process.exitCode() != 0)
-        throw std::runtime_error("'" + command.join(' ').toStdString() + "' failed: " +
-                                 process.readAll().toStdString());
+        throw std::runtime_error("'" + command.join(' ').toStdString() +
+                                 "' failed: " + process.readAll().toStdString());
 }
 
 // The cluster lives as long as the test program.
 class Postgres {
-public:
-    static Postgres* instance()
-    {
+  public:
+    static Postgres* instance() {
         static std::unique_ptr<Postgres> cluster = [] {
             std::unique_ptr<Postgres> made;
             if (QFile::exists(kPostgresBin + QStringLiteral("/initdb")) &&
@@ -81,16 +79,14 @@ public:
         return cluster.get();
     }
 
-    ~Postgres()
-    {
+    ~Postgres() {
         try {
             stop();
         } catch (...) {
         }
     }
 
-    QString newDatabase()
-    {
+    QString newDatabase() {
         const QString name = QStringLiteral("morvane_%1").arg(++databases_);
         run({kPostgresBin + QStringLiteral("/createdb"), QStringLiteral("-h"), socketDir(),
              QStringLiteral("-p"), QString::number(port_), QStringLiteral("-U"),
@@ -101,27 +97,26 @@ public:
 
     int port() const { return port_; }
 
-    void start()
-    {
+    void start() {
         run({kPostgresBin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), dataDir(),
              QStringLiteral("-l"), dataDir() + QStringLiteral("/server.log"), QStringLiteral("-w"),
              QStringLiteral("-o"),
-             QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(port_).arg(socketDir()),
+             QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
+                 .arg(port_)
+                 .arg(socketDir()),
              QStringLiteral("start")},
             asPostgres_);
     }
 
-    void stop()
-    {
+    void stop() {
         run({kPostgresBin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), dataDir(),
              QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"),
              QStringLiteral("stop")},
             asPostgres_);
     }
 
-private:
-    Postgres() : asPostgres_(::geteuid() == 0), port_(freeLoopbackPort())
-    {
+  private:
+    Postgres() : asPostgres_(::geteuid() == 0), port_(freeLoopbackPort()) {
         if (asPostgres_)
             run({QStringLiteral("chown"), QStringLiteral("postgres"),
                  QString::fromStdString(folder_.path())},
@@ -146,8 +141,7 @@ int dsnCounter = 0;
 
 }  // namespace
 
-void addDsn(const QString& name, const QString& keywords)
-{
+void addDsn(const QString& name, const QString& keywords) {
     QFile file(odbcIni());
     if (!file.open(QIODevice::Append | QIODevice::Text))
         throw std::runtime_error("cannot write the test odbc.ini");
@@ -155,18 +149,17 @@ void addDsn(const QString& name, const QString& keywords)
     out << "\n[" << name << "]\n" << keywords << "\n";
 }
 
-QString newSqliteDsn()
-{
+QString newSqliteDsn() {
     static TempDir folder;
     const QString name = QStringLiteral("MorvaneSqlite%1").arg(++dsnCounter);
-    addDsn(name, QStringLiteral("Driver = %1\nDatabase = %2\nJournalMode = WAL\nSyncPragma = NORMAL")
-                     .arg(driverPath(QStringLiteral("libsqlite3odbc.so")),
-                          QString::fromStdString(folder.file(name.toStdString() + ".sqlite"))));
+    addDsn(name,
+           QStringLiteral("Driver = %1\nDatabase = %2\nJournalMode = WAL\nSyncPragma = NORMAL")
+               .arg(driverPath(QStringLiteral("libsqlite3odbc.so")),
+                    QString::fromStdString(folder.file(name.toStdString() + ".sqlite"))));
     return name;
 }
 
-QString newPostgresDsn()
-{
+QString newPostgresDsn() {
     Postgres* cluster = Postgres::instance();
     if (!cluster)
         return {};
@@ -180,14 +173,18 @@ QString newPostgresDsn()
     return name;
 }
 
-void stopPostgres()
-{
+void execute(const QString& dsn, const QString& sql) {
+    ado::Connection connection;
+    connection.Open("Data Source=" + dsn);
+    connection.Execute(sql);
+}
+
+void stopPostgres() {
     if (Postgres* cluster = Postgres::instance())
         cluster->stop();
 }
 
-void startPostgres()
-{
+void startPostgres() {
     if (Postgres* cluster = Postgres::instance())
         cluster->start();
 }

@@ -15,6 +15,8 @@ QString newSqliteDsn();
 QString newPostgresDsn();
 // Adds a data source with the given name and keywords.
 void addDsn(const QString& name, const QString& keywords);
+// Runs one statement on a data source.
+void execute(const QString& dsn, const QString& sql);
 // Stops the PostgreSQL cluster, as a server that goes away does.
 void stopPostgres();
 void startPostgres();

@@ -7,8 +7,7 @@
 
 namespace {
 
-void check(SQLRETURN code, SQLSMALLINT type, SQLHANDLE handle, const char* what)
-{
+void check(SQLRETURN code, SQLSMALLINT type, SQLHANDLE handle, const char* what) {
     if (code == SQL_SUCCESS || code == SQL_SUCCESS_WITH_INFO || code == SQL_NO_DATA)
         return;
     SQLCHAR state[6] = {}, text[1024] = {};
@@ -20,8 +19,7 @@ void check(SQLRETURN code, SQLSMALLINT type, SQLHANDLE handle, const char* what)
 
 }  // namespace
 
-std::vector<QStringList> queryRows(const QString& dsn, const QString& sql)
-{
+std::vector<QStringList> queryRows(const QString& dsn, const QString& sql) {
     SQLHENV env = nullptr;
     SQLHDBC dbc = nullptr;
     SQLHSTMT stmt = nullptr;
@@ -36,7 +34,8 @@ std::vector<QStringList> queryRows(const QString& dsn, const QString& sql)
               SQL_HANDLE_DBC, dbc, "connect");
         SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
         const QString text = sql;
-        check(SQLExecDirectW(stmt, (SQLWCHAR*)text.utf16(), SQL_NTS), SQL_HANDLE_STMT, stmt, "query");
+        check(SQLExecDirectW(stmt, (SQLWCHAR*)text.utf16(), SQL_NTS), SQL_HANDLE_STMT, stmt,
+              "query");
         SQLSMALLINT columns = 0;
         SQLNumResultCols(stmt, &columns);
         while (SQLFetch(stmt) == SQL_SUCCESS) {
@@ -47,16 +46,17 @@ std::vector<QStringList> queryRows(const QString& dsn, const QString& sql)
                 SQLLEN indicator = 0;
                 SQLRETURN code;
                 bool isNull = false;
-                while ((code = SQLGetData(stmt, c, SQL_C_WCHAR, buffer, sizeof buffer, &indicator)) !=
-                       SQL_NO_DATA) {
+                while ((code = SQLGetData(stmt, c, SQL_C_WCHAR, buffer, sizeof buffer,
+                                          &indicator)) != SQL_NO_DATA) {
                     check(code, SQL_HANDLE_STMT, stmt, "read");
                     if (indicator == SQL_NULL_DATA) {
                         isNull = true;
                         break;
                     }
-                    const size_t units = indicator == SQL_NO_TOTAL || indicator >= SQLLEN(sizeof buffer)
-                                             ? sizeof buffer / 2 - 1
-                                             : size_t(indicator) / 2;
+                    const size_t units =
+                        indicator == SQL_NO_TOTAL || indicator >= SQLLEN(sizeof buffer)
+                            ? sizeof buffer / 2 - 1
+                            : size_t(indicator) / 2;
                     value.append(reinterpret_cast<const char16_t*>(buffer), units);
                     if (code == SQL_SUCCESS)
                         break;

@@ -8,8 +8,7 @@
 
 #include "TempDir.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     static TempDir home;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("HOME", home.path().c_str(), 1);

@@ -12,7 +12,7 @@
 
 // A dialogs service that records every call and answers from a script: no window ever opens.
 class ScriptedDialogs : public Dialogs {
-public:
+  public:
     struct Call {
         QString kind;  // message, question, input, folder, error, unhandled
         QString title;
@@ -21,9 +21,7 @@ public:
     };
 
     explicit ScriptedDialogs(QString applicationTitle = QStringLiteral("Morvane Conversion"))
-        : applicationTitle_(std::move(applicationTitle))
-    {
-    }
+        : applicationTitle_(std::move(applicationTitle)) {}
 
     void answerQuestion(bool yes) { questions_.push_back(yes); }
     void answerInput(const QString& text) { inputs_.push_back(text); }
@@ -36,12 +34,11 @@ public:
     void message(QWidget* owner, const QString& text) override;
     bool question(QWidget* owner, const QString& text, const QString& title) override;
     QString input(QWidget* owner, const QString& prompt, const QString& defaultText) override;
-    QString chooseFolder(QWidget* owner, const QString& title,
-                         const QString& startFolder) override;
+    QString chooseFolder(QWidget* owner, const QString& title, const QString& startFolder) override;
     void error(QWidget* owner, const QString& text) override;
     void unhandled(QWidget* owner, const QString& text) override;
 
-private:
+  private:
     QString applicationTitle_;
     std::vector<Call> calls_;
     std::deque<bool> questions_;

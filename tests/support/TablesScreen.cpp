@@ -1,7 +1,6 @@
 #include "TablesScreen.h"
 
-TablesScreen::TablesScreen(QString dataSource) : dsn(std::move(dataSource))
-{
+TablesScreen::TablesScreen(QString dataSource) : dsn(std::move(dataSource)) {
     form1 = std::make_unique<Form1>(test.runtime);
     form1->Text1->setText(folder());
     form1->Text2->setText(dsn);
@@ -9,13 +8,11 @@ TablesScreen::TablesScreen(QString dataSource) : dsn(std::move(dataSource))
 
 void TablesScreen::writeParadoxTable(const std::string& fileName,
                                      const std::vector<px::Field>& fields,
-                                     const std::vector<std::vector<px::Value>>& rows)
-{
+                                     const std::vector<std::vector<px::Value>>& rows) {
     pxfixture::writeTable(paradox.file(fileName), {12, 2, 1252, fields}, rows);
 }
 
-void TablesScreen::select(TableList& list, const QStringList& names)
-{
+void TablesScreen::select(TableList& list, const QStringList& names) {
     list.clearSelection();
     bool first = true;
     for (int i = 0; i < list.count(); ++i) {
@@ -28,8 +25,7 @@ void TablesScreen::select(TableList& list, const QStringList& names)
     }
 }
 
-QStringList TablesScreen::entries(const TableList& list)
-{
+QStringList TablesScreen::entries(const TableList& list) {
     QStringList names;
     for (int i = 0; i < list.count(); ++i)
         names << list.entryText(i);

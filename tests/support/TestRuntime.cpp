@@ -4,9 +4,11 @@
 
 TestRuntime::TestRuntime()
     : settings(QString::fromStdString(home.file("config/Quellory/Quellory.ini"))),
-      runtime{QString::fromStdString(home.file("app")), QStringLiteral("Morvane Conversion"),
-              dialogs, settings, [this] { return draw; },
-              [this](const QUrl& url) { openedUrls.push_back(url); }}
-{
+      runtime{QString::fromStdString(home.file("app")),
+              QStringLiteral("Morvane Conversion"),
+              dialogs,
+              settings,
+              [this] { return draw; },
+              [this](const QUrl& url) { openedUrls.push_back(url); }} {
     QDir().mkpath(runtime.applicationFolder);
 }

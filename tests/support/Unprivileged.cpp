@@ -4,13 +4,11 @@
 
 #include "ChildProcess.h"
 
-bool runningAsRoot()
-{
+bool runningAsRoot() {
     return ::geteuid() == 0;
 }
 
-std::string runUnprivileged(const std::function<std::string()>& work)
-{
+std::string runUnprivileged(const std::function<std::string()>& work) {
     if (!runningAsRoot())
         return work();
     return runInChild([&] {

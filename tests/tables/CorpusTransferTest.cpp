@@ -16,8 +16,7 @@
 
 namespace {
 
-QString item(const QString& value)
-{
+QString item(const QString& value) {
     if (value == "NULL")
         return value;
     QString quoted = value;
@@ -27,8 +26,7 @@ QString item(const QString& value)
 
 // The rows of a target table in the form of the corpus's expected files.
 QString targetRows(const QString& dsn, const QString& table, const QStringList& types,
-                   bool postgres)
-{
+                   bool postgres) {
     const QString order = postgres ? "ctid" : "rowid";
     QString out;
     for (const QStringList& row :
@@ -44,8 +42,7 @@ QString targetRows(const QString& dsn, const QString& table, const QStringList& 
 }
 
 // SQLite keeps NUMERIC values as doubles and prints them with 15 digits: compare those as numbers.
-bool sameRows(const QString& expected, const QString& actual)
-{
+bool sameRows(const QString& expected, const QString& actual) {
     if (!actual.contains('#'))
         return expected == actual;
     const QStringList want = expected.split(", "), got = actual.split(", ");
@@ -71,8 +68,7 @@ struct CorpusTable {
     QString expected;  // the expected file
 };
 
-std::vector<CorpusTable> corpusTables(TableList& list)
-{
+std::vector<CorpusTable> corpusTables(TableList& list) {
     std::vector<CorpusTable> tables;
     for (int i = 0; i < list.count(); ++i) {
         QFileInfo file(list.entryData(i));
@@ -87,8 +83,7 @@ std::vector<CorpusTable> corpusTables(TableList& list)
 
 class CorpusTransfer : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(CorpusTransfer, EveryTableArrivesWithItsValuesAndTypes)
-{
+TEST_P(CorpusTransfer, EveryTableArrivesWithItsValuesAndTypes) {
     const bool postgres = GetParam() == std::string("postgres");
     const QString dsn = postgres ? TestDatabases::newPostgresDsn() : TestDatabases::newSqliteDsn();
     if (dsn.isEmpty())
@@ -103,15 +98,16 @@ TEST_P(CorpusTransfer, EveryTableArrivesWithItsValuesAndTypes)
     ASSERT_GE(tables.size(), 45u);
     list.setListIndex(0);
     for (int i = 0; i < list.count(); ++i)
-        list.setEntrySelected(i, std::any_of(tables.begin(), tables.end(), [&](const CorpusTable& t) {
-                                  return t.entry == list.entryText(i);
-                              }));
+        list.setEntrySelected(
+            i, std::any_of(tables.begin(), tables.end(),
+                           [&](const CorpusTable& t) { return t.entry == list.entryText(i); }));
     screen.form2().PushButton4_Click();
     EXPECT_TRUE(screen.test.dialogs.texts("error").isEmpty())
         << screen.test.dialogs.texts("error").join("\n").toStdString();
 
     for (const CorpusTable& table : tables) {
-        const QString expectedText = QString::fromStdString(readWholeFile(table.expected.toStdString()));
+        const QString expectedText =
+            QString::fromStdString(readWholeFile(table.expected.toStdString()));
         const QString expectedRows = expectedText.mid(expectedText.indexOf('\n') + 1);
         // The mapped type of each column, from the ADO code the reader gives its field.
         QStringList types;
@@ -129,9 +125,11 @@ TEST_P(CorpusTransfer, EveryTableArrivesWithItsValuesAndTypes)
             << actual.left(600).toStdString();
         if (postgres) {
             QStringList columnTypes;
-            for (const QStringList& row : queryRows(dsn, "SELECT data_type FROM information_schema.columns "
-                                                         "WHERE table_name = '" + table.entry +
-                                                         "' ORDER BY ordinal_position"))
+            for (const QStringList& row :
+                 queryRows(dsn,
+                           "SELECT data_type FROM information_schema.columns "
+                           "WHERE table_name = '" +
+                               table.entry + "' ORDER BY ordinal_position"))
                 columnTypes << row[0];
             QStringList wanted;
             for (const QString& type : types)

@@ -21,15 +21,7 @@ namespace {
 const std::vector<px::Field> kFields = {{"ID", FieldType::Long, 4, 0},
                                         {"NOTE", FieldType::Memo, 11, 0}};
 
-void execute(const QString& dsn, const QString& sql)
-{
-    ado::Connection connection;
-    connection.Open("Data Source=" + dsn);
-    connection.Execute(sql);
-}
-
-QStringList targetTables(const QString& dsn)
-{
+QStringList targetTables(const QString& dsn) {
     QStringList names;
     for (const QStringList& row :
          queryRows(dsn, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"))
@@ -38,10 +30,9 @@ QStringList targetTables(const QString& dsn)
 }
 
 class Operations : public ::testing::Test {
-protected:
+  protected:
     Operations() : screen(TestDatabases::newSqliteDsn()) {}
-    void paradoxTables(std::initializer_list<const char*> files)
-    {
+    void paradoxTables(std::initializer_list<const char*> files) {
         for (const char* file : files)
             screen.writeParadoxTable(file, kFields,
                                      {{Value::integer(1), Value::text(std::string(300, 'n'))}});
@@ -57,10 +48,9 @@ protected:
 
 }  // namespace
 
-TEST_F(Operations, TargetDeletionDropsTheSelectedTablesOnly)
-{
+TEST_F(Operations, TargetDeletionDropsTheSelectedTablesOnly) {
     for (const char* name : {"Alpha", "Beta", "Gamma"})
-        execute(screen.dsn, QString("CREATE TABLE \"%1\"(\"a\" TEXT);").arg(name));
+        TestDatabases::execute(screen.dsn, QString("CREATE TABLE \"%1\"(\"a\" TEXT);").arg(name));
     screen.reload();
     screen.form2().PushButton1_Click();
     EXPECT_EQ(messages(), QStringList{"Please select a table"});
@@ -74,9 +64,8 @@ TEST_F(Operations, TargetDeletionDropsTheSelectedTablesOnly)
     EXPECT_TRUE(errors()[0].contains("Form2.PushButton1_Click at line 112"));
 }
 
-TEST_F(Operations, TargetDeletionWithoutAConnectionIsReportedOnce)
-{
-    execute(screen.dsn, R"(CREATE TABLE "Alpha"("a" TEXT);)");
+TEST_F(Operations, TargetDeletionWithoutAConnectionIsReportedOnce) {
+    TestDatabases::execute(screen.dsn, R"(CREATE TABLE "Alpha"("a" TEXT);)");
     screen.reload();
     screen.form1->Text2->setText("NoSuchDsnAnywhere");
     TablesScreen::select(list1(), {"Alpha"});
@@ -86,8 +75,7 @@ TEST_F(Operations, TargetDeletionWithoutAConnectionIsReportedOnce)
     EXPECT_EQ(TablesScreen::entries(list1()), QStringList{"Alpha"});
 }
 
-TEST_F(Operations, ParadoxDeletionRemovesExactlyTheSelectedFiles)
-{
+TEST_F(Operations, ParadoxDeletionRemovesExactlyTheSelectedFiles) {
     paradoxTables({"a.db", "b.db", "c.db", "d.DB"});
     screen.form2().PushButton5_Click();
     EXPECT_EQ(messages(), QStringList{"Please select a table to delete."});
@@ -102,8 +90,7 @@ TEST_F(Operations, ParadoxDeletionRemovesExactlyTheSelectedFiles)
     EXPECT_TRUE(errors().isEmpty());
 }
 
-TEST_F(Operations, ParadoxDeletionOfAFileRemovedMeanwhileKeepsItsEntry)
-{
+TEST_F(Operations, ParadoxDeletionOfAFileRemovedMeanwhileKeepsItsEntry) {
     paradoxTables({"a.db"});
     fs::remove(screen.paradox.file("a.db"));
     TablesScreen::select(list2(), {"A"});
@@ -112,8 +99,7 @@ TEST_F(Operations, ParadoxDeletionOfAFileRemovedMeanwhileKeepsItsEntry)
     EXPECT_TRUE(screen.test.dialogs.calls().empty());
 }
 
-TEST_F(Operations, ParadoxDeletionThatTheFolderRefusesIsReportedAndTheEntryStays)
-{
+TEST_F(Operations, ParadoxDeletionThatTheFolderRefusesIsReportedAndTheEntryStays) {
     paradoxTables({"locked.db"});
     TablesScreen::select(list2(), {"LOCKED"});
     fs::permissions(screen.paradox.path(), fs::perms::owner_read | fs::perms::owner_exec |
@@ -131,10 +117,9 @@ TEST_F(Operations, ParadoxDeletionThatTheFolderRefusesIsReportedAndTheEntryStays
     EXPECT_TRUE(fs::exists(screen.paradox.file("locked.db")));
 }
 
-TEST_F(Operations, TargetRenaming)
-{
-    execute(screen.dsn, R"(CREATE TABLE "Orders"("a" TEXT);)");
-    execute(screen.dsn, R"(CREATE TABLE "Taken"("a" TEXT);)");
+TEST_F(Operations, TargetRenaming) {
+    TestDatabases::execute(screen.dsn, R"(CREATE TABLE "Orders"("a" TEXT);)");
+    TestDatabases::execute(screen.dsn, R"(CREATE TABLE "Taken"("a" TEXT);)");
     screen.reload();
     screen.form2().PushButton6_Click();
     EXPECT_EQ(messages(), QStringList{"Please select a table to rename."});
@@ -164,8 +149,7 @@ TEST_F(Operations, TargetRenaming)
     EXPECT_EQ(TablesScreen::entries(list1()), (QStringList{"Sales \"2024\"", "Taken"}));
 }
 
-TEST_F(Operations, ParadoxRenamingMovesTheTableWithItsCompanions)
-{
+TEST_F(Operations, ParadoxRenamingMovesTheTableWithItsCompanions) {
     paradoxTables({"orders.db"});
     writeWholeFile(screen.paradox.file("orders.PX"), "index");
     writeWholeFile(screen.paradox.file("orders.X02"), "secondary");
@@ -187,8 +171,7 @@ TEST_F(Operations, ParadoxRenamingMovesTheTableWithItsCompanions)
     EXPECT_EQ(row[1].raw(), std::string(300, 'n'));
 }
 
-TEST_F(Operations, ParadoxRenamingRefusesPathsAndExistingTables)
-{
+TEST_F(Operations, ParadoxRenamingRefusesPathsAndExistingTables) {
     paradoxTables({"orders.db", "sales.db"});
     for (const char* answer : {"../x", "a/b", "Sales", ".."}) {
         TablesScreen::select(list2(), {"ORDERS"});
@@ -208,8 +191,7 @@ TEST_F(Operations, ParadoxRenamingRefusesPathsAndExistingTables)
     EXPECT_TRUE(TablesScreen::entries(list2()).contains("ORDERS"));
 }
 
-TEST_F(Operations, ParadoxRenamingOntoItselfIsAFailedCopy)
-{
+TEST_F(Operations, ParadoxRenamingOntoItselfIsAFailedCopy) {
     paradoxTables({"same.db"});
     TablesScreen::select(list2(), {"SAME"});
     screen.test.dialogs.answerInput("same");
@@ -220,8 +202,7 @@ TEST_F(Operations, ParadoxRenamingOntoItselfIsAFailedCopy)
     EXPECT_TRUE(fs::exists(screen.paradox.file("same.db")));
 }
 
-TEST_F(Operations, ParadoxRenamingThatCannotWriteLeavesTheTableComplete)
-{
+TEST_F(Operations, ParadoxRenamingThatCannotWriteLeavesTheTableComplete) {
     paradoxTables({"orders.db"});
     const std::string before = readWholeFile(screen.paradox.file("orders.db"));
     TablesScreen::select(list2(), {"ORDERS"});

@@ -26,18 +26,17 @@ namespace {
 const std::vector<px::Field> kWide = {{"ID", FieldType::Long, 4, 0},
                                       {"TEXT", FieldType::Alpha, 200, 0}};
 
-std::vector<std::vector<Value>> wideRows(int count)
-{
+std::vector<std::vector<Value>> wideRows(int count) {
     std::vector<std::vector<Value>> rows;
     for (int i = 0; i < count; ++i)
-        rows.push_back({Value::integer(i), Value::text(std::string(150, 'a' + i % 26))});
+        rows.push_back(
+            {Value::integer(i), Value::text(std::string(150, static_cast<char>('a' + i % 26)))});
     return rows;
 }
 
 // Restarts the cluster even when a test fails half way.
 struct ServerBack {
-    ~ServerBack()
-    {
+    ~ServerBack() {
         if (stopped)
             TestDatabases::startPostgres();
     }
@@ -46,8 +45,7 @@ struct ServerBack {
 
 }  // namespace
 
-TEST(ServerGoesAway, DuringATransferTheLossIsReportedOnceAndTheNextTransferWorks)
-{
+TEST(ServerGoesAway, DuringATransferTheLossIsReportedOnceAndTheNextTransferWorks) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
@@ -88,8 +86,7 @@ TEST(ServerGoesAway, DuringATransferTheLossIsReportedOnceAndTheNextTransferWorks
     EXPECT_EQ(queryRows(dsn, "SELECT count(*) FROM \"AFTER\"")[0][0], "10");
 }
 
-TEST(ServerGoesAway, BeforeARenameAndAListing)
-{
+TEST(ServerGoesAway, BeforeARenameAndAListing) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
@@ -124,11 +121,11 @@ TEST(ServerGoesAway, BeforeARenameAndAListing)
     EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"Sales"});
 }
 
-TEST(FolderChanges, AFolderRemovedDuringTheScanListsNoPhantomAndNothingBreaks)
-{
+TEST(FolderChanges, AFolderRemovedDuringTheScanListsNoPhantomAndNothingBreaks) {
     TempDir dir;
     for (int i = 0; i < 400; ++i) {
-        const std::string folder = dir.file("f" + std::to_string(i % 20) + "/g" + std::to_string(i));
+        const std::string folder =
+            dir.file("f" + std::to_string(i % 20) + "/g" + std::to_string(i));
         fs::create_directories(folder);
         writeWholeFile(folder + "/t" + std::to_string(i) + ".db", "x");
     }
@@ -146,8 +143,7 @@ TEST(FolderChanges, AFolderRemovedDuringTheScanListsNoPhantomAndNothingBreaks)
         EXPECT_TRUE(fs::exists(list.entryData(i).toStdString())) << list.entryText(i).toStdString();
 }
 
-TEST(FolderChanges, ATableReplacedByADamagedFileIsReportedAndTheListStays)
-{
+TEST(FolderChanges, ATableReplacedByADamagedFileIsReportedAndTheListStays) {
     TablesScreen screen(TestDatabases::newSqliteDsn());
     screen.writeParadoxTable("good.db", kWide, wideRows(5));
     screen.reload();
@@ -160,8 +156,7 @@ TEST(FolderChanges, ATableReplacedByADamagedFileIsReportedAndTheListStays)
     EXPECT_TRUE(TablesScreen::entries(*screen.form2().List1).isEmpty());
 }
 
-TEST(DiskFull, ARenameWhoseCopyFailsHalfWayLeavesTheTableCompleteAndReadable)
-{
+TEST(DiskFull, ARenameWhoseCopyFailsHalfWayLeavesTheTableCompleteAndReadable) {
     TempDir dir;
     const std::string mountPoint = dir.file("small");
     fs::create_directories(mountPoint);
@@ -193,8 +188,7 @@ TEST(DiskFull, ARenameWhoseCopyFailsHalfWayLeavesTheTableCompleteAndReadable)
     EXPECT_EQ(table.rowCount(), 3000u);
 }
 
-TEST(HostileNames, TravelIntoPostgresIntact)
-{
+TEST(HostileNames, TravelIntoPostgresIntact) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
@@ -202,8 +196,9 @@ TEST(HostileNames, TravelIntoPostgresIntact)
     const std::vector<px::Field> fields = {{"Quote \"q\"", FieldType::Alpha, 20, 0},
                                            {"Line\nbreak", FieldType::Alpha, 20, 0},
                                            {"Ελληνικά", FieldType::Alpha, 20, 0}};
-    pxfixture::writeTable(screen.paradox.file("o'; drop.db"), {12, 2, 1253, fields},
-                          {{Value::text("'; DROP TABLE x; --"), Value::text("a\nb"), Value::text("Ωμέγα")}});
+    pxfixture::writeTable(
+        screen.paradox.file("o'; drop.db"), {12, 2, 1253, fields},
+        {{Value::text("'; DROP TABLE x; --"), Value::text("a\nb"), Value::text("Ωμέγα")}});
     screen.reload();
     TablesScreen::select(*screen.form2().List2, {"O'; DROP"});
     screen.form2().PushButton4_Click();
@@ -213,8 +208,9 @@ TEST(HostileNames, TravelIntoPostgresIntact)
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0], (QStringList{"'; DROP TABLE x; --", "a\nb", "Ωμέγα"}));
     QStringList columns;
-    for (const auto& row : queryRows(dsn, "SELECT column_name FROM information_schema.columns "
-                                          "WHERE table_name = 'O''; DROP' ORDER BY ordinal_position"))
+    for (const auto& row : queryRows(dsn,
+                                     "SELECT column_name FROM information_schema.columns "
+                                     "WHERE table_name = 'O''; DROP' ORDER BY ordinal_position"))
         columns << row[0];
     EXPECT_EQ(columns, (QStringList{"Quote \"q\"", "Line\nbreak", "Ελληνικά"}));
 }

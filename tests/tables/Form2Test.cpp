@@ -16,23 +16,14 @@ using px::Value;
 
 namespace {
 
-QRect twips(int left, int top, int width, int height)
-{
+QRect twips(int left, int top, int width, int height) {
     return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0),
                  qRound(height / 15.0));
 }
 
-void execute(const QString& dsn, const QString& sql)
-{
-    ado::Connection connection;
-    connection.Open("Data Source=" + dsn);
-    connection.Execute(sql);
-}
-
 }  // namespace
 
-TEST(Form2Layout, CaptionsGeometryAndTabOrder)
-{
+TEST(Form2Layout, CaptionsGeometryAndTabOrder) {
     TablesScreen screen(TestDatabases::newSqliteDsn());
     Form2& form = screen.form2();
     EXPECT_EQ(form.windowTitle(), "Morvane Conversion Software");
@@ -74,22 +65,20 @@ TEST(Form2Layout, CaptionsGeometryAndTabOrder)
     QApplication::setActiveWindow(&form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.List1->setFocus();
-    const QList<QWidget*> order = {form.List2,        form.PushButton10, form.PushButton11,
-                                   form.PushButton3,  form.PushButton1,  form.PushButton6,
-                                   form.PushButton8,  form.PushButton9,  form.PushButton4,
-                                   form.PushButton5,  form.PushButton7,  form.PushButton2,
-                                   form.PushButton12, form.List1};
+    const QList<QWidget*> order = {
+        form.List2,       form.PushButton10, form.PushButton11, form.PushButton3, form.PushButton1,
+        form.PushButton6, form.PushButton8,  form.PushButton9,  form.PushButton4, form.PushButton5,
+        form.PushButton7, form.PushButton2,  form.PushButton12, form.List1};
     for (QWidget* expected : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
     }
 }
 
-TEST(Form2Load, FillsBothListsSortedIgnoringCaseWithNothingSelected)
-{
+TEST(Form2Load, FillsBothListsSortedIgnoringCaseWithNothingSelected) {
     TablesScreen screen(TestDatabases::newSqliteDsn());
-    execute(screen.dsn, R"(CREATE TABLE "beta"("a" TEXT);)");
-    execute(screen.dsn, R"(CREATE TABLE "Alpha"("a" TEXT);)");
+    TestDatabases::execute(screen.dsn, R"(CREATE TABLE "beta"("a" TEXT);)");
+    TestDatabases::execute(screen.dsn, R"(CREATE TABLE "Alpha"("a" TEXT);)");
     for (const char* name : {"zeta.db", "Mid.DB", "alpha.db"})
         screen.writeParadoxTable(name, {{"N", FieldType::Long, 4, 0}}, {});
     Form2& form = screen.form2();
@@ -99,8 +88,7 @@ TEST(Form2Load, FillsBothListsSortedIgnoringCaseWithNothingSelected)
     EXPECT_TRUE(screen.test.dialogs.calls().empty());
 }
 
-TEST(Form2Load, AFailingTargetListingIsReportedAtLine116AndTheParadoxListStillFills)
-{
+TEST(Form2Load, AFailingTargetListingIsReportedAtLine116AndTheParadoxListStillFills) {
     TablesScreen screen("NoSuchDsnAnywhere");
     screen.writeParadoxTable("one.db", {{"N", FieldType::Long, 4, 0}}, {});
     Form2& form = screen.form2();
@@ -112,8 +100,7 @@ TEST(Form2Load, AFailingTargetListingIsReportedAtLine116AndTheParadoxListStillFi
     EXPECT_TRUE(errors[0].contains("Form2.Form_Load at line 116"));
 }
 
-TEST(Form2Selection, SelectAndDeselectAllKeepTheCurrentEntry)
-{
+TEST(Form2Selection, SelectAndDeselectAllKeepTheCurrentEntry) {
     TablesScreen screen(TestDatabases::newSqliteDsn());
     Form2& form = screen.form2();
     form.PushButton8_Click();  // an empty list: nothing happens
@@ -131,8 +118,7 @@ TEST(Form2Selection, SelectAndDeselectAllKeepTheCurrentEntry)
     EXPECT_EQ(form.List1->selectedCount(), 0);
 }
 
-TEST(Form2Moves, StartUpMovesOnlyWhenBothSidesAreUsable)
-{
+TEST(Form2Moves, StartUpMovesOnlyWhenBothSidesAreUsable) {
     TablesScreen screen(TestDatabases::newSqliteDsn());
     screen.writeParadoxTable("one.db", {{"N", FieldType::Long, 4, 0}}, {});
     screen.test.settings.write("ParadoxFolder", screen.folder());
@@ -156,8 +142,7 @@ TEST(Form2Moves, StartUpMovesOnlyWhenBothSidesAreUsable)
     EXPECT_EQ(stays.MousePointer.value(), ScreenPointer::Default);
 }
 
-TEST(Form2Moves, BackAndNextRebuildBothLists)
-{
+TEST(Form2Moves, BackAndNextRebuildBothLists) {
     TablesScreen screen(TestDatabases::newSqliteDsn());
     screen.writeParadoxTable("one.db", {{"N", FieldType::Long, 4, 0}}, {});
     screen.form1->show();
@@ -175,13 +160,13 @@ TEST(Form2Moves, BackAndNextRebuildBothLists)
     EXPECT_EQ(form.List2->selectedCount(), 0);
 }
 
-TEST(Form2Help, ShowsTheContactUnderTheApplicationTitle)
-{
+TEST(Form2Help, ShowsTheContactUnderTheApplicationTitle) {
     TablesScreen screen(TestDatabases::newSqliteDsn());
     screen.form2().PushButton12_Click();
     ASSERT_EQ(screen.test.dialogs.calls().size(), 1u);
     EXPECT_EQ(screen.test.dialogs.calls()[0].kind, "message");
     EXPECT_EQ(screen.test.dialogs.calls()[0].title, "Morvane Conversion");
-    EXPECT_EQ(screen.test.dialogs.calls()[0].text,
-              "Questions? Please contact Team Quellory at https://www.morvane-software.example/contact");
+    EXPECT_EQ(
+        screen.test.dialogs.calls()[0].text,
+        "Questions? Please contact Team Quellory at https://www.morvane-software.example/contact");
 }

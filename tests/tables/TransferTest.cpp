@@ -18,15 +18,7 @@ const std::vector<px::Field> kPeople = {{"ID", FieldType::Long, 4, 0},
                                         {"NAME", FieldType::Alpha, 20, 0},
                                         {"SHIPPED", FieldType::Date, 4, 0}};
 
-void execute(const QString& dsn, const QString& sql)
-{
-    ado::Connection connection;
-    connection.Open("Data Source=" + dsn);
-    connection.Execute(sql);
-}
-
-QStringList flatRows(const QString& dsn, const QString& sql)
-{
+QStringList flatRows(const QString& dsn, const QString& sql) {
     QStringList flat;
     for (const QStringList& row : queryRows(dsn, sql))
         flat << row.join("|");
@@ -34,10 +26,9 @@ QStringList flatRows(const QString& dsn, const QString& sql)
 }
 
 class Transfer : public ::testing::Test {
-protected:
+  protected:
     Transfer() : screen(TestDatabases::newSqliteDsn()) {}
-    void send(const QStringList& names)
-    {
+    void send(const QStringList& names) {
         screen.reload();
         TablesScreen::select(*screen.form2().List2, names);
         screen.form2().PushButton4_Click();
@@ -49,16 +40,17 @@ protected:
 
 }  // namespace
 
-TEST_F(Transfer, CopiesStructureAndRowsWithNullsAndQuotes)
-{
-    screen.writeParadoxTable("orders.db", kPeople,
-                             {{Value::integer(17), Value::text("can't"), Value()},
-                              {Value(), Value::text(""), Value::date(px::dayNumberFromCivil(1999, 12, 31))},
-                              {Value::integer(-3), Value(), Value()}});
+TEST_F(Transfer, CopiesStructureAndRowsWithNullsAndQuotes) {
+    screen.writeParadoxTable(
+        "orders.db", kPeople,
+        {{Value::integer(17), Value::text("can't"), Value()},
+         {Value(), Value::text(""), Value::date(px::dayNumberFromCivil(1999, 12, 31))},
+         {Value::integer(-3), Value(), Value()}});
     send({"ORDERS"});
     EXPECT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
-    EXPECT_EQ(flatRows(screen.dsn, R"(SELECT "ID", "NAME", "SHIPPED" FROM "ORDERS" ORDER BY rowid)"),
-              (QStringList{"17|can't|NULL", "NULL|NULL|1999-12-31", "-3|NULL|NULL"}));
+    EXPECT_EQ(
+        flatRows(screen.dsn, R"(SELECT "ID", "NAME", "SHIPPED" FROM "ORDERS" ORDER BY rowid)"),
+        (QStringList{"17|can't|NULL", "NULL|NULL|1999-12-31", "-3|NULL|NULL"}));
     EXPECT_EQ(flatRows(screen.dsn, R"(SELECT type FROM pragma_table_info('ORDERS'))"),
               (QStringList{"NUMERIC", "TEXT", "TEXT"}));
     Form2& form = screen.form2();
@@ -71,8 +63,7 @@ TEST_F(Transfer, CopiesStructureAndRowsWithNullsAndQuotes)
     EXPECT_EQ(form.List2->listIndex(), 0);
 }
 
-TEST_F(Transfer, NothingChosenAndNothingSelected)
-{
+TEST_F(Transfer, NothingChosenAndNothingSelected) {
     screen.writeParadoxTable("a.db", kPeople, {});
     screen.reload();
     screen.form2().PushButton4_Click();
@@ -84,26 +75,26 @@ TEST_F(Transfer, NothingChosenAndNothingSelected)
     EXPECT_TRUE(queryRows(screen.dsn, "SELECT name FROM sqlite_master").empty());
 }
 
-TEST_F(Transfer, WalksFromTheLastEntryToTheFirstAndTimestampsBecomeTEXt)
-{
+TEST_F(Transfer, WalksFromTheLastEntryToTheFirstAndTimestampsBecomeTEXt) {
     const std::vector<px::Field> stamped = {{"At", FieldType::Timestamp, 8, 0},
                                             {"Money", FieldType::Money, 8, 0}};
     for (const char* name : {"a.db", "b.db", "c.db"})
         screen.writeParadoxTable(name, stamped, {});
     send({"A", "B", "C"});
-    EXPECT_EQ(flatRows(screen.dsn, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY rowid"),
-              (QStringList{"C", "B", "A"}));
+    EXPECT_EQ(
+        flatRows(screen.dsn, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY rowid"),
+        (QStringList{"C", "B", "A"}));
     // The statement as the database keeps it: the type word spelled as sent.
     EXPECT_EQ(flatRows(screen.dsn, "SELECT sql FROM sqlite_master WHERE name='A'"),
               QStringList{R"(CREATE TABLE "A"("At" TEXt,"Money" TEXT))"});
     EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), (QStringList{"A", "B", "C"}));
 }
 
-TEST_F(Transfer, OverwriteQuestionUsesTheTargetsSpellingAndNoLeavesTheTable)
-{
-    execute(screen.dsn, R"(CREATE TABLE "Orders"("old" TEXT);)");
-    execute(screen.dsn, R"(INSERT INTO "Orders" VALUES('kept'))");
-    screen.writeParadoxTable("orders.db", kPeople, {{Value::integer(1), Value::text("new"), Value()}});
+TEST_F(Transfer, OverwriteQuestionUsesTheTargetsSpellingAndNoLeavesTheTable) {
+    TestDatabases::execute(screen.dsn, R"(CREATE TABLE "Orders"("old" TEXT);)");
+    TestDatabases::execute(screen.dsn, R"(INSERT INTO "Orders" VALUES('kept'))");
+    screen.writeParadoxTable("orders.db", kPeople,
+                             {{Value::integer(1), Value::text("new"), Value()}});
     screen.test.dialogs.answerQuestion(false);
     send({"ORDERS"});
     ASSERT_EQ(screen.test.dialogs.calls().size(), 1u);
@@ -118,8 +109,7 @@ TEST_F(Transfer, OverwriteQuestionUsesTheTargetsSpellingAndNoLeavesTheTable)
     EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"Orders"});
 }
 
-TEST_F(Transfer, AFailedDropLeavesTheTableAlone)
-{
+TEST_F(Transfer, AFailedDropLeavesTheTableAlone) {
     screen.writeParadoxTable("ghost.db", kPeople, {{Value::integer(1), Value(), Value()}});
     screen.reload();
     screen.form2().List1->addEntry("GHOST");  // listed, but not in the database
@@ -133,10 +123,9 @@ TEST_F(Transfer, AFailedDropLeavesTheTableAlone)
     EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"GHOST"});
 }
 
-TEST_F(Transfer, AFailedCreateSendsNoRowAndListsNothing)
-{
+TEST_F(Transfer, AFailedCreateSendsNoRowAndListsNothing) {
     // A table whose name holds "SYS" exists but is never listed.
-    execute(screen.dsn, R"(CREATE TABLE "MYSYS"("other" TEXT);)");
+    TestDatabases::execute(screen.dsn, R"(CREATE TABLE "MYSYS"("other" TEXT);)");
     screen.writeParadoxTable("mysys.db", kPeople, {{Value::integer(1), Value::text("x"), Value()}});
     send({"MYSYS"});
     ASSERT_EQ(errors().size(), 1);
@@ -145,8 +134,7 @@ TEST_F(Transfer, AFailedCreateSendsNoRowAndListsNothing)
     EXPECT_TRUE(TablesScreen::entries(*screen.form2().List1).isEmpty());
 }
 
-TEST_F(Transfer, ATargetThatCannotBeOpenedIsReportedOnceAndEndsTheTransfer)
-{
+TEST_F(Transfer, ATargetThatCannotBeOpenedIsReportedOnceAndEndsTheTransfer) {
     for (const char* name : {"a.db", "b.db"})
         screen.writeParadoxTable(name, kPeople, {{Value::integer(1), Value(), Value()}});
     screen.reload();
@@ -158,8 +146,7 @@ TEST_F(Transfer, ATargetThatCannotBeOpenedIsReportedOnceAndEndsTheTransfer)
     EXPECT_EQ(screen.form2().MousePointer.value(), ScreenPointer::Default);
 }
 
-TEST_F(Transfer, DamagedTablesInABatchAreReportedOnceEachAndTheRestArrive)
-{
+TEST_F(Transfer, DamagedTablesInABatchAreReportedOnceEachAndTheRestArrive) {
     std::vector<std::vector<Value>> rows;
     for (int i = 0; i < 300; ++i)
         rows.push_back({Value::integer(i), Value::text("row"), Value()});
@@ -186,12 +173,12 @@ TEST_F(Transfer, DamagedTablesInABatchAreReportedOnceEachAndTheRestArrive)
     EXPECT_TRUE(reported[1].contains("t5.db") && reported[1].contains("loops"));
     EXPECT_TRUE(reported[2].contains("t2.db"));
     for (int t : {0, 1, 3, 4, 6, 7, 9})
-        EXPECT_EQ(queryRows(screen.dsn, QString("SELECT count(*) FROM \"T%1\"").arg(t))[0][0], "300");
+        EXPECT_EQ(queryRows(screen.dsn, QString("SELECT count(*) FROM \"T%1\"").arg(t))[0][0],
+                  "300");
     EXPECT_EQ(screen.form2().List1->count(), 7);
 }
 
-TEST_F(Transfer, HostileNamesTravelIntact)
-{
+TEST_F(Transfer, HostileNamesTravelIntact) {
     const std::vector<px::Field> fields = {{"say \"hi\"", FieldType::Alpha, 10, 0},
                                            {"semi;colon", FieldType::Alpha, 10, 0},
                                            {"it's", FieldType::Alpha, 10, 0}};
@@ -199,33 +186,33 @@ TEST_F(Transfer, HostileNamesTravelIntact)
                           {{Value::text("a\"b"), Value::text("c;d"), Value::text("e'f")}});
     send({"WE\"IRD'; NAME"});
     EXPECT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
-    EXPECT_EQ(flatRows(screen.dsn, R"(SELECT * FROM "WE""IRD'; NAME")"), QStringList{"a\"b|c;d|e'f"});
+    EXPECT_EQ(flatRows(screen.dsn, R"(SELECT * FROM "WE""IRD'; NAME")"),
+              QStringList{"a\"b|c;d|e'f"});
     EXPECT_EQ(flatRows(screen.dsn, R"(SELECT name FROM pragma_table_info('WE"IRD''; NAME'))"),
               (QStringList{"say \"hi\"", "semi;colon", "it's"}));
 }
 
-TEST_F(Transfer, TablesFromSubfoldersAreReadFromTheirOwnFile)
-{
+TEST_F(Transfer, TablesFromSubfoldersAreReadFromTheirOwnFile) {
     std::filesystem::create_directories(screen.paradox.file("sub"));
-    screen.writeParadoxTable("orders.db", kPeople, {{Value::integer(1), Value::text("top"), Value()}});
-    screen.writeParadoxTable("sub/a.dbase.db", kPeople, {{Value::integer(2), Value::text("deep"), Value()}});
+    screen.writeParadoxTable("orders.db", kPeople,
+                             {{Value::integer(1), Value::text("top"), Value()}});
+    screen.writeParadoxTable("sub/a.dbase.db", kPeople,
+                             {{Value::integer(2), Value::text("deep"), Value()}});
     send({"AASE"});
     EXPECT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
     EXPECT_EQ(flatRows(screen.dsn, R"(SELECT "NAME" FROM "AASE")"), QStringList{"deep"});
 }
 
-TEST_F(Transfer, ClicksDuringARunningOperationAreIgnored)
-{
+TEST_F(Transfer, ClicksDuringARunningOperationAreIgnored) {
     screen.writeParadoxTable("a.db", kPeople, {{Value::integer(1), Value(), Value()}});
     screen.reload();
     TablesScreen::select(*screen.form2().List2, {"A"});
     // A click that arrives while the transfer asks its question starts nothing.
-    execute(screen.dsn, R"(CREATE TABLE "A"("x" TEXT);)");
+    TestDatabases::execute(screen.dsn, R"(CREATE TABLE "A"("x" TEXT);)");
     screen.form2().List1->addEntry("A");
     struct ClickWhileAsking : ScriptedDialogs {
         Form2* form = nullptr;
-        bool question(QWidget* owner, const QString& text, const QString& title) override
-        {
+        bool question(QWidget* owner, const QString& text, const QString& title) override {
             EXPECT_TRUE(form->operationRunning());
             form->PushButton4_Click();
             form->PushButton5_Click();
@@ -235,8 +222,12 @@ TEST_F(Transfer, ClicksDuringARunningOperationAreIgnored)
     ClickWhileAsking dialogs;
     dialogs.form = &screen.form2();
     dialogs.answerQuestion(false);
-    Runtime runtime{screen.test.runtime.applicationFolder, "Morvane Conversion", dialogs,
-                    screen.test.settings, [] { return 1; }, [](const QUrl&) {}};
+    Runtime runtime{screen.test.runtime.applicationFolder,
+                    "Morvane Conversion",
+                    dialogs,
+                    screen.test.settings,
+                    [] { return 1; },
+                    [](const QUrl&) {}};
     Form1 form1(runtime);
     form1.Text1->setText(screen.folder());
     form1.Text2->setText(screen.dsn);
