@@ -7,6 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
+
+#include <strings.h>
 #include <stdexcept>
 
 #include "app/ErrorTrap.h"
@@ -100,6 +103,29 @@ bool MatchesWildcard(const QString& name, const QString& pattern) {
     return p == pattern.size();
 }
 
+namespace {
+
+// A pattern of the form "*.ext" with a plain ASCII ending can be matched on the raw bytes of a
+// name, before the name is decoded: most entries of a folder are then passed over at once.
+std::optional<QByteArray> plainSuffixOf(const QString& pattern) {
+    if (!pattern.startsWith(QLatin1Char('*')))
+        return std::nullopt;
+    const QString rest = pattern.mid(1);
+    for (QChar c : rest)
+        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c.unicode() >= 0x80)
+            return std::nullopt;
+    return rest.toLatin1();
+}
+
+bool endsWithIgnoringAsciiCase(const char* name, const QByteArray& suffix) {
+    const size_t length = std::strlen(name);
+    const auto suffixLength = static_cast<size_t>(suffix.size());
+    return length >= suffixLength &&
+           ::strcasecmp(name + length - suffixLength, suffix.constData()) == 0;
+}
+
+}  // namespace
+
 QStringList ListFiles(QString folder, const QString& pattern) {
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
@@ -107,8 +133,10 @@ QStringList ListFiles(QString folder, const QString& pattern) {
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
         return names;
+    const std::optional<QByteArray> suffix = plainSuffixOf(pattern);
     while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_type == DT_DIR)
+        if (entry->d_type == DT_DIR ||
+            (suffix && !endsWithIgnoringAsciiCase(entry->d_name, *suffix)))
             continue;
         const QString name = QFile::decodeName(entry->d_name);
         // A regular entry is an existing file; only links and unknown kinds need a look.
