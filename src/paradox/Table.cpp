@@ -209,10 +209,9 @@ void Table::readHeader() {
         readFieldNames(header, at);
     }
 
+    // The chain starts at the first block even where the header's block counter says none:
+    // the rows are counted from the blocks themselves.
     firstBlock_ = le16(header.data() + 0x0E);
-    const unsigned fileBlocks = le16(header.data() + 0x0C);
-    if (fileBlocks == 0)
-        firstBlock_ = 0;
     blocksInFile_ = static_cast<uint32_t>((file_.size() - headerSize_) / blockSize_);
 }
 
