@@ -9,7 +9,8 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
 echo "== Build and test"
-cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+      -DMORVANE_BENCH=ON >/dev/null
 cmake --build "$here/build" --parallel "$jobs"
 (cd "$here/build" && ctest --output-on-failure --parallel "$jobs")
 
