@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit and screen tests, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded fuzzing run of the reader.
+# Builds everything and runs every test: the unit, screen, database and real-window tests, the
+# Debian package installed and driven through its window, the tests again under AddressSanitizer
+# and UndefinedBehaviorSanitizer, a bounded fuzzing run of the reader, and the benchmarks.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/scripts/packages.sh"
