@@ -1,8 +1,10 @@
 #include "FolderScan.h"
 
-#include <QFile>
+#include "DirectoryReader.h"
 
-#include <dirent.h>
+#include <QFile>
+#include <QHash>
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -130,25 +132,39 @@ QStringList ListFiles(QString folder, const QString& pattern) {
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     QStringList names;
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return names;
+    DirectoryReader dir(QFile::encodeName(folder).constData());
     const std::optional<QByteArray> suffix = plainSuffixOf(pattern);
-    while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_type == DT_DIR ||
-            (suffix && !endsWithIgnoringAsciiCase(entry->d_name, *suffix)))
+    DirectoryReader::Entry entry{};
+    while (dir.next(entry)) {
+        if (entry.type == DT_DIR || (suffix && !endsWithIgnoringAsciiCase(entry.name, *suffix)))
             continue;
-        const QString name = QFile::decodeName(entry->d_name);
+        const QString name = QFile::decodeName(entry.name);
         // A regular entry is an existing file; only links and unknown kinds need a look.
         if (MatchesWildcard(name, pattern) &&
-            (entry->d_type == DT_REG || IsExistingFile(folder + name)))
+            (entry.type == DT_REG || IsExistingFile(folder + name)))
             names << name;
     }
-    ::closedir(dir);
     return names;
 }
 
+namespace {
+
+// What the listing phase of the deeper call learnt of each folder it looked at: its merge-time
+// check in the calling phase then needs no second look at the disk.
+using FolderKinds = QHash<QString, FolderKind>;
+
+void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, FolderKinds& seen);
+
+}  // namespace
+
 void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs) {
+    FolderKinds seen;
+    scanFolders(folders, recurse, dialogs, seen);
+}
+
+namespace {
+
+void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, FolderKinds& seen) {
     ErrorTrap trap(dialogs, nullptr, QStringLiteral("AddFolder.GetSubDirectories2016"),
                    QStringLiteral("Veltrane"));
     QStringList found;
@@ -157,37 +173,43 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
         FolderKind kind = FolderKind::Missing;
         if (!trap.test(108, [&] { return (kind = folderKind(folder)) != FolderKind::Missing; }))
             continue;
+        seen.insert(folder, kind);
         if (folder.size() >= kMaxPath)
             continue;
         LetEventsRun();
         if (kind == FolderKind::Excluded)
             continue;
         try {
-            DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-            if (!dir) {
-                if (errno == EACCES || errno == ENOENT || errno == ENOTDIR)
+            DirectoryReader dir(QFile::encodeName(folder).constData());
+            const auto listingFailed = [&] {
+                const int error = dir.error();
+                if (error == EACCES || error == ENOENT || error == ENOTDIR)
                     throw QuietListingFailure{};
                 throw std::runtime_error("The folder " + folder.toStdString() +
-                                         " cannot be listed: " + std::strerror(errno));
-            }
-            while (const dirent* entry = ::readdir(dir)) {
+                                         " cannot be listed: " + std::strerror(error));
+            };
+            if (!dir.isOpen())
+                listingFailed();
+            DirectoryReader::Entry entry{};
+            while (dir.next(entry)) {
                 LetEventsRun();
-                bool isFolder = entry->d_type == DT_DIR;
-                if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                bool isFolder = entry.type == DT_DIR;
+                if (entry.type == DT_LNK || entry.type == DT_UNKNOWN) {
                     struct stat info {};
-                    isFolder = ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 &&
-                               S_ISDIR(info.st_mode);
+                    isFolder =
+                        ::fstatat(dir.fd(), entry.name, &info, 0) == 0 && S_ISDIR(info.st_mode);
                 }
                 if (!isFolder)
                     continue;
-                const QString name = QFile::decodeName(entry->d_name);
+                const QString name = QFile::decodeName(entry.name);
                 if (name.size() >= kMaxPath || HasUnusableChars(name) ||
                     name.contains(QLatin1Char('?')) || name == QLatin1String(".") ||
                     name == QLatin1String(".."))
                     continue;
                 found << folder + name + QLatin1Char('/');
             }
-            ::closedir(dir);
+            if (dir.error() != 0)
+                listingFailed();
         } catch (const QuietListingFailure&) {
             folders.removeOne(folder);
         } catch (const std::exception& failure) {
@@ -197,13 +219,14 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
     // The deeper calls have merged, and so checked, the folders they append after these.
     const qsizetype listedHere = found.size();
     if (recurse && !found.isEmpty())
-        trap.step(150, [&] { GetSubDirectories2016(found, true, dialogs); });
+        trap.step(150, [&] { scanFolders(found, true, dialogs, seen); });
     for (qsizetype i = 0; i < found.size(); ++i) {
         if (i >= listedHere) {
             folders << found[i];
             continue;
         }
-        const FolderKind kind = folderKind(found[i]);
+        const auto known = seen.constFind(found[i]);
+        const FolderKind kind = known != seen.constEnd() ? *known : folderKind(found[i]);
         if (kind == FolderKind::Missing)
             continue;
         LetEventsRun();
@@ -211,5 +234,7 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
             folders << found[i];
     }
 }
+
+}  // namespace
 
 }  // namespace AddFolder
