@@ -10,6 +10,7 @@
 #include "../tests/support/Databases.h"
 #include "../tests/support/TablesScreen.h"
 #include "Measure.h"
+#include "PrivateHome.h"
 
 using px::FieldType;
 using px::Value;
@@ -37,11 +38,7 @@ long long writeGigabyteTable(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TempDir home;
-    qputenv("HOME", home.path().c_str());
-    qputenv("XDG_CONFIG_HOME", home.file("config").c_str());
-    qputenv("ODBCINI", home.file("odbc.ini").c_str());
+    PrivateHome home;
     QApplication application(argc, argv);
 
     {

@@ -10,6 +10,7 @@
 #include "../tests/support/Databases.h"
 #include "../tests/support/TablesScreen.h"
 #include "Measure.h"
+#include "PrivateHome.h"
 #include "ado/Connection.h"
 #include "data/Datatype.h"
 #include "data/ParadoxModule.h"
@@ -94,11 +95,7 @@ void report(const char* database, const Measurement& screen, const Measurement& 
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TempDir home;
-    qputenv("HOME", home.path().c_str());
-    qputenv("XDG_CONFIG_HOME", home.file("config").c_str());
-    qputenv("ODBCINI", home.file("odbc.ini").c_str());
+    PrivateHome home;
     QApplication application(argc, argv);
 
     TempDir folder;
