@@ -114,6 +114,17 @@ def choose_entry(list_name, entry):
     click(item)
 
 
+def rename(list_name, button, entry, new_name):
+    """Chooses an entry, presses the side's rename button and answers the input box."""
+    choose_entry(list_name, entry)
+    press(button)
+    wait_for("the input box", lambda: dialog_text())
+    xdotool("key", "ctrl+a")
+    xdotool("type", new_name)
+    xdotool("key", "Return")
+    wait_for(f"{new_name} in {list_name!r}", lambda: new_name in list_entries(list_name))
+
+
 def main():
     work = tempfile.mkdtemp(prefix="morvane-journey-")
     folder = os.path.join(work, "paradox")
@@ -170,23 +181,11 @@ def main():
         assert len(rows) == 5 and rows[3] == ("Café Öresund", "Malmö"), rows
         log(f"CUSTOMER arrived with {len(rows)} rows")
 
-        choose_entry("Paradox Tables", "EVENTS")
-        press("Rename Table (Paradox)")
-        wait_for("the input box", lambda: dialog_text())
-        xdotool("key", "ctrl+a")
-        xdotool("type", "FESTIVALS")
-        xdotool("key", "Return")
-        wait_for("FESTIVALS in the Paradox list", lambda: "FESTIVALS" in list_entries("Paradox Tables"))
+        rename("Paradox Tables", "Rename Table (Paradox)", "EVENTS", "FESTIVALS")
         assert os.path.exists(os.path.join(folder, "FESTIVALS.DB")) and not os.path.exists(os.path.join(folder, "EVENTS.DB"))
         log("EVENTS.DB became FESTIVALS.DB")
 
-        choose_entry("Sybase iAnywhere Tables", "CUSTOMER")
-        press("Rename Table (Sybase iAnywhere)")
-        wait_for("the input box", lambda: dialog_text())
-        xdotool("key", "ctrl+a")
-        xdotool("type", "CLIENTS")
-        xdotool("key", "Return")
-        wait_for("CLIENTS in the target list", lambda: "CLIENTS" in list_entries("Sybase iAnywhere Tables"))
+        rename("Sybase iAnywhere Tables", "Rename Table (Sybase iAnywhere)", "CUSTOMER", "CLIENTS")
 
         choose_entry("Sybase iAnywhere Tables", "CLIENTS")
         press("Delete Table/s (Sybase iAnywhere)")
