@@ -4,6 +4,7 @@
 #include "DataSourceError.h"
 #include "Odbc.h"
 #include "ParadoxSource.h"
+#include "StatementQueue.h"
 
 namespace ado {
 
@@ -42,22 +43,58 @@ void Connection::Open(const QString& connectionString) {
     odbc_ = std::make_unique<OdbcConnection>(odbc);
 }
 
+void Connection::requireIdle() const {
+    if (isExecuting())
+        throw DataSourceError("Operation cannot be performed while executing asynchronously.");
+}
+
 void Connection::Execute(const QString& sql) {
+    requireIdle();
     if (odbc_)
         return odbc_->execute(sql);
+    refuseStatement(sql.toStdString());
+}
+
+void Connection::executeUtf8(std::string_view utf8Sql) {
+    if (odbc_)
+        return odbc_->execute(utf8Sql);
+    refuseStatement(std::string(utf8Sql));
+}
+
+void Connection::refuseStatement(const std::string& sql) const {
     if (paradox_)
-        throw DataSourceError("A Paradox folder can only be read: '" + sql.toStdString() +
+        throw DataSourceError("A Paradox folder can only be read: '" + sql +
                               "' cannot be run on it.");
     throw DataSourceError("The connection is not open.", "08003");
 }
 
-void Connection::ExecuteUtf8(std::string_view utf8Sql) {
-    if (odbc_)
-        return odbc_->execute(utf8Sql);
-    Execute(QString::fromUtf8(utf8Sql.data(), static_cast<qsizetype>(utf8Sql.size())));
+void Connection::ExecuteUtf8Async(std::string utf8Sql, const Waiting& whileWaiting) {
+    if (!queue_)
+        queue_ =
+            std::make_unique<StatementQueue>([this](const std::string& sql) { executeUtf8(sql); });
+    queue_->add(std::move(utf8Sql), whileWaiting);
+}
+
+std::exception_ptr Connection::TakeExecutionFailure() {
+    return queue_ ? queue_->takeFailure() : nullptr;
+}
+
+void Connection::WaitForExecution(const Waiting& whileWaiting) {
+    if (queue_)
+        queue_->wait(whileWaiting);
+}
+
+bool Connection::isExecuting() const {
+    return queue_ && queue_->busy();
+}
+
+void Connection::Cancel() {
+    if (queue_)
+        queue_->cancel();
 }
 
 std::unique_ptr<RecordSet> Connection::OpenSchema(int schema) {
+    requireIdle();
     if (schema != adSchemaTables)
         throw DataSourceError("Only the tables schema (20) can be opened.");
     if (!odbc_)
@@ -76,6 +113,7 @@ std::unique_ptr<Cursor> Connection::select(const QString& sql) {
 }
 
 void Connection::Close() {
+    queue_.reset();
     odbc_.reset();
     paradox_.reset();
 }

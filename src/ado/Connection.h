@@ -2,13 +2,17 @@
 
 #include <QString>
 
+#include <exception>
+#include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "Cursor.h"
 
 namespace ado {
 
+class StatementQueue;
 class OdbcConnection;
 class ParadoxSource;
 class RecordSet;
@@ -30,8 +34,20 @@ class Connection {
 
     void Open(const QString& connectionString);
     void Execute(const QString& sql);
-    // The same for a statement held as UTF-8, as the transfer builds its inserts.
-    void ExecuteUtf8(std::string_view utf8Sql);
+    // Statements held as UTF-8, as the transfer builds its inserts, run in order on a thread of
+    // their own while the caller goes on; nothing else runs on the connection meanwhile.
+    // `whileWaiting` is called every few milliseconds while the caller waits for them.
+    using Waiting = std::function<void()>;
+    // Queues a statement; waits while too many are queued.
+    void ExecuteUtf8Async(std::string utf8Sql, const Waiting& whileWaiting);
+    // The failure of a queued statement: the queue halts at a failed one until this has been
+    // called. Null when none has failed.
+    std::exception_ptr TakeExecutionFailure();
+    // Waits until the queued statements have run or one has failed.
+    void WaitForExecution(const Waiting& whileWaiting);
+    bool isExecuting() const;
+    // Drops the queued statements not yet started.
+    void Cancel();
     std::unique_ptr<RecordSet> OpenSchema(int schema);
     void Close();
     bool isOpen() const;
@@ -39,9 +55,13 @@ class Connection {
   private:
     friend class RecordSet;
     std::unique_ptr<Cursor> select(const QString& sql);
+    void executeUtf8(std::string_view utf8Sql);
+    void requireIdle() const;
+    [[noreturn]] void refuseStatement(const std::string& sql) const;
 
     std::unique_ptr<OdbcConnection> odbc_;
     std::unique_ptr<ParadoxSource> paradox_;
+    std::unique_ptr<StatementQueue> queue_;
 };
 
 // The fields of a record set's current row.

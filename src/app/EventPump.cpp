@@ -6,15 +6,12 @@
 #include <cstdlib>
 
 namespace {
-bool programEnding = false;
-}
 
-void LetEventsRun() {
-    // Called per field of every row: the clock is read only on every 32nd call.
-    static unsigned calls = 0;
-    static QElapsedTimer sinceLastTime;
-    if (++calls % 32 != 0 && sinceLastTime.isValid())
-        return;
+bool programEnding = false;
+QElapsedTimer sinceLastTime;
+}  // namespace
+
+void LetEventsRunNow() {
     if (sinceLastTime.isValid() && sinceLastTime.elapsed() < 15)
         return;
     QCoreApplication::processEvents();
@@ -22,6 +19,13 @@ void LetEventsRun() {
     if (programEnding)
         std::_Exit(0);
     sinceLastTime.start();
+}
+
+void LetEventsRun() {
+    // Called per field of every row: the clock is read only on every 32nd call.
+    static unsigned calls = 0;
+    if (++calls % 32 == 0 || !sinceLastTime.isValid())
+        LetEventsRunNow();
 }
 
 void RequestProgramEnd() {

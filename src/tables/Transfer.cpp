@@ -50,6 +50,10 @@ class TableTransfer {
     bool askToOverwrite(QString& table, bool& overwrite);
     TableOutcome createTable(ado::RecordSet& source, const QString& table);
     TableOutcome copyRows(ado::RecordSet& source, const QString& table);
+    // Reports the inserts that failed; false when the connection was lost.
+    bool tellFailedInserts();
+    // The same once every queued insert has run.
+    bool finishInserts();
     void finishTable(ado::RecordSet& source, const QString& table, bool created);
     TableOutcome failedOn(const std::exception_ptr& failure) {
         return isConnectionFailure(failure) ? TableOutcome::TransferEnds : TableOutcome::Skipped;
@@ -109,11 +113,14 @@ TableOutcome TableTransfer::copyRows(ado::RecordSet& source, const QString& tabl
         (QStringLiteral("INSERT INTO ") + Datatype::QuotedName(table) + QStringLiteral(" VALUES("))
             .toStdString();
     const int columns = source.FieldCount();
-    std::string statement;
+    size_t lastLength = prefix.size();  // rows of a table are much alike: one allocation each
+    // The inserts run on the connection's own thread while the next rows are read, so that a
+    // slow statement never holds up the window; each failure is told before the next row.
     for (long long row = 0; row < rows; ++row) {
         LetEventsRun();
         form_.ProgressBar1->setPercent(double(row + 1) / double(rows) * 100.0);
-        statement = prefix;
+        std::string statement = prefix;
+        statement.reserve(lastLength);
         const bool built = trap_.step(232, [&] {
             for (int column = 0; column < columns; ++column) {
                 LetEventsRun();
@@ -123,17 +130,38 @@ TableOutcome TableTransfer::copyRows(ado::RecordSet& source, const QString& tabl
             }
         });
         if (!built)
-            return TableOutcome::Skipped;
+            return finishInserts() ? TableOutcome::Skipped : TableOutcome::TransferEnds;
         statement += ')';
-        // A rejected row loses that row only; a lost connection ends the transfer.
-        if (!trap_.step(252, [&] { target_.ExecuteUtf8(statement); }) &&
-            isConnectionFailure(trap_.lastFailure()))
+        lastLength = statement.size();
+        if (!tellFailedInserts())
             return TableOutcome::TransferEnds;
+        target_.ExecuteUtf8Async(std::move(statement), LetEventsRunNow);
         // A table that cannot be read on is reported once, and the next table follows.
         if (!trap_.step(254, [&] { source.MoveNext(); }))
-            return TableOutcome::Skipped;
+            return finishInserts() ? TableOutcome::Skipped : TableOutcome::TransferEnds;
     }
-    return TableOutcome::Done;
+    return finishInserts() ? TableOutcome::Done : TableOutcome::TransferEnds;
+}
+
+bool TableTransfer::tellFailedInserts() {
+    // A rejected row loses that row only; a lost connection ends the transfer.
+    while (const std::exception_ptr failure = target_.TakeExecutionFailure()) {
+        trap_.step(252, [&] { std::rethrow_exception(failure); });
+        if (isConnectionFailure(failure)) {
+            target_.Cancel();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TableTransfer::finishInserts() {
+    do {
+        target_.WaitForExecution(LetEventsRunNow);
+        if (!tellFailedInserts())
+            return false;
+    } while (target_.isExecuting());
+    return true;
 }
 
 void TableTransfer::finishTable(ado::RecordSet& source, const QString& table, bool created) {

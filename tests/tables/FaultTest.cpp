@@ -8,7 +8,10 @@
 
 #include <sys/mount.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "ado/Connection.h"
 #include "data/ParadoxModule.h"
@@ -16,6 +19,7 @@
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/TablesScreen.h"
+#include "ui/ProgressBar.h"
 
 namespace fs = std::filesystem;
 using px::FieldType;
@@ -84,6 +88,84 @@ TEST(ServerGoesAway, DuringATransferTheLossIsReportedOnceAndTheNextTransferWorks
     EXPECT_TRUE(screen.test.dialogs.texts("error").isEmpty())
         << screen.test.dialogs.texts("error").join("\n").toStdString();
     EXPECT_EQ(queryRows(dsn, "SELECT count(*) FROM \"AFTER\"")[0][0], "10");
+}
+
+TEST(SlowStatements, AnInsertKeptWaitingByALockLeavesTheWindowHandlingEvents) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    TablesScreen screen(dsn);
+    screen.writeParadoxTable("big.db", kWide, wideRows(20000));
+    screen.reload();
+    TablesScreen::select(*screen.form2().List2, {"BIG"});
+
+    // Once rows go in, another session locks the new table, and lets it go only when the window
+    // has handled events while an insert waited; or after ten seconds, when it has not.
+    std::atomic<int> ticks = 0;
+    std::atomic<bool> rowsGoIn = false;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        rowsGoIn = rowsGoIn || screen.form2().ProgressBar1->percent() > 0;
+    });
+    ticker.start(5);
+    int ticksWhileLocked = -1;
+    std::thread otherSession([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!rowsGoIn && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ado::Connection session;
+        session.Open("Data Source=" + dsn);
+        session.Execute("BEGIN");
+        session.Execute(R"(LOCK TABLE "BIG" IN ACCESS EXCLUSIVE MODE)");
+        const int atLock = ticks;
+        while (ticks - atLock < 10 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ticksWhileLocked = ticks - atLock;
+        session.Execute("COMMIT");
+    });
+    screen.form2().PushButton4_Click();
+    otherSession.join();
+
+    EXPECT_GE(ticksWhileLocked, 10) << "the window stopped while an insert waited";
+    EXPECT_TRUE(screen.test.dialogs.texts("error").isEmpty())
+        << screen.test.dialogs.texts("error").join("\n").toStdString();
+    EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM "BIG")")[0][0], "20000");
+}
+
+TEST(RejectedRows, EachIsReportedOnceAndTheRowsAroundItArriveInOrder) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    // The target's own rule, added to every table created in it, refuses two of the rows.
+    TestDatabases::execute(dsn, R"(CREATE FUNCTION refuse_two() RETURNS event_trigger
+        LANGUAGE plpgsql AS $$
+        DECLARE created record;
+        BEGIN
+            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands() LOOP
+                EXECUTE format('ALTER TABLE %s ADD CHECK ("ID" NOT IN (1000, 2999))',
+                               created.object_identity);
+            END LOOP;
+        END $$)");
+    TestDatabases::execute(dsn,
+                           "CREATE EVENT TRIGGER refuse_two ON ddl_command_end "
+                           "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION refuse_two()");
+    TablesScreen screen(dsn);
+    screen.writeParadoxTable("numbers.db", kWide, wideRows(3000));
+    screen.writeParadoxTable("after.db", kWide, wideRows(10));
+    screen.reload();
+    TablesScreen::select(*screen.form2().List2, {"NUMBERS", "AFTER"});
+    screen.form2().PushButton4_Click();
+
+    const QStringList errors = screen.test.dialogs.texts("error");
+    ASSERT_EQ(errors.size(), 2) << errors.join("\n").toStdString();
+    for (const QString& error : errors)
+        EXPECT_TRUE(error.contains("at line 252")) << error.toStdString();
+    const auto ids = queryRows(dsn, R"(SELECT count(*), min("ID"), max("ID") FROM "NUMBERS")");
+    EXPECT_EQ(ids[0], (QStringList{"2998", "0", "2998"}));
+    EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM "NUMBERS" WHERE "ID" IN (999, 1001))")[0][0],
+              "2");
+    EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM "AFTER")")[0][0], "10");
 }
 
 TEST(ServerGoesAway, BeforeARenameAndAListing) {
