@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 
 namespace {
 
@@ -26,6 +28,13 @@ void LetEventsRun() {
     static unsigned calls = 0;
     if (++calls % 32 == 0 || !sinceLastTime.isValid())
         LetEventsRunNow();
+}
+
+void RunLettingEventsRun(const std::function<void()>& work) {
+    std::future<void> done = std::async(std::launch::async, work);
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        LetEventsRunNow();
+    done.get();
 }
 
 void RequestProgramEnd() {

@@ -188,8 +188,11 @@ TableOutcome TableTransfer::copy(int entry) {
         Main::RemoveListName(*form_.List1, table);
     }
     ado::RecordSet source;
-    if (!trap_.step(
-            148, [&] { source.Open(Paradox::SourceQuery(table, file, paradoxFolder_), paradox_); }))
+    // Opening walks the whole table file, which takes a while for a large one on a cold disk.
+    if (!trap_.step(148, [&] {
+            RunLettingEventsRun(
+                [&] { source.Open(Paradox::SourceQuery(table, file, paradoxFolder_), paradox_); });
+        }))
         return TableOutcome::Skipped;
     TableOutcome outcome = createTable(source, table);
     const bool created = outcome == TableOutcome::Done;
