@@ -1,5 +1,7 @@
 #include "Connection.h"
 
+#include <odbcinst.h>
+
 #include "ConnectionString.h"
 #include "DataSourceError.h"
 #include "Odbc.h"
@@ -7,6 +9,23 @@
 #include "StatementQueue.h"
 
 namespace ado {
+
+namespace {
+
+// Drivers read a data source's settings through the ODBC installer. The driver manager keeps
+// its own copy of the odbc.ini for a while and would still load the driver of a data source
+// removed meanwhile, which then opens whatever its defaults name (SQLite: a temporary
+// database): ask the installer, as the driver will, whether the name (or a default) is there.
+bool dataSourceDefined(const QString& name) {
+    char entries[4096] = {};  // room for the names of its entries
+    for (const QByteArray& section : {name.toUtf8(), QByteArrayLiteral("Default")})
+        if (SQLGetPrivateProfileString(section.constData(), nullptr, "", entries, sizeof entries,
+                                       "odbc.ini") > 0)
+            return true;
+    return false;
+}
+
+}  // namespace
 
 Connection::Connection() = default;
 Connection::~Connection() = default;
@@ -29,7 +48,7 @@ void Connection::Open(const QString& connectionString) {
     }
     // unixODBC opens the first data source it knows for an empty name; ODBC means none.
     const QString name = parts.value(QStringLiteral("Data Source"));
-    if (name.isEmpty() && !parts.has(QStringLiteral("Driver")))
+    if (!parts.has(QStringLiteral("Driver")) && (name.isEmpty() || !dataSourceDefined(name)))
         throw DataSourceError(
             "[unixODBC][Driver Manager]Data source name not found and no default driver "
             "specified",

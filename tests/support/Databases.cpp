@@ -5,12 +5,15 @@
 #include <QProcess>
 #include <QTextStream>
 
+#include <odbcinst.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <stdexcept>
 
 #include "TempDir.h"
@@ -139,6 +142,22 @@ class Postgres {
 
 int dsnCounter = 0;
 
+// The keywords of every data source added, by name.
+std::map<QString, QString>& keywordsOf() {
+    static std::map<QString, QString> keywords;
+    return keywords;
+}
+
+void writeProfileString(const QString& section, const QString& key, const QString& value) {
+    const QByteArray sectionBytes = section.toUtf8(), keyBytes = key.toUtf8(),
+                     valueBytes = value.toUtf8();
+    // A section written as nothing is removed.
+    if (!SQLWritePrivateProfileString(
+            sectionBytes.constData(), key.isNull() ? nullptr : keyBytes.constData(),
+            value.isNull() ? nullptr : valueBytes.constData(), "odbc.ini"))
+        throw std::runtime_error("cannot write the data source " + section.toStdString());
+}
+
 }  // namespace
 
 void addDsn(const QString& name, const QString& keywords) {
@@ -147,6 +166,18 @@ void addDsn(const QString& name, const QString& keywords) {
         throw std::runtime_error("cannot write the test odbc.ini");
     QTextStream out(&file);
     out << "\n[" << name << "]\n" << keywords << "\n";
+    keywordsOf()[name] = keywords;
+}
+
+void removeDsn(const QString& name) {
+    writeProfileString(name, {}, {});
+}
+
+void restoreDsn(const QString& name) {
+    for (const QString& line : keywordsOf().at(name).split(QLatin1Char('\n'))) {
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        writeProfileString(name, line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+    }
 }
 
 QString newSqliteDsn() {

@@ -15,6 +15,11 @@ QString newSqliteDsn();
 QString newPostgresDsn();
 // Adds a data source with the given name and keywords.
 void addDsn(const QString& name, const QString& keywords);
+// Removes a data source from the odbc.ini through the ODBC installer, as "odbcinst -u" does;
+// the driver manager of this process forgets it at once.
+void removeDsn(const QString& name);
+// Puts a removed data source back, as it was, through the installer.
+void restoreDsn(const QString& name);
 // Runs one statement on a data source.
 void execute(const QString& dsn, const QString& sql);
 // Stops the PostgreSQL cluster, as a server that goes away does.

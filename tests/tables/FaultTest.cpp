@@ -168,6 +168,35 @@ TEST(RejectedRows, EachIsReportedOnceAndTheRowsAroundItArriveInOrder) {
     EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM "AFTER")")[0][0], "10");
 }
 
+TEST(DataSourceChanges, ADsnRemovedAfterTheListingIsReportedOnceEachTimeAndNothingIsWritten) {
+    const QString dsn = TestDatabases::newSqliteDsn();
+    TestDatabases::execute(dsn, R"(CREATE TABLE "Kept"("a" TEXT);)");
+    TablesScreen screen(dsn);
+    screen.writeParadoxTable("orders.db", kWide, wideRows(10));
+    screen.reload();
+    TestDatabases::removeDsn(dsn);
+
+    TablesScreen::select(*screen.form2().List2, {"ORDERS"});
+    screen.form2().PushButton4_Click();
+    TablesScreen::select(*screen.form2().List1, {"Kept"});
+    screen.form2().PushButton1_Click();
+    screen.test.dialogs.answerInput("Other");
+    screen.form2().PushButton6_Click();
+
+    const QStringList errors = screen.test.dialogs.texts("error");
+    ASSERT_EQ(errors.size(), 3) << errors.join("\n").toStdString();
+    EXPECT_TRUE(errors[0].contains("Form2.PushButton4_Click at line 118"));
+    for (const QString& error : errors)
+        EXPECT_TRUE(error.contains("Data source name not found")) << error.toStdString();
+    EXPECT_TRUE(screen.test.dialogs.texts("input").isEmpty());
+    EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"Kept"});
+
+    TestDatabases::restoreDsn(dsn);
+    const auto tables = queryRows(dsn, "SELECT name FROM sqlite_master WHERE type = 'table'");
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0], QStringList{"Kept"});
+}
+
 TEST(ServerGoesAway, BeforeARenameAndAListing) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
