@@ -190,7 +190,7 @@ QString newSqliteDsn() {
     return name;
 }
 
-QString newPostgresDsn() {
+QString newPostgresDsn(const QString& moreKeywords) {
     Postgres* cluster = Postgres::instance();
     if (!cluster)
         return {};
@@ -198,9 +198,10 @@ QString newPostgresDsn() {
     const QString name = QStringLiteral("MorvanePostgres%1").arg(++dsnCounter);
     addDsn(name, QStringLiteral("Driver = %1\nServername = 127.0.0.1\nPort = %2\nDatabase = %3\n"
                                 "Username = postgres\nUseDeclareFetch = 0")
-                     .arg(driverPath(QStringLiteral("psqlodbcw.so")))
-                     .arg(cluster->port())
-                     .arg(database));
+                         .arg(driverPath(QStringLiteral("psqlodbcw.so")))
+                         .arg(cluster->port())
+                         .arg(database) +
+                     (moreKeywords.isEmpty() ? QString() : QLatin1Char('\n') + moreKeywords));
     return name;
 }
 

@@ -12,7 +12,8 @@ namespace TestDatabases {
 // A new, empty SQLite database behind a new data source name.
 QString newSqliteDsn();
 // A data source name for a fresh PostgreSQL database, or "" when PostgreSQL is not installed.
-QString newPostgresDsn();
+// `moreKeywords` ("Key = Value" lines) go to the driver as well.
+QString newPostgresDsn(const QString& moreKeywords = {});
 // Adds a data source with the given name and keywords.
 void addDsn(const QString& name, const QString& keywords);
 // Removes a data source from the odbc.ini through the ODBC installer, as "odbcinst -u" does;

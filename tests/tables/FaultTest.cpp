@@ -197,6 +197,37 @@ TEST(DataSourceChanges, ADsnRemovedAfterTheListingIsReportedOnceEachTimeAndNothi
     EXPECT_EQ(tables[0], QStringList{"Kept"});
 }
 
+TEST(ServerGoesAway, DuringAListingTheLossIsReportedOnceAndTheNextListingWorks) {
+    // A driver that fetches the tables ten at a time asks the server again during the listing.
+    const QString dsn = TestDatabases::newPostgresDsn("UseDeclareFetch = 1\nFetch = 10");
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    TestDatabases::execute(dsn,
+                           "DO $$ BEGIN FOR i IN 1..300 LOOP "
+                           "EXECUTE format('CREATE TABLE t%s (a int)', i); END LOOP; END $$");
+    TablesScreen screen(dsn);
+    ServerBack server;
+    // The listing lets events run between its rows: the server stops at the first chance.
+    QTimer::singleShot(0, [&] {
+        TestDatabases::stopPostgres();
+        server.stopped = true;
+    });
+    screen.reload();
+    ASSERT_TRUE(server.stopped) << "the listing let no event run";
+    const QStringList errors = screen.test.dialogs.texts("error");
+    ASSERT_EQ(errors.size(), 1) << errors.join("\n").toStdString();
+    EXPECT_TRUE(errors[0].contains("Form2.Form_Load at line 116")) << errors[0].toStdString();
+    EXPECT_LT(screen.form2().List1->count(), 300);
+    EXPECT_EQ(screen.form2().MousePointer.value(), ScreenPointer::Default);
+
+    TestDatabases::startPostgres();
+    server.stopped = false;
+    screen.test.dialogs.clear();
+    screen.reload();
+    EXPECT_TRUE(screen.test.dialogs.texts("error").isEmpty());
+    EXPECT_EQ(screen.form2().List1->count(), 300);
+}
+
 TEST(ServerGoesAway, BeforeARenameAndAListing) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
