@@ -9,6 +9,9 @@ namespace px {
 // password checksum stored in the table header, so a table can be read without the password.
 class Cipher {
   public:
+    // The unit of the permutation: only whole chunks can be decrypted.
+    static constexpr size_t kChunk = 256;
+
     explicit Cipher(uint32_t key) : a_(key & 0xFF), b_((key >> 8) & 0xFF) {}
 
     // A data block of the .db file; blocks are numbered from 1.

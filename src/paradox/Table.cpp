@@ -1,5 +1,6 @@
 #include "Table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -212,7 +213,10 @@ void Table::readHeader() {
     // The chain starts at the first block even where the header's block counter says none:
     // the rows are counted from the blocks themselves.
     firstBlock_ = le16(header.data() + 0x0E);
-    blocksInFile_ = static_cast<uint32_t>((file_.size() - headerSize_) / blockSize_);
+    // Some writers trim the unused tail of the last block, so a partial block still counts.
+    const uint64_t blockBytes = file_.size() - headerSize_;
+    blocksInFile_ = static_cast<uint32_t>(
+        std::min<uint64_t>((blockBytes + blockSize_ - 1) / blockSize_, UINT32_MAX - 1));
 }
 
 void Table::readFieldNames(const std::vector<unsigned char>& header, size_t at) {
@@ -232,7 +236,15 @@ uint64_t Table::blockOffset(uint32_t blockNumber) const {
     return headerSize_ + uint64_t(blockNumber - 1) * blockSize_;
 }
 
-unsigned Table::recordsIn(const unsigned char* blockHeader, uint32_t blockNumber) const {
+size_t Table::bytesOfBlock(uint32_t blockNumber) const {
+    const uint64_t left = file_.size() - blockOffset(blockNumber);
+    const size_t bytes = static_cast<size_t>(std::min<uint64_t>(left, blockSize_));
+    // An encrypted block can only be read in whole chunks.
+    return cipher_ ? bytes / Cipher::kChunk * Cipher::kChunk : bytes;
+}
+
+unsigned Table::recordsIn(const unsigned char* blockHeader, uint32_t blockNumber,
+                          size_t bytesInFile) const {
     const int added = static_cast<int16_t>(le16(blockHeader + 4));
     if (added < 0)
         return 0;
@@ -240,7 +252,29 @@ unsigned Table::recordsIn(const unsigned char* blockHeader, uint32_t blockNumber
     if (kBlockHeader + records * recordSize_ > blockSize_)
         throw FormatError(path(), "has data block " + std::to_string(blockNumber) +
                                       " that claims more records than it can hold");
+    // A trimmed block may end after its last record, never inside one.
+    if (kBlockHeader + records * recordSize_ > bytesInFile)
+        throw FormatError(path(),
+                          "is cut short: record " +
+                              std::to_string((bytesInFile - kBlockHeader) / recordSize_ + 1) +
+                              " of the " + std::to_string(records) + " in data block " +
+                              std::to_string(blockNumber) + " lies beyond its end (" +
+                              std::to_string(file_.size()) + " bytes)");
     return records;
+}
+
+size_t Table::readBlockStart(uint32_t blockNumber, unsigned char* out, size_t wanted) const {
+    const size_t bytes = bytesOfBlock(blockNumber);
+    if (bytes < std::max<size_t>(kBlockHeader, cipher_ ? Cipher::kChunk : 0))
+        throw FormatError(path(), "is cut short: data block " + std::to_string(blockNumber) +
+                                      " lies beyond its end (" + std::to_string(file_.size()) +
+                                      " bytes)");
+    const size_t got = std::min(bytes, wanted);
+    file_.readAt(blockOffset(blockNumber), out, got);
+    std::memset(out + got, 0, wanted - got);
+    if (cipher_)
+        cipher_->decryptDataBlock(out, got, blockNumber);
+    return bytes;
 }
 
 void Table::countRows() {
@@ -256,10 +290,8 @@ void Table::countRows() {
             throw FormatError(
                 path(), "has a block chain that loops back to block " + std::to_string(number));
         visited[number] = true;
-        file_.readAt(blockOffset(number), head, headBytes);
-        if (cipher_)
-            cipher_->decryptDataBlock(head, sizeof head, number);
-        rowCount_ += recordsIn(head, number);
+        const size_t bytes = readBlockStart(number, head, headBytes);
+        rowCount_ += recordsIn(head, number, bytes);
         ++blocksInChain_;
         number = le16(head);
     }
@@ -288,11 +320,9 @@ void Table::openBlobFile() {
 void Table::loadBlock(uint32_t blockNumber) {
     if (blockNumber == 0 || blockNumber > blocksInFile_ || blocksRead_ >= blocksInChain_)
         throw FormatError(path(), "changed while it was being read");
-    file_.readAt(blockOffset(blockNumber), block_.data(), blockSize_);
-    if (cipher_)
-        cipher_->decryptDataBlock(block_.data(), blockSize_, blockNumber);
+    const size_t bytes = readBlockStart(blockNumber, block_.data(), blockSize_);
     ++blocksRead_;
-    recordsInBlock_ = recordsIn(block_.data(), blockNumber);
+    recordsInBlock_ = recordsIn(block_.data(), blockNumber, bytes);
     nextRecord_ = 0;
     nextBlock_ = le16(block_.data());
 }

@@ -38,8 +38,15 @@ class Table {
     void countRows();
     void openBlobFile();
     uint64_t blockOffset(uint32_t blockNumber) const;
-    // The records a block holds, from its six-byte header.
-    unsigned recordsIn(const unsigned char* blockHeader, uint32_t blockNumber) const;
+    // How many bytes of a block the file holds and can be decoded: less than a block only for
+    // a last block whose unused tail was trimmed.
+    size_t bytesOfBlock(uint32_t blockNumber) const;
+    // Reads and decrypts the first `wanted` bytes of a block, zeros past the file's end; returns
+    // bytesOfBlock().
+    size_t readBlockStart(uint32_t blockNumber, unsigned char* out, size_t wanted) const;
+    // The records a block holds, from its six-byte header; every one must lie in the file.
+    unsigned recordsIn(const unsigned char* blockHeader, uint32_t blockNumber,
+                       size_t bytesInFile) const;
     void loadBlock(uint32_t blockNumber);
     void decodeField(const Field& field, const unsigned char* data, Value& out);
     Value decodeValue(const Field& field, const unsigned char* data);

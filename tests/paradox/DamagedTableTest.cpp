@@ -67,10 +67,31 @@ TEST_F(DamagedTable, IntactFixtureReadsCleanly) {
     EXPECT_EQ(readError(), "");
 }
 
-TEST_F(DamagedTable, TruncatedInsideADataBlock) {
+// Writers that trim the unused tail of the last block leave every row in the file; a cut
+// through a record is still damage.
+TEST_F(DamagedTable, LastBlockMayEndAfterItsLastRecordButNotInsideOne) {
+    const std::string trimmed = dir_.file("trimmed.db");
+    pxfixture::TableLayout layout{12, 1, 1252, {{"N", FieldType::Long, 4, 0}}};
+    layout.trimLastBlock = true;
+    pxfixture::writeTable(trimmed, layout, {{Value::integer(1)}, {Value::integer(2)}});
+    ASSERT_EQ(std::filesystem::file_size(trimmed), kHeader + 6 + 2 * 4);
+    px::Table table(trimmed);
+    EXPECT_EQ(table.rowCount(), 2u);
+    std::vector<Value> row;
+    ASSERT_TRUE(table.next(row));
+    ASSERT_TRUE(table.next(row));
+    EXPECT_EQ(row[0].toText(), "2");
+    EXPECT_FALSE(table.next(row));
+
+    std::filesystem::resize_file(trimmed, kHeader + 6 + 4 + 3);
+    path_ = trimmed;
+    EXPECT_NE(readError().find("cut short: record 2 of the 2 in data block 1"), std::string::npos);
+
+    // 100 bytes of the third block hold its header and one of its 13 records.
+    path_ = dir_.file("damaged.db");
     bytes_.resize(kHeader + 2 * kBlock + 100);
     writeWholeFile(path_, bytes_);
-    EXPECT_NE(readError().find("beyond its end"), std::string::npos);
+    EXPECT_NE(readError().find("cut short: record 2 of the 13 in data block 3"), std::string::npos);
 }
 
 TEST_F(DamagedTable, TruncatedInsideTheHeader) {
