@@ -1,5 +1,4 @@
 // "Rename Table" on both sides: one selected table per click, its new name asked in an input box.
-#include <QDir>
 #include <QFileInfo>
 
 #include "ado/Connection.h"
@@ -10,22 +9,24 @@
 #include "app/Runtime.h"
 #include "data/Datatype.h"
 #include "data/SybaseModule.h"
-#include "paradox/File.h"
+#include "paradox/TableFiles.h"
 #include "tables/Form2.h"
 #include "ui/Dialogs.h"
 #include "ui/TableList.h"
 
 namespace {
 
-// Whether the list has exactly one chosen entry; tells the user what is missing when not.
-bool oneTableChosen(TableList& list, ErrorTrap& trap, Dialogs& dialogs, QWidget* owner) {
-    if (trap.test(106, [&] { return list.listIndex() == -1; })) {
+// Whether the list has exactly one chosen entry; tells the user what is missing when not. The
+// two checks carry the lines `firstLine` and the one after it.
+bool oneTableChosen(TableList& list, ErrorTrap& trap, Dialogs& dialogs, QWidget* owner,
+                    int firstLine) {
+    if (trap.test(firstLine, [&] { return list.listIndex() == -1; })) {
         trap.step(132, [&] {
             dialogs.message(owner, QStringLiteral("Please select a table to rename."));
         });
         return false;
     }
-    if (trap.test(108, [&] { return list.selectedCount() != 1; })) {
+    if (trap.test(firstLine + 2, [&] { return list.selectedCount() != 1; })) {
         trap.step(130, [&] {
             dialogs.message(owner, QStringLiteral("Please select just one table to rename."));
         });
@@ -46,43 +47,55 @@ void replaceEntry(TableList& list, int index, const QString& newName, const QStr
         list.setListIndex(0);
 }
 
-// The files of a Paradox table: the data file and its companions of the same base name (blob,
-// index and validity files), each with its new name beside it.
-std::vector<std::pair<QString, QString>> tableFileMoves(const QString& dataFile,
-                                                        const QString& newName) {
+// The files of a Paradox table, each with its new name beside it: the data file first, then its
+// companions, each keeping the spelling of its own extension.
+using FileMoves = std::vector<std::pair<QString, QString>>;
+
+FileMoves tableFileMoves(const QString& dataFile, const QStringList& companions,
+                         const QString& newName) {
     const QFileInfo data(dataFile);
-    const QString base = data.completeBaseName();
-    std::vector<std::pair<QString, QString>> moves;
-    moves.emplace_back(dataFile,
-                       data.path() + QLatin1Char('/') + newName + QLatin1Char('.') + data.suffix());
-    const QStringList companions =
-        QDir(data.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : companions) {
-        const QFileInfo companion(data.path() + QLatin1Char('/') + name);
-        if (companion.completeBaseName() == base && name != data.fileName() &&
-            companion.suffix().compare(QStringLiteral("db"), Qt::CaseInsensitive) != 0)
-            moves.emplace_back(companion.filePath(), data.path() + QLatin1Char('/') + newName +
-                                                         QLatin1Char('.') + companion.suffix());
-    }
+    const QString folder = data.path() + QLatin1Char('/');
+    FileMoves moves{{dataFile, folder + newName + QLatin1Char('.') + data.suffix()}};
+    for (const QString& name : companions)
+        moves.emplace_back(folder + name,
+                           folder + newName + QLatin1Char('.') + QFileInfo(name).suffix());
     return moves;
 }
 
-// Whether a destination, in any letter case, is a file other than the one moved to it.
-bool nameIsTaken(const std::vector<std::pair<QString, QString>>& moves) {
-    for (const auto& [source, destination] : moves) {
-        const QFileInfo target(destination);
-        const auto found = px::findIgnoringCase(QFile::encodeName(target.path()).toStdString(),
-                                                QFile::encodeName(target.fileName()).toStdString());
-        if (!found)
-            continue;
-        const QFileInfo existing(QFile::decodeName(QByteArray::fromStdString(*found)));
-        bool isOneOfTheSources = false;
-        for (const auto& move : moves)
-            isOneOfTheSources = isOneOfTheSources || existing == QFileInfo(move.first);
-        if (!isOneOfTheSources)
+QStringList tableFilesOf(const QString& folder, const QString& baseName) {
+    QStringList names;
+    for (const std::string& name : px::tableFilesOf(QFile::encodeName(folder).toStdString(),
+                                                    QFile::encodeName(baseName).toStdString()))
+        names << QFile::decodeName(QByteArray::fromStdString(name));
+    return names;
+}
+
+bool isDataFileName(const QString& name) {
+    return QFileInfo(name).suffix().compare(QStringLiteral("db"), Qt::CaseInsensitive) == 0;
+}
+
+// Why the table's files cannot move to the new name, or "" when they can: a file of the new
+// name's table that is none of the moved ones (a table, or a companion left behind by a deleted
+// one), or a second data file that shares the table's companions.
+QString renameObstacle(const QString& dataFile, const QStringList& companions,
+                       const QString& newName) {
+    const QFileInfo data(dataFile);
+    const QString folder = data.path() + QLatin1Char('/');
+    const auto isMoved = [&](const QFileInfo& file) {
+        if (file == data)
             return true;
-    }
-    return false;
+        for (const QString& companion : companions)
+            if (file == QFileInfo(folder + companion))
+                return true;
+        return false;
+    };
+    for (const QString& name : tableFilesOf(data.path(), data.completeBaseName()))
+        if (isDataFileName(name) && QFileInfo(folder + name) != data)
+            return QStringLiteral("its files are shared with the table file ") + folder + name;
+    for (const QString& name : tableFilesOf(data.path(), newName))
+        if (!isMoved(QFileInfo(folder + name)))
+            return QStringLiteral("the file ") + folder + name + QStringLiteral(" already exists");
+    return {};
 }
 
 // Why a name cannot become a table file's name, or "" when it can.
@@ -108,7 +121,7 @@ void Form2::PushButton6_Click() {
     const bool connected = trap.step(
         104, [&] { connection.Open(Sybase::DsnConnectionString(form1_.dataSourceName())); });
     // Without a connection the statement would fail too: the one report above says why.
-    if (oneTableChosen(*List1, trap, runtime_.dialogs, this) && connected) {
+    if (oneTableChosen(*List1, trap, runtime_.dialogs, this, 106) && connected) {
         for (int i = List1->count() - 1; i >= 0; --i) {
             if (!trap.test(112, [&] { return List1->isEntrySelected(i); }))
                 continue;
@@ -136,7 +149,7 @@ void Form2::PushButton7_Click() {
         return;
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.PushButton7_Click"));
     trap.step(100, [&] { MousePointer.set(ScreenPointer::Hourglass); });
-    if (oneTableChosen(*List2, trap, runtime_.dialogs, this)) {
+    if (oneTableChosen(*List2, trap, runtime_.dialogs, this, 102)) {
         for (int i = List2->count() - 1; i >= 0; --i) {
             if (!trap.test(108, [&] { return List2->isEntrySelected(i); }))
                 continue;
@@ -155,16 +168,19 @@ void Form2::PushButton7_Click() {
             const QString file = List2->entryData(i);
             if (!Main::FileExists(file))
                 continue;
-            const auto moves = tableFileMoves(file, newName);
-            // An existing table of the new name stays intact: the rename is refused. Table names
-            // ignore letter case, so a file that differs only in case counts as taken.
-            if (nameIsTaken(moves)) {
-                runtime_.dialogs.message(this, QStringLiteral("A table named \"") + newName +
-                                                   QStringLiteral("\" already exists in ") +
-                                                   QFileInfo(file).path() +
+            const QFileInfo dataFile(file);
+            QStringList companions = tableFilesOf(dataFile.path(), dataFile.completeBaseName());
+            companions.removeIf([](const QString& name) { return isDataFileName(name); });
+            // An existing table of the new name stays intact, and so do files a deleted table
+            // left behind: the rename is refused. Table names ignore letter case.
+            const QString obstacle = renameObstacle(file, companions, newName);
+            if (!obstacle.isEmpty()) {
+                runtime_.dialogs.message(this, QStringLiteral("The table cannot be renamed to \"") +
+                                                   newName + QStringLiteral("\": ") + obstacle +
                                                    QStringLiteral(". Please choose another name."));
                 continue;
             }
+            const FileMoves moves = tableFileMoves(file, companions, newName);
             // The entry is replaced only when the files were renamed.
             if (Main::RenameFile(moves, runtime_.dialogs, this))
                 trap.step(122, [&] { replaceEntry(*List2, i, newName, moves.front().second); });

@@ -149,20 +149,27 @@ TEST_F(Operations, TargetRenaming) {
     EXPECT_EQ(TablesScreen::entries(list1()), (QStringList{"Sales \"2024\"", "Taken"}));
 }
 
-TEST_F(Operations, ParadoxRenamingMovesTheTableWithItsCompanions) {
+TEST_F(Operations, ParadoxRenamingMovesExactlyTheTablesOwnFiles) {
     paradoxTables({"orders.db"});
-    writeWholeFile(screen.paradox.file("orders.PX"), "index");
-    writeWholeFile(screen.paradox.file("orders.X02"), "secondary");
-    writeWholeFile(screen.paradox.file("ordersx.db"), "another table");
+    // Mixed letter case, as copies between systems leave it.
+    fs::rename(screen.paradox.file("orders.mb"), screen.paradox.file("ORDERS.MB"));
+    for (const char* companion : {"orders.PX", "Orders.x02", "orders.XG0", "orders.Val"})
+        writeWholeFile(screen.paradox.file(companion), "companion");
+    const char* strangers[] = {"ORDERS.txt", "ORDERS.bak", "ORDERS", "orders.X0G", "ordersx.db"};
+    for (const char* stranger : strangers)
+        writeWholeFile(screen.paradox.file(stranger), "not the table's");
     screen.reload();
     TablesScreen::select(list2(), {"ORDERS"});
     screen.test.dialogs.answerInput("Sales");
     screen.form2().PushButton7_Click();
     EXPECT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
-    for (const char* gone : {"orders.db", "orders.mb", "orders.PX", "orders.X02"})
+    for (const char* gone : {"orders.db", "ORDERS.MB", "orders.PX", "Orders.x02", "orders.XG0"})
         EXPECT_FALSE(fs::exists(screen.paradox.file(gone))) << gone;
-    for (const char* there : {"Sales.db", "Sales.mb", "Sales.PX", "Sales.X02", "ordersx.db"})
-        EXPECT_TRUE(fs::exists(screen.paradox.file(there))) << there;
+    for (const char* moved :
+         {"Sales.db", "Sales.MB", "Sales.PX", "Sales.x02", "Sales.XG0", "Sales.Val"})
+        EXPECT_TRUE(fs::exists(screen.paradox.file(moved))) << moved;
+    for (const char* stranger : strangers)
+        EXPECT_TRUE(fs::exists(screen.paradox.file(stranger))) << stranger;
     EXPECT_TRUE(TablesScreen::entries(list2()).contains("Sales"));
     // Its memos are still readable under the new name.
     px::Table renamed(screen.paradox.file("Sales.db"));
@@ -173,18 +180,23 @@ TEST_F(Operations, ParadoxRenamingMovesTheTableWithItsCompanions) {
 
 TEST_F(Operations, ParadoxRenamingRefusesPathsAndExistingTables) {
     paradoxTables({"orders.db", "sales.db"});
-    for (const char* answer : {"../x", "a/b", "Sales", ".."}) {
+    // A memo file that a deleted table left behind.
+    writeWholeFile(screen.paradox.file("OLDFISH.MB"), "a stranger's memos");
+    for (const char* answer : {"../x", "a/b", "Sales", "..", "oldfish"}) {
         TablesScreen::select(list2(), {"ORDERS"});
         screen.test.dialogs.answerInput(answer);
         screen.form2().PushButton7_Click();
     }
     const QStringList said = messages();
-    ASSERT_EQ(said.size(), 4);
+    ASSERT_EQ(said.size(), 5);
     EXPECT_TRUE(said[0].contains("path separator"));
     EXPECT_TRUE(said[1].contains("path separator"));
     // Table names ignore letter case: sales.db takes the name Sales.
     EXPECT_TRUE(said[2].contains("already exists")) << said[2].toStdString();
     EXPECT_TRUE(said[3].contains("no valid file name"));
+    EXPECT_TRUE(said[4].contains("the file " + screen.folder() + "/OLDFISH.MB already exists"))
+        << said[4].toStdString();
+    EXPECT_TRUE(fs::exists(screen.paradox.file("orders.mb")));
     EXPECT_TRUE(fs::exists(screen.paradox.file("orders.db")));
     EXPECT_EQ(readWholeFile(screen.paradox.file("sales.db")).size(),
               fs::file_size(screen.paradox.file("sales.db")));
