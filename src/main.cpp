@@ -9,15 +9,10 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     Settings settings(Settings::defaultPath());
-    Runtime* runtime = nullptr;
-    QtDialogs dialogs([&runtime] { return runtime->applicationTitle; });
-    Runtime shared{QCoreApplication::applicationDirPath(),
-                   QString(),
-                   dialogs,
-                   settings,
+    QtDialogs dialogs;
+    Runtime shared{QCoreApplication::applicationDirPath(), dialogs, settings,
                    drawOneToHundredFromClock,
                    [](const QUrl& url) { QDesktopServices::openUrl(url); }};
-    runtime = &shared;
     Form1 form1(shared);
     form1.start();
     return QApplication::exec();

@@ -58,20 +58,14 @@ int main(int argc, char** argv) {
         QCoreApplication::applicationDirPath() + QStringLiteral("/../src/Samples");
     settings.write(SettingKeys::kParadoxFolder, QDir::cleanPath(samples));
     settings.write(SettingKeys::kDataSourceName, QStringLiteral("MorvaneDemo"));
-    Runtime* runtime = nullptr;
-    QtDialogs dialogs([&runtime] { return runtime->applicationTitle; });
+    QtDialogs dialogs;
     Runtime shared{
         QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../src")),
-        QString(),
-        dialogs,
-        settings,
-        [] { return 1; },
-        [](const QUrl&) {}};
-    runtime = &shared;
+        dialogs, settings, [] { return 1; }, [](const QUrl&) {}};
 
     Form1 form1(shared);
     form1.Form_Load();
-    form1.showCentred();
+    form1.showScreen();
     if (!save(form1, output + QStringLiteral("/connection-screen.png")))
         return 1;
     // The tables screen after one sample table has been sent.

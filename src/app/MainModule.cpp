@@ -12,6 +12,7 @@
 #include "Form1.h"
 #include "Runtime.h"
 #include "Vendor.h"
+#include "ui/Dialogs.h"
 
 namespace Main {
 
@@ -77,7 +78,7 @@ QString ApplicationTitleFor(const QString& productTitle) {
 }
 
 void SetAppTitle(Runtime& runtime) {
-    runtime.applicationTitle = ApplicationTitleFor(Vendor::kProductTitle);
+    runtime.dialogs.setApplicationTitle(ApplicationTitleFor(Vendor::kProductTitle));
 }
 
 void OpenHomePageRarely(const Runtime& runtime) {

@@ -8,12 +8,11 @@
 class Dialogs;
 class Settings;
 
-// What the whole process shares: where the program lives, the application title of every
-// message box, the dialogs and settings services, and the two outside effects the start-up may
-// cause (a random draw and opening a web page), injectable so that tests cause neither.
+// What the whole process shares: where the program lives, the dialogs and settings services,
+// and the two outside effects the start-up may cause (a random draw and opening a web page),
+// injectable so that tests cause neither.
 struct Runtime {
     QString applicationFolder;
-    QString applicationTitle;
     Dialogs& dialogs;
     Settings& settings;
     std::function<int()> drawOneToHundred;

@@ -6,27 +6,40 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-QtDialogs::QtDialogs(std::function<QString()> applicationTitle)
-    : applicationTitle_(std::move(applicationTitle)) {}
+namespace {
 
-void QtDialogs::message(QWidget* owner, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, applicationTitle_(), text, QMessageBox::Ok, owner);
-    box.exec();
+QMessageBox::Icon qtIcon(Dialogs::Icon icon) {
+    switch (icon) {
+        case Dialogs::Icon::Warning:
+            return QMessageBox::Warning;
+        case Dialogs::Icon::Critical:
+            return QMessageBox::Critical;
+        case Dialogs::Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
 }
 
-bool QtDialogs::question(QWidget* owner, const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, owner);
-    return box.exec() == QMessageBox::Yes;
+}  // namespace
+
+bool QtDialogs::showBox(QWidget* owner, const Box& box) {
+    const QMessageBox::StandardButtons buttons =
+        box.buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                      : QMessageBox::StandardButtons(QMessageBox::Ok);
+    QMessageBox shown(qtIcon(box.icon), box.title, box.text, buttons, owner);
+    const int answer = shown.exec();
+    return answer == QMessageBox::Yes || answer == QMessageBox::Ok;
 }
 
-QString QtDialogs::input(QWidget* owner, const QString& prompt, const QString& defaultText) {
+QString QtDialogs::askText(QWidget* owner, const QString& title, const QString& prompt,
+                           const QString& defaultText) {
     bool accepted = false;
-    const QString text = QInputDialog::getText(owner, applicationTitle_(), prompt,
-                                               QLineEdit::Normal, defaultText, &accepted);
+    const QString text =
+        QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, defaultText, &accepted);
     return accepted ? text : QString();
 }
 
-QString QtDialogs::chooseFolder(QWidget* owner, const QString& title, const QString& startFolder) {
+QString QtDialogs::askFolder(QWidget* owner, const QString& title, const QString& startFolder) {
     const QString start = QFileInfo(startFolder).isDir() ? startFolder : QString();
     const QString chosen = QFileDialog::getExistingDirectory(
         owner, title, start, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
@@ -35,15 +48,4 @@ QString QtDialogs::chooseFolder(QWidget* owner, const QString& title, const QStr
     // The root keeps its separator; every other folder comes back without one.
     const QString clean = QDir::cleanPath(chosen);
     return clean.isEmpty() ? QStringLiteral("/") : clean;
-}
-
-void QtDialogs::error(QWidget* owner, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), text,
-                    QMessageBox::Ok, owner);
-    box.exec();
-}
-
-void QtDialogs::unhandled(QWidget* owner, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, applicationTitle_(), text, QMessageBox::Ok, owner);
-    box.exec();
 }

@@ -104,10 +104,9 @@ TEST(Form1Layout, TabbingVisitsTheControlsInTheirOrder) {
 TEST(Form1Load, TitlesFirstRunAndNoSkin) {
     TestRuntime test;
     Form1 form(test.runtime);
-    test.runtime.applicationTitle.clear();
     form.Form_Load();
     EXPECT_EQ(form.windowTitle(), "Morvane Conversion Software");
-    EXPECT_EQ(test.runtime.applicationTitle, "Morvane Conversion");
+    EXPECT_EQ(test.dialogs.applicationTitle(), "Morvane Conversion");
     EXPECT_FALSE(form.windowIcon().isNull());
     EXPECT_TRUE(form.SkinFramework1.calls().isEmpty());
     EXPECT_EQ(form.palette().color(QPalette::Window), QColor(Qt::white));
@@ -228,6 +227,7 @@ TEST(Form1Boxes, FocusSelectsTheWholeText) {
 TEST(Form1Buttons, HelpShowsTenParagraphsEachEndedByTwoCarriageReturns) {
     TestRuntime test;
     Form1 form(test.runtime);
+    form.Form_Load();  // sets the application title
     form.PushButton4_Click();
     ASSERT_EQ(test.dialogs.texts("message").size(), 1);
     const QString text = test.dialogs.texts("message")[0];

@@ -10,6 +10,7 @@
 TEST(DataSourceTest, GoodAndBadNames) {
     TestRuntime test;
     Form1 form(test.runtime);
+    form.Form_Load();  // sets the application title
     const QString sqlite = TestDatabases::newSqliteDsn();
     form.Text2->setText(sqlite);
     form.PushButton1_Click();

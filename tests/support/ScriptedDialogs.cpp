@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 namespace {
+
 template <typename T>
 T next(std::deque<T>& answers, const char* what) {
     if (answers.empty())
@@ -11,6 +12,22 @@ T next(std::deque<T>& answers, const char* what) {
     answers.pop_front();
     return answer;
 }
+
+// The kind of box, told by what it shows.
+QString kindOf(const Dialogs::Box& box) {
+    if (box.buttons == Dialogs::Buttons::YesNo)
+        return QStringLiteral("question");
+    switch (box.icon) {
+        case Dialogs::Icon::Warning:
+            return QStringLiteral("error");
+        case Dialogs::Icon::Critical:
+            return QStringLiteral("unhandled");
+        case Dialogs::Icon::None:
+            break;
+    }
+    return QStringLiteral("message");
+}
+
 }  // namespace
 
 QStringList ScriptedDialogs::texts(const QString& kind) const {
@@ -21,29 +38,22 @@ QStringList ScriptedDialogs::texts(const QString& kind) const {
     return result;
 }
 
-void ScriptedDialogs::message(QWidget*, const QString& text) {
-    calls_.push_back({QStringLiteral("message"), applicationTitle_, text, {}});
-}
-
-bool ScriptedDialogs::question(QWidget*, const QString& text, const QString& title) {
-    calls_.push_back({QStringLiteral("question"), title, text, {}});
+bool ScriptedDialogs::showBox(QWidget*, const Box& box) {
+    calls_.push_back({kindOf(box), box.title, box.text, {}});
+    if (box.buttons != Buttons::YesNo)
+        return true;
+    if (whileAsking)
+        whileAsking();
     return next(questions_, "question");
 }
 
-QString ScriptedDialogs::input(QWidget*, const QString& prompt, const QString& defaultText) {
-    calls_.push_back({QStringLiteral("input"), applicationTitle_, prompt, defaultText});
+QString ScriptedDialogs::askText(QWidget*, const QString& title, const QString& prompt,
+                                 const QString& defaultText) {
+    calls_.push_back({QStringLiteral("input"), title, prompt, defaultText});
     return next(inputs_, "input box");
 }
 
-QString ScriptedDialogs::chooseFolder(QWidget*, const QString& title, const QString& startFolder) {
+QString ScriptedDialogs::askFolder(QWidget*, const QString& title, const QString& startFolder) {
     calls_.push_back({QStringLiteral("folder"), title, {}, startFolder});
     return next(folders_, "folder chooser");
-}
-
-void ScriptedDialogs::error(QWidget*, const QString& text) {
-    calls_.push_back({QStringLiteral("error"), QStringLiteral("Application Error"), text, {}});
-}
-
-void ScriptedDialogs::unhandled(QWidget*, const QString& text) {
-    calls_.push_back({QStringLiteral("unhandled"), applicationTitle_, text, {}});
 }

@@ -6,11 +6,13 @@
 #include "QtPrinters.h"
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "ui/Dialogs.h"
 
-// A dialogs service that records every call and answers from a script: no window ever opens.
+// A dialogs service that records every box as the program asks for it and answers from a
+// script: no window ever opens.
 class ScriptedDialogs : public Dialogs {
   public:
     struct Call {
@@ -20,10 +22,9 @@ class ScriptedDialogs : public Dialogs {
         QString extra;  // the default text of an input box, the start of a folder chooser
     };
 
-    explicit ScriptedDialogs(QString applicationTitle = QStringLiteral("Morvane Conversion"))
-        : applicationTitle_(std::move(applicationTitle)) {}
-
     void answerQuestion(bool yes) { questions_.push_back(yes); }
+    // Runs while each question is up, to look at the screen behind it.
+    std::function<void()> whileAsking;
     void answerInput(const QString& text) { inputs_.push_back(text); }
     void answerFolder(const QString& folder) { folders_.push_back(folder); }
 
@@ -31,15 +32,13 @@ class ScriptedDialogs : public Dialogs {
     QStringList texts(const QString& kind) const;
     void clear() { calls_.clear(); }
 
-    void message(QWidget* owner, const QString& text) override;
-    bool question(QWidget* owner, const QString& text, const QString& title) override;
-    QString input(QWidget* owner, const QString& prompt, const QString& defaultText) override;
-    QString chooseFolder(QWidget* owner, const QString& title, const QString& startFolder) override;
-    void error(QWidget* owner, const QString& text) override;
-    void unhandled(QWidget* owner, const QString& text) override;
+  protected:
+    bool showBox(QWidget* owner, const Box& box) override;
+    QString askText(QWidget* owner, const QString& title, const QString& prompt,
+                    const QString& defaultText) override;
+    QString askFolder(QWidget* owner, const QString& title, const QString& startFolder) override;
 
   private:
-    QString applicationTitle_;
     std::vector<Call> calls_;
     std::deque<bool> questions_;
     std::deque<QString> inputs_;

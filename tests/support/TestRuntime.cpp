@@ -4,11 +4,7 @@
 
 TestRuntime::TestRuntime()
     : settings(QString::fromStdString(home.file("config/Quellory/Quellory.ini"))),
-      runtime{QString::fromStdString(home.file("app")),
-              QStringLiteral("Morvane Conversion"),
-              dialogs,
-              settings,
-              [this] { return draw; },
+      runtime{QString::fromStdString(home.file("app")), dialogs, settings, [this] { return draw; },
               [this](const QUrl& url) { openedUrls.push_back(url); }} {
     QDir().mkpath(runtime.applicationFolder);
 }
