@@ -154,12 +154,15 @@ QString Form1::dataSourceName() const {
 void Form1::start() {
     Form_Load();
     if (!movedToTablesScreen_)
-        showCentred();
+        showScreen();
     Text1->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::showCentred() {
-    ScreenFonts::centreOnScreen(*this);
+void Form1::showScreen() {
+    // Centred on its first showing, whichever way that comes; after that where the user left it.
+    if (!shownBefore_)
+        ScreenFonts::centreOnScreen(*this);
+    shownBefore_ = true;
     show();
 }
 

@@ -33,7 +33,8 @@ class Form1 : public QWidget {
     // The tables screen, created (and loaded) on first use.
     Form2& tablesScreen();
     bool hasTablesScreen() const { return form2_ != nullptr; }
-    void showCentred();
+    // Shows the screen, centred the first time.
+    void showScreen();
 
     QGroupBox* Frame1;
     QLabel* Label2;
@@ -78,6 +79,7 @@ class Form1 : public QWidget {
     HoverFeedback* hover_;
     std::unique_ptr<Form2> form2_;
     bool movedToTablesScreen_ = false;
+    bool shownBefore_ = false;
 };
 
 // Ends the program at once: every screen closes, no further handler runs.

@@ -71,6 +71,10 @@ FolderKind folderKind(const QString& path) {
 // A listing failure of the kinds the scan skips quietly (permission denied, path not found).
 struct QuietListingFailure {};
 
+std::string cannotList(const QString& folder, int error) {
+    return "The folder " + folder.toStdString() + " cannot be listed: " + std::strerror(error);
+}
+
 }  // namespace
 
 bool HasUnusableChars(const QString& name) {
@@ -144,6 +148,9 @@ QStringList ListFiles(QString folder, const QString& pattern) {
             (entry.type == DT_REG || IsExistingFile(folder + name)))
             names << name;
     }
+    // A folder that is not there holds no tables; any other failure is told.
+    if (dir.error() != 0 && dir.error() != ENOENT && dir.error() != ENOTDIR)
+        throw std::runtime_error(cannotList(folder, dir.error()));
     return names;
 }
 
@@ -185,8 +192,7 @@ void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, FolderKin
                 const int error = dir.error();
                 if (error == EACCES || error == ENOENT || error == ENOTDIR)
                     throw QuietListingFailure{};
-                throw std::runtime_error("The folder " + folder.toStdString() +
-                                         " cannot be listed: " + std::strerror(error));
+                throw std::runtime_error(cannotList(folder, error));
             };
             if (!dir.isOpen())
                 listingFailed();
@@ -212,8 +218,9 @@ void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, FolderKin
                 listingFailed();
         } catch (const QuietListingFailure&) {
             folders.removeOne(folder);
-        } catch (const std::exception& failure) {
-            trap.report(118, failure);
+        } catch (const std::exception&) {
+            // Any other listing failure ends this folder's listing, without a message; what
+            // was found before it stays.
         }
     }
     // The deeper calls have merged, and so checked, the folders they append after these.

@@ -12,7 +12,8 @@ namespace AddFolder {
 // when `recurse` is set. Symbolic links to folders are never followed.
 void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs);
 // The names of the files of `folder` that match the wildcard `pattern` ignoring letter case,
-// hidden files included, folders excluded.
+// hidden files included, folders excluded. None for a folder that does not exist; throws when the
+// folder cannot be listed.
 QStringList ListFiles(QString folder, const QString& pattern);
 // True when the folder name holds a character outside Windows-1252's printable range.
 bool HasUnusableChars(const QString& name);

@@ -47,8 +47,13 @@ QString TableNameOf(const QString& fileName) {
 void ListParadoxTables(TableList& list, const QString& folder, Dialogs& dialogs) {
     if (folder.isEmpty())
         return;
-    QStringList folders{folder + QLatin1Char('/')};
+    const QString root = folder + QLatin1Char('/');
+    QStringList folders{root};
     AddFolder::GetSubDirectories2016(folders, true, dialogs);
+    // The scan drops a folder it may not read; the chosen folder is listed all the same, so
+    // that the reason it cannot be read is told.
+    if (folders.isEmpty() || folders.first() != root)
+        folders.prepend(root);
     for (QString entry : folders) {
         entry.chop(1);
         for (const QString& name : AddFolder::ListFiles(entry, QStringLiteral("*.db"))) {

@@ -160,8 +160,11 @@ void Form2::PushButton11_Click() {
 }
 
 void Form2::PushButton2_Click() {
+    // Leaving the screen would let "Next >" rebuild the lists under the running operation.
+    if (operationRunning_)
+        return;
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.PushButton2_Click"));
-    trap.step(100, [&] { form1_.show(); });
+    trap.step(100, [&] { form1_.showScreen(); });
     trap.step(102, [&] { hide(); });
 }
 

@@ -19,6 +19,8 @@ void Form1::MoveToTablesScreen(ErrorTrap& startUpTrap) {
 }
 
 void Form1::PushButton2_Click() {
+    if (form2_ && form2_->operationRunning())
+        return;
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton2_Click"));
     trap.step(100, [&] { MousePointer.set(ScreenPointer::Hourglass); });
     if (trap.test(102, [&] { return Paradox::ParadoxFolderHasTables(paradoxFolder()); }) &&

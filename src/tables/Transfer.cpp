@@ -54,6 +54,8 @@ class TableTransfer {
     bool tellFailedInserts();
     // The same once every queued insert has run.
     bool finishInserts();
+    // Every table that was begun ends with the default pointer and an empty progress bar.
+    void resetProgress();
     void finishTable(ado::RecordSet& source, const QString& table, bool created);
     TableOutcome failedOn(const std::exception_ptr& failure) {
         return isConnectionFailure(failure) ? TableOutcome::TransferEnds : TableOutcome::Skipped;
@@ -87,7 +89,7 @@ bool TableTransfer::askToOverwrite(QString& table, bool& overwrite) {
 
 TableOutcome TableTransfer::createTable(ado::RecordSet& source, const QString& table) {
     QString definitions;
-    const bool described = trap_.step(156, [&] {
+    const bool described = trap_.step(158, [&] {
         for (int column = 0; column < source.FieldCount(); ++column) {
             LetEventsRun();
             const ado::Field field = source.Fields(column);
@@ -164,10 +166,14 @@ bool TableTransfer::finishInserts() {
     return true;
 }
 
-void TableTransfer::finishTable(ado::RecordSet& source, const QString& table, bool created) {
+void TableTransfer::resetProgress() {
     form_.MousePointer.set(ScreenPointer::Default);
     form_.ProgressBar1->setPercent(0);
     form_.ProgressBar1->setCaption(QStringLiteral("Progress Bar"));
+}
+
+void TableTransfer::finishTable(ado::RecordSet& source, const QString& table, bool created) {
+    resetProgress();
     trap_.step(260, [&] { source.Close(); });
     if (created)
         trap_.step(262, [&] { form_.List1->addEntry(table); });
@@ -183,8 +189,10 @@ TableOutcome TableTransfer::copy(int entry) {
         // A table that could not be dropped is left alone: no rows are added to it.
         if (!trap_.step(144, [&] {
                 target_.Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table));
-            }))
+            })) {
+            resetProgress();
             return failedOn(trap_.lastFailure());
+        }
         Main::RemoveListName(*form_.List1, table);
     }
     ado::RecordSet source;
@@ -192,8 +200,10 @@ TableOutcome TableTransfer::copy(int entry) {
     if (!trap_.step(148, [&] {
             RunLettingEventsRun(
                 [&] { source.Open(Paradox::SourceQuery(table, file, paradoxFolder_), paradox_); });
-        }))
+        })) {
+        resetProgress();
         return TableOutcome::Skipped;
+    }
     TableOutcome outcome = createTable(source, table);
     const bool created = outcome == TableOutcome::Done;
     if (created)

@@ -113,7 +113,9 @@ TEST(Discovery, UnusableFolderNamesAndLongPathsAreNotScanned) {
     EXPECT_FALSE(listing.names.contains("TOODEEP"));
 }
 
-TEST(Discovery, UnreadableFoldersAreSkippedWithoutAMessage) {
+// Subfolders that cannot be read are passed over quietly; the chosen folder itself is the
+// user's choice, and why it cannot be read goes up to the caller, to be told.
+TEST(Discovery, UnreadableSubfoldersAreSkippedQuietlyTheChosenFolderIsNot) {
     TempDir dir;
     touch(dir.file("open/visible.db"));
     touch(dir.file("closed1/secret.db"));
@@ -131,6 +133,18 @@ TEST(Discovery, UnreadableFoldersAreSkippedWithoutAMessage) {
             .toStdString();
     });
     EXPECT_EQ(result, "AFTER,VISIBLE|0");
+
+    const std::string chosenClosed = runUnprivileged([&] {
+        ScriptedDialogs dialogs;
+        try {
+            listTables(QString::fromStdString(dir.file("closed1")), dialogs);
+        } catch (const std::exception& failure) {
+            return std::string(failure.what());
+        }
+        return std::string("listed");
+    });
+    EXPECT_EQ(chosenClosed,
+              "The folder " + dir.file("closed1") + "/ cannot be listed: Permission denied");
 }
 
 TEST(FolderScan, BreadthFirstOrder) {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QScreen>
 #include <QTest>
 
 #include "ado/Connection.h"
@@ -130,6 +131,13 @@ TEST(Form2Moves, StartUpMovesOnlyWhenBothSidesAreUsable) {
         EXPECT_TRUE(started.tablesScreen().isVisible());
         EXPECT_FALSE(started.isVisible());
         EXPECT_EQ(TablesScreen::entries(*started.tablesScreen().List2), QStringList{"ONE"});
+        // The connection screen's first showing comes by "< Back": it is centred all the same.
+        started.move(0, 0);
+        started.tablesScreen().PushButton2_Click();
+        EXPECT_TRUE(started.isVisible());
+        const QPoint offCentre = started.frameGeometry().center() -
+                                 QGuiApplication::primaryScreen()->availableGeometry().center();
+        EXPECT_LE(offCentre.manhattanLength(), 4);
     }
     screen.test.settings.write("DataSourceName", "NoSuchDsnAnywhere");
     Form1 stays(screen.test.runtime);
@@ -162,6 +170,7 @@ TEST(Form2Moves, BackAndNextRebuildBothLists) {
 
 TEST(Form2Help, ShowsTheContactUnderTheApplicationTitle) {
     TablesScreen screen(TestDatabases::newSqliteDsn());
+    screen.form1->Form_Load();  // sets the application title
     screen.form2().PushButton12_Click();
     ASSERT_EQ(screen.test.dialogs.calls().size(), 1u);
     EXPECT_EQ(screen.test.dialogs.calls()[0].kind, "message");

@@ -109,18 +109,25 @@ TEST_F(Transfer, OverwriteQuestionUsesTheTargetsSpellingAndNoLeavesTheTable) {
     EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"Orders"});
 }
 
+// The table after a skipped one runs under the default pointer, like the one after a copied one.
 TEST_F(Transfer, AFailedDropLeavesTheTableAlone) {
     screen.writeParadoxTable("ghost.db", kPeople, {{Value::integer(1), Value(), Value()}});
+    screen.writeParadoxTable("after.db", kPeople, {{Value::integer(1), Value(), Value()}});
     screen.reload();
     screen.form2().List1->addEntry("GHOST");  // listed, but not in the database
-    TablesScreen::select(*screen.form2().List2, {"GHOST"});
+    screen.form2().List1->addEntry("AFTER");
+    TablesScreen::select(*screen.form2().List2, {"GHOST", "AFTER"});
     screen.test.dialogs.answerQuestion(true);
+    screen.test.dialogs.answerQuestion(false);
+    QList<int> pointers;
+    screen.test.dialogs.whileAsking = [&] { pointers << screen.form2().MousePointer.value(); };
     screen.form2().PushButton4_Click();
+    EXPECT_EQ(pointers, (QList<int>{ScreenPointer::Hourglass, ScreenPointer::Default}));
     ASSERT_EQ(errors().size(), 1);
     EXPECT_TRUE(errors()[0].contains("no such table")) << errors()[0].toStdString();
     EXPECT_TRUE(errors()[0].contains("Form2.PushButton4_Click at line 144"));
     EXPECT_TRUE(queryRows(screen.dsn, "SELECT name FROM sqlite_master").empty());
-    EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"GHOST"});
+    EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), (QStringList{"AFTER", "GHOST"}));
 }
 
 TEST_F(Transfer, AFailedCreateSendsNoRowAndListsNothing) {
@@ -212,22 +219,18 @@ TEST_F(Transfer, ClicksDuringARunningOperationAreIgnored) {
     screen.form2().List1->addEntry("A");
     struct ClickWhileAsking : ScriptedDialogs {
         Form2* form = nullptr;
-        bool question(QWidget* owner, const QString& text, const QString& title) override {
+        bool showBox(QWidget* owner, const Box& box) override {
             EXPECT_TRUE(form->operationRunning());
             form->PushButton4_Click();
             form->PushButton5_Click();
-            return ScriptedDialogs::question(owner, text, title);
+            return ScriptedDialogs::showBox(owner, box);
         }
     };
     ClickWhileAsking dialogs;
     dialogs.form = &screen.form2();
     dialogs.answerQuestion(false);
-    Runtime runtime{screen.test.runtime.applicationFolder,
-                    "Morvane Conversion",
-                    dialogs,
-                    screen.test.settings,
-                    [] { return 1; },
-                    [](const QUrl&) {}};
+    Runtime runtime{screen.test.runtime.applicationFolder, dialogs, screen.test.settings,
+                    [] { return 1; }, [](const QUrl&) {}};
     Form1 form1(runtime);
     form1.Text1->setText(screen.folder());
     form1.Text2->setText(screen.dsn);
