@@ -10,11 +10,12 @@
 
 #include <cstdio>
 
-#include "app/Form1.h"
-#include "app/Runtime.h"
-#include "app/Settings.h"
+#include "app/Shell.h"
+#include "connect/Form1.h"
+#include "data/Settings.h"
 #include "tables/Form2.h"
 #include "ui/QtDialogs.h"
+#include "ui/Runtime.h"
 #include "ui/TableList.h"
 
 namespace {
@@ -63,14 +64,15 @@ int main(int argc, char** argv) {
         QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../src")),
         dialogs, settings, [] { return 1; }, [](const QUrl&) {}};
 
-    Form1 form1(shared);
+    Shell shell(shared);
+    Form1& form1 = shell.connectionScreen();
     form1.Form_Load();
     form1.showScreen();
     if (!save(form1, output + QStringLiteral("/connection-screen.png")))
         return 1;
     // The tables screen after one sample table has been sent.
     form1.PushButton2_Click();
-    Form2& form2 = form1.tablesScreen();
+    Form2& form2 = shell.tablesScreen();
     form2.List2->setListIndex(0);
     form2.List2->setEntrySelected(0, true);
     form2.PushButton4_Click();

@@ -123,9 +123,9 @@ std::unique_ptr<RecordSet> Connection::OpenSchema(int schema) {
     return std::make_unique<RecordSet>(odbc_->tables());
 }
 
-std::unique_ptr<Cursor> Connection::select(const QString& sql) {
+std::unique_ptr<Cursor> Connection::openTable(const QString& file) {
     if (paradox_)
-        return paradox_->select(sql);
+        return paradox_->openTable(file);
     throw DataSourceError(odbc_ ? "Only a Paradox folder's tables can be opened as a record set."
                                 : "The connection is not open.",
                           odbc_ ? "" : "08003");
@@ -147,8 +147,8 @@ RecordSet::RecordSet(std::unique_ptr<Cursor> cursor) : cursor_(std::move(cursor)
     hasRow_ = cursor_->fetch(row_);
 }
 
-void RecordSet::Open(const QString& sql, Connection& connection) {
-    cursor_ = connection.select(sql);
+void RecordSet::OpenTable(const QString& file, Connection& connection) {
+    cursor_ = connection.openTable(file);
     hasRow_ = cursor_->fetch(row_);
 }
 

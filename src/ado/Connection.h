@@ -26,11 +26,7 @@ class Connection {
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    enum : int { adUseServer = 2, adUseClient = 3 };
     enum : int { adSchemaTables = 20 };
-
-    QString Provider;
-    int CursorLocation = adUseServer;
 
     void Open(const QString& connectionString);
     void Execute(const QString& sql);
@@ -54,7 +50,7 @@ class Connection {
 
   private:
     friend class RecordSet;
-    std::unique_ptr<Cursor> select(const QString& sql);
+    std::unique_ptr<Cursor> openTable(const QString& file);
     void executeUtf8(std::string_view utf8Sql);
     void requireIdle() const;
     [[noreturn]] void refuseStatement(const std::string& sql) const;
@@ -84,7 +80,8 @@ class RecordSet {
     RecordSet() = default;
     explicit RecordSet(std::unique_ptr<Cursor> cursor);
 
-    void Open(const QString& sql, Connection& connection);
+    // Opens a Paradox table file on a Paradox connection; its row count is known at once.
+    void OpenTable(const QString& file, Connection& connection);
     int FieldCount() const;
     Field Fields(int index) const;
     Field Fields(const QString& name) const;

@@ -10,8 +10,5 @@ namespace AddFolder {
 // The folder chosen in a modal folder chooser opened at `startFolder`, or "" on cancel.
 QString BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title,
                         const QString& startFolder);
-// True for an existing file that can be opened without reading it; false for folders and
-// missing paths. Never fails.
-bool IsExistingFile(const QString& path);
 
 }  // namespace AddFolder

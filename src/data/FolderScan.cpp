@@ -14,10 +14,9 @@
 #include <strings.h>
 #include <stdexcept>
 
-#include "app/ErrorTrap.h"
-#include "app/EventPump.h"
-#include "app/MainModule.h"
-#include "connect/FolderPicker.h"
+#include "FileChecks.h"
+#include "ui/ErrorTrap.h"
+#include "ui/EventPump.h"
 
 namespace AddFolder {
 

@@ -1,15 +1,10 @@
 #include "ParadoxModule.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
-#include "Datatype.h"
+#include "FileChecks.h"
 #include "FolderScan.h"
 #include "ado/ConnectionString.h"
-#include "app/MainModule.h"
-#include "paradox/File.h"
-#include "ui/TableList.h"
 
 namespace Paradox {
 
@@ -27,24 +22,12 @@ bool ParadoxFolderHasTables(const QString& folder) {
     return !AddFolder::ListFiles(folder, QStringLiteral("*.db")).isEmpty();
 }
 
-QString SourceQuery(const QString& tableName, const QString& file, const QString& folder) {
-    const auto found =
-        px::findIgnoringCase(QFile::encodeName(folder).toStdString(),
-                             QFile::encodeName(tableName + QStringLiteral(".db")).toStdString());
-    const bool nameFindsFile =
-        file.isEmpty() ||
-        (found &&
-         QFileInfo(QFile::decodeName(QByteArray::fromStdString(*found))).canonicalFilePath() ==
-             QFileInfo(file).canonicalFilePath());
-    return QStringLiteral("SELECT * FROM ") +
-           Datatype::QuotedName(nameFindsFile ? tableName : file);
-}
-
 QString TableNameOf(const QString& fileName) {
     return fileName.toUpper().remove(QStringLiteral(".DB"));
 }
 
-void ListParadoxTables(TableList& list, const QString& folder, Dialogs& dialogs) {
+void ListParadoxTables(const QString& folder, Dialogs& dialogs,
+                       const std::function<void(const TableEntry&)>& found) {
     if (folder.isEmpty())
         return;
     const QString root = folder + QLatin1Char('/');
@@ -60,7 +43,7 @@ void ListParadoxTables(TableList& list, const QString& folder, Dialogs& dialogs)
             if (name.startsWith(QLatin1Char('~')))
                 continue;
             const QString path = entry + QLatin1Char('/') + name;
-            list.addEntry(TableNameOf(Main::FileNameFromPath(path)), QDir::cleanPath(path));
+            found({TableNameOf(Main::FileNameFromPath(path)), QDir::cleanPath(path)});
         }
     }
 }

@@ -2,8 +2,7 @@
 
 #include "ado/Connection.h"
 #include "ado/ConnectionString.h"
-#include "app/EventPump.h"
-#include "ui/TableList.h"
+#include "ui/EventPump.h"
 
 namespace Sybase {
 
@@ -14,7 +13,6 @@ QString DsnConnectionString(const QString& dataSourceName) {
 bool TestDataSource(const QString& dataSourceName) {
     try {
         ado::Connection connection;
-        connection.Provider = QStringLiteral("MSDASQL");
         connection.Open(DsnConnectionString(dataSourceName));
         return true;
     } catch (const std::exception&) {
@@ -22,12 +20,11 @@ bool TestDataSource(const QString& dataSourceName) {
     }
 }
 
-void ListSybaseTables(TableList& list, const QString& dataSourceName) {
+void ListSybaseTables(const QString& dataSourceName,
+                      const std::function<void(const QString&)>& found) {
     ado::Connection connection;
-    connection.Provider = QStringLiteral("MSDASQL");
     connection.Open(DsnConnectionString(dataSourceName));
     std::unique_ptr<ado::RecordSet> tables = connection.OpenSchema(ado::Connection::adSchemaTables);
-    list.removeAll();
     while (!tables->Eof()) {
         if (QString::fromStdString(tables->Fields(QStringLiteral("TABLE_TYPE")).Value().toText()) ==
             QStringLiteral("TABLE")) {
@@ -35,7 +32,7 @@ void ListSybaseTables(TableList& list, const QString& dataSourceName) {
             const QString name = QString::fromStdString(
                 tables->Fields(QStringLiteral("TABLE_NAME")).Value().toText());
             if (!name.toUpper().contains(QStringLiteral("SYS")))
-                list.addEntry(name);
+                found(name);
         }
         tables->MoveNext();
     }

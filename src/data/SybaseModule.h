@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class TableList;
+#include <functional>
 
 namespace Sybase {
 
@@ -10,7 +10,9 @@ namespace Sybase {
 QString DsnConnectionString(const QString& dataSourceName);
 // True when the data source opens; reports nothing.
 bool TestDataSource(const QString& dataSourceName);
-// Fills the list with the user tables of the data source whose names hold no "SYS".
-void ListSybaseTables(TableList& list, const QString& dataSourceName);
+// Hands each user table of the data source whose name holds no "SYS" to `found`. A failure
+// ends the listing; the names handed out before it stay with the caller.
+void ListSybaseTables(const QString& dataSourceName,
+                      const std::function<void(const QString&)>& found);
 
 }  // namespace Sybase

@@ -3,22 +3,51 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 
-#include "app/ErrorTrap.h"
-#include "app/Form1.h"
-#include "app/HoverFeedback.h"
-#include "app/MainModule.h"
-#include "app/Runtime.h"
-#include "app/Vendor.h"
+#include <tuple>
+
+#include "ParadoxTables.h"
+#include "TargetTables.h"
+#include "data/ConnectionSettings.h"
+#include "data/FileChecks.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
 #include "ui/AppIcon.h"
 #include "ui/Dialogs.h"
+#include "ui/ErrorTrap.h"
+#include "ui/HoverFeedback.h"
+#include "ui/MainModule.h"
 #include "ui/ProgressBar.h"
 #include "ui/PushButton.h"
+#include "ui/Runtime.h"
 #include "ui/ScreenFonts.h"
 #include "ui/TableList.h"
+#include "ui/Vendor.h"
 
-Form2::Form2(Runtime& runtime, Form1& form1) : QWidget(nullptr), runtime_(runtime), form1_(form1) {
+namespace {
+
+TableEntry entryAt(const TableList& list, int index) {
+    return {list.entryText(index), list.entryData(index)};
+}
+
+QStringList namesIn(const TableList& list) {
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i)
+        names << list.entryText(i);
+    return names;
+}
+
+// A renamed entry leaves the list and comes back under its new name; entry 0 becomes current.
+void replaceEntry(TableList& list, int index, const QString& newName, const QString& data = {}) {
+    list.removeEntry(index);
+    list.addEntry(newName, data);
+    if (list.count() > 0)
+        list.setListIndex(0);
+}
+
+}  // namespace
+
+Form2::Form2(Runtime& runtime, const ConnectionSettings& connection, std::function<void()> back)
+    : QWidget(nullptr), runtime_(runtime), connection_(connection), back_(std::move(back)) {
     setObjectName(QStringLiteral("Form2"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -36,12 +65,18 @@ void Form2::buildControls() {
         made->setGeometry(rect);
         return made;
     };
-    Frame1 = ScreenFonts::makeFrame(QStringLiteral("Frame1"),
-                                    QStringLiteral("Sybase iAnywhere Tables"), this);
-    Frame1->setGeometry(fromTwips(120, 120, 3840, 4215));
-    List1 = new TableList(QStringLiteral("List1"), Frame1);
-    List1->setAccessibleName(QStringLiteral("Sybase iAnywhere Tables"));
-    List1->setGeometry(fromTwips(240, 360, 3330, 1635));
+    // Each side: a frame at `left` holding its list, both named after the side's tables.
+    const auto makeSide = [this](const char* frame, const char* list, const char* tables,
+                                 int left) {
+        QGroupBox* made =
+            ScreenFonts::makeFrame(QString::fromLatin1(frame), QString::fromLatin1(tables), this);
+        made->setGeometry(fromTwips(left, 120, 3840, 4215));
+        auto* entries = new TableList(QString::fromLatin1(list), made);
+        entries->setAccessibleName(QString::fromLatin1(tables));
+        entries->setGeometry(fromTwips(240, 360, 3330, 1635));
+        return std::pair{made, entries};
+    };
+    std::tie(Frame1, List1) = makeSide("Frame1", "List1", "Sybase iAnywhere Tables", 120);
     PushButton10 = button("PushButton10", "Select All", Frame1, fromTwips(240, 2100, 1600, 400));
     PushButton11 = button("PushButton11", "Deselect All", Frame1, fromTwips(1960, 2100, 1600, 400));
     PushButton3 =
@@ -49,12 +84,7 @@ void Form2::buildControls() {
     PushButton1 = button("PushButton1", "Delete Table/s", Frame1, fromTwips(240, 3100, 3330, 400));
     PushButton6 = button("PushButton6", "Rename Table", Frame1, fromTwips(240, 3600, 3330, 400));
 
-    Frame2 =
-        ScreenFonts::makeFrame(QStringLiteral("Frame2"), QStringLiteral("Paradox Tables"), this);
-    Frame2->setGeometry(fromTwips(4080, 120, 3840, 4215));
-    List2 = new TableList(QStringLiteral("List2"), Frame2);
-    List2->setAccessibleName(QStringLiteral("Paradox Tables"));
-    List2->setGeometry(fromTwips(240, 360, 3330, 1635));
+    std::tie(Frame2, List2) = makeSide("Frame2", "List2", "Paradox Tables", 4080);
     PushButton8 = button("PushButton8", "Select All", Frame2, fromTwips(240, 2100, 1600, 405));
     PushButton9 = button("PushButton9", "Deselect All", Frame2, fromTwips(1960, 2100, 1600, 405));
     PushButton4 = button("PushButton4", "Send Table/s To Sybase iAny", Frame2,
@@ -125,9 +155,15 @@ void Form2::Form_Load() {
     trap.step(110, [&] { setWindowTitle(Vendor::kProductTitle); });
     trap.step(112, [&] { List1->removeAll(); });
     trap.step(114, [&] { List2->removeAll(); });
-    trap.step(116, [&] { Sybase::ListSybaseTables(*List1, form1_.dataSourceName()); });
-    trap.step(
-        118, [&] { Paradox::ListParadoxTables(*List2, form1_.paradoxFolder(), runtime_.dialogs); });
+    trap.step(116, [&] {
+        Sybase::ListSybaseTables(connection_.dataSourceName,
+                                 [&](const QString& name) { List1->addEntry(name); });
+    });
+    trap.step(118, [&] {
+        Paradox::ListParadoxTables(
+            connection_.paradoxFolder, runtime_.dialogs,
+            [&](const TableEntry& table) { List2->addEntry(table.name, table.file); });
+    });
     // The window's outer height is the bottom of "< Back" plus 580 twips: the caption and the
     // borders, and a margin of 9 pixels under the buttons.
     trap.step(120, [&] {
@@ -164,7 +200,7 @@ void Form2::PushButton2_Click() {
     if (operationRunning_)
         return;
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.PushButton2_Click"));
-    trap.step(100, [&] { form1_.showScreen(); });
+    trap.step(100, [&] { back_(); });
     trap.step(102, [&] { hide(); });
 }
 
@@ -174,6 +210,164 @@ void Form2::PushButton12_Click() {
         runtime_.dialogs.message(
             this,
             QStringLiteral("Questions? Please contact Team Quellory at ") + Vendor::kContactPage);
+    });
+}
+
+void Form2::runOperation(const QString& procedure, const std::function<void(ErrorTrap&)>& handler) {
+    if (operationRunning_)
+        return;
+    operationRunning_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{operationRunning_};
+    ErrorTrap trap(runtime_.dialogs, this, procedure);
+    handler(trap);
+}
+
+bool Form2::oneTableChosen(TableList& list, ErrorTrap& trap, int firstLine) {
+    if (trap.test(firstLine, [&] { return list.listIndex() == -1; })) {
+        trap.step(132, [&] {
+            runtime_.dialogs.message(this, QStringLiteral("Please select a table to rename."));
+        });
+        return false;
+    }
+    if (trap.test(firstLine + 2, [&] { return list.selectedCount() != 1; })) {
+        trap.step(130, [&] {
+            runtime_.dialogs.message(this,
+                                     QStringLiteral("Please select just one table to rename."));
+        });
+        return false;
+    }
+    return true;
+}
+
+QString Form2::askNewName(const QString& oldName) {
+    return runtime_.dialogs.input(
+        this, QStringLiteral("Enter new name of ") + oldName + QLatin1Char(':'), oldName);
+}
+
+void Form2::PushButton4_Click() {
+    runOperation(QStringLiteral("Form2.PushButton4_Click"), [&](ErrorTrap& trap) {
+        if (trap.test(100, [&] { return List2->listIndex() == -1; })) {
+            trap.step(102, [&] {
+                runtime_.dialogs.message(this, QStringLiteral("Please select a table to send."));
+            });
+            return;
+        }
+        HourglassScope busy(MousePointer);
+        TableTransfer transfer(trap, runtime_.dialogs, this, *this, namesIn(*List1));
+        if (transfer.open(connection_)) {
+            for (int entry = List2->count() - 1; entry >= 0; --entry) {
+                if (!trap.test(130, [&] { return List2->isEntrySelected(entry); }))
+                    continue;
+                if (transfer.copy(entryAt(*List2, entry)) == TableTransfer::Outcome::TransferEnds)
+                    break;
+            }
+        }
+        transfer.close();
+    });
+}
+
+void Form2::rowStarting(long long row, long long rows) {
+    ProgressBar1->setPercent(double(row + 1) / double(rows) * 100.0);
+}
+
+void Form2::tableEnded() {
+    MousePointer.set(ScreenPointer::Default);
+    ProgressBar1->setPercent(0);
+    ProgressBar1->setCaption(QStringLiteral("Progress Bar"));
+}
+
+void Form2::targetDropped(const QString& name) {
+    // RemoveListName: every entry exactly equal to the name.
+    for (int i = List1->count() - 1; i >= 0; --i)
+        if (List1->entryText(i) == name)
+            List1->removeEntry(i);
+}
+
+void Form2::targetCreated(const QString& name) {
+    List1->addEntry(name);
+}
+
+void Form2::PushButton1_Click() {
+    runOperation(QStringLiteral("Form2.PushButton1_Click"), [&](ErrorTrap& trap) {
+        HourglassScope busy(MousePointer);
+        TargetTables target(trap);
+        const bool connected = target.open(connection_);
+        if (trap.test(106, [&] { return List1->listIndex() == -1; })) {
+            trap.step(108, [&] {
+                runtime_.dialogs.message(this, QStringLiteral("Please select a table"));
+            });
+            return;
+        }
+        // Without a connection every drop would fail: the one report above says why.
+        for (int i = List1->count() - 1; connected && i >= 0; --i) {
+            if (!trap.test(110, [&] { return List1->isEntrySelected(i); }))
+                continue;
+            // An entry leaves the list only when its table was dropped.
+            if (target.drop(List1->entryText(i)))
+                trap.step(114, [&] { List1->removeEntry(i); });
+        }
+    });
+}
+
+void Form2::PushButton5_Click() {
+    runOperation(QStringLiteral("Form2.PushButton5_Click"), [&](ErrorTrap& trap) {
+        HourglassScope busy(MousePointer);
+        if (trap.test(102, [&] { return List2->listIndex() == -1; })) {
+            trap.step(104, [&] {
+                runtime_.dialogs.message(this, QStringLiteral("Please select a table to delete."));
+            });
+            return;
+        }
+        for (int i = List2->count() - 1; i >= 0; --i) {
+            if (!trap.test(106, [&] { return List2->isEntrySelected(i); }))
+                continue;
+            if (ParadoxTables::remove(trap, entryAt(*List2, i)))
+                trap.step(114, [&] { List2->removeEntry(i); });
+        }
+    });
+}
+
+void Form2::PushButton6_Click() {
+    runOperation(QStringLiteral("Form2.PushButton6_Click"), [&](ErrorTrap& trap) {
+        HourglassScope busy(MousePointer);
+        TargetTables target(trap);
+        const bool connected = target.open(connection_);
+        // Without a connection the statement would fail too: the one report above says why.
+        if (!oneTableChosen(*List1, trap, 106) || !connected)
+            return;
+        for (int i = List1->count() - 1; i >= 0; --i) {
+            if (!trap.test(112, [&] { return List1->isEntrySelected(i); }))
+                continue;
+            const QString oldName = List1->entryText(i);
+            QString newName;
+            trap.step(116, [&] { newName = askNewName(oldName); });
+            // The entry is replaced only when the database renamed the table.
+            if (!newName.isEmpty() && target.rename(oldName, newName))
+                trap.step(122, [&] { replaceEntry(*List1, i, newName); });
+        }
+    });
+}
+
+void Form2::PushButton7_Click() {
+    runOperation(QStringLiteral("Form2.PushButton7_Click"), [&](ErrorTrap& trap) {
+        HourglassScope busy(MousePointer);
+        if (!oneTableChosen(*List2, trap, 102))
+            return;
+        for (int i = List2->count() - 1; i >= 0; --i) {
+            if (!trap.test(108, [&] { return List2->isEntrySelected(i); }))
+                continue;
+            const TableEntry table = entryAt(*List2, i);
+            QString newName;
+            trap.step(112, [&] { newName = askNewName(table.name); });
+            if (newName.isEmpty())
+                continue;
+            // The entry is replaced only when the files were renamed.
+            if (const auto renamed = ParadoxTables::rename(runtime_.dialogs, this, table, newName))
+                trap.step(122, [&] { replaceEntry(*List2, i, newName, *renamed); });
+        }
     });
 }
 

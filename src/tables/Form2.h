@@ -2,22 +2,27 @@
 
 #include <QWidget>
 
-#include "app/ScreenPointer.h"
+#include <functional>
+
+#include "TableTransfer.h"
+#include "ui/ScreenPointer.h"
 
 class QGroupBox;
-class Form1;
+class ErrorTrap;
 class HoverFeedback;
 class ProgressBar;
 class PushButton;
 class TableList;
+struct ConnectionSettings;
 struct Runtime;
 
 // The tables screen: the target database's tables on the left, the Paradox tables on the right,
-// and the operations on both.
-class Form2 : public QWidget {
+// and the operations on both. It reads the current connection from the shell's settings value.
+class Form2 : public QWidget, private TransferObserver {
     Q_OBJECT
   public:
-    Form2(Runtime& runtime, Form1& form1);
+    // `back` shows the connection screen.
+    Form2(Runtime& runtime, const ConnectionSettings& connection, std::function<void()> back);
 
     QGroupBox* Frame1;
     TableList* List1;
@@ -59,33 +64,24 @@ class Form2 : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    class OperationScope;
     void buildControls();
     void connectHandlers();
     void setAllSelected(TableList& list, bool selected, const QString& procedure);
+    // Runs an operation's handler under its trap, unless another operation runs.
+    void runOperation(const QString& procedure, const std::function<void(ErrorTrap&)>& handler);
+    // Whether the list has exactly one chosen entry; tells the user what is missing when not.
+    // The two checks carry the line `firstLine` and the one after it.
+    bool oneTableChosen(TableList& list, ErrorTrap& trap, int firstLine);
+    QString askNewName(const QString& oldName);
+
+    void rowStarting(long long row, long long rows) override;
+    void tableEnded() override;
+    void targetDropped(const QString& name) override;
+    void targetCreated(const QString& name) override;
 
     Runtime& runtime_;
-    Form1& form1_;
+    const ConnectionSettings& connection_;
+    std::function<void()> back_;
     HoverFeedback* hover_;
     bool operationRunning_ = false;
-};
-
-// Marks an operation as running for as long as it lives; `started()` is false when another one
-// already runs, and the click is then ignored.
-class Form2::OperationScope {
-  public:
-    explicit OperationScope(Form2& form) : form_(form), started_(!form.operationRunning_) {
-        form_.operationRunning_ = true;
-    }
-    ~OperationScope() {
-        if (started_)
-            form_.operationRunning_ = false;
-    }
-    OperationScope(const OperationScope&) = delete;
-    OperationScope& operator=(const OperationScope&) = delete;
-    bool started() const { return started_; }
-
-  private:
-    Form2& form_;
-    bool started_;
 };

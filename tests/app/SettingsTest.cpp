@@ -5,8 +5,9 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/Form1.h"
-#include "app/Settings.h"
+#include "app/Shell.h"
+#include "connect/Form1.h"
+#include "data/Settings.h"
 #include "support/TestRuntime.h"
 
 TEST(Settings, FirstRunReadsEmptyAndWritesCreateTheFile) {
@@ -38,7 +39,8 @@ TEST(Settings, TwoInstancesShareValuesAndTheLastWriteWins) {
 TEST(Settings, EveryKeystrokeIsWrittenAndARestartShowsTheLastText) {
     TestRuntime test;
     {
-        Form1 form(test.runtime);
+        Shell formShell(test.runtime);
+        Form1& form = formShell.connectionScreen();
         form.Form_Load();
         EXPECT_EQ(form.Text1->text(), "");
         EXPECT_EQ(form.Text2->text(), "");
@@ -48,7 +50,8 @@ TEST(Settings, EveryKeystrokeIsWrittenAndARestartShowsTheLastText) {
         EXPECT_EQ(test.settings.read(SettingKeys::kDataSourceName), "Sy");
         form.Text1->setText("/srv/paradox");
     }
-    Form1 restarted(test.runtime);
+    Shell restartedShell(test.runtime);
+    Form1& restarted = restartedShell.connectionScreen();
     restarted.Form_Load();
     EXPECT_EQ(restarted.Text1->text(), "/srv/paradox");
     EXPECT_EQ(restarted.Text2->text(), "Sy");
@@ -56,11 +59,13 @@ TEST(Settings, EveryKeystrokeIsWrittenAndARestartShowsTheLastText) {
 
 TEST(Settings, ClearingABoxStoresTheEmptyText) {
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Text1->setText("/x");
     form.Text1->clear();
     EXPECT_EQ(test.settings.read(SettingKeys::kParadoxFolder), "");
-    Form1 restarted(test.runtime);
+    Shell restartedShell(test.runtime);
+    Form1& restarted = restartedShell.connectionScreen();
     restarted.Form_Load();
     EXPECT_EQ(restarted.Text1->text(), "");
 }
@@ -69,7 +74,8 @@ TEST(Settings, AFailedWriteIsToldPlainlyAndTypingGoesOn) {
     TestRuntime test;
     // A folder where the settings file should be makes every write fail, even for root.
     ASSERT_TRUE(QDir().mkpath(test.settings.path()));
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     QTest::keyClicks(form.Text1, "ab");
     EXPECT_EQ(form.Text1->text(), "ab");
     EXPECT_EQ(test.dialogs.texts("unhandled").size(), 2);

@@ -3,13 +3,15 @@
 
 #include <QLineEdit>
 
-#include "app/Form1.h"
+#include "app/Shell.h"
+#include "connect/Form1.h"
 #include "support/Databases.h"
 #include "support/TestRuntime.h"
 
 TEST(DataSourceTest, GoodAndBadNames) {
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Form_Load();  // sets the application title
     const QString sqlite = TestDatabases::newSqliteDsn();
     form.Text2->setText(sqlite);
@@ -32,7 +34,8 @@ TEST(DataSourceTest, PostgresDataSource) {
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Text2->setText(dsn);
     form.PushButton1_Click();
     EXPECT_EQ(test.dialogs.texts("message"), QStringList{"Connection successful."});
@@ -40,7 +43,8 @@ TEST(DataSourceTest, PostgresDataSource) {
 
 TEST(ParadoxTest, EmptyMissingAndTableFolders) {
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.PushButton3_Click();
     form.Text1->setText(QString::fromStdString(test.home.file("missing")));
     form.PushButton3_Click();
@@ -56,7 +60,8 @@ TEST(ParadoxTest, EmptyMissingAndTableFolders) {
 
 TEST(ParadoxTest, SampleFolderOfAnInstallationWithoutSamples) {
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.PushButton6_Click();
     form.PushButton3_Click();
     EXPECT_EQ(test.dialogs.texts("message"), QStringList{"Could not connect."});

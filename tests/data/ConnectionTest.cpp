@@ -9,7 +9,6 @@
 #include "ado/Connection.h"
 #include "ado/ConnectionString.h"
 #include "ado/DataSourceError.h"
-#include "ado/ParadoxSource.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
 #include "fixture/ParadoxWriter.h"
@@ -117,15 +116,18 @@ TEST(OdbcConnection, PostgresExecutesStatementsAndListsItsTables) {
     }
 }
 
-TEST(ParadoxConnection, SelectOpensATableByNameIgnoringLetterCase) {
+// A table is opened from the file its listing found, in a subfolder as well, whatever the
+// letter case of its name.
+TEST(ParadoxConnection, OpensATableFromItsOwnFile) {
     TempDir dir;
-    pxfixture::writeTable(dir.file("orders.db"), {12, 1, 1252, {{"ID", px::FieldType::Long, 4, 0}}},
+    std::filesystem::create_directories(dir.file("sub"));
+    pxfixture::writeTable(dir.file("sub/Orders.dbase.DB"),
+                          {12, 1, 1252, {{"ID", px::FieldType::Long, 4, 0}}},
                           {{px::Value::integer(7)}, {px::Value::integer(8)}, {px::Value()}});
     Connection connection;
-    connection.CursorLocation = Connection::adUseClient;
     connection.Open(Paradox::ParadoxConnectionString(QString::fromStdString(dir.path())));
     RecordSet rows;
-    rows.Open(R"(SELECT * FROM "ORDERS")", connection);
+    rows.OpenTable(QString::fromStdString(dir.file("sub/Orders.dbase.DB")), connection);
     EXPECT_EQ(rows.RecordCount(), 3);
     ASSERT_EQ(rows.FieldCount(), 1);
     EXPECT_EQ(rows.Fields(0).name(), "ID");
@@ -147,27 +149,15 @@ TEST(ParadoxConnection, OnlyReadsAndNamesWhatIsWrong) {
     EXPECT_THROW(connection.OpenSchema(20), ado::DataSourceError);
     RecordSet rows;
     try {
-        rows.Open(R"(SELECT * FROM "MISSING")", connection);
+        rows.OpenTable(QString::fromStdString(dir.file("missing.db")), connection);
         FAIL();
-    } catch (const ado::DataSourceError& failure) {
-        EXPECT_TRUE(QString::fromUtf8(failure.what()).contains("'MISSING' was not found"));
+    } catch (const std::exception& failure) {
+        EXPECT_TRUE(QString::fromUtf8(failure.what()).contains(dir.file("missing.db").c_str()));
+        EXPECT_TRUE(QString::fromUtf8(failure.what()).contains("cannot be opened"));
     }
-    EXPECT_THROW(rows.Open("SELECT ID FROM \"X\"", connection), ado::DataSourceError);
+    Connection target;
+    EXPECT_THROW(rows.OpenTable(QString::fromStdString(dir.file("x.db")), target),
+                 ado::DataSourceError);
     EXPECT_EQ(openError(Paradox::ParadoxConnectionString("/no/such/folder")),
               "The Paradox folder '/no/such/folder' does not exist or is not a folder.");
-}
-
-TEST(ParadoxConnection, AQuotedPathNamesTheTableFileItself) {
-    TempDir dir;
-    std::filesystem::create_directories(dir.file("sub"));
-    pxfixture::writeTable(dir.file("sub/a.dbase.db"),
-                          {12, 1, 1252, {{"T", px::FieldType::Alpha, 5, 0}}},
-                          {{px::Value::text("deep")}});
-    Connection connection;
-    connection.Open(Paradox::ParadoxConnectionString(QString::fromStdString(dir.path())));
-    RecordSet rows;
-    rows.Open("SELECT * FROM \"" + QString::fromStdString(dir.file("sub/a.dbase.db")) + "\"",
-              connection);
-    EXPECT_EQ(rows.Fields(0).Value().raw(), "deep");
-    EXPECT_EQ(ado::ParadoxSource::selectedTable(R"(SELECT * FROM "a""b")"), "a\"b");
 }

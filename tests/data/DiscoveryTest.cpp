@@ -29,7 +29,8 @@ struct Listing {
 
 Listing listTables(const QString& folder, ScriptedDialogs& dialogs) {
     TableList list("List2", nullptr);
-    Paradox::ListParadoxTables(list, folder, dialogs);
+    Paradox::ListParadoxTables(
+        folder, dialogs, [&](const TableEntry& table) { list.addEntry(table.name, table.file); });
     Listing listing;
     for (int i = 0; i < list.count(); ++i) {
         listing.names << list.entryText(i);

@@ -1,7 +1,8 @@
 #include "TablesScreen.h"
 
 TablesScreen::TablesScreen(QString dataSource) : dsn(std::move(dataSource)) {
-    form1 = std::make_unique<Form1>(test.runtime);
+    shell = std::make_unique<Shell>(test.runtime);
+    form1 = &shell->connectionScreen();
     form1->Text1->setText(folder());
     form1->Text2->setText(dsn);
 }

@@ -5,7 +5,8 @@
 #include <memory>
 
 #include "TestRuntime.h"
-#include "app/Form1.h"
+#include "app/Shell.h"
+#include "connect/Form1.h"
 #include "fixture/ParadoxWriter.h"
 #include "tables/Form2.h"
 #include "ui/TableList.h"
@@ -23,10 +24,11 @@ struct TablesScreen {
     static void select(TableList& list, const QStringList& names);
     static QStringList entries(const TableList& list);
     QString folder() const { return QString::fromStdString(paradox.path()); }
-    Form2& form2() { return form1->tablesScreen(); }
+    Form2& form2() { return shell->tablesScreen(); }
 
     TestRuntime test;
     TempDir paradox;
     QString dsn;
-    std::unique_ptr<Form1> form1;
+    std::unique_ptr<Shell> shell;
+    Form1* form1 = nullptr;
 };

@@ -7,8 +7,8 @@
 
 #include "ScriptedDialogs.h"
 #include "TempDir.h"
-#include "app/Runtime.h"
-#include "app/Settings.h"
+#include "data/Settings.h"
+#include "ui/Runtime.h"
 
 // A runtime for screen tests: settings in a temporary folder, scripted dialogs, an application
 // folder of the test's own, a draw that never hits the home page unless told, no browser.

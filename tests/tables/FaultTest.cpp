@@ -285,7 +285,6 @@ TEST(FolderChanges, AFolderRemovedDuringTheScanListsNoPhantomAndNothingBreaks) {
         writeWholeFile(folder + "/t" + std::to_string(i) + ".db", "x");
     }
     ScriptedDialogs dialogs;
-    TableList list("List2", nullptr);
     QTimer::singleShot(0, [&] { fs::remove_all(dir.path()); });
     QElapsedTimer clock;
     clock.start();
@@ -293,9 +292,10 @@ TEST(FolderChanges, AFolderRemovedDuringTheScanListsNoPhantomAndNothingBreaks) {
     while (clock.elapsed() < 20)
         QApplication::processEvents();
     fs::create_directories(dir.file("f0"));
-    Paradox::ListParadoxTables(list, QString::fromStdString(dir.path()), dialogs);
-    for (int i = 0; i < list.count(); ++i)
-        EXPECT_TRUE(fs::exists(list.entryData(i).toStdString())) << list.entryText(i).toStdString();
+    Paradox::ListParadoxTables(
+        QString::fromStdString(dir.path()), dialogs, [](const TableEntry& table) {
+            EXPECT_TRUE(fs::exists(table.file.toStdString())) << table.name.toStdString();
+        });
 }
 
 TEST(FolderChanges, ATableReplacedByADamagedFileIsReportedAndTheListStays) {

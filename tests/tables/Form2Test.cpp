@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "ado/Connection.h"
+#include "app/Shell.h"
 #include "support/Databases.h"
 #include "support/TablesScreen.h"
 #include "ui/ProgressBar.h"
@@ -125,27 +126,29 @@ TEST(Form2Moves, StartUpMovesOnlyWhenBothSidesAreUsable) {
     screen.test.settings.write("ParadoxFolder", screen.folder());
     screen.test.settings.write("DataSourceName", screen.dsn);
     {
-        Form1 started(screen.test.runtime);
-        started.start();
-        ASSERT_TRUE(started.hasTablesScreen());
-        EXPECT_TRUE(started.tablesScreen().isVisible());
+        Shell startedShell(screen.test.runtime);
+        Form1& started = startedShell.connectionScreen();
+        startedShell.start();
+        ASSERT_TRUE(startedShell.hasTablesScreen());
+        EXPECT_TRUE(startedShell.tablesScreen().isVisible());
         EXPECT_FALSE(started.isVisible());
-        EXPECT_EQ(TablesScreen::entries(*started.tablesScreen().List2), QStringList{"ONE"});
+        EXPECT_EQ(TablesScreen::entries(*startedShell.tablesScreen().List2), QStringList{"ONE"});
         // The connection screen's first showing comes by "< Back": it is centred all the same.
         started.move(0, 0);
-        started.tablesScreen().PushButton2_Click();
+        startedShell.tablesScreen().PushButton2_Click();
         EXPECT_TRUE(started.isVisible());
         const QPoint offCentre = started.frameGeometry().center() -
                                  QGuiApplication::primaryScreen()->availableGeometry().center();
         EXPECT_LE(offCentre.manhattanLength(), 4);
     }
     screen.test.settings.write("DataSourceName", "NoSuchDsnAnywhere");
-    Form1 stays(screen.test.runtime);
-    stays.start();
-    EXPECT_FALSE(stays.hasTablesScreen());
+    Shell staysShell(screen.test.runtime);
+    Form1& stays = staysShell.connectionScreen();
+    staysShell.start();
+    EXPECT_FALSE(staysShell.hasTablesScreen());
     EXPECT_TRUE(stays.isVisible());
     stays.PushButton2_Click();  // "Next >" says nothing and stays
-    EXPECT_FALSE(stays.hasTablesScreen());
+    EXPECT_FALSE(staysShell.hasTablesScreen());
     EXPECT_TRUE(screen.test.dialogs.calls().empty());
     EXPECT_EQ(stays.MousePointer.value(), ScreenPointer::Default);
 }

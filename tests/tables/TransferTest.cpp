@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "ado/Connection.h"
+#include "app/Shell.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/TablesScreen.h"
@@ -231,10 +232,11 @@ TEST_F(Transfer, ClicksDuringARunningOperationAreIgnored) {
     dialogs.answerQuestion(false);
     Runtime runtime{screen.test.runtime.applicationFolder, dialogs, screen.test.settings,
                     [] { return 1; }, [](const QUrl&) {}};
-    Form1 form1(runtime);
+    Shell form1Shell(runtime);
+    Form1& form1 = form1Shell.connectionScreen();
     form1.Text1->setText(screen.folder());
     form1.Text2->setText(screen.dsn);
-    Form2& form = form1.tablesScreen();
+    Form2& form = form1Shell.tablesScreen();
     form.List1->addEntry("A");
     TablesScreen::select(*form.List2, {"A"});
     dialogs.form = &form;

@@ -1,36 +1,19 @@
 #include "MainModule.h"
 
+#include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 
-#include <sys/stat.h>
-
-#include "Form1.h"
+#include "Dialogs.h"
+#include "EventPump.h"
 #include "Runtime.h"
+#include "SkinFramework.h"
 #include "Vendor.h"
-#include "ui/Dialogs.h"
 
 namespace Main {
-
-bool FileExists(const QString& path) {
-    struct stat info {};
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0;
-}
-
-bool FolderExists(const QString& path) {
-    struct stat info {};
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
-           S_ISDIR(info.st_mode);
-}
-
-QString FileNameFromPath(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? path : path.mid(slash + 1);
-}
 
 namespace {
 
@@ -53,17 +36,16 @@ void ApplyFaceColor(QWidget* screen) {
     }
 }
 
-void ApplySkin(Form1& form, const Runtime& runtime) {
-    const QString skin = runtime.applicationFolder + QStringLiteral("/x/o.cjs");
-    if (!QFileInfo(skin).isFile())
+void ApplySkin(QWidget& screen, SkinFramework& skin, const QString& applicationFolder) {
+    const QString skinFile = applicationFolder + QStringLiteral("/x/o.cjs");
+    if (!QFileInfo(skinFile).isFile())
         return;
-    ApplyFaceColor(&form);
-    SkinFramework& skinFramework = form.SkinFramework1;
-    skinFramework.loadSkin(skin, QString());
-    skinFramework.setProperty(1, skinFramework.property(1) | 1);
-    skinFramework.setProperty(5, true);
-    skinFramework.setProperty(10, true);
-    skinFramework.applyWindow(&form);
+    ApplyFaceColor(&screen);
+    skin.loadSkin(skinFile, QString());
+    skin.setProperty(1, skin.property(1) | 1);
+    skin.setProperty(5, true);
+    skin.setProperty(10, true);
+    skin.applyWindow(&screen);
 }
 
 QString ApplicationTitleFor(const QString& productTitle) {
@@ -87,3 +69,10 @@ void OpenHomePageRarely(const Runtime& runtime) {
 }
 
 }  // namespace Main
+
+void EndProgram() {
+    RequestProgramEnd();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+    QCoreApplication::exit(0);
+}

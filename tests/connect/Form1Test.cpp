@@ -9,10 +9,11 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include "app/Form1.h"
-#include "app/HoverFeedback.h"
-#include "app/MainModule.h"
+#include "app/Shell.h"
+#include "connect/Form1.h"
 #include "support/TestRuntime.h"
+#include "ui/HoverFeedback.h"
+#include "ui/MainModule.h"
 #include "ui/PushButton.h"
 
 namespace {
@@ -46,7 +47,8 @@ TEST(ApplicationTitle, LosesWordsFromItsEndToFortyCharacters) {
 
 TEST(Form1Layout, CaptionsGeometryAndFonts) {
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     EXPECT_EQ(form.size(), QSize(536, 249));
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     struct Expected {
@@ -87,8 +89,9 @@ TEST(Form1Layout, CaptionsGeometryAndFonts) {
 
 TEST(Form1Layout, TabbingVisitsTheControlsInTheirOrder) {
     TestRuntime test;
-    Form1 form(test.runtime);
-    form.start();
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
+    formShell.start();
     QApplication::setActiveWindow(&form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     EXPECT_EQ(QApplication::focusWidget(), form.Text1);
@@ -103,7 +106,8 @@ TEST(Form1Layout, TabbingVisitsTheControlsInTheirOrder) {
 
 TEST(Form1Load, TitlesFirstRunAndNoSkin) {
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Form_Load();
     EXPECT_EQ(form.windowTitle(), "Morvane Conversion Software");
     EXPECT_EQ(test.dialogs.applicationTitle(), "Morvane Conversion");
@@ -122,7 +126,8 @@ TEST(Form1Load, SkinFileGivesTheFaceColourAndTheFiveCallsInOrder) {
     ASSERT_TRUE(skin.open(QIODevice::WriteOnly));
     skin.write("QPushButton { color: #123456; }");
     skin.close();
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Form_Load();
     const QString path = skinFolder + "/o.cjs";
     EXPECT_EQ(form.SkinFramework1.calls(),
@@ -139,12 +144,14 @@ TEST(Form1Load, HomePageOpensOnlyOnASeven) {
     TestRuntime test;
     for (int draw : {1, 6, 8, 100}) {
         test.draw = draw;
-        Form1 form(test.runtime);
+        Shell formShell(test.runtime);
+        Form1& form = formShell.connectionScreen();
         form.Form_Load();
     }
     EXPECT_TRUE(test.openedUrls.empty());
     test.draw = 7;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Form_Load();
     ASSERT_EQ(test.openedUrls.size(), 1u);
     EXPECT_EQ(test.openedUrls[0].host(), "www.morvane-software.example");
@@ -154,7 +161,8 @@ TEST(Form1Load, HandCursorIsLoadedAndADamagedOneIsReportedAtLine126) {
     TestRuntime test;
     copyCursorInto(test.applicationFolder());
     {
-        Form1 form(test.runtime);
+        Shell formShell(test.runtime);
+        Form1& form = formShell.connectionScreen();
         form.Form_Load();
         EXPECT_TRUE(form.MousePointer.hasCustomIcon());
         EXPECT_TRUE(test.dialogs.calls().empty());
@@ -163,7 +171,8 @@ TEST(Form1Load, HandCursorIsLoadedAndADamagedOneIsReportedAtLine126) {
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
     damaged.write("not a cursor");
     damaged.close();
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Form_Load();
     EXPECT_FALSE(form.MousePointer.hasCustomIcon());
     ASSERT_EQ(test.dialogs.texts("error").size(), 1);
@@ -172,7 +181,8 @@ TEST(Form1Load, HandCursorIsLoadedAndADamagedOneIsReportedAtLine126) {
 
 TEST(Form1Hover, HandOverButtonsNormalElsewhereHourglassNeverReplaced) {
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.show();
     moveMouseOver(form.PushButton3);
     EXPECT_EQ(form.MousePointer.value(), ScreenPointer::Custom);
@@ -199,7 +209,8 @@ TEST(Form1Hover, HandOverButtonsNormalElsewhereHourglassNeverReplaced) {
 TEST(Form1Hover, CustomPointerShowsTheHandCursor) {
     TestRuntime test;
     copyCursorInto(test.applicationFolder());
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Form_Load();
     moveMouseOver(form.PushButton6);
     EXPECT_EQ(form.cursor().shape(), Qt::BitmapCursor);
@@ -208,8 +219,9 @@ TEST(Form1Hover, CustomPointerShowsTheHandCursor) {
 
 TEST(Form1Boxes, FocusSelectsTheWholeText) {
     TestRuntime test;
-    Form1 form(test.runtime);
-    form.start();
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
+    formShell.start();
     QApplication::setActiveWindow(&form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.Text2->setText("MyDSN");
@@ -226,7 +238,8 @@ TEST(Form1Boxes, FocusSelectsTheWholeText) {
 
 TEST(Form1Buttons, HelpShowsTenParagraphsEachEndedByTwoCarriageReturns) {
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Form_Load();  // sets the application title
     form.PushButton4_Click();
     ASSERT_EQ(test.dialogs.texts("message").size(), 1);
@@ -243,7 +256,8 @@ TEST(Form1Buttons, BrowseOpensAtTheRememberedFolderAndCancelChangesNothing) {
     TestRuntime test;
     test.settings.write(SettingKeys::kLastFolderDot, "/srv/start");
     test.settings.write(SettingKeys::kParadoxFolder, "/old");
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.Form_Load();
     test.dialogs.answerFolder("");
     form.PushButton5_Click();
@@ -261,7 +275,8 @@ TEST(Form1Buttons, BrowseOpensAtTheRememberedFolderAndCancelChangesNothing) {
 
 TEST(Form1Buttons, SampleButtonPutsTheSampleFolderInTheBoxAsItIs) {
     TestRuntime test;
-    Form1 form(test.runtime);
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
     form.PushButton6_Click();
     EXPECT_EQ(form.Text1->text(), test.applicationFolder() + "/Samples");
     EXPECT_EQ(test.settings.read(SettingKeys::kParadoxFolder),
@@ -271,8 +286,9 @@ TEST(Form1Buttons, SampleButtonPutsTheSampleFolderInTheBoxAsItIs) {
 
 TEST(Form1Keyboard, EveryButtonIsPressedWithSpace) {
     TestRuntime test;
-    Form1 form(test.runtime);
-    form.start();
+    Shell formShell(test.runtime);
+    Form1& form = formShell.connectionScreen();
+    formShell.start();
     QApplication::setActiveWindow(&form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     test.dialogs.answerFolder("");

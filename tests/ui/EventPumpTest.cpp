@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/EventPump.h"
+#include "ui/EventPump.h"
 
 TEST(RunLettingEventsRun, TimersFireWhileTheWorkRunsAndItsFailureComesBack) {
     std::atomic<bool> timerFired = false;

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "app/ErrorTrap.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/ErrorTrap.h"
 
 namespace {
 

@@ -7,18 +7,23 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "ErrorTrap.h"
-#include "EventPump.h"
-#include "HoverFeedback.h"
-#include "MainModule.h"
-#include "Runtime.h"
-#include "Settings.h"
-#include "Vendor.h"
-#include "tables/Form2.h"
+#include "FolderPicker.h"
+#include "ado/Connection.h"
+#include "data/ConnectionSettings.h"
+#include "data/FileChecks.h"
+#include "data/ParadoxModule.h"
+#include "data/Settings.h"
+#include "data/SybaseModule.h"
 #include "ui/AppIcon.h"
 #include "ui/Dialogs.h"
+#include "ui/ErrorTrap.h"
+#include "ui/EventPump.h"
+#include "ui/HoverFeedback.h"
+#include "ui/MainModule.h"
 #include "ui/PushButton.h"
+#include "ui/Runtime.h"
 #include "ui/ScreenFonts.h"
+#include "ui/Vendor.h"
 
 namespace {
 
@@ -44,9 +49,31 @@ void paintWhite(QWidget* widget) {
     widget->setAutoFillBackground(true);
 }
 
+// The folder picker's start folder, read afresh from the settings on every click.
+QString LastFolder;
+
+const QStringList kHelpParagraphs = {
+    QStringLiteral("Here is how I connected to my Sybase database."),
+    QStringLiteral("1. Downloaded and installed drivers: SQL Anywhere 10 for Windows "
+                   "(SQLAnywhere_1000_Windows.exe)"),
+    QStringLiteral("2. Applied for a Developer Key with the database vendor through its web "
+                   "site; its support staff helped with the set-up."),
+    QStringLiteral("3. Clicked to Start > Settings > Control Panel > Administrative Tools > Data "
+                   "Source (ODBC)"),
+    QStringLiteral("4. Clicked 'Add...' "),
+    QStringLiteral("5. Selected 'SQL Anywhere 10'"),
+    QStringLiteral("6. Filled in 'Data source name', 'User ID', 'Password', 'Server Name', "
+                   "'TCP/IP' given to me by my administrator."),
+    QStringLiteral("7. Clicked 'Test Connection'."),
+    QStringLiteral("8. Filled in 'Data Source Name' in my program to be the same as 'Data source "
+                   "name' in Data Source (ODBC)"),
+    QStringLiteral("9. Clicked 'Test Connection' in my program."),
+};
+
 }  // namespace
 
-Form1::Form1(Runtime& runtime) : QWidget(nullptr), runtime_(runtime) {
+Form1::Form1(Runtime& runtime, ConnectionSettings& connection, TablesScreenMoves moves)
+    : QWidget(nullptr), runtime_(runtime), connection_(connection), moves_(std::move(moves)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -56,15 +83,6 @@ Form1::Form1(Runtime& runtime) : QWidget(nullptr), runtime_(runtime) {
 }
 
 Form1::~Form1() = default;
-
-Form2& Form1::tablesScreen() {
-    if (!form2_) {
-        form2_ = std::make_unique<Form2>(runtime_, *this);
-        form2_->Form_Load();  // the screen's load event
-        ScreenFonts::centreOnScreen(*form2_);
-    }
-    return *form2_;
-}
 
 void Form1::buildControls() {
     using ScreenFonts::fromTwips;
@@ -143,21 +161,6 @@ void Form1::connectHandlers() {
     Text2->installEventFilter(this);
 }
 
-QString Form1::paradoxFolder() const {
-    return Text1->text();
-}
-
-QString Form1::dataSourceName() const {
-    return Text2->text();
-}
-
-void Form1::start() {
-    Form_Load();
-    if (!movedToTablesScreen_)
-        showScreen();
-    Text1->setFocus(Qt::OtherFocusReason);
-}
-
 void Form1::showScreen() {
     // Centred on its first showing, whichever way that comes; after that where the user left it.
     if (!shownBefore_)
@@ -166,9 +169,9 @@ void Form1::showScreen() {
     show();
 }
 
-void Form1::Form_Load() {
+bool Form1::Form_Load() {
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.Form_Load"));
-    trap.step(100, [&] { Main::ApplySkin(*this, runtime_); });
+    trap.step(100, [&] { Main::ApplySkin(*this, SkinFramework1, runtime_.applicationFolder); });
     trap.step(104, [&] {
         setWindowTitle(Vendor::kProductTitle);
         setWindowIcon(AppIcon::icon());
@@ -180,7 +183,7 @@ void Form1::Form_Load() {
         trap.step(126, [&] { MousePointer.loadCustomIcon(cursorFile); });
     trap.step(128, [&] { Text1->setText(runtime_.settings.read(SettingKeys::kParadoxFolder)); });
     trap.step(130, [&] { Text2->setText(runtime_.settings.read(SettingKeys::kDataSourceName)); });
-    MoveToTablesScreen(trap);
+    return moveToTablesScreen(trap);
 }
 
 void Form1::Form_Unload() {
@@ -202,10 +205,12 @@ void Form1::writeSetting(const QString& key, const QString& value) {
 }
 
 void Form1::Text1_Change() {
+    connection_.paradoxFolder = Text1->text();
     writeSetting(SettingKeys::kParadoxFolder, Text1->text());
 }
 
 void Form1::Text2_Change() {
+    connection_.dataSourceName = Text2->text();
     writeSetting(SettingKeys::kDataSourceName, Text2->text());
 }
 
@@ -218,9 +223,83 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void EndProgram() {
-    RequestProgramEnd();
-    for (QWidget* window : QApplication::topLevelWidgets())
-        window->hide();
-    QCoreApplication::exit(0);
+bool Form1::moveToTablesScreen(ErrorTrap& startUpTrap) {
+    if (!startUpTrap.test(132, [&] { return Paradox::ParadoxFolderHasTables(Text1->text()); }))
+        return false;
+    if (!startUpTrap.test(134, [&] { return Sybase::TestDataSource(Text2->text()); }))
+        return false;
+    startUpTrap.step(136, [&] { moves_.show(); });
+    startUpTrap.step(138, [&] { hide(); });
+    return true;
+}
+
+void Form1::PushButton2_Click() {
+    // The lists are not rebuilt under a running operation.
+    if (moves_.busy())
+        return;
+    ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton2_Click"));
+    HourglassScope busy(MousePointer);
+    if (trap.test(102, [&] { return Paradox::ParadoxFolderHasTables(Text1->text()); }) &&
+        trap.test(104, [&] { return Sybase::TestDataSource(Text2->text()); })) {
+        trap.step(106, [&] { moves_.load(); });
+        trap.step(108, [&] { moves_.show(); });
+        trap.step(110, [&] { hide(); });
+    }
+}
+
+void Form1::PushButton1_Click() {
+    ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton1_Click"));
+    std::unique_ptr<ado::Connection> connection;
+    trap.step(100, [&] { connection = std::make_unique<ado::Connection>(); });
+    HourglassScope busy(MousePointer);
+    // From here a failure is this handler's own: it means the data source cannot be reached.
+    try {
+        if (!connection)
+            throw std::runtime_error("no connection object");
+        connection->Open(Sybase::DsnConnectionString(Text2->text()));
+        runtime_.dialogs.message(this, QStringLiteral("Connection successful."));
+    } catch (const std::exception&) {
+        runtime_.dialogs.message(
+            this, QStringLiteral("Could not connect. Please check with your administrator."));
+    }
+}
+
+void Form1::PushButton3_Click() {
+    ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton3_Click"));
+    HourglassScope busy(MousePointer);
+    if (trap.test(104, [&] { return Paradox::ParadoxFolderHasTables(Text1->text()); }))
+        trap.step(
+            106, [&] { runtime_.dialogs.message(this, QStringLiteral("Connection successful.")); });
+    else
+        trap.step(108,
+                  [&] { runtime_.dialogs.message(this, QStringLiteral("Could not connect.")); });
+}
+
+void Form1::PushButton4_Click() {
+    ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton4_Click"));
+    QString text;
+    trap.step(100, [&] {
+        for (const QString& paragraph : kHelpParagraphs)
+            text += paragraph + QStringLiteral("\r\r");
+    });
+    trap.step(124, [&] { runtime_.dialogs.message(this, text); });
+}
+
+void Form1::PushButton5_Click() {
+    ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton5_Click"));
+    QString chosen;
+    trap.step(100, [&] {
+        LastFolder = runtime_.settings.read(SettingKeys::kLastFolderDot);
+        chosen = AddFolder::BrowseForFolder(runtime_.dialogs, this,
+                                            QStringLiteral("Please select folder:"), LastFolder);
+    });
+    if (trap.test(102, [&] { return chosen.isEmpty(); }))
+        return;
+    trap.step(104, [&] { Text1->setText(chosen); });
+}
+
+void Form1::PushButton6_Click() {
+    ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form1.PushButton6_Click"));
+    trap.step(100,
+              [&] { Text1->setText(runtime_.applicationFolder + QStringLiteral("/Samples")); });
 }

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "ErrorTrap.h"
-#include "EventPump.h"
+#include "ui/ErrorTrap.h"
+#include "ui/EventPump.h"
 
 namespace Main {
 

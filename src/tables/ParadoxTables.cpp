@@ -1,0 +1,131 @@
+#include "ParadoxTables.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "data/FileChecks.h"
+#include "data/FileOperations.h"
+#include "paradox/TableFiles.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorTrap.h"
+
+namespace ParadoxTables {
+
+namespace {
+
+// The file cannot be removed: reported like any failing step, so that the entry stays.
+class UndeletableFile : public std::runtime_error {
+  public:
+    UndeletableFile(const QString& path, const QString& reason)
+        : std::runtime_error("The table file " + path.toStdString() +
+                             " could not be deleted: " + reason.toStdString()) {}
+};
+
+// The files of a Paradox table, each with its new name beside it: the data file first, then its
+// companions, each keeping the spelling of its own extension.
+using FileMoves = std::vector<std::pair<QString, QString>>;
+
+FileMoves tableFileMoves(const QString& dataFile, const QStringList& companions,
+                         const QString& newName) {
+    const QFileInfo data(dataFile);
+    const QString folder = data.path() + QLatin1Char('/');
+    FileMoves moves{{dataFile, folder + newName + QLatin1Char('.') + data.suffix()}};
+    for (const QString& name : companions)
+        moves.emplace_back(folder + name,
+                           folder + newName + QLatin1Char('.') + QFileInfo(name).suffix());
+    return moves;
+}
+
+QStringList tableFilesOf(const QString& folder, const QString& baseName) {
+    QStringList names;
+    for (const std::string& name : px::tableFilesOf(QFile::encodeName(folder).toStdString(),
+                                                    QFile::encodeName(baseName).toStdString()))
+        names << QFile::decodeName(QByteArray::fromStdString(name));
+    return names;
+}
+
+bool isDataFileName(const QString& name) {
+    return QFileInfo(name).suffix().compare(QStringLiteral("db"), Qt::CaseInsensitive) == 0;
+}
+
+// Why the table's files cannot move to the new name, or "" when they can: a file of the new
+// name's table that is none of the moved ones (a table, or a companion left behind by a deleted
+// one), or a second data file that shares the table's companions.
+QString renameObstacle(const QString& dataFile, const QStringList& companions,
+                       const QString& newName) {
+    const QFileInfo data(dataFile);
+    const QString folder = data.path() + QLatin1Char('/');
+    const auto isMoved = [&](const QFileInfo& file) {
+        if (file == data)
+            return true;
+        for (const QString& companion : companions)
+            if (file == QFileInfo(folder + companion))
+                return true;
+        return false;
+    };
+    for (const QString& name : tableFilesOf(data.path(), data.completeBaseName()))
+        if (isDataFileName(name) && QFileInfo(folder + name) != data)
+            return QStringLiteral("its files are shared with the table file ") + folder + name;
+    for (const QString& name : tableFilesOf(data.path(), newName))
+        if (!isMoved(QFileInfo(folder + name)))
+            return QStringLiteral("the file ") + folder + name + QStringLiteral(" already exists");
+    return {};
+}
+
+// Why a name cannot become a table file's name, or "" when it can.
+QString unusableFileName(const QString& name) {
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return QStringLiteral("a table name cannot hold a path separator");
+    if (name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QChar(0)))
+        return QStringLiteral("it is no valid file name");
+    if (QFile::encodeName(name).size() > 250)
+        return QStringLiteral("it is too long for a file name");
+    return {};
+}
+
+}  // namespace
+
+bool remove(ErrorTrap& trap, const TableEntry& table) {
+    if (!Main::FileExists(table.file))
+        return false;
+    return trap.step(110, [&] {
+        const QString reason = Main::DeleteFileForced(table.file);
+        if (Main::FileExists(table.file))
+            throw UndeletableFile(table.file, reason);
+    });
+}
+
+std::optional<QString> rename(Dialogs& dialogs, QWidget* owner, const TableEntry& table,
+                              const QString& newName) {
+    const QString refusal = unusableFileName(newName);
+    if (!refusal.isEmpty()) {
+        dialogs.message(owner, QStringLiteral("The table cannot be renamed to \"") + newName +
+                                   QStringLiteral("\": ") + refusal + '.');
+        return std::nullopt;
+    }
+    if (!Main::FileExists(table.file))
+        return std::nullopt;
+    const QFileInfo dataFile(table.file);
+    QStringList companions = tableFilesOf(dataFile.path(), dataFile.completeBaseName());
+    companions.removeIf([](const QString& name) { return isDataFileName(name); });
+    // An existing table of the new name stays intact, and so do files a deleted table left
+    // behind: the rename is refused. Table names ignore letter case.
+    const QString obstacle = renameObstacle(table.file, companions, newName);
+    if (!obstacle.isEmpty()) {
+        dialogs.message(owner, QStringLiteral("The table cannot be renamed to \"") + newName +
+                                   QStringLiteral("\": ") + obstacle +
+                                   QStringLiteral(". Please choose another name."));
+        return std::nullopt;
+    }
+    const FileMoves moves = tableFileMoves(table.file, companions, newName);
+    if (!Main::RenameFile(moves, dialogs, owner))
+        return std::nullopt;
+    return moves.front().second;
+}
+
+}  // namespace ParadoxTables

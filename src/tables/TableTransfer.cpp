@@ -1,0 +1,192 @@
+#include "TableTransfer.h"
+
+#include "ado/Connection.h"
+#include "ado/DataSourceError.h"
+#include "data/Datatype.h"
+#include "data/ParadoxModule.h"
+#include "data/SybaseModule.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorTrap.h"
+#include "ui/EventPump.h"
+
+namespace {
+
+// A failure that ends the whole transfer: a connection that was lost or never made.
+bool isConnectionFailure(const std::exception_ptr& failure) {
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const ado::DataSourceError& error) {
+        return error.isConnectionFailure();
+    } catch (...) {
+    }
+    return false;
+}
+
+}  // namespace
+
+TableTransfer::TableTransfer(ErrorTrap& trap, Dialogs& dialogs, QWidget* owner,
+                             TransferObserver& observer, QStringList targetTables)
+    : trap_(trap),
+      dialogs_(dialogs),
+      owner_(owner),
+      observer_(observer),
+      targetNames_(std::move(targetTables)),
+      paradox_(std::make_unique<ado::Connection>()),
+      target_(std::make_unique<ado::Connection>()) {}
+
+TableTransfer::~TableTransfer() = default;
+
+bool TableTransfer::open(const ConnectionSettings& connection) {
+    // Without both connections there is nothing to copy: one report, and the transfer ends.
+    return trap_.step(114, [&] {
+        paradox_->Open(Paradox::ParadoxConnectionString(connection.paradoxFolder));
+    }) && trap_.step(118, [&] {
+        target_->Open(Sybase::DsnConnectionString(connection.dataSourceName));
+    });
+}
+
+void TableTransfer::close() {
+    trap_.step(274, [&] { target_->Close(); });
+    trap_.step(276, [&] { paradox_->Close(); });
+}
+
+TableTransfer::Outcome TableTransfer::failedOn(const std::exception_ptr& failure) const {
+    return isConnectionFailure(failure) ? Outcome::TransferEnds : Outcome::Skipped;
+}
+
+bool TableTransfer::askToOverwrite(QString& table, bool& overwrite) {
+    overwrite = false;
+    if (!trap_.test(134, [&] { return targetNames_.has(table); }))
+        return true;
+    // The target's own spelling of the name is used from here on.
+    table = targetNames_.spellingOf(table);
+    bool yes = false;
+    trap_.step(136, [&] {
+        yes = dialogs_.question(
+            owner_, QStringLiteral("Would you like to overwrite ") + table + QLatin1Char('?'),
+            QStringLiteral("Overwrite?"));
+    });
+    overwrite = yes;
+    return yes;
+}
+
+TableTransfer::Outcome TableTransfer::createTable(ado::RecordSet& source, const QString& table) {
+    QString definitions;
+    const bool described = trap_.step(158, [&] {
+        for (int column = 0; column < source.FieldCount(); ++column) {
+            LetEventsRun();
+            const ado::Field field = source.Fields(column);
+            definitions += Datatype::ColumnDefinition(field.name(), field.Type());
+        }
+    });
+    if (!described)
+        return Outcome::Skipped;
+    definitions.chop(1);
+    const QString create = QStringLiteral("CREATE TABLE ") + Datatype::QuotedName(table) +
+                           QLatin1Char('(') + definitions + QStringLiteral(");");
+    // Rows go only into a table this transfer has just created.
+    if (!trap_.step(210, [&] { target_->Execute(create); }))
+        return failedOn(trap_.lastFailure());
+    return Outcome::Done;
+}
+
+TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const QString& table) {
+    long long rows = 0;
+    if (!trap_.step(218, [&] { rows = source.RecordCount(); }))
+        return Outcome::Skipped;
+    const std::string prefix =
+        (QStringLiteral("INSERT INTO ") + Datatype::QuotedName(table) + QStringLiteral(" VALUES("))
+            .toStdString();
+    const int columns = source.FieldCount();
+    size_t lastLength = prefix.size();  // rows of a table are much alike: one allocation each
+    // The inserts run on the connection's own thread while the next rows are read, so that a
+    // slow statement never holds up the window; each failure is told before the next row.
+    for (long long row = 0; row < rows; ++row) {
+        LetEventsRun();
+        observer_.rowStarting(row, rows);
+        std::string statement = prefix;
+        statement.reserve(lastLength);
+        const bool built = trap_.step(232, [&] {
+            for (int column = 0; column < columns; ++column) {
+                LetEventsRun();
+                if (column > 0)
+                    statement += ", ";
+                source.Fields(column).Value().appendSqlItem(statement);
+            }
+        });
+        if (!built)
+            return finishInserts() ? Outcome::Skipped : Outcome::TransferEnds;
+        statement += ')';
+        lastLength = statement.size();
+        if (!tellFailedInserts())
+            return Outcome::TransferEnds;
+        target_->ExecuteUtf8Async(std::move(statement), LetEventsRunNow);
+        // A table that cannot be read on is reported once, and the next table follows.
+        if (!trap_.step(254, [&] { source.MoveNext(); }))
+            return finishInserts() ? Outcome::Skipped : Outcome::TransferEnds;
+    }
+    return finishInserts() ? Outcome::Done : Outcome::TransferEnds;
+}
+
+bool TableTransfer::tellFailedInserts() {
+    // A rejected row loses that row only; a lost connection ends the transfer.
+    while (const std::exception_ptr failure = target_->TakeExecutionFailure()) {
+        trap_.step(252, [&] { std::rethrow_exception(failure); });
+        if (isConnectionFailure(failure)) {
+            target_->Cancel();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TableTransfer::finishInserts() {
+    do {
+        target_->WaitForExecution(LetEventsRunNow);
+        if (!tellFailedInserts())
+            return false;
+    } while (target_->isExecuting());
+    return true;
+}
+
+void TableTransfer::finishTable(ado::RecordSet& source, const QString& table, bool created) {
+    observer_.tableEnded();
+    trap_.step(260, [&] { source.Close(); });
+    if (created)
+        trap_.step(262, [&] {
+            targetNames_.add(table);
+            observer_.targetCreated(table);
+        });
+}
+
+TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
+    QString table = entry.name;
+    bool overwrite = false;
+    if (!askToOverwrite(table, overwrite))
+        return Outcome::Skipped;
+    if (overwrite) {
+        // A table that could not be dropped is left alone: no rows are added to it.
+        if (!trap_.step(144, [&] {
+                target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table));
+            })) {
+            observer_.tableEnded();
+            return failedOn(trap_.lastFailure());
+        }
+        targetNames_.remove(table);
+        observer_.targetDropped(table);
+    }
+    ado::RecordSet source;
+    // Opening walks the whole table file, which takes a while for a large one on a cold disk.
+    if (!trap_.step(
+            148, [&] { RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); }); })) {
+        observer_.tableEnded();
+        return Outcome::Skipped;
+    }
+    Outcome outcome = createTable(source, table);
+    const bool created = outcome == Outcome::Done;
+    if (created)
+        outcome = copyRows(source, table);
+    finishTable(source, table, created);
+    return outcome;
+}

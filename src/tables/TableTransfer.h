@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <memory>
+
+#include "TargetNames.h"
+#include "data/ConnectionSettings.h"
+#include "data/TableEntry.h"
+
+class Dialogs;
+class ErrorTrap;
+class QWidget;
+
+namespace ado {
+class Connection;
+class RecordSet;
+}  // namespace ado
+
+// What a caller shows of a running transfer.
+class TransferObserver {
+  public:
+    virtual ~TransferObserver() = default;
+    // Row `row` (from 0) of `rows` is about to be copied.
+    virtual void rowStarting(long long row, long long rows) = 0;
+    // A table was done with, copied or not.
+    virtual void tableEnded() = 0;
+    virtual void targetDropped(const QString& name) = 0;
+    virtual void targetCreated(const QString& name) = 0;
+};
+
+// Copies Paradox tables, structure and rows, into the target: one statement per row and no
+// transaction. Every failure goes through the caller's error trap with the line it has in the
+// transfer's numbering; a rejected row loses that row only, a lost connection ends the transfer.
+class TableTransfer {
+  public:
+    enum class Outcome { Done, Skipped, TransferEnds };
+
+    // `targetTables` are the tables the target has as the caller lists them; `owner` is the
+    // window the overwrite question belongs to.
+    TableTransfer(ErrorTrap& trap, Dialogs& dialogs, QWidget* owner, TransferObserver& observer,
+                  QStringList targetTables);
+    ~TableTransfer();
+
+    // Opens both sides; false, reported, when either cannot be opened.
+    bool open(const ConnectionSettings& connection);
+    // Copies one table, asking first when the target has one of its name.
+    Outcome copy(const TableEntry& table);
+    // Closes both sides.
+    void close();
+
+  private:
+    // The target's spelling of the table's name, and whether to go on with it: true when the
+    // target has no such table or the user answered Yes (then `overwrite` is set).
+    bool askToOverwrite(QString& table, bool& overwrite);
+    Outcome createTable(ado::RecordSet& source, const QString& table);
+    Outcome copyRows(ado::RecordSet& source, const QString& table);
+    // Reports the inserts that failed; false when the connection was lost.
+    bool tellFailedInserts();
+    // The same once every queued insert has run.
+    bool finishInserts();
+    void finishTable(ado::RecordSet& source, const QString& table, bool created);
+    Outcome failedOn(const std::exception_ptr& failure) const;
+
+    ErrorTrap& trap_;
+    Dialogs& dialogs_;
+    QWidget* owner_;
+    TransferObserver& observer_;
+    TargetNames targetNames_;
+    std::unique_ptr<ado::Connection> paradox_;
+    std::unique_ptr<ado::Connection> target_;
+};

@@ -1,0 +1,30 @@
+#include "TargetTables.h"
+
+#include "ado/Connection.h"
+#include "data/Datatype.h"
+#include "data/SybaseModule.h"
+#include "ui/ErrorTrap.h"
+
+TargetTables::TargetTables(ErrorTrap& trap)
+    : trap_(trap), connection_(std::make_unique<ado::Connection>()) {}
+
+TargetTables::~TargetTables() = default;
+
+bool TargetTables::open(const ConnectionSettings& connection) {
+    return trap_.step(
+        104, [&] { connection_->Open(Sybase::DsnConnectionString(connection.dataSourceName)); });
+}
+
+bool TargetTables::drop(const QString& name) {
+    return trap_.step(112, [&] {
+        connection_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(name));
+    });
+}
+
+bool TargetTables::rename(const QString& oldName, const QString& newName) {
+    return trap_.step(120, [&] {
+        connection_->Execute(QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(oldName) +
+                             QStringLiteral(" RENAME TO ") + Datatype::QuotedName(newName) +
+                             QLatin1Char(';'));
+    });
+}
