@@ -13,13 +13,15 @@ package=$(realpath "$(ls "$build"/morvane_*.deb | head -n 1)")
 echo "Built $(basename "$package"): $(dpkg-deb -f "$package" Depends)"
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package" >/dev/null
 installed=$(dpkg -L morvane | sort)
-for expected in /usr/bin/morvane /usr/lib/morvane/morvane /usr/lib/morvane/HAND-M.CUR \
+for expected in /usr/bin/morvane /usr/bin/morvane-transfer /usr/lib/morvane/morvane /usr/lib/morvane/HAND-M.CUR \
                 /usr/lib/morvane/Samples/CUSTOMER.DB /usr/share/applications/morvane.desktop \
                 /usr/share/icons/hicolor/256x256/apps/morvane.png; do
     grep -qx "$expected" <<<"$installed" || { echo "The package lacks $expected" >&2; exit 1; }
 done
 
 "$here/tests/window/run-journey.sh" /usr/bin/morvane /usr/lib/morvane/Samples
+/usr/bin/morvane-transfer --version | grep -qx "morvane-transfer [0-9.]*" ||
+    { echo "The installed morvane-transfer does not start" >&2; exit 1; }
 
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq morvane >/dev/null
 left=$(while read -r path; do

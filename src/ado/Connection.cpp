@@ -123,6 +123,30 @@ std::unique_ptr<RecordSet> Connection::OpenSchema(int schema) {
     return std::make_unique<RecordSet>(odbc_->tables());
 }
 
+void Connection::BeginTrans() {
+    requireIdle();
+    requireTarget().beginTransaction();
+}
+
+void Connection::CommitTrans() {
+    requireTarget().commit();
+}
+
+void Connection::RollbackTrans() {
+    requireTarget().rollback();
+}
+
+std::unique_ptr<BulkStatement> Connection::PrepareBulk(const QString& sql, int parameters) {
+    requireIdle();
+    return requireTarget().prepareBulk(sql, parameters);
+}
+
+OdbcConnection& Connection::requireTarget() const {
+    if (!odbc_)
+        refuseStatement("a transaction");
+    return *odbc_;
+}
+
 std::unique_ptr<Cursor> Connection::openTable(const QString& file) {
     if (paradox_)
         return paradox_->openTable(file);

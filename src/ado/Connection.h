@@ -45,6 +45,12 @@ class Connection {
     // Drops the queued statements not yet started.
     void Cancel();
     std::unique_ptr<RecordSet> OpenSchema(int schema);
+    // The statements from BeginTrans on take effect together at CommitTrans, or none of them.
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    // A statement prepared once and run for each row added, with bound text parameters.
+    std::unique_ptr<BulkStatement> PrepareBulk(const QString& sql, int parameters);
     void Close();
     bool isOpen() const;
 
@@ -53,6 +59,7 @@ class Connection {
     std::unique_ptr<Cursor> openTable(const QString& file);
     void executeUtf8(std::string_view utf8Sql);
     void requireIdle() const;
+    OdbcConnection& requireTarget() const;
     [[noreturn]] void refuseStatement(const std::string& sql) const;
 
     std::unique_ptr<OdbcConnection> odbc_;

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
@@ -253,6 +255,123 @@ std::unique_ptr<Cursor> OdbcConnection::tables() {
         }
     }
     return std::make_unique<OdbcCursor>(statement);
+}
+
+namespace {
+
+// A prepared statement whose text parameters are bound column by column, a batch of rows at a
+// time: one round trip per batch where the driver takes parameter arrays, one per row where not.
+class OdbcBulkStatement : public BulkStatement {
+  public:
+    OdbcBulkStatement(SQLHDBC connection, const QString& sql, int parameters)
+        : parameters_(static_cast<size_t>(parameters)), cells_(parameters_) {
+        check(SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement_), SQL_HANDLE_DBC, connection,
+              "prepare a statement");
+        check(SQLPrepareW(statement_, wide(sql), static_cast<SQLINTEGER>(sql.size())),
+              SQL_HANDLE_STMT, statement_, "prepare a statement");
+        // A driver without parameter arrays refuses the size or keeps its own.
+        SQLULEN granted = 0;
+        if (succeeded(SQLSetStmtAttr(statement_, SQL_ATTR_PARAMSET_SIZE,
+                                     reinterpret_cast<SQLPOINTER>(kBatchRows), 0)) &&
+            succeeded(SQLGetStmtAttr(statement_, SQL_ATTR_PARAMSET_SIZE, &granted, 0, nullptr)) &&
+            granted == kBatchRows)
+            batchRows_ = kBatchRows;
+        SQLSetStmtAttr(statement_, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+    }
+    ~OdbcBulkStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, statement_); }
+
+    void addRow(const std::vector<Variant>& row) override {
+        for (size_t column = 0; column < parameters_; ++column) {
+            std::string text;
+            if (column < row.size())
+                text = row[column].toText();
+            std::u16string& cell =
+                cells_[column].emplace_back(QString::fromStdString(text).toStdU16String());
+            heldUnits_ += cell.size();
+        }
+        ++heldRows_;
+        if (heldRows_ == batchRows_ || heldUnits_ > kBatchUnits)
+            flush();
+    }
+
+    void flush() override {
+        if (heldRows_ == 0)
+            return;
+        std::vector<std::vector<char16_t>> buffers(parameters_);
+        std::vector<std::vector<SQLLEN>> lengths(parameters_);
+        for (size_t column = 0; column < parameters_; ++column) {
+            size_t widest = 1;
+            for (const std::u16string& cell : cells_[column])
+                widest = std::max(widest, cell.size());
+            const size_t stride = widest + 1;
+            buffers[column].assign(stride * heldRows_, u'\0');
+            lengths[column].resize(heldRows_);
+            for (size_t row = 0; row < heldRows_; ++row) {
+                const std::u16string& cell = cells_[column][row];
+                std::copy(cell.begin(), cell.end(), buffers[column].begin() + row * stride);
+                // An empty value travels as NULL, as in the statements' text.
+                lengths[column][row] = cell.empty()
+                                           ? SQL_NULL_DATA
+                                           : static_cast<SQLLEN>(cell.size() * sizeof(char16_t));
+            }
+            check(SQLBindParameter(
+                      statement_, static_cast<SQLUSMALLINT>(column + 1), SQL_PARAM_INPUT,
+                      SQL_C_WCHAR, widest > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR, widest, 0,
+                      buffers[column].data(), static_cast<SQLLEN>(stride * sizeof(char16_t)),
+                      lengths[column].data()),
+                  SQL_HANDLE_STMT, statement_, "bind a parameter");
+        }
+        check(SQLSetStmtAttr(statement_, SQL_ATTR_PARAMSET_SIZE,
+                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(heldRows_)), 0),
+              SQL_HANDLE_STMT, statement_, "set the number of rows");
+        for (auto& column : cells_)
+            column.clear();
+        heldRows_ = 0;
+        heldUnits_ = 0;
+        const SQLRETURN code = SQLExecute(statement_);
+        if (!succeeded(code) && code != SQL_NO_DATA)
+            fail(SQL_HANDLE_STMT, statement_, "run a statement");
+        SQLFreeStmt(statement_, SQL_CLOSE);
+    }
+
+  private:
+    static constexpr SQLULEN kBatchRows = 1000;
+    static constexpr size_t kBatchUnits = 4 << 20;  // a batch of long memos stays small
+
+    SQLHSTMT statement_ = SQL_NULL_HSTMT;
+    size_t parameters_;
+    size_t batchRows_ = 1;
+    std::vector<std::vector<std::u16string>> cells_;  // by column, the rows held back
+    size_t heldRows_ = 0;
+    size_t heldUnits_ = 0;
+};
+
+}  // namespace
+
+void OdbcConnection::beginTransaction() {
+    check(SQLSetConnectAttr(connection_, SQL_ATTR_AUTOCOMMIT,
+                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
+          SQL_HANDLE_DBC, connection_, "begin a transaction");
+}
+
+void OdbcConnection::commit() {
+    endTransaction(SQL_COMMIT);
+}
+
+void OdbcConnection::rollback() {
+    endTransaction(SQL_ROLLBACK);
+}
+
+void OdbcConnection::endTransaction(short completion) {
+    const SQLRETURN code = SQLEndTran(SQL_HANDLE_DBC, connection_, completion);
+    SQLSetConnectAttr(connection_, SQL_ATTR_AUTOCOMMIT,
+                      reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    check(code, SQL_HANDLE_DBC, connection_,
+          completion == SQL_COMMIT ? "commit a transaction" : "roll back a transaction");
+}
+
+std::unique_ptr<BulkStatement> OdbcConnection::prepareBulk(const QString& sql, int parameters) {
+    return std::make_unique<OdbcBulkStatement>(connection_, sql, parameters);
 }
 
 }  // namespace ado

@@ -23,11 +23,19 @@ class OdbcConnection {
     void execute(const QString& sql);
     void execute(std::string_view utf8Sql);
     std::unique_ptr<Cursor> tables();
+    // Autocommit off until commit() or rollback(), which turn it back on.
+    void beginTransaction();
+    void commit();
+    void rollback();
+    // A prepared statement of `parameters` text parameters, its rows sent in parameter arrays
+    // where the driver has them.
+    std::unique_ptr<BulkStatement> prepareBulk(const QString& sql, int parameters);
 
   private:
     void* environment_ = nullptr;
     void* connection_ = nullptr;
     void executeWide(const char16_t* sql, size_t length);
+    void endTransaction(short completion);
 
     void* statement_ = nullptr;  // reused by every execute()
     std::u16string wideBuffer_;  // reused by every execute() of UTF-8 text

@@ -23,14 +23,35 @@ bool isConnectionFailure(const std::exception_ptr& failure) {
     return false;
 }
 
+QString insertPrefix(const QString& table) {
+    return QStringLiteral("INSERT INTO ") + Datatype::QuotedName(table) +
+           QStringLiteral(" VALUES(");
+}
+
+// The insert of the rows' own statements with a parameter for each value; numbers go to the
+// server as text in both, and it converts them for NUMERIC columns.
+QString bulkInsert(ado::RecordSet& source, const QString& table) {
+    QString sql = insertPrefix(table);
+    for (int column = 0; column < source.FieldCount(); ++column) {
+        if (column > 0)
+            sql += QStringLiteral(", ");
+        const QString type =
+            Datatype::TargetTypeWord(Datatype::DataTypeName(source.Fields(column).Type()));
+        sql += type == QLatin1String("NUMERIC") ? QStringLiteral("CAST(? AS NUMERIC)")
+                                                : QStringLiteral("?");
+    }
+    return sql + QLatin1Char(')');
+}
+
 }  // namespace
 
 TableTransfer::TableTransfer(ErrorTrap& trap, Dialogs& dialogs, QWidget* owner,
-                             TransferObserver& observer, QStringList targetTables)
+                             TransferObserver& observer, QStringList targetTables, Mode mode)
     : trap_(trap),
       dialogs_(dialogs),
       owner_(owner),
       observer_(observer),
+      mode_(mode),
       targetNames_(std::move(targetTables)),
       paradox_(std::make_unique<ado::Connection>()),
       target_(std::make_unique<ado::Connection>()) {}
@@ -95,9 +116,7 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const QSt
     long long rows = 0;
     if (!trap_.step(218, [&] { rows = source.RecordCount(); }))
         return Outcome::Skipped;
-    const std::string prefix =
-        (QStringLiteral("INSERT INTO ") + Datatype::QuotedName(table) + QStringLiteral(" VALUES("))
-            .toStdString();
+    const std::string prefix = insertPrefix(table).toStdString();
     const int columns = source.FieldCount();
     size_t lastLength = prefix.size();  // rows of a table are much alike: one allocation each
     // The inserts run on the connection's own thread while the next rows are read, so that a
@@ -165,6 +184,25 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     bool overwrite = false;
     if (!askToOverwrite(table, overwrite))
         return Outcome::Skipped;
+    if (mode_ == Mode::StatementPerRow)
+        return copyAs(entry, table, overwrite);
+    if (!trap_.step(140, [&] { target_->BeginTrans(); })) {
+        observer_.tableEnded();
+        return failedOn(trap_.lastFailure());
+    }
+    const Outcome outcome = copyAs(entry, table, overwrite);
+    if (outcome == Outcome::Done && trap_.step(264, [&] { target_->CommitTrans(); }))
+        return Outcome::Done;
+    // A table that failed leaves the target as it was.
+    try {
+        target_->RollbackTrans();
+    } catch (const std::exception&) {
+    }
+    return outcome == Outcome::Done ? failedOn(trap_.lastFailure()) : outcome;
+}
+
+TableTransfer::Outcome TableTransfer::copyAs(const TableEntry& entry, const QString& table,
+                                             bool overwrite) {
     if (overwrite) {
         // A table that could not be dropped is left alone: no rows are added to it.
         if (!trap_.step(144, [&] {
@@ -186,7 +224,36 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     Outcome outcome = createTable(source, table);
     const bool created = outcome == Outcome::Done;
     if (created)
-        outcome = copyRows(source, table);
+        outcome = mode_ == Mode::Fast ? copyRowsInBulk(source, table) : copyRows(source, table);
     finishTable(source, table, created);
     return outcome;
+}
+
+TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source, const QString& table) {
+    long long rows = 0;
+    if (!trap_.step(218, [&] { rows = source.RecordCount(); }))
+        return Outcome::Skipped;
+    const int columns = source.FieldCount();
+    std::unique_ptr<ado::BulkStatement> insert;
+    // The first failure ends the table: its transaction is rolled back whole.
+    if (!trap_.step(252,
+                    [&] { insert = target_->PrepareBulk(bulkInsert(source, table), columns); }))
+        return failedOn(trap_.lastFailure());
+    std::vector<ado::Variant> values(static_cast<size_t>(columns));
+    for (long long row = 0; row < rows; ++row) {
+        LetEventsRun();
+        observer_.rowStarting(row, rows);
+        if (!trap_.step(232, [&] {
+                for (int column = 0; column < columns; ++column)
+                    values[static_cast<size_t>(column)] = source.Fields(column).Value();
+            }))
+            return Outcome::Skipped;
+        if (!trap_.step(252, [&] { insert->addRow(values); }))
+            return failedOn(trap_.lastFailure());
+        if (!trap_.step(254, [&] { source.MoveNext(); }))
+            return Outcome::Skipped;
+    }
+    if (!trap_.step(252, [&] { insert->flush(); }))
+        return failedOn(trap_.lastFailure());
+    return Outcome::Done;
 }

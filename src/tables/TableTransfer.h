@@ -36,11 +36,14 @@ class TransferObserver {
 class TableTransfer {
   public:
     enum class Outcome { Done, Skipped, TransferEnds };
+    // One statement per row, each standing on its own; or, fast, each table in one transaction
+    // (its drop included) with one prepared insert and bound parameters.
+    enum class Mode { StatementPerRow, Fast };
 
     // `targetTables` are the tables the target has as the caller lists them; `owner` is the
     // window the overwrite question belongs to.
     TableTransfer(ErrorTrap& trap, Dialogs& dialogs, QWidget* owner, TransferObserver& observer,
-                  QStringList targetTables);
+                  QStringList targetTables, Mode mode = Mode::StatementPerRow);
     ~TableTransfer();
 
     // Opens both sides; false, reported, when either cannot be opened.
@@ -54,8 +57,11 @@ class TableTransfer {
     // The target's spelling of the table's name, and whether to go on with it: true when the
     // target has no such table or the user answered Yes (then `overwrite` is set).
     bool askToOverwrite(QString& table, bool& overwrite);
+    // Drops (when asked to), opens the source, creates the table and copies its rows.
+    Outcome copyAs(const TableEntry& entry, const QString& table, bool overwrite);
     Outcome createTable(ado::RecordSet& source, const QString& table);
     Outcome copyRows(ado::RecordSet& source, const QString& table);
+    Outcome copyRowsInBulk(ado::RecordSet& source, const QString& table);
     // Reports the inserts that failed; false when the connection was lost.
     bool tellFailedInserts();
     // The same once every queued insert has run.
@@ -67,6 +73,7 @@ class TableTransfer {
     Dialogs& dialogs_;
     QWidget* owner_;
     TransferObserver& observer_;
+    Mode mode_;
     TargetNames targetNames_;
     std::unique_ptr<ado::Connection> paradox_;
     std::unique_ptr<ado::Connection> target_;

@@ -36,6 +36,12 @@ class Dialogs {
     void error(QWidget* owner, const QString& text);
     // A failure no trap caught: told plainly under the application title, and the program goes on.
     void unhandled(QWidget* owner, const QString& text);
+    // A failure an error trap caught: `cause` says what failed, `report` is the uniform report,
+    // shown by error() unless a caller without boxes tells the cause its own way.
+    virtual void failure(QWidget* owner, const QString& cause, const QString& report) {
+        (void)cause;
+        error(owner, report);
+    }
 
   protected:
     // Shows a box and waits; true for OK or Yes.

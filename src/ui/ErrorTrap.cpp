@@ -24,7 +24,7 @@ QString ErrorTrap::message(const QString& description, const QString& projectLab
 void ErrorTrap::report(int line, const std::exception& failure) {
     const QString text = message(describe(failure), projectLabel_, location_, line);
     try {
-        dialogs_.error(owner_, text);
+        dialogs_.failure(owner_, describe(failure), text);
     } catch (const std::exception& reportFailure) {
         // The box itself failed: say so as plainly as the platform allows and go on.
         try {

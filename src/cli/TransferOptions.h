@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the command line asks for.
+struct TransferOptions {
+    QString folder;
+    QString dataSource;
+    QStringList tables;  // none: every table of the folder
+    bool list = false;
+    bool overwrite = false;
+    bool skipExisting = false;
+    bool quiet = false;
+    bool fast = false;
+};
+
+// Parses the arguments (argv[0] first). Prints help or the version and gives 0 as `exitCode`
+// when asked for them; prints what is wrong and gives 2 for bad usage.
+std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments, int& exitCode);
