@@ -136,9 +136,10 @@ void Connection::RollbackTrans() {
     requireTarget().rollback();
 }
 
-std::unique_ptr<BulkStatement> Connection::PrepareBulk(const QString& sql, int parameters) {
+std::unique_ptr<BulkStatement> Connection::PrepareBulk(const QString& prefix, const QString& row,
+                                                       int parameters) {
     requireIdle();
-    return requireTarget().prepareBulk(sql, parameters);
+    return requireTarget().prepareBulk(prefix, row, parameters);
 }
 
 OdbcConnection& Connection::requireTarget() const {

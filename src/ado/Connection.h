@@ -49,8 +49,10 @@ class Connection {
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
-    // A statement prepared once and run for each row added, with bound text parameters.
-    std::unique_ptr<BulkStatement> PrepareBulk(const QString& sql, int parameters);
+    // An insert of `prefix` followed by a `row` of `parameters` bound text parameters, prepared
+    // once and run for the rows added.
+    std::unique_ptr<BulkStatement> PrepareBulk(const QString& prefix, const QString& row,
+                                               int parameters);
     void Close();
     bool isOpen() const;
 

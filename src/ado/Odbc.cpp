@@ -259,88 +259,145 @@ std::unique_ptr<Cursor> OdbcConnection::tables() {
 
 namespace {
 
-// A prepared statement whose text parameters are bound column by column, a batch of rows at a
-// time: one round trip per batch where the driver takes parameter arrays, one per row where not.
+// An insert of many rows, prepared once. Its text is the prefix and the row template repeated
+// for a group of rows, so that the server reads one statement per group; the groups go in
+// parameter arrays where the driver takes them. A last group that is not full goes through the
+// same insert of a single row.
 class OdbcBulkStatement : public BulkStatement {
   public:
-    OdbcBulkStatement(SQLHDBC connection, const QString& sql, int parameters)
-        : parameters_(static_cast<size_t>(parameters)), cells_(parameters_) {
-        check(SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement_), SQL_HANDLE_DBC, connection,
-              "prepare a statement");
-        check(SQLPrepareW(statement_, wide(sql), static_cast<SQLINTEGER>(sql.size())),
-              SQL_HANDLE_STMT, statement_, "prepare a statement");
-        // A driver without parameter arrays refuses the size or keeps its own.
-        SQLULEN granted = 0;
-        if (succeeded(SQLSetStmtAttr(statement_, SQL_ATTR_PARAMSET_SIZE,
-                                     reinterpret_cast<SQLPOINTER>(kBatchRows), 0)) &&
-            succeeded(SQLGetStmtAttr(statement_, SQL_ATTR_PARAMSET_SIZE, &granted, 0, nullptr)) &&
-            granted == kBatchRows)
-            batchRows_ = kBatchRows;
-        SQLSetStmtAttr(statement_, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+    OdbcBulkStatement(SQLHDBC connection, const QString& prefix, const QString& row, int parameters)
+        : connection_(connection),
+          parameters_(static_cast<size_t>(parameters)),
+          cells_(parameters_) {
+        // At most 999 parameters to a statement, the lowest limit among common drivers.
+        const size_t groupRows =
+            std::clamp<size_t>(999 / std::max<size_t>(parameters_, 1), 1, kGroupRows);
+        QString group = prefix;
+        for (size_t i = 0; i < groupRows; ++i)
+            group += (i ? QStringLiteral(", ") : QString()) + row;
+        try {
+            grouped_ = prepare(group);
+            groupRows_ = groupRows;
+        } catch (const DataSourceError&) {
+            // A target without inserts of several rows takes them one by one.
+        }
+        single_ = prepare(prefix + row);
+        arraySize_ = std::max<SQLULEN>(parameterArraySize(grouped_ ? grouped_ : single_), 1);
     }
-    ~OdbcBulkStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, statement_); }
+    ~OdbcBulkStatement() override {
+        for (SQLHSTMT statement : {grouped_, single_})
+            if (statement)
+                SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    }
 
     void addRow(const std::vector<Variant>& row) override {
         for (size_t column = 0; column < parameters_; ++column) {
-            std::string text;
-            if (column < row.size())
-                text = row[column].toText();
-            std::u16string& cell =
-                cells_[column].emplace_back(QString::fromStdString(text).toStdU16String());
-            heldUnits_ += cell.size();
+            const std::string text = column < row.size() ? row[column].toText() : std::string();
+            heldUnits_ +=
+                cells_[column].emplace_back(QString::fromStdString(text).toStdU16String()).size();
         }
         ++heldRows_;
-        if (heldRows_ == batchRows_ || heldUnits_ > kBatchUnits)
+        if (heldRows_ == groupRows_ * arraySize_ || heldUnits_ > kBatchUnits)
             flush();
     }
 
     void flush() override {
-        if (heldRows_ == 0)
-            return;
-        std::vector<std::vector<char16_t>> buffers(parameters_);
-        std::vector<std::vector<SQLLEN>> lengths(parameters_);
-        for (size_t column = 0; column < parameters_; ++column) {
-            size_t widest = 1;
-            for (const std::u16string& cell : cells_[column])
-                widest = std::max(widest, cell.size());
-            const size_t stride = widest + 1;
-            buffers[column].assign(stride * heldRows_, u'\0');
-            lengths[column].resize(heldRows_);
-            for (size_t row = 0; row < heldRows_; ++row) {
-                const std::u16string& cell = cells_[column][row];
-                std::copy(cell.begin(), cell.end(), buffers[column].begin() + row * stride);
-                // An empty value travels as NULL, as in the statements' text.
-                lengths[column][row] = cell.empty()
-                                           ? SQL_NULL_DATA
-                                           : static_cast<SQLLEN>(cell.size() * sizeof(char16_t));
-            }
-            check(SQLBindParameter(
-                      statement_, static_cast<SQLUSMALLINT>(column + 1), SQL_PARAM_INPUT,
-                      SQL_C_WCHAR, widest > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR, widest, 0,
-                      buffers[column].data(), static_cast<SQLLEN>(stride * sizeof(char16_t)),
-                      lengths[column].data()),
-                  SQL_HANDLE_STMT, statement_, "bind a parameter");
+        const size_t groups = groupRows_ > 1 ? heldRows_ / groupRows_ : 0;
+        if (groups > 0)
+            run(grouped_, groupRows_, groups, 0);
+        for (size_t first = groups * groupRows_; first < heldRows_;) {
+            const size_t sets = std::min<size_t>(heldRows_ - first, arraySize_);
+            run(single_, 1, sets, first);
+            first += sets;
         }
-        check(SQLSetStmtAttr(statement_, SQL_ATTR_PARAMSET_SIZE,
-                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(heldRows_)), 0),
-              SQL_HANDLE_STMT, statement_, "set the number of rows");
         for (auto& column : cells_)
             column.clear();
         heldRows_ = 0;
         heldUnits_ = 0;
-        const SQLRETURN code = SQLExecute(statement_);
-        if (!succeeded(code) && code != SQL_NO_DATA)
-            fail(SQL_HANDLE_STMT, statement_, "run a statement");
-        SQLFreeStmt(statement_, SQL_CLOSE);
     }
 
   private:
-    static constexpr SQLULEN kBatchRows = 1000;
+    static constexpr size_t kGroupRows = 100;
+    static constexpr SQLULEN kArraySize = 50;
     static constexpr size_t kBatchUnits = 4 << 20;  // a batch of long memos stays small
 
-    SQLHSTMT statement_ = SQL_NULL_HSTMT;
+    SQLHSTMT prepare(const QString& sql) {
+        SQLHSTMT statement = SQL_NULL_HSTMT;
+        check(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement), SQL_HANDLE_DBC, connection_,
+              "prepare a statement");
+        const SQLRETURN code =
+            SQLPrepareW(statement, wide(sql), static_cast<SQLINTEGER>(sql.size()));
+        if (!succeeded(code)) {
+            try {
+                fail(SQL_HANDLE_STMT, statement, "prepare a statement");
+            } catch (...) {
+                SQLFreeHandle(SQL_HANDLE_STMT, statement);
+                throw;
+            }
+        }
+        return statement;
+    }
+
+    // How many parameter sets the driver takes at once: a driver without parameter arrays
+    // refuses the size or keeps its own.
+    static SQLULEN parameterArraySize(SQLHSTMT statement) {
+        SQLULEN granted = 0;
+        const bool taken =
+            succeeded(SQLSetStmtAttr(statement, SQL_ATTR_PARAMSET_SIZE,
+                                     reinterpret_cast<SQLPOINTER>(kArraySize), 0)) &&
+            succeeded(SQLGetStmtAttr(statement, SQL_ATTR_PARAMSET_SIZE, &granted, 0, nullptr));
+        return taken && granted == kArraySize ? kArraySize : 1;
+    }
+
+    // Runs `statement` for `sets` parameter sets of `rowsPerSet` rows each, from held row
+    // `first` on: parameter (g, c) of set s is column c of row first + s * rowsPerSet + g.
+    void run(SQLHSTMT statement, size_t rowsPerSet, size_t sets, size_t first) {
+        const size_t parameters = rowsPerSet * parameters_;
+        std::vector<std::vector<char16_t>> buffers(parameters);
+        std::vector<std::vector<SQLLEN>> lengths(parameters);
+        for (size_t parameter = 0; parameter < parameters; ++parameter) {
+            const size_t column = parameter % parameters_;
+            const size_t rowInSet = parameter / parameters_;
+            const auto cell = [&](size_t set) -> const std::u16string& {
+                return cells_[column][first + set * rowsPerSet + rowInSet];
+            };
+            size_t widest = 1;
+            for (size_t set = 0; set < sets; ++set)
+                widest = std::max(widest, cell(set).size());
+            const size_t stride = widest + 1;
+            buffers[parameter].assign(stride * sets, u'\0');
+            lengths[parameter].resize(sets);
+            for (size_t set = 0; set < sets; ++set) {
+                const std::u16string& text = cell(set);
+                std::copy(text.begin(), text.end(), buffers[parameter].begin() + set * stride);
+                // An empty value travels as NULL, as in the statements' text.
+                lengths[parameter][set] = text.empty()
+                                              ? SQL_NULL_DATA
+                                              : static_cast<SQLLEN>(text.size() * sizeof(char16_t));
+            }
+            check(SQLBindParameter(
+                      statement, static_cast<SQLUSMALLINT>(parameter + 1), SQL_PARAM_INPUT,
+                      SQL_C_WCHAR, widest > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR, widest, 0,
+                      buffers[parameter].data(), static_cast<SQLLEN>(stride * sizeof(char16_t)),
+                      lengths[parameter].data()),
+                  SQL_HANDLE_STMT, statement, "bind a parameter");
+        }
+        if (arraySize_ > 1)
+            check(SQLSetStmtAttr(statement, SQL_ATTR_PARAMSET_SIZE,
+                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(sets)), 0),
+                  SQL_HANDLE_STMT, statement, "set the number of rows");
+        const SQLRETURN code = SQLExecute(statement);
+        if (!succeeded(code) && code != SQL_NO_DATA)
+            fail(SQL_HANDLE_STMT, statement, "run a statement");
+        SQLFreeStmt(statement, SQL_CLOSE);
+    }
+
+    SQLHDBC connection_;
     size_t parameters_;
-    size_t batchRows_ = 1;
+    SQLHSTMT grouped_ = SQL_NULL_HSTMT;
+    SQLHSTMT single_ = SQL_NULL_HSTMT;
+    size_t groupRows_ = 1;
+    SQLULEN arraySize_ = 1;
     std::vector<std::vector<std::u16string>> cells_;  // by column, the rows held back
     size_t heldRows_ = 0;
     size_t heldUnits_ = 0;
@@ -370,8 +427,9 @@ void OdbcConnection::endTransaction(short completion) {
           completion == SQL_COMMIT ? "commit a transaction" : "roll back a transaction");
 }
 
-std::unique_ptr<BulkStatement> OdbcConnection::prepareBulk(const QString& sql, int parameters) {
-    return std::make_unique<OdbcBulkStatement>(connection_, sql, parameters);
+std::unique_ptr<BulkStatement> OdbcConnection::prepareBulk(const QString& prefix,
+                                                           const QString& row, int parameters) {
+    return std::make_unique<OdbcBulkStatement>(connection_, prefix, row, parameters);
 }
 
 }  // namespace ado

@@ -27,9 +27,10 @@ class OdbcConnection {
     void beginTransaction();
     void commit();
     void rollback();
-    // A prepared statement of `parameters` text parameters, its rows sent in parameter arrays
-    // where the driver has them.
-    std::unique_ptr<BulkStatement> prepareBulk(const QString& sql, int parameters);
+    // An insert of `prefix` and one `row` of `parameters` text parameters, prepared once; the
+    // rows are sent in groups and parameter arrays where the target takes them.
+    std::unique_ptr<BulkStatement> prepareBulk(const QString& prefix, const QString& row,
+                                               int parameters);
 
   private:
     void* environment_ = nullptr;

@@ -24,23 +24,22 @@ bool isConnectionFailure(const std::exception_ptr& failure) {
 }
 
 QString insertPrefix(const QString& table) {
-    return QStringLiteral("INSERT INTO ") + Datatype::QuotedName(table) +
-           QStringLiteral(" VALUES(");
+    return QStringLiteral("INSERT INTO ") + Datatype::QuotedName(table) + QStringLiteral(" VALUES");
 }
 
-// The insert of the rows' own statements with a parameter for each value; numbers go to the
-// server as text in both, and it converts them for NUMERIC columns.
-QString bulkInsert(ado::RecordSet& source, const QString& table) {
-    QString sql = insertPrefix(table);
+// One row of the inserts' values as parameters; numbers go to the server as text in the
+// statements of both modes, and it converts them for NUMERIC columns.
+QString parameterRow(ado::RecordSet& source) {
+    QString row = QStringLiteral("(");
     for (int column = 0; column < source.FieldCount(); ++column) {
         if (column > 0)
-            sql += QStringLiteral(", ");
+            row += QStringLiteral(", ");
         const QString type =
             Datatype::TargetTypeWord(Datatype::DataTypeName(source.Fields(column).Type()));
-        sql += type == QLatin1String("NUMERIC") ? QStringLiteral("CAST(? AS NUMERIC)")
+        row += type == QLatin1String("NUMERIC") ? QStringLiteral("CAST(? AS NUMERIC)")
                                                 : QStringLiteral("?");
     }
-    return sql + QLatin1Char(')');
+    return row + QLatin1Char(')');
 }
 
 }  // namespace
@@ -116,7 +115,7 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const QSt
     long long rows = 0;
     if (!trap_.step(218, [&] { rows = source.RecordCount(); }))
         return Outcome::Skipped;
-    const std::string prefix = insertPrefix(table).toStdString();
+    const std::string prefix = (insertPrefix(table) + QLatin1Char('(')).toStdString();
     const int columns = source.FieldCount();
     size_t lastLength = prefix.size();  // rows of a table are much alike: one allocation each
     // The inserts run on the connection's own thread while the next rows are read, so that a
@@ -236,8 +235,9 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source, con
     const int columns = source.FieldCount();
     std::unique_ptr<ado::BulkStatement> insert;
     // The first failure ends the table: its transaction is rolled back whole.
-    if (!trap_.step(252,
-                    [&] { insert = target_->PrepareBulk(bulkInsert(source, table), columns); }))
+    if (!trap_.step(252, [&] {
+            insert = target_->PrepareBulk(insertPrefix(table), parameterRow(source), columns);
+        }))
         return failedOn(trap_.lastFailure());
     std::vector<ado::Variant> values(static_cast<size_t>(columns));
     for (long long row = 0; row < rows; ++row) {

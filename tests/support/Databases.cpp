@@ -100,13 +100,15 @@ class Postgres {
 
     int port() const { return port_; }
 
-    void start() {
+    // Tests run without fsync; `durable` keeps PostgreSQL's own defaults (fsync and synchronous
+    // commit on), as a benchmark of commits needs.
+    void start(bool durable = false) {
         run({kPostgresBin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), dataDir(),
              QStringLiteral("-l"), dataDir() + QStringLiteral("/server.log"), QStringLiteral("-w"),
              QStringLiteral("-o"),
-             QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
+             QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1%3")
                  .arg(port_)
-                 .arg(socketDir()),
+                 .arg(socketDir(), durable ? QString() : QStringLiteral(" -c fsync=off")),
              QStringLiteral("start")},
             asPostgres_);
     }
@@ -205,6 +207,11 @@ QString newPostgresDsn(const QString& moreKeywords) {
     return name;
 }
 
+int postgresPort() {
+    Postgres* cluster = Postgres::instance();
+    return cluster ? cluster->port() : 0;
+}
+
 void execute(const QString& dsn, const QString& sql) {
     ado::Connection connection;
     connection.Open("Data Source=" + dsn);
@@ -216,9 +223,9 @@ void stopPostgres() {
         cluster->stop();
 }
 
-void startPostgres() {
+void startPostgres(bool durable) {
     if (Postgres* cluster = Postgres::instance())
-        cluster->start();
+        cluster->start(durable);
 }
 
 }  // namespace TestDatabases

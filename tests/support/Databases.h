@@ -25,6 +25,8 @@ void restoreDsn(const QString& name);
 void execute(const QString& dsn, const QString& sql);
 // Stops the PostgreSQL cluster, as a server that goes away does.
 void stopPostgres();
-void startPostgres();
+void startPostgres(bool durable = false);
+// The cluster's loopback port, for clients that do not go through ODBC; 0 without PostgreSQL.
+int postgresPort();
 
 }  // namespace TestDatabases

@@ -1,0 +1,183 @@
+// morvane-transfer's fast mode against its statement-per-row mode, into PostgreSQL with its
+// default durability and into SQLite, and against pgloader (a general loader) loading the same
+// rows from a CSV file into the same server; and its peak memory at two table sizes. Every
+// figure is a ratio of runs made here, one after the other.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "../tests/support/Databases.h"
+#include "../tests/support/OdbcQuery.h"
+#include "Measure.h"
+#include "PrivateHome.h"
+#include "fixture/ParadoxWriter.h"
+#include "paradox/Table.h"
+
+extern char** environ;
+
+using px::FieldType;
+using px::Value;
+
+namespace {
+
+constexpr int kRows = 200000;
+constexpr int kSmallRows = 20000;
+// Each row its own commit, with fsync: a smaller table tells the rate as well.
+constexpr int kDurableStatementRows = 10000;
+
+const std::vector<px::Field> kFields = {
+    {"Id", FieldType::Long, 4, 0},       {"Name", FieldType::Alpha, 30, 0},
+    {"Amount", FieldType::Number, 8, 0}, {"Day", FieldType::Date, 4, 0},
+    {"Flag", FieldType::Logical, 1, 0},  {"Stamp", FieldType::Timestamp, 8, 0}};
+
+// A folder holding one table of `rows` rows.
+std::string tableFolder(const TempDir& home, const std::string& name, int rows) {
+    const std::string folder = home.file(name);
+    std::filesystem::create_directories(folder);
+    pxfixture::ParadoxWriter writer(folder + "/BIG.db", {12, 4, 1252, kFields});
+    for (int i = 0; i < rows; ++i)
+        writer.addRow({Value::integer(i), Value::text("Customer's name " + std::to_string(i % 977)),
+                       i % 11 ? Value::real(i * 1.25) : Value(), Value::date(730000 + i % 5000),
+                       Value::boolean(i % 2),
+                       Value::timestamp(738000 + i % 300, (i * 7) % 86400000)});
+    return folder;
+}
+
+// The same rows as CSV, each value as the transfer sends it, an empty field for NULL.
+void writeCsv(const std::string& table, const std::string& csv) {
+    px::Table source(table);
+    std::ofstream out(csv);
+    std::vector<Value> row;
+    while (source.next(row)) {
+        for (size_t i = 0; i < row.size(); ++i) {
+            const std::string text = row[i].isNull() ? std::string() : row[i].toText();
+            out << (i ? "," : "") << (text.empty() ? "" : "\"" + text + "\"");
+        }
+        out << '\n';
+    }
+}
+
+// Runs a program to its end: its time, and its own peak memory.
+Measurement run(const std::vector<std::string>& command, long long rows) {
+    std::vector<char*> argv;
+    std::vector<std::string> words = command;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    if (posix_spawn(&child, argv[0], &quiet, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("cannot start " + command[0]);
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    posix_spawn_file_actions_destroy(&quiet);
+    Measurement m;
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.items = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? rows : -1;
+    m.peakKiB = usage.ru_maxrss;
+    if (m.items < 0)
+        throw std::runtime_error(command[0] + " failed");
+    return m;
+}
+
+Measurement transfer(const std::string& folder, const QString& dsn, bool fast, long long rows) {
+    std::vector<std::string> command{MORVANE_TRANSFER, "--quiet"};
+    if (fast)
+        command.push_back("--fast");
+    command.push_back(folder);
+    command.push_back(dsn.toStdString());
+    return run(command, rows);
+}
+
+void line(const char* what, const Measurement& m) {
+    std::printf("  %-34s %9.0f rows/s, peak memory %ld KiB\n", what, m.perSecond(), m.peakKiB);
+}
+
+void ratio(const char* what, double value, const char* goal) {
+    std::printf("  %s: %.2f  (goal: %s)\n", what, value, goal);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    PrivateHome home;
+    QCoreApplication application(argc, argv);
+    TempDir data;
+    const std::string big = tableFolder(data, "big", kRows);
+    const std::string small = tableFolder(data, "small", kSmallRows);
+    const std::string durable = tableFolder(data, "durable", kDurableStatementRows);
+
+    std::printf("morvane-transfer into SQLite (WAL, synchronous NORMAL), %d rows:\n", kRows);
+    const Measurement sqliteRows = transfer(big, TestDatabases::newSqliteDsn(), false, kRows);
+    const Measurement sqliteFast = transfer(big, TestDatabases::newSqliteDsn(), true, kRows);
+    line("one statement per row:", sqliteRows);
+    line("--fast:", sqliteFast);
+    ratio("rate ratio (--fast / per row)", sqliteFast.perSecond() / sqliteRows.perSecond(),
+          "at least 2");
+
+    if (TestDatabases::newPostgresDsn().isEmpty()) {
+        std::printf("PostgreSQL: not installed, skipped\n");
+        return 0;
+    }
+    TestDatabases::stopPostgres();
+    TestDatabases::startPostgres(true);
+    std::printf("PostgreSQL 15 (psqlODBC), fsync and synchronous commit on:\n");
+    const Measurement postgresRows =
+        transfer(durable, TestDatabases::newPostgresDsn(), false, kDurableStatementRows);
+    const Measurement postgresFast = transfer(big, TestDatabases::newPostgresDsn(), true, kRows);
+    const Measurement postgresSmall =
+        transfer(small, TestDatabases::newPostgresDsn(), true, kSmallRows);
+    line("one statement per row:", postgresRows);
+    line("--fast, 200,000 rows:", postgresFast);
+    line("--fast, 20,000 rows:", postgresSmall);
+    ratio("rate ratio (--fast / per row)", postgresFast.perSecond() / postgresRows.perSecond(),
+          "at least 20");
+    ratio("peak memory ratio (200,000 / 20,000 rows)",
+          double(postgresFast.peakKiB) / double(postgresSmall.peakKiB), "flat, 1.00");
+
+    const QString pgloader = QStringLiteral("/usr/bin/pgloader");
+    if (!QFile::exists(pgloader)) {
+        std::printf("  pgloader: not installed, skipped\n");
+    } else {
+        const QString dsn = TestDatabases::newPostgresDsn();
+        const QString database = queryRows(dsn, "SELECT current_database()")[0][0];
+        TestDatabases::execute(dsn, R"(CREATE TABLE big("Id" NUMERIC, "Name" TEXT,
+            "Amount" NUMERIC, "Day" TEXT, "Flag" TEXT, "Stamp" TEXT))");
+        const std::string csv = data.file("big.csv");
+        writeCsv(big + "/BIG.db", csv);
+        const std::string load = data.file("big.load");
+        std::ofstream(load) << "LOAD CSV FROM '" << csv << "'\n"
+                            << "  (Id [null if blanks], Name [null if blanks], Amount [null if "
+                               "blanks], Day [null if blanks], Flag [null if blanks], Stamp "
+                               "[null if blanks])\n"
+                            << "INTO postgresql://postgres@127.0.0.1:"
+                            << TestDatabases::postgresPort() << "/" << database.toStdString()
+                            << "?tablename=big\n"
+                            << "WITH fields optionally enclosed by '\"', fields terminated by ','"
+                            << ";\n";
+        const Measurement loaded = run({pgloader.toStdString(), load}, kRows);
+        if (queryRows(dsn, "SELECT count(*) FROM big")[0][0] != QString::number(kRows))
+            throw std::runtime_error("pgloader did not load every row");
+        line("pgloader, the same rows from CSV:", loaded);
+        ratio("rate ratio (--fast / pgloader)", postgresFast.perSecond() / loaded.perSecond(),
+              "at least 1.0");
+    }
+    TestDatabases::stopPostgres();
+    TestDatabases::startPostgres();
+    return 0;
+}
