@@ -46,6 +46,23 @@ void check(SQLRETURN code, SQLSMALLINT handleType, SQLHANDLE handle, const char*
         fail(handleType, handle, operation);
 }
 
+// A new statement of the connection on which `start` has succeeded; freed again when it failed.
+template <typename Start>
+SQLHSTMT newStatement(SQLHDBC connection, const char* operation, Start start) {
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    check(SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement), SQL_HANDLE_DBC, connection,
+          "prepare a statement");
+    if (!succeeded(start(statement))) {
+        try {
+            fail(SQL_HANDLE_STMT, statement, operation);
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_STMT, statement);
+            throw;
+        }
+    }
+    return statement;
+}
+
 int adoTypeOf(SQLSMALLINT sqlType) {
     switch (sqlType) {
         case SQL_CHAR:
@@ -242,19 +259,10 @@ void OdbcConnection::executeWide(const char16_t* sql, size_t length) {
 }
 
 std::unique_ptr<Cursor> OdbcConnection::tables() {
-    SQLHSTMT statement = SQL_NULL_HSTMT;
-    check(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement), SQL_HANDLE_DBC, connection_,
-          "prepare a statement");
-    const SQLRETURN code = SQLTablesW(statement, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
-    if (!succeeded(code)) {
-        try {
-            fail(SQL_HANDLE_STMT, statement, "list the tables");
-        } catch (...) {
-            SQLFreeHandle(SQL_HANDLE_STMT, statement);
-            throw;
-        }
-    }
-    return std::make_unique<OdbcCursor>(statement);
+    return std::make_unique<OdbcCursor>(
+        newStatement(connection_, "list the tables", [](SQLHSTMT statement) {
+            return SQLTablesW(statement, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
+        }));
 }
 
 namespace {
@@ -322,20 +330,9 @@ class OdbcBulkStatement : public BulkStatement {
     static constexpr size_t kBatchUnits = 4 << 20;  // a batch of long memos stays small
 
     SQLHSTMT prepare(const QString& sql) {
-        SQLHSTMT statement = SQL_NULL_HSTMT;
-        check(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement), SQL_HANDLE_DBC, connection_,
-              "prepare a statement");
-        const SQLRETURN code =
-            SQLPrepareW(statement, wide(sql), static_cast<SQLINTEGER>(sql.size()));
-        if (!succeeded(code)) {
-            try {
-                fail(SQL_HANDLE_STMT, statement, "prepare a statement");
-            } catch (...) {
-                SQLFreeHandle(SQL_HANDLE_STMT, statement);
-                throw;
-            }
-        }
-        return statement;
+        return newStatement(connection_, "prepare a statement", [&](SQLHSTMT statement) {
+            return SQLPrepareW(statement, wide(sql), static_cast<SQLINTEGER>(sql.size()));
+        });
     }
 
     // How many parameter sets the driver takes at once: a driver without parameter arrays
