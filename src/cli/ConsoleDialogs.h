@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "ui/Dialogs.h"
+#include "runtime/Dialogs.h"
 
 // The dialogs service of the command line: nothing is shown in a window. Failures are written
 // to standard error as one line each, with the table they belong to, and counted; the overwrite

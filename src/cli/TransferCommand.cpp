@@ -13,9 +13,9 @@
 #include "TransferOptions.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
+#include "runtime/ErrorTrap.h"
 #include "tables/TableTransfer.h"
 #include "tables/TargetNames.h"
-#include "ui/ErrorTrap.h"
 
 namespace {
 

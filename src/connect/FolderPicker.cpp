@@ -1,6 +1,6 @@
 #include "FolderPicker.h"
 
-#include "ui/Dialogs.h"
+#include "runtime/Dialogs.h"
 
 namespace AddFolder {
 

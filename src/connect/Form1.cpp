@@ -14,16 +14,16 @@
 #include "data/ParadoxModule.h"
 #include "data/Settings.h"
 #include "data/SybaseModule.h"
+#include "runtime/Dialogs.h"
+#include "runtime/ErrorTrap.h"
+#include "runtime/EventPump.h"
+#include "runtime/Vendor.h"
 #include "ui/AppIcon.h"
-#include "ui/Dialogs.h"
-#include "ui/ErrorTrap.h"
-#include "ui/EventPump.h"
 #include "ui/HoverFeedback.h"
 #include "ui/MainModule.h"
 #include "ui/PushButton.h"
 #include "ui/Runtime.h"
 #include "ui/ScreenFonts.h"
-#include "ui/Vendor.h"
 
 namespace {
 

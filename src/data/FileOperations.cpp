@@ -11,8 +11,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "ui/ErrorTrap.h"
-#include "ui/EventPump.h"
+#include "runtime/ErrorTrap.h"
+#include "runtime/EventPump.h"
 
 namespace Main {
 

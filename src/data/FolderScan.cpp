@@ -15,8 +15,8 @@
 #include <stdexcept>
 
 #include "FileChecks.h"
-#include "ui/ErrorTrap.h"
-#include "ui/EventPump.h"
+#include "runtime/ErrorTrap.h"
+#include "runtime/EventPump.h"
 
 namespace AddFolder {
 

@@ -2,7 +2,7 @@
 
 #include "ado/Connection.h"
 #include "ado/ConnectionString.h"
-#include "ui/EventPump.h"
+#include "runtime/EventPump.h"
 
 namespace Sybase {
 

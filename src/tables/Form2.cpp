@@ -11,9 +11,10 @@
 #include "data/FileChecks.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
+#include "runtime/Dialogs.h"
+#include "runtime/ErrorTrap.h"
+#include "runtime/Vendor.h"
 #include "ui/AppIcon.h"
-#include "ui/Dialogs.h"
-#include "ui/ErrorTrap.h"
 #include "ui/HoverFeedback.h"
 #include "ui/MainModule.h"
 #include "ui/ProgressBar.h"
@@ -21,7 +22,6 @@
 #include "ui/Runtime.h"
 #include "ui/ScreenFonts.h"
 #include "ui/TableList.h"
-#include "ui/Vendor.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "data/FileChecks.h"
 #include "data/FileOperations.h"
 #include "paradox/TableFiles.h"
-#include "ui/Dialogs.h"
-#include "ui/ErrorTrap.h"
+#include "runtime/Dialogs.h"
+#include "runtime/ErrorTrap.h"
 
 namespace ParadoxTables {
 
@@ -53,26 +53,17 @@ bool isDataFileName(const QString& name) {
     return QFileInfo(name).suffix().compare(QStringLiteral("db"), Qt::CaseInsensitive) == 0;
 }
 
-// Why the table's files cannot move to the new name, or "" when they can: a file of the new
-// name's table that is none of the moved ones (a table, or a companion left behind by a deleted
-// one), or a second data file that shares the table's companions.
-QString renameObstacle(const QString& dataFile, const QStringList& companions,
-                       const QString& newName) {
+// Why the table's files cannot move to the new name, or "" when they can: a second data file
+// in the table's family (it shares the companions), or a file of the new name's family that is
+// none of the moved ones (a table, or a companion left behind by a deleted one).
+QString renameObstacle(const QString& dataFile, const QStringList& family, const QString& newName) {
     const QFileInfo data(dataFile);
     const QString folder = data.path() + QLatin1Char('/');
-    const auto isMoved = [&](const QFileInfo& file) {
-        if (file == data)
-            return true;
-        for (const QString& companion : companions)
-            if (file == QFileInfo(folder + companion))
-                return true;
-        return false;
-    };
-    for (const QString& name : tableFilesOf(data.path(), data.completeBaseName()))
+    for (const QString& name : family)
         if (isDataFileName(name) && QFileInfo(folder + name) != data)
             return QStringLiteral("its files are shared with the table file ") + folder + name;
     for (const QString& name : tableFilesOf(data.path(), newName))
-        if (!isMoved(QFileInfo(folder + name)))
+        if (!family.contains(name))
             return QStringLiteral("the file ") + folder + name + QStringLiteral(" already exists");
     return {};
 }
@@ -111,17 +102,18 @@ std::optional<QString> rename(Dialogs& dialogs, QWidget* owner, const TableEntry
     if (!Main::FileExists(table.file))
         return std::nullopt;
     const QFileInfo dataFile(table.file);
-    QStringList companions = tableFilesOf(dataFile.path(), dataFile.completeBaseName());
-    companions.removeIf([](const QString& name) { return isDataFileName(name); });
+    const QStringList family = tableFilesOf(dataFile.path(), dataFile.completeBaseName());
     // An existing table of the new name stays intact, and so do files a deleted table left
     // behind: the rename is refused. Table names ignore letter case.
-    const QString obstacle = renameObstacle(table.file, companions, newName);
+    const QString obstacle = renameObstacle(table.file, family, newName);
     if (!obstacle.isEmpty()) {
         dialogs.message(owner, QStringLiteral("The table cannot be renamed to \"") + newName +
                                    QStringLiteral("\": ") + obstacle +
                                    QStringLiteral(". Please choose another name."));
         return std::nullopt;
     }
+    QStringList companions = family;
+    companions.removeIf([](const QString& name) { return isDataFileName(name); });
     const FileMoves moves = tableFileMoves(table.file, companions, newName);
     if (!Main::RenameFile(moves, dialogs, owner))
         return std::nullopt;

@@ -5,9 +5,9 @@
 #include "data/Datatype.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
-#include "ui/Dialogs.h"
-#include "ui/ErrorTrap.h"
-#include "ui/EventPump.h"
+#include "runtime/Dialogs.h"
+#include "runtime/ErrorTrap.h"
+#include "runtime/EventPump.h"
 
 namespace {
 

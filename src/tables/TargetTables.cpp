@@ -3,7 +3,7 @@
 #include "ado/Connection.h"
 #include "data/Datatype.h"
 #include "data/SybaseModule.h"
-#include "ui/ErrorTrap.h"
+#include "runtime/ErrorTrap.h"
 
 TargetTables::TargetTables(ErrorTrap& trap)
     : trap_(trap), connection_(std::make_unique<ado::Connection>()) {}

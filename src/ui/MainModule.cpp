@@ -7,11 +7,11 @@
 #include <QLabel>
 #include <QRadioButton>
 
-#include "Dialogs.h"
-#include "EventPump.h"
 #include "Runtime.h"
 #include "SkinFramework.h"
-#include "Vendor.h"
+#include "runtime/Dialogs.h"
+#include "runtime/EventPump.h"
+#include "runtime/Vendor.h"
 
 namespace Main {
 

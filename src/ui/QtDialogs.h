@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Dialogs.h"
+#include "runtime/Dialogs.h"
 
 // The dialogs service on real Qt dialogs.
 class QtDialogs : public Dialogs {

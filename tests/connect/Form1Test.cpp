@@ -35,6 +35,19 @@ void copyCursorInto(const QString& folder) {
         QFile::copy(QStringLiteral(MORVANE_APP_FOLDER "/HAND-M.CUR"), folder + "/HAND-M.CUR"));
 }
 
+// The connection screen started as the program starts it, and made the active window.
+struct ActiveScreen {
+    ActiveScreen() : shell(test.runtime), form(shell.connectionScreen()) {
+        shell.start();
+        QApplication::setActiveWindow(&form);
+    }
+    bool isActive() { return QTest::qWaitForWindowActive(&form); }
+
+    TestRuntime test;
+    Shell shell;
+    Form1& form;
+};
+
 }  // namespace
 
 TEST(ApplicationTitle, LosesWordsFromItsEndToFortyCharacters) {
@@ -88,12 +101,9 @@ TEST(Form1Layout, CaptionsGeometryAndFonts) {
 }
 
 TEST(Form1Layout, TabbingVisitsTheControlsInTheirOrder) {
-    TestRuntime test;
-    Shell formShell(test.runtime);
-    Form1& form = formShell.connectionScreen();
-    formShell.start();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ActiveScreen active;
+    Form1& form = active.form;
+    ASSERT_TRUE(active.isActive());
     EXPECT_EQ(QApplication::focusWidget(), form.Text1);
     const QList<QWidget*> order = {form.Text2,       form.PushButton5, form.PushButton3,
                                    form.PushButton1, form.PushButton4, form.PushButton2,
@@ -218,12 +228,9 @@ TEST(Form1Hover, CustomPointerShowsTheHandCursor) {
 }
 
 TEST(Form1Boxes, FocusSelectsTheWholeText) {
-    TestRuntime test;
-    Shell formShell(test.runtime);
-    Form1& form = formShell.connectionScreen();
-    formShell.start();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ActiveScreen active;
+    Form1& form = active.form;
+    ASSERT_TRUE(active.isActive());
     form.Text2->setText("MyDSN");
     QTest::mouseClick(form.Text2, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     QApplication::processEvents();
@@ -285,12 +292,10 @@ TEST(Form1Buttons, SampleButtonPutsTheSampleFolderInTheBoxAsItIs) {
 }
 
 TEST(Form1Keyboard, EveryButtonIsPressedWithSpace) {
-    TestRuntime test;
-    Shell formShell(test.runtime);
-    Form1& form = formShell.connectionScreen();
-    formShell.start();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ActiveScreen active;
+    TestRuntime& test = active.test;
+    Form1& form = active.form;
+    ASSERT_TRUE(active.isActive());
     test.dialogs.answerFolder("");
     for (QWidget* button :
          {static_cast<QWidget*>(form.PushButton5), static_cast<QWidget*>(form.PushButton3),

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/Dialogs.h"
+#include "runtime/Dialogs.h"
 
 // A dialogs service that records every box as the program asks for it and answers from a
 // script: no window ever opens.

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
+#include "runtime/ErrorTrap.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/ErrorTrap.h"
 
 namespace {
 

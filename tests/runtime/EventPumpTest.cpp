@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "ui/EventPump.h"
+#include "runtime/EventPump.h"
 
 TEST(RunLettingEventsRun, TimersFireWhileTheWorkRunsAndItsFailureComesBack) {
     std::atomic<bool> timerFired = false;

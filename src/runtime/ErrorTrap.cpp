@@ -1,7 +1,7 @@
 #include "ErrorTrap.h"
 
+#include "Dialogs.h"
 #include "Vendor.h"
-#include "ui/Dialogs.h"
 
 ErrorTrap::ErrorTrap(Dialogs& dialogs, QWidget* owner, QString location, QString projectLabel)
     : dialogs_(dialogs),

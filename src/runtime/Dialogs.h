@@ -38,8 +38,7 @@ class Dialogs {
     void unhandled(QWidget* owner, const QString& text);
     // A failure an error trap caught: `cause` says what failed, `report` is the uniform report,
     // shown by error() unless a caller without boxes tells the cause its own way.
-    virtual void failure(QWidget* owner, const QString& cause, const QString& report) {
-        (void)cause;
+    virtual void failure(QWidget* owner, const QString& /*cause*/, const QString& report) {
         error(owner, report);
     }
 
