@@ -18,6 +18,8 @@ constexpr int kFirstVersion4 = 5;
 constexpr int kFirstVersion7 = 12;
 constexpr unsigned kBlobTrailer = 10;
 constexpr int64_t kMillisecondsPerDay = 86400000;
+constexpr size_t kRecordCountAt = 0x06;
+constexpr size_t kFirstBlockAt = 0x0E;
 
 uint16_t le16(const unsigned char* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
@@ -212,7 +214,8 @@ void Table::readHeader() {
 
     // The chain starts at the first block even where the header's block counter says none:
     // the rows are counted from the blocks themselves.
-    firstBlock_ = le16(header.data() + 0x0E);
+    firstBlock_ = le16(header.data() + kFirstBlockAt);
+    recordsInHeader_ = le32(header.data() + kRecordCountAt);
     // Some writers trim the unused tail of the last block, so a partial block still counts.
     const uint64_t blockBytes = file_.size() - headerSize_;
     blocksInFile_ = static_cast<uint32_t>(
@@ -295,6 +298,34 @@ void Table::countRows() {
         ++blocksInChain_;
         number = le16(head);
     }
+    // Every writer keeps the header's count equal to the records of the chain: a chain that
+    // ends early (a block zeroed or overwritten) would otherwise read short without a word.
+    if (rowCount_ != recordsInHeader_)
+        throw FormatError(path(), "has " + std::to_string(recordsInHeader_) +
+                                      " records in its header, but its block chain holds " +
+                                      std::to_string(rowCount_) + unreachedBlocks(visited));
+}
+
+std::string Table::unreachedBlocks(const std::vector<bool>& visited) const {
+    unsigned char head[256];
+    const size_t headBytes = cipher_ ? sizeof head : kBlockHeader;
+    uint32_t holdingRecords = 0;
+    for (uint32_t number = 1; number <= blocksInFile_; ++number) {
+        if (visited[number])
+            continue;
+        try {
+            if (recordsIn(head, number, readBlockStart(number, head, headBytes)) > 0)
+                ++holdingRecords;
+        } catch (const FormatError&) {
+            // A block that cannot even be read holds no records to count.
+        }
+    }
+    if (holdingRecords == 0)
+        return "";
+    return "; " + std::to_string(holdingRecords) +
+           (holdingRecords == 1 ? " data block that holds records is"
+                                : " data blocks that hold records are") +
+           " not in the chain";
 }
 
 void Table::openBlobFile() {

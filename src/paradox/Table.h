@@ -35,7 +35,10 @@ class Table {
   private:
     void readHeader();
     void readFieldNames(const std::vector<unsigned char>& header, size_t at);
+    // Walks the block chain and counts its records, which must be the header's count.
     void countRows();
+    // "" or a note naming the blocks outside the chain that hold records.
+    std::string unreachedBlocks(const std::vector<bool>& visited) const;
     void openBlobFile();
     uint64_t blockOffset(uint32_t blockNumber) const;
     // How many bytes of a block the file holds and can be decoded: less than a block only for
@@ -64,6 +67,7 @@ class Table {
     uint32_t firstBlock_ = 0;
     uint32_t blocksInFile_ = 0;
     uint64_t rowCount_ = 0;
+    uint32_t recordsInHeader_ = 0;
 
     // Reading position.
     std::vector<unsigned char> block_;

@@ -35,6 +35,12 @@ class DamagedTable : public ::testing::Test {
         bytes_ = readWholeFile(path_);
     }
 
+    void writeTableWithRecordCount(uint32_t records) {
+        for (int i = 0; i < 4; ++i)
+            bytes_[0x06 + i] = static_cast<char>(records >> (8 * i));
+        writeWholeFile(path_, bytes_);
+    }
+
     void patch16(size_t at, unsigned value) {
         bytes_[at] = static_cast<char>(value & 0xFF);
         bytes_[at + 1] = static_cast<char>(value >> 8);
@@ -92,6 +98,22 @@ TEST_F(DamagedTable, LastBlockMayEndAfterItsLastRecordButNotInsideOne) {
     bytes_.resize(kHeader + 2 * kBlock + 100);
     writeWholeFile(path_, bytes_);
     EXPECT_NE(readError().find("cut short: record 2 of the 13 in data block 3"), std::string::npos);
+}
+
+// A block zeroed in the middle ends the chain early: the table is refused, not read short.
+TEST_F(DamagedTable, ChainThatEndsBeforeTheHeadersRecordCount) {
+    const std::string intact = bytes_;
+    std::fill_n(bytes_.begin() + kHeader + 2 * kBlock, kBlock, '\0');
+    writeWholeFile(path_, bytes_);
+    EXPECT_NE(readError().find("has 100 records in its header, but its block chain holds 27; 5 "
+                               "data blocks that hold records are not in the chain"),
+              std::string::npos)
+        << readError();
+    // A header that counts more records than any block holds.
+    bytes_ = intact;
+    writeTableWithRecordCount(101);
+    EXPECT_NE(readError().find("has 101 records in its header, but its block chain holds 100"),
+              std::string::npos);
 }
 
 TEST_F(DamagedTable, TruncatedInsideTheHeader) {
