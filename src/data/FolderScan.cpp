@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
+#include <QStringEncoder>
 
 #include <sys/stat.h>
 
@@ -24,20 +26,6 @@ namespace {
 
 constexpr qsizetype kMaxPath = 260;
 
-// Windows-1252's bytes 0x80 to 0x9F, by code point.
-int windows1252Code(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<int>(c);
-    static constexpr char32_t kHigh[32] = {
-        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == c && c != 0)
-            return 0x80 + i;
-    return '?';
-}
-
 QByteArray withoutTrailingSeparator(const QString& path) {
     QString clean = path;
     while (clean.size() > 1 && clean.endsWith(QLatin1Char('/')))
@@ -45,30 +33,42 @@ QByteArray withoutTrailingSeparator(const QString& path) {
     return QFile::encodeName(clean);
 }
 
-bool isRootFolder(const QString& path) {
-    return !path.isEmpty() && path.count(QLatin1Char('/')) == path.size();
+// A real folder, whatever the path that reached it.
+struct FolderId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FolderId&) const = default;
+};
+
+size_t qHash(const FolderId& id, size_t seed = 0) {
+    return qHashMulti(seed, id.device, id.inode);
 }
 
-// What one look at a folder path tells: whether it exists as a folder, and whether the scan
-// must leave it out. The Windows attributes 22 (hidden, system, folder) and 1046 (the same as a
-// reparse point) stand here for a symbolic link to a folder: the scan never follows one, as
-// links can form cycles.
-enum class FolderKind { Missing, Scannable, Excluded };
+// What one look at a folder path tells. Symbolic links to folders are followed like folders (a
+// data folder often is one); a folder already reached by another path is left out, so that no
+// link makes a cycle and no table is listed twice.
+enum class FolderKind { Missing, Scannable, Repeated };
 
-FolderKind folderKind(const QString& path) {
-    const QByteArray native = withoutTrailingSeparator(path);
+struct ScanState {
+    QHash<QString, FolderKind> kinds;  // of each folder a listing phase looked at
+    QSet<FolderId> visited;
+};
+
+FolderKind folderKind(const QString& path, ScanState& state) {
     struct stat info {};
-    if (::lstat(native.constData(), &info) != 0)
+    if (::stat(withoutTrailingSeparator(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
         return FolderKind::Missing;
-    if (S_ISDIR(info.st_mode))
-        return FolderKind::Scannable;
-    if (!S_ISLNK(info.st_mode) || !Main::FolderExists(path))
-        return FolderKind::Missing;
-    return isRootFolder(path) ? FolderKind::Scannable : FolderKind::Excluded;
+    const FolderId id{info.st_dev, info.st_ino};
+    if (state.visited.contains(id))
+        return FolderKind::Repeated;
+    state.visited.insert(id);
+    return FolderKind::Scannable;
 }
 
 // A listing failure of the kinds the scan skips quietly (permission denied, path not found).
-struct QuietListingFailure {};
+struct QuietListingFailure {
+    int error;
+};
 
 std::string cannotList(const QString& folder, int error) {
     return "The folder " + folder.toStdString() + " cannot be listed: " + std::strerror(error);
@@ -77,12 +77,14 @@ std::string cannotList(const QString& folder, int error) {
 }  // namespace
 
 bool HasUnusableChars(const QString& name) {
-    for (char32_t c : name.toUcs4()) {
-        const int code = windows1252Code(c);
-        if (code == '?' || code < 32 || (code > 126 && code < 160))
+    // Every character the system's encoding represents is usable, but for control characters
+    // and the "?" that stands for one it could not.
+    for (QChar c : name)
+        if (c.category() == QChar::Other_Control || c == QLatin1Char('?'))
             return true;
-    }
-    return false;
+    QStringEncoder toSystem(QStringConverter::System);
+    [[maybe_unused]] const QByteArray encoded = toSystem(name);
+    return toSystem.hasError();
 }
 
 bool MatchesWildcard(const QString& name, const QString& pattern) {
@@ -155,42 +157,42 @@ QStringList ListFiles(QString folder, const QString& pattern) {
 
 namespace {
 
-// What the listing phase of the deeper call learnt of each folder it looked at: its merge-time
-// check in the calling phase then needs no second look at the disk.
-using FolderKinds = QHash<QString, FolderKind>;
-
-void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, FolderKinds& seen);
+void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, ScanState& state,
+                 const SkippedFolder& skipped);
 
 }  // namespace
 
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs) {
-    FolderKinds seen;
-    scanFolders(folders, recurse, dialogs, seen);
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs,
+                           const SkippedFolder& skipped) {
+    ScanState state;
+    scanFolders(folders, recurse, dialogs, state, skipped);
 }
 
 namespace {
 
-void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, FolderKinds& seen) {
+void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, ScanState& state,
+                 const SkippedFolder& skipped) {
     ErrorTrap trap(dialogs, nullptr, QStringLiteral("AddFolder.GetSubDirectories2016"),
                    QStringLiteral("Veltrane"));
     QStringList found;
     const QStringList given = folders;
     for (const QString& folder : given) {
         FolderKind kind = FolderKind::Missing;
-        if (!trap.test(108, [&] { return (kind = folderKind(folder)) != FolderKind::Missing; }))
+        if (!trap.test(108,
+                       [&] { return (kind = folderKind(folder, state)) != FolderKind::Missing; }))
             continue;
-        seen.insert(folder, kind);
+        state.kinds.insert(folder, kind);
         if (folder.size() >= kMaxPath)
             continue;
         LetEventsRun();
-        if (kind == FolderKind::Excluded)
+        if (kind == FolderKind::Repeated)
             continue;
         try {
             DirectoryReader dir(QFile::encodeName(folder).constData());
             const auto listingFailed = [&] {
                 const int error = dir.error();
                 if (error == EACCES || error == ENOENT || error == ENOTDIR)
-                    throw QuietListingFailure{};
+                    throw QuietListingFailure{error};
                 throw std::runtime_error(cannotList(folder, error));
             };
             if (!dir.isOpen())
@@ -215,29 +217,33 @@ void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, FolderKin
             }
             if (dir.error() != 0)
                 listingFailed();
-        } catch (const QuietListingFailure&) {
+        } catch (const QuietListingFailure& failure) {
             folders.removeOne(folder);
-        } catch (const std::exception&) {
+            if (skipped)
+                skipped(folder, QString::fromLocal8Bit(std::strerror(failure.error)));
+        } catch (const std::exception& failure) {
             // Any other listing failure ends this folder's listing, without a message; what
             // was found before it stays.
+            if (skipped)
+                skipped(folder, QString::fromLocal8Bit(failure.what()));
         }
     }
     // The deeper calls have merged, and so checked, the folders they append after these.
     const qsizetype listedHere = found.size();
     if (recurse && !found.isEmpty())
-        trap.step(150, [&] { scanFolders(found, true, dialogs, seen); });
+        trap.step(150, [&] { scanFolders(found, true, dialogs, state, skipped); });
     for (qsizetype i = 0; i < found.size(); ++i) {
         if (i >= listedHere) {
             folders << found[i];
             continue;
         }
-        const auto known = seen.constFind(found[i]);
-        const FolderKind kind = known != seen.constEnd() ? *known : folderKind(found[i]);
-        if (kind == FolderKind::Missing)
+        const auto known = state.kinds.constFind(found[i]);
+        const FolderKind kind =
+            known != state.kinds.constEnd() ? *known : folderKind(found[i], state);
+        if (kind != FolderKind::Scannable)
             continue;
         LetEventsRun();
-        if (kind == FolderKind::Scannable)
-            folders << found[i];
+        folders << found[i];
     }
 }
 

@@ -27,12 +27,13 @@ QString TableNameOf(const QString& fileName) {
 }
 
 void ListParadoxTables(const QString& folder, Dialogs& dialogs,
-                       const std::function<void(const TableEntry&)>& found) {
+                       const std::function<void(const TableEntry&)>& found,
+                       const AddFolder::SkippedFolder& skipped) {
     if (folder.isEmpty())
         return;
     const QString root = folder + QLatin1Char('/');
     QStringList folders{root};
-    AddFolder::GetSubDirectories2016(folders, true, dialogs);
+    AddFolder::GetSubDirectories2016(folders, true, dialogs, skipped);
     // The scan drops a folder it may not read; the chosen folder is listed all the same, so
     // that the reason it cannot be read is told.
     if (folders.isEmpty() || folders.first() != root)

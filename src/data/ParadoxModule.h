@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "FolderScan.h"
 #include "TableEntry.h"
 
 class Dialogs;
@@ -16,9 +17,11 @@ QString ParadoxConnectionString(const QString& folder);
 bool ParadoxFolderHasTables(const QString& folder);
 // Hands each table of the folder and of every subfolder to `found`: its name is the file name
 // in upper case with every ".DB" removed, its file the one it was listed from. A failure ends
-// the listing; the tables handed out before it stay with the caller.
+// the listing; the tables handed out before it stay with the caller. Subfolders that cannot be
+// listed are passed over, and told to `skipped`.
 void ListParadoxTables(const QString& folder, Dialogs& dialogs,
-                       const std::function<void(const TableEntry&)>& found);
+                       const std::function<void(const TableEntry&)>& found,
+                       const AddFolder::SkippedFolder& skipped = {});
 // The table name of a table file name.
 QString TableNameOf(const QString& fileName);
 
