@@ -36,6 +36,24 @@ QStringList namesIn(const TableList& list) {
     return names;
 }
 
+// A table counts as chosen when the list has a current entry or a selected one: "Select All"
+// selects every entry and leaves no entry current.
+bool nothingChosen(const TableList& list) {
+    return list.listIndex() == -1 && list.selectedCount() == 0;
+}
+
+// Set while an operation or a load runs, so that a second click waits its turn.
+class BusyScope {
+  public:
+    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~BusyScope() { flag_ = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
 // A renamed entry leaves the list and comes back under its new name; entry 0 becomes current.
 void replaceEntry(TableList& list, int index, const QString& newName, const QString& data = {}) {
     list.removeEntry(index);
@@ -146,6 +164,11 @@ void Form2::connectHandlers() {
 }
 
 void Form2::Form_Load() {
+    // A second "Next >" while the lists are built (a double click) would build them again
+    // inside this load.
+    if (operationRunning_)
+        return;
+    const BusyScope loading(operationRunning_);
     ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.Form_Load"));
     trap.step(100, [&] { Main::ApplyFaceColor(this); });
     trap.step(102, [&] { setWindowIcon(AppIcon::icon()); });
@@ -216,17 +239,13 @@ void Form2::PushButton12_Click() {
 void Form2::runOperation(const QString& procedure, const std::function<void(ErrorTrap&)>& handler) {
     if (operationRunning_)
         return;
-    operationRunning_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{operationRunning_};
+    const BusyScope running(operationRunning_);
     ErrorTrap trap(runtime_.dialogs, this, procedure);
     handler(trap);
 }
 
 bool Form2::oneTableChosen(TableList& list, ErrorTrap& trap, int firstLine) {
-    if (trap.test(firstLine, [&] { return list.listIndex() == -1; })) {
+    if (trap.test(firstLine, [&] { return nothingChosen(list); })) {
         trap.step(132, [&] {
             runtime_.dialogs.message(this, QStringLiteral("Please select a table to rename."));
         });
@@ -249,7 +268,7 @@ QString Form2::askNewName(const QString& oldName) {
 
 void Form2::PushButton4_Click() {
     runOperation(QStringLiteral("Form2.PushButton4_Click"), [&](ErrorTrap& trap) {
-        if (trap.test(100, [&] { return List2->listIndex() == -1; })) {
+        if (trap.test(100, [&] { return nothingChosen(*List2); })) {
             trap.step(102, [&] {
                 runtime_.dialogs.message(this, QStringLiteral("Please select a table to send."));
             });
@@ -295,7 +314,7 @@ void Form2::PushButton1_Click() {
         HourglassScope busy(MousePointer);
         TargetTables target(trap);
         const bool connected = target.open(connection_);
-        if (trap.test(106, [&] { return List1->listIndex() == -1; })) {
+        if (trap.test(106, [&] { return nothingChosen(*List1); })) {
             trap.step(108, [&] {
                 runtime_.dialogs.message(this, QStringLiteral("Please select a table"));
             });
@@ -315,7 +334,7 @@ void Form2::PushButton1_Click() {
 void Form2::PushButton5_Click() {
     runOperation(QStringLiteral("Form2.PushButton5_Click"), [&](ErrorTrap& trap) {
         HourglassScope busy(MousePointer);
-        if (trap.test(102, [&] { return List2->listIndex() == -1; })) {
+        if (trap.test(102, [&] { return nothingChosen(*List2); })) {
             trap.step(104, [&] {
                 runtime_.dialogs.message(this, QStringLiteral("Please select a table to delete."));
             });

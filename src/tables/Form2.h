@@ -57,7 +57,8 @@ class Form2 : public QWidget, private TransferObserver {
     void PushButton11_Click();  // deselect all target tables
     void PushButton12_Click();  // help
 
-    // True while a transfer, deletion or renaming runs; clicks on those buttons are ignored then.
+    // True while a transfer, deletion or renaming runs, or the lists are loaded; clicks on those
+    // buttons, "< Back" and "Next >" are ignored then.
     bool operationRunning() const { return operationRunning_; }
 
   protected:

@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <thread>
 
 #include "ado/Connection.h"
 #include "app/Shell.h"
@@ -169,6 +174,64 @@ TEST(Form2Moves, BackAndNextRebuildBothLists) {
     screen.form1->PushButton2_Click();
     EXPECT_EQ(TablesScreen::entries(*form.List2), (QStringList{"ONE", "TWO"}));
     EXPECT_EQ(form.List2->selectedCount(), 0);
+}
+
+// A double click on "Next >": the second click comes while the first one's load lets events run,
+// and is ignored instead of filling the lists a second time.
+TEST(Form2Moves, ASecondNextWhileTheListsAreBuiltIsIgnored) {
+    TablesScreen screen(TestDatabases::newSqliteDsn());
+    TestDatabases::execute(screen.dsn, R"(CREATE TABLE "THERE"("N" TEXT))");
+    screen.writeParadoxTable("one.db", {{"N", FieldType::Long, 4, 0}}, {});
+    screen.writeParadoxTable("two.db", {{"N", FieldType::Long, 4, 0}}, {});
+    // Enough folders for the scan to let events run.
+    for (int i = 0; i < 200; ++i)
+        QDir().mkpath(screen.folder() + "/folder" + QString::number(i));
+    screen.form1->show();
+    screen.form1->PushButton2_Click();
+    screen.form2().PushButton2_Click();
+    // The window lets events run at most every 15 ms: the first load may let them run at once.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    int secondClicks = 0;
+    QTimer::singleShot(0, [&] {
+        ++secondClicks;
+        screen.form1->PushButton2_Click();
+    });
+    screen.form1->PushButton2_Click();
+    EXPECT_EQ(secondClicks, 1);
+    EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"THERE"});
+    EXPECT_EQ(TablesScreen::entries(*screen.form2().List2), (QStringList{"ONE", "TWO"}));
+    EXPECT_TRUE(screen.test.dialogs.calls().empty());
+}
+
+// "Select All" leaves no entry current: the selected entries count as chosen all the same.
+TEST(Form2Selection, EntriesSelectedByTheButtonCountAsChosen) {
+    TablesScreen screen(TestDatabases::newSqliteDsn());
+    screen.writeParadoxTable("one.db", {{"N", FieldType::Long, 4, 0}}, {{Value::integer(1)}});
+    screen.writeParadoxTable("two.db", {{"N", FieldType::Long, 4, 0}}, {{Value::integer(2)}});
+    screen.reload();
+    Form2& form = screen.form2();
+    ASSERT_EQ(form.List2->listIndex(), -1);
+    form.PushButton8_Click();
+    form.PushButton4_Click();
+    EXPECT_EQ(TablesScreen::entries(*form.List1), (QStringList{"ONE", "TWO"}));
+    form.PushButton10_Click();
+    ASSERT_EQ(form.List1->listIndex(), -1);
+    form.PushButton1_Click();
+    EXPECT_TRUE(TablesScreen::entries(*form.List1).isEmpty());
+    // A rename still needs exactly one selected entry.
+    form.PushButton7_Click();
+    EXPECT_EQ(screen.test.dialogs.texts("message"),
+              QStringList{"Please select just one table to rename."});
+    form.PushButton5_Click();
+    EXPECT_TRUE(TablesScreen::entries(*form.List2).isEmpty());
+    EXPECT_TRUE(screen.test.dialogs.texts("error").isEmpty())
+        << screen.test.dialogs.texts("error").join("\n").toStdString();
+    // With nothing selected, each side says so.
+    screen.test.dialogs.clear();
+    form.PushButton4_Click();
+    form.PushButton1_Click();
+    EXPECT_EQ(screen.test.dialogs.texts("message"),
+              (QStringList{"Please select a table to send.", "Please select a table"}));
 }
 
 TEST(Form2Help, ShowsTheContactUnderTheApplicationTitle) {
