@@ -9,6 +9,7 @@ struct PrivateHome {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qputenv("HOME", home.path().c_str());
         qputenv("XDG_CONFIG_HOME", home.file("config").c_str());
+        qputenv("XDG_DATA_HOME", home.file("data").c_str());
         qputenv("ODBCINI", home.file("odbc.ini").c_str());
     }
     TempDir home;

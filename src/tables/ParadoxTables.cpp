@@ -4,12 +4,14 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "data/FileChecks.h"
 #include "data/FileOperations.h"
+#include "data/Trash.h"
 #include "paradox/TableFiles.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ErrorTrap.h"
@@ -79,15 +81,32 @@ QString unusableFileName(const QString& name) {
     return {};
 }
 
+// To the trash, from where the user can bring it back; deleted where no trash can take it.
+// The reason it is still there, or "" when it is gone.
+QString discard(const QString& path) {
+    QString reason;
+    if (Trash::moveToTrash(path, reason) || !Main::FileExists(path))
+        return {};
+    reason = Main::DeleteFileForced(path);
+    return Main::FileExists(path) ? reason : QString();
+}
+
 }  // namespace
 
 bool remove(ErrorTrap& trap, const TableEntry& table) {
     if (!Main::FileExists(table.file))
         return false;
     return trap.step(110, [&] {
-        const QString reason = Main::DeleteFileForced(table.file);
-        if (Main::FileExists(table.file))
+        if (const QString reason = discard(table.file); !reason.isEmpty())
             throw UndeletableFile(table.file, reason);
+        // The companions follow the data file, so that a later table of this name never takes
+        // the old memo or index files for its own; unless a data file of the same name in
+        // another letter case still shares them.
+        const QFileInfo dataFile(table.file);
+        const QStringList family = tableFilesOf(dataFile.path(), dataFile.completeBaseName());
+        if (std::none_of(family.begin(), family.end(), isDataFileName))
+            for (const QString& name : family)
+                discard(dataFile.path() + QLatin1Char('/') + name);
     });
 }
 

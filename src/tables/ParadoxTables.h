@@ -14,8 +14,9 @@ class QWidget;
 // are the only writes the program ever makes to the Paradox folder.
 namespace ParadoxTables {
 
-// Deletes the table's data file; true when it is gone, false (without a message) when it was
-// not there. A file that stays is reported at line 110.
+// Moves the table's data file and its companions to the user's trash, or deletes them where no
+// trash can take them; true when the data file is gone, false (without a message) when it was
+// not there. A data file that stays is reported at line 110.
 bool remove(ErrorTrap& trap, const TableEntry& table);
 
 // Renames the table with all its files; the new data file when it was renamed. A name that

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("HOME", home.path().c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", home.file("data").c_str(), 1);
     ::setenv("ODBCINI", home.file("odbc.ini").c_str(), 1);
     ::setenv("ODBCSYSINI", home.path().c_str(), 1);
     QApplication application(argc, argv);

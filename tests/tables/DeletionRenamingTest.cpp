@@ -1,7 +1,11 @@
 // Deleting and renaming tables on both sides.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -10,6 +14,7 @@
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/TablesScreen.h"
+#include "support/TempDir.h"
 #include "support/Unprivileged.h"
 
 namespace fs = std::filesystem;
@@ -88,6 +93,127 @@ TEST_F(Operations, ParadoxDeletionRemovesExactlyTheSelectedFiles) {
     EXPECT_FALSE(fs::exists(screen.paradox.file("c.db")));
     EXPECT_TRUE(fs::exists(screen.paradox.file("d.DB")));
     EXPECT_TRUE(errors().isEmpty());
+}
+
+// Brings every file of a trash folder back to where its info file says it came from.
+void restoreFromTrash(const QString& trash) {
+    for (const QFileInfo& info : QDir(trash + "/info").entryInfoList({"*.trashinfo"})) {
+        QFile file(info.filePath());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        const qsizetype at = text.indexOf("\nPath=") + 6;
+        const QByteArray path =
+            QByteArray::fromPercentEncoding(text.mid(at, text.indexOf('\n', at) - at));
+        ASSERT_TRUE(
+            QFile::rename(trash + "/files/" + info.completeBaseName(), QFile::decodeName(path)));
+        QFile::remove(info.filePath());
+    }
+}
+
+// A home trash of the test's own, for as long as it lives.
+struct OwnDataHome {
+    OwnDataHome() : saved(qgetenv("XDG_DATA_HOME")) {
+        qputenv("XDG_DATA_HOME", home.path().c_str());
+    }
+    explicit OwnDataHome(const QByteArray& path) : saved(qgetenv("XDG_DATA_HOME")) {
+        qputenv("XDG_DATA_HOME", path);
+    }
+    ~OwnDataHome() { qputenv("XDG_DATA_HOME", saved); }
+    QString trash() const { return QString::fromStdString(home.file("Trash")); }
+
+    TempDir home;
+    QByteArray saved;
+};
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// A deleted table's whole family goes to the user's trash, where a file manager shows it and
+// from where it comes back whole; the files beside it that are not the table's stay.
+TEST_F(Operations, ParadoxDeletionMovesTheWholeTableToTheTrash) {
+    const OwnDataHome dataHome;
+    paradoxTables({"orders.db", "keep.db"});
+    for (const char* companion : {"ORDERS.PX", "orders.X02", "Orders.YG1", "ORDERS.txt"})
+        writeWholeFile(screen.paradox.file(companion), companion);
+    const std::string data = readWholeFile(screen.paradox.file("orders.db"));
+    const std::string memo = readWholeFile(screen.paradox.file("orders.mb"));
+    TablesScreen::select(list2(), {"ORDERS"});
+    screen.form2().PushButton5_Click();
+    EXPECT_TRUE(screen.test.dialogs.calls().empty());
+    EXPECT_EQ(TablesScreen::entries(list2()), QStringList{"KEEP"});
+    EXPECT_EQ(filesIn(screen.folder()), (QStringList{"ORDERS.txt", "keep.db", "keep.mb"}));
+
+    const QString trash = dataHome.trash();
+    EXPECT_EQ(filesIn(trash + "/files"),
+              (QStringList{"ORDERS.PX", "Orders.YG1", "orders.X02", "orders.db", "orders.mb"}));
+    QFile info(trash + "/info/orders.db.trashinfo");
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(info.readAll().startsWith(
+        "[Trash Info]\nPath=" + QFile::encodeName(screen.folder()).toPercentEncoding("/") +
+        "/orders.db\nDeletionDate=20"));
+
+    // A second table of the name goes in beside the first under a name of its own.
+    paradoxTables({"orders.db"});
+    TablesScreen::select(list2(), {"ORDERS"});
+    screen.form2().PushButton5_Click();
+    EXPECT_TRUE(QFile::exists(trash + "/files/orders (2).db"));
+    EXPECT_TRUE(QFile::exists(trash + "/info/orders (2).db.trashinfo"));
+    QFile::remove(trash + "/files/orders (2).db");
+    QFile::remove(trash + "/files/orders (2).mb");
+    QFile::remove(trash + "/info/orders (2).db.trashinfo");
+    QFile::remove(trash + "/info/orders (2).mb.trashinfo");
+
+    restoreFromTrash(trash);
+    EXPECT_TRUE(readWholeFile(screen.paradox.file("orders.db")) == data);
+    EXPECT_TRUE(readWholeFile(screen.paradox.file("orders.mb")) == memo);
+    EXPECT_TRUE(filesIn(trash + "/files").isEmpty());
+    px::Table restored(screen.paradox.file("orders.db"));
+    std::vector<Value> row;
+    ASSERT_TRUE(restored.next(row));
+    EXPECT_EQ(row[1].raw(), std::string(300, 'n'));
+}
+
+// Where no trash can be made (here the home trash's folder is a file), the table's files are
+// deleted as before; the data file first, so that a table never loses its memo file alone.
+TEST_F(Operations, ParadoxDeletionWithoutATrashDeletesTheWholeTable) {
+    writeWholeFile(screen.paradox.file("blocker"), "a file where a folder would be");
+    const OwnDataHome dataHome(QFile::encodeName(screen.folder()) + "/blocker/data");
+    paradoxTables({"orders.db"});
+    writeWholeFile(screen.paradox.file("ORDERS.PX"), "index");
+    TablesScreen::select(list2(), {"ORDERS"});
+    screen.form2().PushButton5_Click();
+    EXPECT_TRUE(screen.test.dialogs.calls().empty());
+    EXPECT_TRUE(TablesScreen::entries(list2()).isEmpty());
+    EXPECT_EQ(filesIn(screen.folder()), QStringList{"blocker"});
+}
+
+// A table on another file system goes to that file system's own trash, never across.
+TEST_F(Operations, ParadoxDeletionOnAnotherFileSystemUsesItsOwnTrash) {
+    struct stat shm {
+    }, here{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(screen.paradox.path().c_str(), &here) != 0 ||
+        shm.st_dev == here.st_dev || ::access("/dev/shm", W_OK) != 0)
+        GTEST_SKIP() << "no second file system to delete on";
+    const QString folder = "/dev/shm/morvane-" + QString::number(::getpid());
+    const QString trash = "/dev/shm/.Trash-" + QString::number(::getuid());
+    const bool trashWasThere = QFileInfo::exists(trash);
+    QDir().mkpath(folder);
+    pxfixture::writeTable(QFile::encodeName(folder).toStdString() + "/far.db",
+                          {12, 2, 1252, kFields}, {});
+    screen.form1->Text1->setText(folder);
+    screen.reload();
+    TablesScreen::select(list2(), {"FAR"});
+    screen.form2().PushButton5_Click();
+    const bool trashed =
+        QFile::exists(trash + "/files/far.db") && QFile::exists(trash + "/info/far.db.trashinfo");
+    QFile::remove(trash + "/files/far.db");
+    QFile::remove(trash + "/info/far.db.trashinfo");
+    if (!trashWasThere)
+        QDir(trash).removeRecursively();
+    QDir(folder).removeRecursively();
+    EXPECT_TRUE(trashed);
+    EXPECT_TRUE(screen.test.dialogs.calls().empty());
 }
 
 TEST_F(Operations, ParadoxDeletionOfAFileRemovedMeanwhileKeepsItsEntry) {
