@@ -74,12 +74,6 @@ void Connection::Execute(const QString& sql) {
     refuseStatement(sql.toStdString());
 }
 
-void Connection::executeUtf8(std::string_view utf8Sql) {
-    if (odbc_)
-        return odbc_->execute(utf8Sql);
-    refuseStatement(std::string(utf8Sql));
-}
-
 void Connection::refuseStatement(const std::string& sql) const {
     if (paradox_)
         throw DataSourceError("A Paradox folder can only be read: '" + sql +
@@ -87,11 +81,14 @@ void Connection::refuseStatement(const std::string& sql) const {
     throw DataSourceError("The connection is not open.", "08003");
 }
 
-void Connection::ExecuteUtf8Async(std::string utf8Sql, const Waiting& whileWaiting) {
+void Connection::InsertAsync(InsertStatement& insert, std::vector<Variant> row,
+                             const Waiting& whileWaiting) {
     if (!queue_)
-        queue_ =
-            std::make_unique<StatementQueue>([this](const std::string& sql) { executeUtf8(sql); });
-    queue_->add(std::move(utf8Sql), whileWaiting);
+        queue_ = std::make_unique<StatementQueue>();
+    size_t bytes = 0;
+    for (const Variant& value : row)
+        bytes += value.raw().size() + sizeof(Variant);
+    queue_->add({[&insert, row = std::move(row)] { insert.addRow(row); }, bytes}, whileWaiting);
 }
 
 std::exception_ptr Connection::TakeExecutionFailure() {
@@ -136,10 +133,12 @@ void Connection::RollbackTrans() {
     requireTarget().rollback();
 }
 
-std::unique_ptr<BulkStatement> Connection::PrepareBulk(const QString& prefix, const QString& row,
-                                                       int parameters) {
+std::unique_ptr<InsertStatement> Connection::PrepareInsert(const QString& prefix,
+                                                           const QString& row,
+                                                           std::vector<ParameterType> types,
+                                                           Batching batching) {
     requireIdle();
-    return requireTarget().prepareBulk(prefix, row, parameters);
+    return requireTarget().prepareInsert(prefix, row, std::move(types), batching);
 }
 
 OdbcConnection& Connection::requireTarget() const {

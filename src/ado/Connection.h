@@ -6,9 +6,10 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "Cursor.h"
+#include "Insert.h"
 
 namespace ado {
 
@@ -30,13 +31,20 @@ class Connection {
 
     void Open(const QString& connectionString);
     void Execute(const QString& sql);
-    // Statements held as UTF-8, as the transfer builds its inserts, run in order on a thread of
-    // their own while the caller goes on; nothing else runs on the connection meanwhile.
-    // `whileWaiting` is called every few milliseconds while the caller waits for them.
+    // An insert of `prefix` followed by a `row` of parameters of the given types, prepared once
+    // and run with each row's values bound; it must be gone before the connection closes.
+    std::unique_ptr<InsertStatement> PrepareInsert(const QString& prefix, const QString& row,
+                                                   std::vector<ParameterType> types,
+                                                   Batching batching);
+    // Rows inserted on a thread of the connection's own, in order, while the caller goes on;
+    // nothing else runs on the connection meanwhile. `whileWaiting` is called every few
+    // milliseconds while the caller waits for them.
     using Waiting = std::function<void()>;
-    // Queues a statement; waits while too many are queued.
-    void ExecuteUtf8Async(std::string utf8Sql, const Waiting& whileWaiting);
-    // The failure of a queued statement: the queue halts at a failed one until this has been
+    // Queues a row for `insert`, which must live until the queue has run; waits while too many
+    // are queued.
+    void InsertAsync(InsertStatement& insert, std::vector<Variant> row,
+                     const Waiting& whileWaiting);
+    // The failure of a queued insert: the queue halts at a failed one until this has been
     // called. Null when none has failed.
     std::exception_ptr TakeExecutionFailure();
     // Waits until the queued statements have run or one has failed.
@@ -49,17 +57,12 @@ class Connection {
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
-    // An insert of `prefix` followed by a `row` of `parameters` bound text parameters, prepared
-    // once and run for the rows added.
-    std::unique_ptr<BulkStatement> PrepareBulk(const QString& prefix, const QString& row,
-                                               int parameters);
     void Close();
     bool isOpen() const;
 
   private:
     friend class RecordSet;
     std::unique_ptr<Cursor> openTable(const QString& file);
-    void executeUtf8(std::string_view utf8Sql);
     void requireIdle() const;
     OdbcConnection& requireTarget() const;
     [[noreturn]] void refuseStatement(const std::string& sql) const;

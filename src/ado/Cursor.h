@@ -15,16 +15,6 @@ struct FieldInfo {
     int type;  // an ADO DataTypeEnum code
 };
 
-// A prepared statement run once per row; rows may be held back and sent together.
-class BulkStatement {
-  public:
-    virtual ~BulkStatement() = default;
-    // Each value as the statements' text, NULL for a null or empty one.
-    virtual void addRow(const std::vector<Variant>& row) = 0;
-    // Sends the rows held back.
-    virtual void flush() = 0;
-};
-
 // Rows of a result, read forward once.
 class Cursor {
   public:

@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Cursor.h"
+#include "Insert.h"
 
 namespace ado {
 
@@ -21,16 +23,15 @@ class OdbcConnection {
     OdbcConnection& operator=(const OdbcConnection&) = delete;
 
     void execute(const QString& sql);
-    void execute(std::string_view utf8Sql);
     std::unique_ptr<Cursor> tables();
     // Autocommit off until commit() or rollback(), which turn it back on.
     void beginTransaction();
     void commit();
     void rollback();
-    // An insert of `prefix` and one `row` of `parameters` text parameters, prepared once; the
-    // rows are sent in groups and parameter arrays where the target takes them.
-    std::unique_ptr<BulkStatement> prepareBulk(const QString& prefix, const QString& row,
-                                               int parameters);
+    // An insert of `prefix` and one `row` of parameters of the given types, prepared once.
+    std::unique_ptr<InsertStatement> prepareInsert(const QString& prefix, const QString& row,
+                                                   std::vector<ParameterType> types,
+                                                   Batching batching);
 
   private:
     void* environment_ = nullptr;
@@ -39,7 +40,6 @@ class OdbcConnection {
     void endTransaction(short completion);
 
     void* statement_ = nullptr;  // reused by every execute()
-    std::u16string wideBuffer_;  // reused by every execute() of UTF-8 text
 };
 
 }  // namespace ado

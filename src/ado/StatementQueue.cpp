@@ -11,8 +11,7 @@ constexpr size_t kMostBytes = size_t(8) << 20;
 constexpr std::chrono::milliseconds kWaitingInterval(10);
 }  // namespace
 
-StatementQueue::StatementQueue(std::function<void(const std::string&)> run)
-    : run_(std::move(run)), thread_([this] { serve(); }) {}
+StatementQueue::StatementQueue() : thread_([this] { serve(); }) {}
 
 StatementQueue::~StatementQueue() {
     cancel();
@@ -42,7 +41,7 @@ void StatementQueue::waitUntil(std::unique_lock<std::mutex>& lock, const Waiting
     }
 }
 
-void StatementQueue::add(std::string sql, const Waiting& whileWaiting) {
+void StatementQueue::add(Statement statement, const Waiting& whileWaiting) {
     std::unique_lock lock(mutex_);
     // Waking up for every statement would cost more than running it: the caller waits until
     // the queue is half empty.
@@ -51,8 +50,8 @@ void StatementQueue::add(std::string sql, const Waiting& whileWaiting) {
         waitUntil(lock, whileWaiting, [this] { return failure_ || halfEmpty(); });
         producerWaiting_ = false;
     }
-    queuedBytes_ += sql.size();
-    queued_.push_back(std::move(sql));
+    queuedBytes_ += statement.bytes;
+    queued_.push_back(std::move(statement));
     const bool idle = !running_ && !failure_ && queued_.size() == 1;
     lock.unlock();
     if (idle)
@@ -94,9 +93,9 @@ void StatementQueue::serve() {
         changed_.wait(lock, [this] { return stopping_ || (!failure_ && !queued_.empty()); });
         if (stopping_)
             return;
-        std::string sql = std::move(queued_.front());
+        Statement statement = std::move(queued_.front());
         queued_.pop_front();
-        queuedBytes_ -= sql.size();
+        queuedBytes_ -= statement.bytes;
         running_ = true;
         const bool roomMade = producerWaiting_ && halfEmpty();
         lock.unlock();
@@ -104,7 +103,7 @@ void StatementQueue::serve() {
             changed_.notify_all();
         std::exception_ptr failure;
         try {
-            run_(sql);
+            statement.run();
         } catch (...) {
             failure = std::current_exception();
         }

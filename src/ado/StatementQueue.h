@@ -6,7 +6,6 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
 
 namespace ado {
@@ -18,8 +17,13 @@ namespace ado {
 // the rest still runs.
 class StatementQueue {
   public:
-    // `run` executes one statement; it is called on the queue's thread only.
-    explicit StatementQueue(std::function<void(const std::string&)> run);
+    // One statement to run, and the bytes it holds (its values), which the queue's bound counts.
+    struct Statement {
+        std::function<void()> run;
+        size_t bytes = 0;
+    };
+
+    StatementQueue();
     // Drops the statements not yet started and waits for the one running.
     ~StatementQueue();
     StatementQueue(const StatementQueue&) = delete;
@@ -28,8 +32,8 @@ class StatementQueue {
     using Waiting = std::function<void()>;
 
     // Adds a statement; while the queue is full (and not halted), waits for room, calling
-    // `whileWaiting` every few milliseconds.
-    void add(std::string sql, const Waiting& whileWaiting);
+    // `whileWaiting` every few milliseconds. The statement runs on the queue's thread only.
+    void add(Statement statement, const Waiting& whileWaiting);
     // The failure of the statement the queue halted at, and the queue goes on; null when none
     // has failed.
     std::exception_ptr takeFailure();
@@ -48,10 +52,9 @@ class StatementQueue {
     bool full() const;
     bool halfEmpty() const;
 
-    std::function<void(const std::string&)> run_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::string> queued_;
+    std::deque<Statement> queued_;
     size_t queuedBytes_ = 0;
     bool running_ = false;  // the queue's thread is executing a statement
     bool producerWaiting_ = false;

@@ -27,8 +27,8 @@ QString insertPrefix(const QString& table) {
     return QStringLiteral("INSERT INTO ") + Datatype::QuotedName(table) + QStringLiteral(" VALUES");
 }
 
-// One row of the inserts' values as parameters; numbers go to the server as text in the
-// statements of both modes, and it converts them for NUMERIC columns.
+// One row of the inserts' values as parameters; numbers go to the server as text in both modes,
+// and it converts them for NUMERIC columns.
 QString parameterRow(ado::RecordSet& source) {
     QString row = QStringLiteral("(");
     for (int column = 0; column < source.FieldCount(); ++column) {
@@ -40,6 +40,15 @@ QString parameterRow(ado::RecordSet& source) {
                                                 : QStringLiteral("?");
     }
     return row + QLatin1Char(')');
+}
+
+std::unique_ptr<ado::InsertStatement> prepareInsert(ado::Connection& target, ado::RecordSet& source,
+                                                    const QString& table, ado::Batching batching) {
+    return target.PrepareInsert(
+        insertPrefix(table), parameterRow(source),
+        std::vector<ado::ParameterType>(static_cast<size_t>(source.FieldCount()),
+                                        ado::ParameterType::Text),
+        batching);
 }
 
 }  // namespace
@@ -115,36 +124,37 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const QSt
     long long rows = 0;
     if (!trap_.step(218, [&] { rows = source.RecordCount(); }))
         return Outcome::Skipped;
-    const std::string prefix = (insertPrefix(table) + QLatin1Char('(')).toStdString();
+    std::unique_ptr<ado::InsertStatement> insert;
+    if (!trap_.step(
+            252, [&] { insert = prepareInsert(*target_, source, table, ado::Batching::RowByRow); }))
+        return failedOn(trap_.lastFailure());
     const int columns = source.FieldCount();
-    size_t lastLength = prefix.size();  // rows of a table are much alike: one allocation each
     // The inserts run on the connection's own thread while the next rows are read, so that a
     // slow statement never holds up the window; each failure is told before the next row.
+    const auto finish = [&](Outcome outcome) {
+        const bool connected = finishInserts();
+        rowsWritten_ = insert->rowsWritten();
+        return connected ? outcome : Outcome::TransferEnds;
+    };
     for (long long row = 0; row < rows; ++row) {
         LetEventsRun();
         observer_.rowStarting(row, rows);
-        std::string statement = prefix;
-        statement.reserve(lastLength);
-        const bool built = trap_.step(232, [&] {
-            for (int column = 0; column < columns; ++column) {
-                LetEventsRun();
-                if (column > 0)
-                    statement += ", ";
-                source.Fields(column).Value().appendSqlItem(statement);
-            }
-        });
-        if (!built)
-            return finishInserts() ? Outcome::Skipped : Outcome::TransferEnds;
-        statement += ')';
-        lastLength = statement.size();
+        std::vector<ado::Variant> values(static_cast<size_t>(columns));
+        if (!trap_.step(232, [&] {
+                for (int column = 0; column < columns; ++column) {
+                    LetEventsRun();
+                    values[static_cast<size_t>(column)] = source.Fields(column).Value();
+                }
+            }))
+            return finish(Outcome::Skipped);
         if (!tellFailedInserts())
-            return Outcome::TransferEnds;
-        target_->ExecuteUtf8Async(std::move(statement), LetEventsRunNow);
+            return finish(Outcome::TransferEnds);
+        target_->InsertAsync(*insert, std::move(values), LetEventsRunNow);
         // A table that cannot be read on is reported once, and the next table follows.
         if (!trap_.step(254, [&] { source.MoveNext(); }))
-            return finishInserts() ? Outcome::Skipped : Outcome::TransferEnds;
+            return finish(Outcome::Skipped);
     }
-    return finishInserts() ? Outcome::Done : Outcome::TransferEnds;
+    return finish(Outcome::Done);
 }
 
 bool TableTransfer::tellFailedInserts() {
@@ -181,8 +191,14 @@ void TableTransfer::finishTable(ado::RecordSet& source, const QString& table, bo
 TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     QString table = entry.name;
     bool overwrite = false;
+    rowsWritten_ = 0;
     if (!askToOverwrite(table, overwrite))
         return Outcome::Skipped;
+    // The target's table is dropped only for a source that can be read whole.
+    if (overwrite && !readsWhole(entry)) {
+        observer_.tableEnded();
+        return Outcome::Skipped;
+    }
     if (mode_ == Mode::StatementPerRow)
         return copyAs(entry, table, overwrite);
     if (!trap_.step(140, [&] { target_->BeginTrans(); })) {
@@ -198,6 +214,18 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     } catch (const std::exception&) {
     }
     return outcome == Outcome::Done ? failedOn(trap_.lastFailure()) : outcome;
+}
+
+bool TableTransfer::readsWhole(const TableEntry& entry) {
+    ado::RecordSet source;
+    return trap_.step(148, [&] {
+        RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); });
+    }) && trap_.step(232, [&] {
+        RunLettingEventsRun([&] {
+            while (!source.Eof())
+                source.MoveNext();
+        });
+    });
 }
 
 TableTransfer::Outcome TableTransfer::copyAs(const TableEntry& entry, const QString& table,
@@ -233,11 +261,10 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source, con
     if (!trap_.step(218, [&] { rows = source.RecordCount(); }))
         return Outcome::Skipped;
     const int columns = source.FieldCount();
-    std::unique_ptr<ado::BulkStatement> insert;
+    std::unique_ptr<ado::InsertStatement> insert;
     // The first failure ends the table: its transaction is rolled back whole.
-    if (!trap_.step(252, [&] {
-            insert = target_->PrepareBulk(insertPrefix(table), parameterRow(source), columns);
-        }))
+    if (!trap_.step(
+            252, [&] { insert = prepareInsert(*target_, source, table, ado::Batching::Batched); }))
         return failedOn(trap_.lastFailure());
     std::vector<ado::Variant> values(static_cast<size_t>(columns));
     for (long long row = 0; row < rows; ++row) {
@@ -255,5 +282,6 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source, con
     }
     if (!trap_.step(252, [&] { insert->flush(); }))
         return failedOn(trap_.lastFailure());
+    rowsWritten_ = insert->rowsWritten();
     return Outcome::Done;
 }

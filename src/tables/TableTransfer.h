@@ -30,9 +30,10 @@ class TransferObserver {
     virtual void targetCreated(const QString& name) = 0;
 };
 
-// Copies Paradox tables, structure and rows, into the target: one statement per row and no
-// transaction. Every failure goes through the caller's error trap with the line it has in the
-// transfer's numbering; a rejected row loses that row only, a lost connection ends the transfer.
+// Copies Paradox tables, structure and rows, into the target: one prepared insert per table,
+// run once per row with the row's values bound, and no transaction. Every failure goes through the
+// caller's error trap with the line it has in the transfer's numbering; a rejected row loses that
+// row only, a lost connection ends the transfer.
 class TableTransfer {
   public:
     enum class Outcome { Done, Skipped, TransferEnds };
@@ -52,11 +53,16 @@ class TableTransfer {
     Outcome copy(const TableEntry& table);
     // Closes both sides.
     void close();
+    // The rows of the last table that the target took.
+    long long rowsWritten() const { return rowsWritten_; }
 
   private:
     // The target's spelling of the table's name, and whether to go on with it: true when the
     // target has no such table or the user answered Yes (then `overwrite` is set).
     bool askToOverwrite(QString& table, bool& overwrite);
+    // Reads the whole source once (every value, blobs included); false, reported at the line of
+    // the step that failed, when it cannot be read to its end.
+    bool readsWhole(const TableEntry& entry);
     // Drops (when asked to), opens the source, creates the table and copies its rows.
     Outcome copyAs(const TableEntry& entry, const QString& table, bool overwrite);
     Outcome createTable(ado::RecordSet& source, const QString& table);
@@ -77,4 +83,5 @@ class TableTransfer {
     TargetNames targetNames_;
     std::unique_ptr<ado::Connection> paradox_;
     std::unique_ptr<ado::Connection> target_;
+    long long rowsWritten_ = 0;
 };

@@ -41,6 +41,11 @@ struct Recorder {
 
 const StatementQueue::Waiting kNothing = [] {};
 
+// A statement that the recorder runs.
+StatementQueue::Statement statement(Recorder& recorder, std::string sql) {
+    return {[&recorder, sql] { recorder.run(sql); }, sql.size()};
+}
+
 std::string failureText(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
@@ -53,11 +58,11 @@ std::string failureText(const std::exception_ptr& failure) {
 
 TEST(StatementQueue, RunsEveryStatementOnceInOrder) {
     Recorder recorder;
-    StatementQueue queue([&](const std::string& sql) { recorder.run(sql); });
+    StatementQueue queue;
     std::vector<std::string> expected;
     for (int i = 0; i < 1000; ++i) {
         expected.push_back(std::to_string(i));
-        queue.add(expected.back(), kNothing);
+        queue.add(statement(recorder, expected.back()), kNothing);
     }
     queue.wait(kNothing);
     EXPECT_FALSE(queue.busy());
@@ -67,9 +72,9 @@ TEST(StatementQueue, RunsEveryStatementOnceInOrder) {
 
 TEST(StatementQueue, AFailureHaltsTheQueueUntilItIsTakenThenTheRestRuns) {
     Recorder recorder;
-    StatementQueue queue([&](const std::string& sql) { recorder.run(sql); });
+    StatementQueue queue;
     for (const char* sql : {"a", "fail 1", "b", "fail 2", "c"})
-        queue.add(sql, kNothing);
+        queue.add(statement(recorder, sql), kNothing);
     queue.wait(kNothing);
     EXPECT_EQ(recorder.seen(), (std::vector<std::string>{"a", "fail 1"}));
     EXPECT_TRUE(queue.busy());
@@ -85,13 +90,13 @@ TEST(StatementQueue, AFailureHaltsTheQueueUntilItIsTakenThenTheRestRuns) {
 TEST(StatementQueue, AFullQueueKeepsTheCallerWaitingAndCallingItsWaitingWork) {
     Recorder recorder;
     recorder.released = false;
-    StatementQueue queue([&](const std::string& sql) { recorder.run(sql); });
+    StatementQueue queue;
     int waitingCalls = 0;
     // The first statement holds the queue's thread; the caller is kept waiting once the queue
     // is full, and what it does while waiting is what lets the statement go.
-    queue.add("hold", kNothing);
+    queue.add(statement(recorder, "hold"), kNothing);
     for (int i = 0; i < 200; ++i)
-        queue.add(std::to_string(i), [&] {
+        queue.add(statement(recorder, std::to_string(i)), [&] {
             ++waitingCalls;
             recorder.released = true;
         });
@@ -103,14 +108,14 @@ TEST(StatementQueue, AFullQueueKeepsTheCallerWaitingAndCallingItsWaitingWork) {
 
 TEST(StatementQueue, ACancelRunsNothingMoreAndTheQueueServesAgainAfterwards) {
     Recorder recorder;
-    StatementQueue queue([&](const std::string& sql) { recorder.run(sql); });
+    StatementQueue queue;
     for (const char* sql : {"fail", "never 1", "never 2"})
-        queue.add(sql, kNothing);
+        queue.add(statement(recorder, sql), kNothing);
     queue.wait(kNothing);
     queue.cancel();
     EXPECT_FALSE(queue.busy());
     EXPECT_EQ(queue.takeFailure(), nullptr);
-    queue.add("after", kNothing);
+    queue.add(statement(recorder, "after"), kNothing);
     queue.wait(kNothing);
     EXPECT_EQ(recorder.seen(), (std::vector<std::string>{"fail", "after"}));
 }
@@ -120,14 +125,17 @@ TEST(StatementQueue, AConnectionRefusesOtherWorkWhileItsStatementsRun) {
     ado::Connection connection;
     connection.Open("Data Source=" + dsn);
     connection.Execute(R"(CREATE TABLE "T"("n" INTEGER);)");
+    auto insert = connection.PrepareInsert(R"(INSERT INTO "T" VALUES)", "(?)",
+                                           {ado::ParameterType::Integer}, ado::Batching::RowByRow);
     for (int i = 0; i < 3000; ++i)
-        connection.ExecuteUtf8Async("INSERT INTO \"T\" VALUES(" + std::to_string(i) + ")",
-                                    kNothing);
+        connection.InsertAsync(*insert, {px::Value::integer(i)}, kNothing);
     if (connection.isExecuting()) {
         EXPECT_THROW(connection.Execute(R"(DROP TABLE "T")"), std::exception);
     }
     connection.WaitForExecution(kNothing);
     EXPECT_EQ(connection.TakeExecutionFailure(), nullptr);
+    EXPECT_EQ(insert->rowsWritten(), 3000);
+    insert.reset();
     connection.Close();
     EXPECT_EQ(queryRows(dsn, R"(SELECT count(*), sum("n") FROM "T")")[0],
               (QStringList{"3000", "4498500"}));

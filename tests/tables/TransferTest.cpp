@@ -5,9 +5,12 @@
 
 #include "ado/Connection.h"
 #include "app/Shell.h"
+#include "runtime/ErrorTrap.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TablesScreen.h"
+#include "tables/TableTransfer.h"
 #include "ui/ProgressBar.h"
 
 using px::FieldType;
@@ -244,4 +247,111 @@ TEST_F(Transfer, ClicksDuringARunningOperationAreIgnored) {
     EXPECT_EQ(dialogs.texts("question").size(), 1);
     EXPECT_FALSE(form.operationRunning());
     EXPECT_TRUE(std::filesystem::exists(screen.paradox.file("a.db")));
+}
+
+namespace {
+
+// A transfer without a window, as the command line runs it.
+struct Unobserved : TransferObserver {
+    void rowStarting(long long, long long) override {}
+    void tableEnded() override {}
+    void targetDropped(const QString&) override {}
+    void targetCreated(const QString&) override {}
+};
+
+// Copies every table of the folder in the given mode; the errors reported.
+QStringList copyWithoutAWindow(const QString& folder, const QString& dsn, TableTransfer::Mode mode,
+                               const std::vector<TableEntry>& tables) {
+    ScriptedDialogs dialogs;
+    ErrorTrap trap(dialogs, nullptr, "test");
+    Unobserved observer;
+    TableTransfer transfer(trap, dialogs, nullptr, observer, {}, mode);
+    if (transfer.open({folder, dsn}))
+        for (const TableEntry& table : tables)
+            transfer.copy(table);
+    transfer.close();
+    return dialogs.texts("error");
+}
+
+}  // namespace
+
+// A server that reads escapes inside string literals (SQL Anywhere does; PostgreSQL with
+// standard_conforming_strings off stands in for it) stores each text as it was sent, in both
+// modes: values travel as bound parameters, never inside a statement's text.
+TEST(ValuesAsParameters, BackslashesQuotesAndLineBreaksArriveByteIdenticalInBothModes) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    const QString database = queryRows(dsn, "SELECT current_database()")[0][0];
+    TestDatabases::execute(
+        dsn, "ALTER DATABASE \"" + database + "\" SET standard_conforming_strings = off");
+    ASSERT_EQ(queryRows(dsn, "SHOW standard_conforming_strings")[0][0], "off");
+    const std::vector<std::string> texts = {
+        R"(C:\new\x41 folder)", R"(\\server\share\\)",     "ends with a backslash \\",
+        "it's \"quoted\"",      "line\nbreak\r\nand\ttab", R"(\'; DROP TABLE "PLAIN"; --)"};
+    std::vector<std::vector<Value>> rows;
+    for (size_t i = 0; i < texts.size(); ++i)
+        rows.push_back({Value::integer(static_cast<int64_t>(i)), Value::text(texts[i]),
+                        Value::text(texts[i] + " in a memo")});
+    const std::vector<px::Field> fields = {{"N", FieldType::Long, 4, 0},
+                                           {"PATH", FieldType::Alpha, 60, 0},
+                                           {"NOTE", FieldType::Memo, 11, 0}};
+    TablesScreen screen(dsn);
+    screen.writeParadoxTable("plain.db", fields, rows);
+    screen.writeParadoxTable("fast.db", fields, rows);
+    screen.reload();
+    TablesScreen::select(*screen.form2().List2, {"PLAIN"});
+    screen.form2().PushButton4_Click();
+    EXPECT_TRUE(screen.test.dialogs.texts("error").isEmpty())
+        << screen.test.dialogs.texts("error").join("\n").toStdString();
+    const QStringList fastErrors =
+        copyWithoutAWindow(screen.folder(), dsn, TableTransfer::Mode::Fast,
+                           {{"FAST", QString::fromStdString(screen.paradox.file("fast.db"))}});
+    EXPECT_TRUE(fastErrors.isEmpty()) << fastErrors.join("\n").toStdString();
+    for (const char* table : {"PLAIN", "FAST"}) {
+        const std::vector<QStringList> stored = queryRows(
+            dsn,
+            QString(R"(SELECT "PATH", "NOTE" FROM "%1" ORDER BY CAST("N" AS INTEGER))").arg(table));
+        ASSERT_EQ(stored.size(), texts.size()) << table;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            EXPECT_EQ(stored[i][0], QString::fromStdString(texts[i])) << table;
+            EXPECT_EQ(stored[i][1], QString::fromStdString(texts[i] + " in a memo")) << table;
+        }
+    }
+}
+
+// Yes to "Overwrite?" for a source that cannot be read whole: the damage is reported at the
+// line of the step that met it, and the target keeps its table exactly as it was.
+TEST_F(Transfer, AnOverwriteNeverCostsTheTargetItsTableForASourceThatCannotBeRead) {
+    const std::vector<px::Field> fields = {{"N", FieldType::Long, 4, 0},
+                                           {"NOTE", FieldType::Memo, 11, 0}};
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 400; ++i)
+        rows.push_back(
+            {Value::integer(i), Value::text(std::string(200, static_cast<char>('a' + i % 26)))});
+    screen.writeParadoxTable("halved.db", fields, rows);
+    screen.writeParadoxTable("memo.db", fields, rows);
+    send({"HALVED", "MEMO"});
+    ASSERT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
+    const QString before = flatRows(screen.dsn, R"(SELECT count(*) FROM "HALVED")").join("");
+
+    std::filesystem::resize_file(screen.paradox.file("halved.db"),
+                                 std::filesystem::file_size(screen.paradox.file("halved.db")) / 2);
+    std::filesystem::resize_file(screen.paradox.file("memo.mb"),
+                                 std::filesystem::file_size(screen.paradox.file("memo.mb")) / 2);
+    screen.test.dialogs.answerQuestion(true);
+    screen.test.dialogs.answerQuestion(true);
+    send({"HALVED", "MEMO"});
+    ASSERT_EQ(errors().size(), 2) << errors().join("\n").toStdString();
+    EXPECT_TRUE(errors()[0].contains("memo.mb") && errors()[0].contains("at line 232"))
+        << errors()[0].toStdString();
+    EXPECT_TRUE(errors()[1].contains("halved.db has a block chain") &&
+                errors()[1].contains("at line 148"))
+        << errors()[1].toStdString();
+    for (const char* table : {"HALVED", "MEMO"})
+        EXPECT_EQ(flatRows(screen.dsn, QString(R"(SELECT count(*) FROM "%1")").arg(table)),
+                  QStringList{"400"})
+            << table;
+    EXPECT_EQ(before, "400");
+    EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), (QStringList{"HALVED", "MEMO"}));
 }

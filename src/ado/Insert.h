@@ -1,0 +1,40 @@
+#pragma once
+
+#include <vector>
+
+#include "Cursor.h"
+
+namespace ado {
+
+// How one value of an insert travels to the data source: as its text form, which the server
+// converts (a null, and an empty text, as NULL), or bound as a value of its own type.
+enum class ParameterType {
+    Text,
+    Decimal,  // its digits, bound as an exact DECIMAL
+    Integer,
+    Double,
+    Date,
+    Time,  // "HH:MM:SS.mmm": ODBC's time structure holds no milliseconds
+    Timestamp,
+    Boolean,
+    Binary,
+};
+
+// One row per execution, each standing on its own; or rows held back and sent in groups and
+// parameter arrays, for a caller that runs them inside a transaction.
+enum class Batching { RowByRow, Batched };
+
+// An insert prepared once and run with each row's values bound as parameters: no value is ever
+// put into the text of a statement.
+class InsertStatement {
+  public:
+    virtual ~InsertStatement() = default;
+    // Sends the row, or holds it back to go with the next ones where the insert batches.
+    virtual void addRow(const std::vector<Variant>& row) = 0;
+    // Sends the rows held back.
+    virtual void flush() = 0;
+    // The rows the data source has taken so far.
+    virtual long long rowsWritten() const = 0;
+};
+
+}  // namespace ado

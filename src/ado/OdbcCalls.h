@@ -1,0 +1,46 @@
+#pragma once
+
+// The few rules every call into the ODBC driver manager follows here: how a result counts as a
+// success, how a failure becomes a DataSourceError with the driver's own text and SQLSTATE, and
+// how a statement handle is made and freed again when its first call fails.
+
+#include <QString>
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+namespace ado::odbc {
+
+// A QString's UTF-16 units as the driver manager's wide characters.
+SQLWCHAR* wide(const QString& text);
+
+bool succeeded(SQLRETURN code);
+
+// Throws the first diagnostic record of a handle, as ADO reports it.
+[[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const char* operation);
+
+void check(SQLRETURN code, SQLSMALLINT handleType, SQLHANDLE handle, const char* operation);
+
+// Throws the failure of a statement; a connection that the driver knows to be dead is told as
+// a lost connection (SQLSTATE 08S01) even where the statement's own text does not say so.
+[[noreturn]] void failStatement(SQLHDBC connection, SQLHSTMT statement, const char* operation);
+
+// A new statement of the connection on which `start` has succeeded; freed again when it failed.
+template <typename Start>
+SQLHSTMT newStatement(SQLHDBC connection, const char* operation, Start start) {
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    check(SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement), SQL_HANDLE_DBC, connection,
+          "prepare a statement");
+    if (!succeeded(start(statement))) {
+        try {
+            fail(SQL_HANDLE_STMT, statement, operation);
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_STMT, statement);
+            throw;
+        }
+    }
+    return statement;
+}
+
+}  // namespace ado::odbc
