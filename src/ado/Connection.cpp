@@ -1,31 +1,13 @@
 #include "Connection.h"
 
-#include <odbcinst.h>
-
 #include "ConnectionString.h"
 #include "DataSourceError.h"
+#include "DataSourceRegistry.h"
 #include "Odbc.h"
 #include "ParadoxSource.h"
 #include "StatementQueue.h"
 
 namespace ado {
-
-namespace {
-
-// Drivers read a data source's settings through the ODBC installer. The driver manager keeps
-// its own copy of the odbc.ini for a while and would still load the driver of a data source
-// removed meanwhile, which then opens whatever its defaults name (SQLite: a temporary
-// database): ask the installer, as the driver will, whether the name (or a default) is there.
-bool dataSourceDefined(const QString& name) {
-    char entries[4096] = {};  // room for the names of its entries
-    for (const QByteArray& section : {name.toUtf8(), QByteArrayLiteral("Default")})
-        if (SQLGetPrivateProfileString(section.constData(), nullptr, "", entries, sizeof entries,
-                                       "odbc.ini") > 0)
-            return true;
-    return false;
-}
-
-}  // namespace
 
 Connection::Connection() = default;
 Connection::~Connection() = default;
@@ -48,13 +30,18 @@ void Connection::Open(const QString& connectionString) {
     }
     // unixODBC opens the first data source it knows for an empty name; ODBC means none.
     const QString name = parts.value(QStringLiteral("Data Source"));
-    if (!parts.has(QStringLiteral("Driver")) && (name.isEmpty() || !dataSourceDefined(name)))
+    std::optional<DataSourceDefinition> definition;
+    if (!parts.has(QStringLiteral("Driver")) &&
+        (name.isEmpty() || !(definition = lookUpDataSource(name))))
         throw DataSourceError(
             "[unixODBC][Driver Manager]Data source name not found and no default driver "
             "specified",
             "IM002");
     // "Data Source" is ADO's word for the DSN; other keywords go to the driver unchanged.
     QString odbc = QStringLiteral("DSN=") + ConnectionString::quoted(name);
+    if (definition)
+        for (const auto& [keyword, value] : definition->keywordsToPass)
+            odbc += QLatin1Char(';') + keyword + QLatin1Char('=') + ConnectionString::quoted(value);
     for (const auto& [keyword, value] : parts.pairs()) {
         if (keyword != QStringLiteral("data source") && keyword != QStringLiteral("provider"))
             odbc += QLatin1Char(';') + keyword + QLatin1Char('=') + ConnectionString::quoted(value);
@@ -120,6 +107,15 @@ std::unique_ptr<RecordSet> Connection::OpenSchema(int schema) {
     return std::make_unique<RecordSet>(odbc_->tables());
 }
 
+std::unique_ptr<RecordSet> Connection::Query(const QString& sql, std::vector<ValueType> readAs) {
+    requireIdle();
+    return std::make_unique<RecordSet>(requireTarget().query(sql, std::move(readAs)));
+}
+
+DataSourceInfo Connection::Info() {
+    return requireTarget().info();
+}
+
 void Connection::BeginTrans() {
     requireIdle();
     requireTarget().beginTransaction();
@@ -135,7 +131,7 @@ void Connection::RollbackTrans() {
 
 std::unique_ptr<InsertStatement> Connection::PrepareInsert(const QString& prefix,
                                                            const QString& row,
-                                                           std::vector<ParameterType> types,
+                                                           std::vector<ValueType> types,
                                                            Batching batching) {
     requireIdle();
     return requireTarget().prepareInsert(prefix, row, std::move(types), batching);

@@ -34,8 +34,7 @@ class Connection {
     // An insert of `prefix` followed by a `row` of parameters of the given types, prepared once
     // and run with each row's values bound; it must be gone before the connection closes.
     std::unique_ptr<InsertStatement> PrepareInsert(const QString& prefix, const QString& row,
-                                                   std::vector<ParameterType> types,
-                                                   Batching batching);
+                                                   std::vector<ValueType> types, Batching batching);
     // Rows inserted on a thread of the connection's own, in order, while the caller goes on;
     // nothing else runs on the connection meanwhile. `whileWaiting` is called every few
     // milliseconds while the caller waits for them.
@@ -53,6 +52,11 @@ class Connection {
     // Drops the queued statements not yet started.
     void Cancel();
     std::unique_ptr<RecordSet> OpenSchema(int schema);
+    // The rows of a query on a data source, each column read as `readAs` says (text where it
+    // says nothing).
+    std::unique_ptr<RecordSet> Query(const QString& sql, std::vector<ValueType> readAs = {});
+    // The data source's product, user and name limits.
+    DataSourceInfo Info();
     // The statements from BeginTrans on take effect together at CommitTrans, or none of them.
     void BeginTrans();
     void CommitTrans();

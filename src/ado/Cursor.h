@@ -10,6 +10,28 @@ namespace ado {
 
 using Variant = px::Value;
 
+// How a value travels between the program and a data source: as its text form, which the
+// server converts (a null, and an empty text, as NULL), or as a value of its own type.
+enum class ValueType {
+    Text,
+    Decimal,  // its digits, as an exact DECIMAL
+    Integer,
+    Double,
+    Date,
+    Time,  // "HH:MM:SS.mmm": ODBC's time structure holds no milliseconds
+    Timestamp,
+    Boolean,
+    Binary,
+};
+
+// What a data source says of itself.
+struct DataSourceInfo {
+    QString dbmsName;  // as SQLGetInfo gives it: "PostgreSQL", "SQLite", "SQL Anywhere"...
+    QString userName;  // the user the connection logged in as
+    int maxTableNameLength = 0;  // 0: no limit, or none known
+    int maxColumnNameLength = 0;
+};
+
 struct FieldInfo {
     QString name;
     int type;  // an ADO DataTypeEnum code

@@ -6,20 +6,6 @@
 
 namespace ado {
 
-// How one value of an insert travels to the data source: as its text form, which the server
-// converts (a null, and an empty text, as NULL), or bound as a value of its own type.
-enum class ParameterType {
-    Text,
-    Decimal,  // its digits, bound as an exact DECIMAL
-    Integer,
-    Double,
-    Date,
-    Time,  // "HH:MM:SS.mmm": ODBC's time structure holds no milliseconds
-    Timestamp,
-    Boolean,
-    Binary,
-};
-
 // One row per execution, each standing on its own; or rows held back and sent in groups and
 // parameter arrays, for a caller that runs them inside a transaction.
 enum class Batching { RowByRow, Batched };

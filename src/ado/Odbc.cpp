@@ -1,6 +1,9 @@
 #include "Odbc.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
 
 #include "DataSourceError.h"
 #include "OdbcCalls.h"
@@ -61,11 +64,25 @@ int adoTypeOf(SQLSMALLINT sqlType) {
     }
 }
 
-// Every column read as text: the only result the program reads from a data source is its
-// catalogue of tables.
+// "HH:MM:SS" with any fraction of a second, as drivers give a time as text: milliseconds of the
+// day, or -1 when the text is no time.
+int millisecondsOfTime(const std::string& text) {
+    int hours = 0, minutes = 0, seconds = 0, consumed = 0;
+    if (std::sscanf(text.c_str(), "%d:%d:%d%n", &hours, &minutes, &seconds, &consumed) != 3)
+        return -1;
+    int milliseconds = 0;
+    if (text.size() > static_cast<size_t>(consumed) && text[static_cast<size_t>(consumed)] == '.') {
+        const std::string fraction = (text.substr(static_cast<size_t>(consumed) + 1) + "000");
+        milliseconds = std::stoi(fraction.substr(0, 3));
+    }
+    return ((hours * 60 + minutes) * 60 + seconds) * 1000 + milliseconds;
+}
+
+// The rows of a result, each column read as the value type asked for it (text when none is).
 class OdbcCursor : public Cursor {
   public:
-    explicit OdbcCursor(SQLHSTMT statement) : statement_(statement) {
+    OdbcCursor(SQLHSTMT statement, std::vector<ValueType> readAs)
+        : statement_(statement), readAs_(std::move(readAs)) {
         SQLSMALLINT columns = 0;
         check(SQLNumResultCols(statement_, &columns), SQL_HANDLE_STMT, statement_,
               "count the columns of a result");
@@ -80,6 +97,7 @@ class OdbcCursor : public Cursor {
                                                   std::min<SQLSMALLINT>(nameLength, 255)),
                                adoTypeOf(type)});
         }
+        readAs_.resize(fields_.size(), ValueType::Text);
     }
     ~OdbcCursor() override { SQLFreeHandle(SQL_HANDLE_STMT, statement_); }
 
@@ -93,34 +111,102 @@ class OdbcCursor : public Cursor {
         check(code, SQL_HANDLE_STMT, statement_, "fetch a row");
         row.resize(fields_.size());
         for (SQLUSMALLINT i = 1; i <= fields_.size(); ++i)
-            row[i - 1] = readText(i);
+            row[i - 1] = read(i, readAs_[i - 1]);
         return true;
     }
 
   private:
-    Variant readText(SQLUSMALLINT column) {
-        std::u16string text;
-        SQLWCHAR buffer[1024];
+    // A value of a fixed size; false for NULL.
+    template <typename CValue>
+    bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, CValue& out) {
+        SQLLEN indicator = 0;
+        check(SQLGetData(statement_, column, cType, &out, sizeof out, &indicator), SQL_HANDLE_STMT,
+              statement_, "read a value");
+        return indicator != SQL_NULL_DATA;
+    }
+
+    // Text or bytes of any length, read in pieces; nothing for NULL.
+    std::optional<std::string> readLong(SQLUSMALLINT column, SQLSMALLINT cType) {
+        std::string bytes;
+        char buffer[8192];
+        const size_t terminator = cType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : 0;
         for (;;) {
             SQLLEN indicator = 0;
             const SQLRETURN code =
-                SQLGetData(statement_, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+                SQLGetData(statement_, column, cType, buffer, sizeof buffer, &indicator);
             if (code == SQL_NO_DATA)
                 break;
             check(code, SQL_HANDLE_STMT, statement_, "read a value");
             if (indicator == SQL_NULL_DATA)
-                return {};
-            const size_t units = indicator == SQL_NO_TOTAL || indicator >= SQLLEN(sizeof buffer)
-                                     ? sizeof buffer / sizeof(SQLWCHAR) - 1
-                                     : static_cast<size_t>(indicator) / sizeof(SQLWCHAR);
-            text.append(reinterpret_cast<const char16_t*>(buffer), units);
+                return std::nullopt;
+            const size_t got = indicator == SQL_NO_TOTAL ||
+                                       indicator > static_cast<SQLLEN>(sizeof buffer - terminator)
+                                   ? sizeof buffer - terminator
+                                   : static_cast<size_t>(indicator);
+            bytes.append(buffer, got);
             if (code == SQL_SUCCESS)
                 break;
         }
-        return Variant::text(QString::fromStdU16String(text).toStdString());
+        if (cType != SQL_C_WCHAR)
+            return bytes;
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()),
+                                  static_cast<qsizetype>(bytes.size() / sizeof(char16_t)))
+            .toStdString();
+    }
+
+    Variant read(SQLUSMALLINT column, ValueType type) {
+        switch (type) {
+            case ValueType::Integer: {
+                SQLBIGINT value = 0;
+                return readFixed(column, SQL_C_SBIGINT, value) ? Variant::integer(value)
+                                                               : Variant();
+            }
+            case ValueType::Double: {
+                double value = 0;
+                return readFixed(column, SQL_C_DOUBLE, value) ? Variant::real(value) : Variant();
+            }
+            case ValueType::Boolean: {
+                unsigned char value = 0;
+                return readFixed(column, SQL_C_BIT, value) ? Variant::boolean(value != 0)
+                                                           : Variant();
+            }
+            case ValueType::Date: {
+                SQL_DATE_STRUCT value{};
+                return readFixed(column, SQL_C_TYPE_DATE, value)
+                           ? Variant::date(
+                                 px::dayNumberFromCivil(value.year, value.month, value.day))
+                           : Variant();
+            }
+            case ValueType::Timestamp: {
+                SQL_TIMESTAMP_STRUCT value{};
+                if (!readFixed(column, SQL_C_TYPE_TIMESTAMP, value))
+                    return {};
+                return Variant::timestamp(
+                    px::dayNumberFromCivil(value.year, value.month, value.day),
+                    ((value.hour * 60 + value.minute) * 60 + value.second) * 1000 +
+                        static_cast<int32_t>(value.fraction / 1000000));
+            }
+            case ValueType::Time: {
+                const std::optional<std::string> text = readLong(column, SQL_C_WCHAR);
+                const int milliseconds = text ? millisecondsOfTime(*text) : -1;
+                return !text              ? Variant()
+                       : milliseconds < 0 ? Variant::text(*text)
+                                          : Variant::time(milliseconds);
+            }
+            case ValueType::Binary: {
+                std::optional<std::string> bytes = readLong(column, SQL_C_BINARY);
+                return bytes ? Variant::bytes(std::move(*bytes)) : Variant();
+            }
+            case ValueType::Text:
+            case ValueType::Decimal:
+                break;
+        }
+        std::optional<std::string> text = readLong(column, SQL_C_WCHAR);
+        return text ? Variant::text(std::move(*text)) : Variant();
     }
 
     SQLHSTMT statement_;
+    std::vector<ValueType> readAs_;
     std::vector<FieldInfo> fields_;
 };
 
@@ -185,10 +271,43 @@ void OdbcConnection::executeWide(const char16_t* sql, size_t length) {
 }
 
 std::unique_ptr<Cursor> OdbcConnection::tables() {
+    return std::make_unique<OdbcCursor>(newStatement(connection_, "list the tables",
+                                                     [](SQLHSTMT statement) {
+                                                         return SQLTablesW(statement, nullptr, 0,
+                                                                           nullptr, 0, nullptr, 0,
+                                                                           nullptr, 0);
+                                                     }),
+                                        std::vector<ValueType>{});
+}
+
+std::unique_ptr<Cursor> OdbcConnection::query(const QString& sql, std::vector<ValueType> readAs) {
     return std::make_unique<OdbcCursor>(
-        newStatement(connection_, "list the tables", [](SQLHSTMT statement) {
-            return SQLTablesW(statement, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
-        }));
+        newStatement(connection_, "run a query",
+                     [&](SQLHSTMT statement) {
+                         const SQLRETURN code = SQLExecDirectW(statement, wide(sql),
+                                                               static_cast<SQLINTEGER>(sql.size()));
+                         return code == SQL_NO_DATA ? SQLRETURN{SQL_SUCCESS} : code;
+                     }),
+        std::move(readAs));
+}
+
+DataSourceInfo OdbcConnection::info() {
+    const auto text = [&](SQLUSMALLINT item) {
+        SQLWCHAR value[256] = {};
+        SQLSMALLINT length = 0;
+        if (!succeeded(SQLGetInfoW(connection_, item, value, sizeof value, &length)))
+            return QString();
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(value),
+                                  std::min<qsizetype>(length / 2, 255));
+    };
+    const auto number = [&](SQLUSMALLINT item) {
+        SQLUSMALLINT value = 0;
+        return succeeded(SQLGetInfoW(connection_, item, &value, sizeof value, nullptr))
+                   ? static_cast<int>(value)
+                   : 0;
+    };
+    return {text(SQL_DBMS_NAME), text(SQL_USER_NAME), number(SQL_MAX_TABLE_NAME_LEN),
+            number(SQL_MAX_COLUMN_NAME_LEN)};
 }
 
 void OdbcConnection::beginTransaction() {
@@ -215,7 +334,7 @@ void OdbcConnection::endTransaction(short completion) {
 
 std::unique_ptr<InsertStatement> OdbcConnection::prepareInsert(const QString& prefix,
                                                                const QString& row,
-                                                               std::vector<ParameterType> types,
+                                                               std::vector<ValueType> types,
                                                                Batching batching) {
     return prepareOdbcInsert(connection_, prefix, row, std::move(types), batching);
 }

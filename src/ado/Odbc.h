@@ -24,14 +24,16 @@ class OdbcConnection {
 
     void execute(const QString& sql);
     std::unique_ptr<Cursor> tables();
+    // The rows of a query, each column read as `readAs` says (text where it says nothing).
+    std::unique_ptr<Cursor> query(const QString& sql, std::vector<ValueType> readAs);
+    DataSourceInfo info();
     // Autocommit off until commit() or rollback(), which turn it back on.
     void beginTransaction();
     void commit();
     void rollback();
     // An insert of `prefix` and one `row` of parameters of the given types, prepared once.
     std::unique_ptr<InsertStatement> prepareInsert(const QString& prefix, const QString& row,
-                                                   std::vector<ParameterType> types,
-                                                   Batching batching);
+                                                   std::vector<ValueType> types, Batching batching);
 
   private:
     void* environment_ = nullptr;

@@ -113,7 +113,7 @@ void fillTimestamp(const Variant& value, SQL_TIMESTAMP_STRUCT& out) {
            static_cast<SQLUINTEGER>(ms % 1000) * 1000000u};
 }
 
-ParameterValues valuesOf(ParameterType type, const std::vector<const Variant*>& cells) {
+ParameterValues valuesOf(ValueType type, const std::vector<const Variant*>& cells) {
     const auto texts = [&] {
         std::vector<std::u16string> made;
         made.reserve(cells.size());
@@ -122,31 +122,31 @@ ParameterValues valuesOf(ParameterType type, const std::vector<const Variant*>& 
         return made;
     };
     switch (type) {
-        case ParameterType::Text:
+        case ValueType::Text:
             return textValues(texts(), SQL_WVARCHAR, 0);
-        case ParameterType::Decimal:
+        case ValueType::Decimal:
             return textValues(texts(), SQL_DECIMAL, 0);
-        case ParameterType::Time:
+        case ValueType::Time:
             return textValues(texts(), SQL_TYPE_TIME, 3);
-        case ParameterType::Integer:
+        case ValueType::Integer:
             return fixedValues<SQLBIGINT>(
                 cells, SQL_C_SBIGINT, SQL_BIGINT, 19, 0,
                 [](const Variant& value, SQLBIGINT& out) { out = value.asInteger(); });
-        case ParameterType::Double:
+        case ValueType::Double:
             return fixedValues<double>(
                 cells, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0,
                 [](const Variant& value, double& out) { out = value.asDouble(); });
-        case ParameterType::Boolean:
+        case ValueType::Boolean:
             return fixedValues<unsigned char>(
                 cells, SQL_C_BIT, SQL_BIT, 1, 0,
                 [](const Variant& value, unsigned char& out) { out = value.asBoolean() ? 1 : 0; });
-        case ParameterType::Date:
+        case ValueType::Date:
             return fixedValues<SQL_DATE_STRUCT>(cells, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0,
                                                 fillDate);
-        case ParameterType::Timestamp:
+        case ValueType::Timestamp:
             return fixedValues<SQL_TIMESTAMP_STRUCT>(cells, SQL_C_TYPE_TIMESTAMP,
                                                      SQL_TYPE_TIMESTAMP, 23, 3, fillTimestamp);
-        case ParameterType::Binary:
+        case ValueType::Binary:
             return binaryValues(cells);
     }
     return {};
@@ -155,7 +155,7 @@ ParameterValues valuesOf(ParameterType type, const std::vector<const Variant*>& 
 class OdbcInsert : public InsertStatement {
   public:
     OdbcInsert(SQLHDBC connection, const QString& prefix, const QString& row,
-               std::vector<ParameterType> types, Batching batching)
+               std::vector<ValueType> types, Batching batching)
         : connection_(connection), types_(std::move(types)) {
         if (batching == Batching::Batched) {
             // At most 999 parameters to a statement, the lowest limit among common drivers.
@@ -264,7 +264,7 @@ class OdbcInsert : public InsertStatement {
     }
 
     SQLHDBC connection_;
-    std::vector<ParameterType> types_;
+    std::vector<ValueType> types_;
     SQLHSTMT grouped_ = SQL_NULL_HSTMT;
     SQLHSTMT single_ = SQL_NULL_HSTMT;
     size_t groupRows_ = 1;
@@ -278,8 +278,7 @@ class OdbcInsert : public InsertStatement {
 }  // namespace
 
 std::unique_ptr<InsertStatement> prepareOdbcInsert(SQLHDBC connection, const QString& prefix,
-                                                   const QString& row,
-                                                   std::vector<ParameterType> types,
+                                                   const QString& row, std::vector<ValueType> types,
                                                    Batching batching) {
     return std::make_unique<OdbcInsert>(connection, prefix, row, std::move(types), batching);
 }

@@ -1,7 +1,5 @@
 #include "ConsoleDialogs.h"
 
-#include <cstdio>
-
 namespace {
 
 // A cause on one line: drivers' messages may hold line breaks.
@@ -14,18 +12,18 @@ QString oneLine(QString text) {
 
 }  // namespace
 
+QStringList ConsoleDialogs::takeFailures() {
+    return std::exchange(failures_, {});
+}
+
 void ConsoleDialogs::failure(QWidget*, const QString& cause, const QString&) {
-    ++failures_;
-    if (firstCause_.isEmpty())
-        firstCause_ = oneLine(cause);
-    std::fprintf(stderr, "morvane-transfer: %s: %s\n", qPrintable(table_),
-                 qPrintable(oneLine(cause)));
+    failures_ << oneLine(cause);
 }
 
 bool ConsoleDialogs::showBox(QWidget*, const Box& box) {
     if (box.buttons == Buttons::YesNo)
         return overwrite_;
-    std::fprintf(stderr, "morvane-transfer: %s\n", qPrintable(oneLine(box.text)));
+    failures_ << oneLine(box.text);
     return true;
 }
 

@@ -2,59 +2,149 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 namespace {
 
-constexpr qint64 kRepaintMs = 100;
+constexpr auto kRepaint = std::chrono::milliseconds(100);
+constexpr auto kLongWait = std::chrono::seconds(2);
 
 QString count(long long value) {
     return QLocale::c().toString(value);
 }
 
-}  // namespace
-
-ProgressReport::ProgressReport(std::FILE* out, bool terminal, bool quiet)
-    : out_(out), terminal_(terminal), quiet_(quiet) {}
-
-void ProgressReport::tableStarting(const QString& table) {
-    table_ = table;
-    rows_ = 0;
-    total_ = 0;
-    lastShown_ = -1;
-    clock_.start();
+double secondsBetween(std::chrono::steady_clock::time_point from,
+                      std::chrono::steady_clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
 }
 
-QString ProgressReport::progressLine() const {
-    const double seconds = double(clock_.elapsed()) / 1000.0;
-    const double percent = total_ > 0 ? double(rows_) * 100.0 / double(total_) : 100.0;
-    return QStringLiteral("%1: %2 of %3 rows, %4%, %5 rows/s")
-        .arg(table_, count(rows_), count(total_))
+}  // namespace
+
+ProgressReport::ProgressReport(std::FILE* out, bool terminal, bool quiet, QString dataSource,
+                               std::function<bool()> stopRequested)
+    : out_(out),
+      terminal_(terminal),
+      quiet_(quiet),
+      dataSource_(std::move(dataSource)),
+      stopRequested_(std::move(stopRequested)),
+      tableStart_(Clock::now()),
+      lastActivity_(Clock::now()),
+      watch_([this] { watchForWaits(); }) {}
+
+ProgressReport::~ProgressReport() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    stop_.notify_all();
+    watch_.join();
+}
+
+void ProgressReport::markActivity() {
+    lastActivity_ = Clock::now();
+    waitTold_ = false;
+}
+
+void ProgressReport::print(const QString& line, bool replacing) {
+    // On a terminal a progress line is replaced in place, and any other line takes its place.
+    if (lineOpen_)
+        std::fputs("\r\033[K", out_);
+    std::fputs(qPrintable(line), out_);
+    lineOpen_ = terminal_ && replacing;
+    if (!lineOpen_)
+        std::fputc('\n', out_);
+    std::fflush(out_);
+}
+
+void ProgressReport::doing(const QString& what) {
+    std::lock_guard lock(mutex_);
+    doing_ = what;
+    markActivity();
+}
+
+void ProgressReport::tableStarting(const QString& table, int number, int count) {
+    std::lock_guard lock(mutex_);
+    prefix_ = QStringLiteral("%1 (table %2 of %3)").arg(table).arg(number).arg(count);
+    doing_ = QStringLiteral("copying ") + table;
+    rows_ = 0;
+    total_ = 0;
+    tableStart_ = Clock::now();
+    lastShown_ = Clock::time_point();
+    markActivity();
+}
+
+double ProgressReport::secondsOfTable() const {
+    std::lock_guard lock(mutex_);
+    return secondsBetween(tableStart_, Clock::now());
+}
+
+QString ProgressReport::progressLine(bool finished) const {
+    const double seconds = secondsBetween(tableStart_, Clock::now());
+    // 100 % only once the table is complete: the last rows may still be on their way.
+    const double percent = finished || total_ == 0
+                               ? 100.0
+                               : std::min(99.0, std::floor(double(rows_) * 100.0 / double(total_)));
+    return QStringLiteral("%1: %2 of %3 rows, %4%, %5 rows/s, %6 s")
+        .arg(prefix_, count(rows_), count(total_))
         .arg(percent, 0, 'f', 0)
-        .arg(count(seconds > 0 ? static_cast<long long>(double(rows_) / seconds) : 0));
+        .arg(count(seconds > 0 ? static_cast<long long>(double(rows_) / seconds) : 0))
+        .arg(seconds, 0, 'f', 1);
 }
 
 void ProgressReport::rowStarting(long long row, long long rows) {
+    std::lock_guard lock(mutex_);
     // The row before this one is done.
     rows_ = row;
     total_ = rows;
-    if (quiet_ || !terminal_)
+    lastActivity_ = Clock::now();
+    waitTold_ = false;
+    if (quiet_ || !terminal_ || lastActivity_ - lastShown_ < kRepaint)
         return;
-    const qint64 now = clock_.elapsed();
-    if (lastShown_ >= 0 && now - lastShown_ < kRepaintMs)
-        return;
-    lastShown_ = now;
-    std::fprintf(out_, "\r\033[K%s", qPrintable(progressLine()));
-    std::fflush(out_);
+    lastShown_ = lastActivity_;
+    print(progressLine(false), true);
 }
 
-void ProgressReport::tableFinished(const QString& failure) {
-    if (total_ > 0 && failure.isEmpty())
+void ProgressReport::tableFinished(bool whole, const QString& outcome) {
+    std::lock_guard lock(mutex_);
+    markActivity();
+    if (whole)
         rows_ = total_;
     if (quiet_)
         return;
-    const QString line = failure.isEmpty()
-                             ? progressLine() + QStringLiteral(", %1 s").arg(
-                                                    double(clock_.elapsed()) / 1000.0, 0, 'f', 1)
-                             : table_ + QStringLiteral(": failed: ") + failure;
-    std::fprintf(out_, "%s%s\n", terminal_ ? "\r\033[K" : "", qPrintable(line));
-    std::fflush(out_);
+    print(whole ? progressLine(true)
+                : QStringLiteral("%1: %2, %3 s")
+                      .arg(prefix_, outcome)
+                      .arg(secondsBetween(tableStart_, Clock::now()), 0, 'f', 1),
+          false);
+}
+
+void ProgressReport::note(const QString& line) {
+    std::lock_guard lock(mutex_);
+    markActivity();
+    if (!quiet_)
+        print(line, false);
+}
+
+void ProgressReport::error(const QString& line) {
+    std::lock_guard lock(mutex_);
+    print(line, false);
+}
+
+void ProgressReport::watchForWaits() {
+    std::unique_lock lock(mutex_);
+    while (!stop_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping_; })) {
+        const auto waited = Clock::now() - lastActivity_;
+        if (quiet_ || waited < kLongWait || (waitTold_ && !terminal_))
+            continue;
+        // On a terminal the line counts the seconds; elsewhere one line per wait.
+        const QString line =
+            QStringLiteral("%1 waiting for %2 to answer, %3 s so far")
+                .arg(prefix_.isEmpty() || !doing_.startsWith(QStringLiteral("copying"))
+                         ? doing_ + QStringLiteral(":")
+                         : prefix_ + QStringLiteral(":"),
+                     dataSource_)
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(waited).count());
+        print(line, terminal_);
+        waitTold_ = true;
+    }
 }

@@ -1,18 +1,24 @@
 #include "TransferCommand.h"
 
 #include <QElapsedTimer>
-#include <QLocale>
+#include <QFile>
+#include <QFileInfo>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "ConsoleDialogs.h"
+#include "Interruption.h"
 #include "ProgressReport.h"
+#include "RunSummary.h"
 #include "TransferOptions.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
+#include "paradox/FormatError.h"
+#include "paradox/Table.h"
 #include "runtime/ErrorTrap.h"
 #include "tables/TableTransfer.h"
 #include "tables/TargetNames.h"
@@ -20,7 +26,6 @@
 namespace {
 
 constexpr int kAllCopied = 0;
-constexpr int kSomeFailed = 1;
 constexpr int kNothingWritten = 2;
 
 int refuse(const QString& message) {
@@ -30,27 +35,44 @@ int refuse(const QString& message) {
 
 struct Sides {
     std::vector<TableEntry> paradox;
-    QStringList target;
+    QStringList target;  // the tables an unqualified name reaches
 };
 
-// The tables of both sides, or the reason they cannot be had.
-QString listBothSides(const TransferOptions& options, Dialogs& dialogs, Sides& sides) {
+// Why the folder cannot be the Paradox folder, or "".
+QString folderProblem(const QString& folder) {
+    const QFileInfo about(folder);
+    if (!about.exists())
+        return folder + QStringLiteral(": no such folder");
+    if (!about.isDir())
+        return folder + QStringLiteral(" is a file, not a folder");
+    return {};
+}
+
+// The tables of both sides, or the reason they cannot be had. Subfolders that cannot be read
+// become warnings.
+QString listBothSides(const TransferOptions& options, Dialogs& dialogs, RunSummary& summary,
+                      Sides& sides) {
+    if (const QString problem = folderProblem(options.folder); !problem.isEmpty())
+        return problem;
     try {
-        Paradox::ListParadoxTables(options.folder, dialogs, [&](const TableEntry& table) {
-            sides.paradox.push_back(table);
-        });
+        Paradox::ListParadoxTables(
+            options.folder, dialogs,
+            [&](const TableEntry& table) { sides.paradox.push_back(table); },
+            [&](const QString& folder, const QString& reason) {
+                summary.warn(QStringLiteral("the folder %1 cannot be read (%2): tables in it may "
+                                            "be missing")
+                                 .arg(folder, reason));
+            });
     } catch (const std::exception& failure) {
         return QString::fromUtf8(failure.what());
     }
-    if (sides.paradox.empty())
-        return QStringLiteral("no Paradox tables in ") + options.folder;
     std::sort(sides.paradox.begin(), sides.paradox.end(),
               [](const TableEntry& a, const TableEntry& b) {
                   return QString::compare(a.name, b.name, Qt::CaseInsensitive) < 0;
               });
     try {
-        Sybase::ListSybaseTables(options.dataSource,
-                                 [&](const QString& name) { sides.target << name; });
+        Sybase::ListReachableTables(options.dataSource,
+                                    [&](const QString& name) { sides.target << name; });
     } catch (const std::exception& failure) {
         return QStringLiteral("the data source ") + options.dataSource +
                QStringLiteral(" cannot be opened: ") + QString::fromUtf8(failure.what());
@@ -89,6 +111,84 @@ std::vector<TableEntry> chosenTables(const TransferOptions& options, const Sides
     return chosen;
 }
 
+// Files named *.db that are no Paradox tables at all (Windows' Thumbs.db) are passed over with
+// a note when the command line named no tables; named ones are copied, and fail as they will.
+void passOverOtherFiles(std::vector<TableEntry>& tables, ProgressReport& progress) {
+    std::erase_if(tables, [&](const TableEntry& table) {
+        try {
+            px::Table probe(QFile::encodeName(table.file).toStdString());
+        } catch (const px::NotATable& notATable) {
+            progress.note(table.name + QStringLiteral(": skipped, ") +
+                          QString::fromUtf8(notATable.what()));
+            return true;
+        } catch (const std::exception&) {
+            // A damaged table is still a table: its copy reports the damage.
+        }
+        return false;
+    });
+}
+
+// What became of a table that did not arrive whole, from the transfer's outcome.
+TableResult::State stateOf(TableTransfer::Outcome outcome, bool rowByRow, bool created,
+                           const TableTransfer& transfer) {
+    using State = TableResult::State;
+    if (rowByRow && created && transfer.rowsWritten() < transfer.sourceRows())
+        return State::Incomplete;
+    return outcome == TableTransfer::Outcome::Interrupted && !rowByRow ? State::Interrupted
+                                                                       : State::Failed;
+}
+
+QString outcomeLine(const TableResult& result) {
+    switch (result.state) {
+        case TableResult::State::Incomplete:
+            return QStringLiteral("incomplete, %1 of %2 rows arrived")
+                .arg(result.rowsWritten)
+                .arg(result.sourceRows);
+        case TableResult::State::Interrupted:
+            return QStringLiteral("interrupted, rolled back");
+        default:
+            return QStringLiteral("failed");
+    }
+}
+
+// Tells whether the transfer created the table it copied last.
+struct CreationWatch : ProgressReport {
+    using ProgressReport::ProgressReport;
+    void targetCreated(const QString&) override { created = true; }
+    bool created = false;
+};
+
+// Copies the tables one after the other; every result goes into the summary.
+void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& options,
+             TableTransfer& transfer, ConsoleDialogs& dialogs, CreationWatch& progress,
+             RunSummary& summary) {
+    bool transferEnded = false;
+    for (size_t i = 0; i < tables.size(); ++i) {
+        TableResult result;
+        result.entry = tables[i];
+        if (transferEnded || Interruption::requested()) {
+            result.causes << (transferEnded ? QStringLiteral("the connection was lost")
+                                            : QStringLiteral("the run was stopped"));
+            summary.add(result);
+            continue;
+        }
+        progress.tableStarting(tables[i].name, static_cast<int>(i + 1),
+                               static_cast<int>(tables.size()));
+        progress.created = false;
+        const TableTransfer::Outcome outcome = transfer.copy(tables[i]);
+        result.causes = dialogs.takeFailures();
+        result.sourceRows = transfer.sourceRows();
+        result.rowsWritten = transfer.rowsWritten();
+        const bool whole = outcome == TableTransfer::Outcome::Done && result.causes.isEmpty();
+        result.state = whole ? TableResult::State::Copied
+                             : stateOf(outcome, options.rowByRow, progress.created, transfer);
+        progress.tableFinished(whole, outcomeLine(result));
+        result.seconds = progress.secondsOfTable();
+        summary.add(result);
+        transferEnded = outcome == TableTransfer::Outcome::TransferEnds;
+    }
+}
+
 }  // namespace
 
 int runTransferCommand(const QStringList& arguments) {
@@ -97,11 +197,21 @@ int runTransferCommand(const QStringList& arguments) {
     if (!parsed)
         return exitCode;
     const TransferOptions& options = *parsed;
+    Interruption::install();
+    QElapsedTimer clock;
+    clock.start();
     ConsoleDialogs dialogs(options.overwrite);
+    CreationWatch progress(stderr, ::isatty(STDERR_FILENO) == 1, options.quiet, options.dataSource,
+                           [] { return Interruption::requested(); });
+    RunSummary summary;
 
     Sides sides;
-    if (const QString problem = listBothSides(options, dialogs, sides); !problem.isEmpty())
+    progress.doing(QStringLiteral("listing the tables"));
+    if (const QString problem = listBothSides(options, dialogs, summary, sides); !problem.isEmpty())
         return refuse(problem);
+    // What the scan reported on its way: folders it met that vanished or could not be read.
+    for (const QString& failure : dialogs.takeFailures())
+        summary.warn(failure);
     if (options.list) {
         printSides(options, sides);
         return kAllCopied;
@@ -110,6 +220,10 @@ int runTransferCommand(const QStringList& arguments) {
     std::vector<TableEntry> tables = chosenTables(options, sides, problem);
     if (!problem.isEmpty())
         return refuse(problem);
+    if (options.tables.isEmpty())
+        passOverOtherFiles(tables, progress);
+    if (tables.empty())
+        return refuse(QStringLiteral("no Paradox tables in ") + options.folder);
 
     // Existing target tables are met before anything is written.
     const TargetNames existing(sides.target);
@@ -121,51 +235,33 @@ int runTransferCommand(const QStringList& arguments) {
         return refuse(QStringLiteral("these tables exist in %1: %2; choose --overwrite or "
                                      "--skip-existing")
                           .arg(options.dataSource, met.join(QStringLiteral(", "))));
-    if (options.skipExisting)
-        std::erase_if(tables, [&](const TableEntry& table) { return existing.has(table.name); });
 
     ErrorTrap trap(dialogs, nullptr, QStringLiteral("morvane-transfer"));
-    ProgressReport progress(stderr, ::isatty(STDERR_FILENO) == 1, options.quiet);
     TableTransfer transfer(
         trap, dialogs, nullptr, progress, sides.target,
-        options.fast ? TableTransfer::Mode::Fast : TableTransfer::Mode::StatementPerRow);
-    dialogs.setTable(options.dataSource);
+        options.rowByRow ? TableTransfer::Mode::StatementPerRow : TableTransfer::Mode::Fast);
+    progress.doing(QStringLiteral("opening the data source"));
     if (!transfer.open({options.folder, options.dataSource}))
-        return kNothingWritten;
+        return refuse(dialogs.takeFailures().join(QStringLiteral("; ")));
 
-    QElapsedTimer clock;
-    clock.start();
-    long long rows = 0;
-    int copied = 0;
-    QStringList failed;
-    bool connectionLost = false;
+    std::vector<TableEntry> toCopy;
     for (const TableEntry& table : tables) {
-        if (connectionLost) {
-            failed << table.name + QStringLiteral(": not copied, the connection was lost");
-            continue;
-        }
-        dialogs.setTable(table.name);
-        progress.tableStarting(table.name);
-        const int failuresBefore = dialogs.failures();
-        const TableTransfer::Outcome outcome = transfer.copy(table);
-        const bool whole =
-            outcome == TableTransfer::Outcome::Done && dialogs.failures() == failuresBefore;
-        progress.tableFinished(whole ? QString() : dialogs.firstCause());
-        if (whole) {
-            ++copied;
-            rows += progress.rowsOfTable();
+        if (options.skipExisting && existing.has(table.name)) {
+            TableResult skipped;
+            skipped.entry = table;
+            skipped.state = TableResult::State::Skipped;
+            progress.note(table.name + QStringLiteral(": skipped, the target has it"));
+            summary.add(skipped);
         } else {
-            failed << table.name + QStringLiteral(": ") + dialogs.firstCause();
+            toCopy.push_back(table);
         }
-        connectionLost = outcome == TableTransfer::Outcome::TransferEnds;
     }
+    copyAll(toCopy, options, transfer, dialogs, progress, summary);
     transfer.close();
-
-    if (!options.quiet)
-        std::fprintf(stderr, "Copied %d of %zu tables, %s rows, in %.1f s.\n", copied,
-                     tables.size(), qPrintable(QLocale::c().toString(rows)),
-                     double(clock.elapsed()) / 1000.0);
-    for (const QString& line : failed)
-        std::fprintf(stderr, "Failed: %s\n", qPrintable(line));
-    return failed.isEmpty() && copied == static_cast<int>(tables.size()) ? kAllCopied : kSomeFailed;
+    for (const QString& failure : dialogs.takeFailures())
+        summary.warn(failure);
+    if (Interruption::requested())
+        summary.interrupted(Interruption::exitStatus());
+    summary.print(progress, options.quiet, double(clock.elapsed()) / 1000.0);
+    return summary.exitStatus();
 }

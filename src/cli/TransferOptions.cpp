@@ -1,7 +1,6 @@
 #include "TransferOptions.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -9,11 +8,14 @@ namespace {
 
 constexpr const char* kDescription =
     "Copies Paradox tables, structure and rows, from FOLDER (subfolders included) into the data\n"
-    "source DSN: the named TABLEs, or every table of the folder.\n"
+    "source DSN: the named TABLEs, or every table of the folder. Each table goes in one\n"
+    "transaction, its drop included, so that it arrives whole or not at all.\n"
     "\n"
-    "Exit status: 0 every table was copied; 1 some table failed (the others are complete);\n"
-    "2 bad usage, a folder without tables, a data source that cannot be opened, or existing\n"
-    "tables met with neither --overwrite nor --skip-existing (nothing is written then).";
+    "Exit status: 0 every table was copied; 1 some table failed or arrived incomplete, or a\n"
+    "folder could not be read (the tables that were copied are complete); 2 bad usage, a folder\n"
+    "without tables, a data source that cannot be opened, or existing tables met with neither\n"
+    "--overwrite nor --skip-existing (nothing is written then); 130 stopped by Ctrl-C, 143 by\n"
+    "SIGTERM (the table being copied is rolled back; the ones before it are complete).";
 
 int usageError(const QString& message) {
     std::fprintf(stderr, "morvane-transfer: %s\nTry 'morvane-transfer --help' for more.\n",
@@ -37,14 +39,21 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     const QCommandLineOption skip(QStringLiteral("skip-existing"),
                                   QStringLiteral("Leave existing target tables as they are."));
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
-                                   QStringLiteral("Print only errors."));
+                                   QStringLiteral("Print only errors and warnings."));
+    const QCommandLineOption rowByRow(
+        QStringLiteral("row-by-row"),
+        QStringLiteral("Send each row as a statement of its own, without a transaction, as the "
+                       "tables screen does: for a target that cannot take a transaction. A table "
+                       "that fails part-way is named as incomplete."));
     const QCommandLineOption fast(
         QStringLiteral("fast"),
-        QStringLiteral("Copy each table in one transaction with one prepared insert; a table "
-                       "that fails is rolled back whole."));
-    parser.addOptions({list, overwrite, skip, quiet, fast});
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+        QStringLiteral("The default: each table in one transaction with one prepared insert. "
+                       "Accepted for the scripts that name it."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Display this help and exit."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Display the version and exit."));
+    parser.addOptions({list, overwrite, skip, quiet, rowByRow, fast, help, version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -52,10 +61,10 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     }
     if (parser.isSet(help) || parser.isSet(version)) {
         // The usage line names the program as it is known, not the path it was started by.
-        const QString text = parser.isSet(help)
-                                 ? parser.helpText().replace(QCoreApplication::arguments().value(0),
-                                                             QStringLiteral("morvane-transfer"))
-                                 : QStringLiteral("morvane-transfer " MORVANE_VERSION "\n");
+        const QString text =
+            parser.isSet(help)
+                ? parser.helpText().replace(arguments.value(0), QStringLiteral("morvane-transfer"))
+                : QStringLiteral("morvane-transfer " MORVANE_VERSION "\n");
         std::fputs(qPrintable(text), stdout);
         exitCode = 0;
         return std::nullopt;
@@ -69,6 +78,10 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
         exitCode = usageError(QStringLiteral("--overwrite and --skip-existing exclude each other"));
         return std::nullopt;
     }
+    if (parser.isSet(fast) && parser.isSet(rowByRow)) {
+        exitCode = usageError(QStringLiteral("--fast and --row-by-row exclude each other"));
+        return std::nullopt;
+    }
     TransferOptions options;
     options.folder = positional.takeFirst();
     options.dataSource = positional.takeFirst();
@@ -77,6 +90,6 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     options.overwrite = parser.isSet(overwrite);
     options.skipExisting = parser.isSet(skip);
     options.quiet = parser.isSet(quiet);
-    options.fast = parser.isSet(fast);
+    options.rowByRow = parser.isSet(rowByRow);
     return options;
 }

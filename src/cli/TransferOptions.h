@@ -14,7 +14,7 @@ struct TransferOptions {
     bool overwrite = false;
     bool skipExisting = false;
     bool quiet = false;
-    bool fast = false;
+    bool rowByRow = false;  // one statement per row, no transaction; else a table per transaction
 };
 
 // Parses the arguments (argv[0] first). Prints help or the version and gives 0 as `exitCode`

@@ -1,5 +1,6 @@
 #include "SybaseModule.h"
 
+#include "TargetDialect.h"
 #include "ado/Connection.h"
 #include "ado/ConnectionString.h"
 #include "runtime/EventPump.h"
@@ -34,6 +35,28 @@ void ListSybaseTables(const QString& dataSourceName,
             if (!name.toUpper().contains(QStringLiteral("SYS")))
                 found(name);
         }
+        tables->MoveNext();
+    }
+    tables->Close();
+    connection.Close();
+}
+
+void ListReachableTables(const QString& dataSourceName,
+                         const std::function<void(const QString&)>& found) {
+    using namespace TargetDialect;
+    ado::Connection connection;
+    connection.Open(DsnConnectionString(dataSourceName));
+    const ado::DataSourceInfo info = connection.Info();
+    const QString schema = defaultSchema(connection, info);
+    std::unique_ptr<ado::RecordSet> tables = connection.OpenSchema(ado::Connection::adSchemaTables);
+    while (!tables->Eof()) {
+        const auto field = [&](const char* name) {
+            return QString::fromStdString(
+                tables->Fields(QString::fromLatin1(name)).Value().toText());
+        };
+        if (field("TABLE_TYPE") == QStringLiteral("TABLE") &&
+            (schema.isEmpty() || sameSchema(field("TABLE_SCHEM"), schema, dbmsOf(info.dbmsName))))
+            found(field("TABLE_NAME"));
         tables->MoveNext();
     }
     tables->Close();

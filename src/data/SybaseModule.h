@@ -15,4 +15,10 @@ bool TestDataSource(const QString& dataSourceName);
 void ListSybaseTables(const QString& dataSourceName,
                       const std::function<void(const QString&)>& found);
 
+// Hands each table that an unqualified name reaches to `found`, whatever its name: on
+// PostgreSQL the tables of the schema where a new table would be created, on SQL Anywhere the
+// connected user's own; on other targets every table. Used to decide whether a table exists.
+void ListReachableTables(const QString& dataSourceName,
+                         const std::function<void(const QString&)>& found);
+
 }  // namespace Sybase

@@ -12,4 +12,11 @@ class FormatError : public std::runtime_error {
         : std::runtime_error("The Paradox table file " + path + " " + what + ".") {}
 };
 
+// A file that is no Paradox table at all (Windows' Thumbs.db, a SQLite database): its header says
+// so before anything else is read.
+class NotATable : public FormatError {
+  public:
+    using FormatError::FormatError;
+};
+
 }  // namespace px

@@ -112,8 +112,8 @@ Table::Table(const std::string& path) : file_(path) {
 
 void Table::readHeader() {
     if (file_.size() < kCommonHeader)
-        throw FormatError(path(), "is too short to be a Paradox table (" +
-                                      std::to_string(file_.size()) + " bytes)");
+        throw NotATable(path(), "is too short to be a Paradox table (" +
+                                    std::to_string(file_.size()) + " bytes)");
     unsigned char common[kCommonHeader];
     file_.readAt(0, common, sizeof common);
     recordSize_ = le16(common + 0x00);
@@ -124,11 +124,11 @@ void Table::readHeader() {
     const int fieldCount = static_cast<int16_t>(le16(common + 0x21));
 
     if (fileType != 0 && fileType != 2)
-        throw FormatError(path(),
-                          "is no Paradox data table (file type " + std::to_string(fileType) + ")");
+        throw NotATable(path(),
+                        "is no Paradox data table (file type " + std::to_string(fileType) + ")");
     if (version_ < 3 || version_ > 12)
-        throw FormatError(path(), "is no Paradox table of a known version (version byte " +
-                                      std::to_string(version_) + ")");
+        throw NotATable(path(), "is no Paradox table of a known version (version byte " +
+                                    std::to_string(version_) + ")");
     switch (maxTableSize) {
         case 1:
         case 2:
@@ -140,8 +140,8 @@ void Table::readHeader() {
             blockSize_ = maxTableSize * 1024;
             break;
         default:
-            throw FormatError(path(),
-                              "has an invalid block size code " + std::to_string(maxTableSize));
+            throw NotATable(path(),
+                            "has an invalid block size code " + std::to_string(maxTableSize));
     }
     const size_t fieldInfoAt = version_ >= kFirstVersion4 ? kVersion4Header : kCommonHeader;
     if (headerSize_ < fieldInfoAt || headerSize_ > file_.size())

@@ -5,9 +5,12 @@
 #include "data/Datatype.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
+#include "data/TargetDialect.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ErrorTrap.h"
 #include "runtime/EventPump.h"
+
+#include <stdexcept>
 
 namespace {
 
@@ -46,8 +49,7 @@ std::unique_ptr<ado::InsertStatement> prepareInsert(ado::Connection& target, ado
                                                     const QString& table, ado::Batching batching) {
     return target.PrepareInsert(
         insertPrefix(table), parameterRow(source),
-        std::vector<ado::ParameterType>(static_cast<size_t>(source.FieldCount()),
-                                        ado::ParameterType::Text),
+        std::vector<ado::ValueType>(static_cast<size_t>(source.FieldCount()), ado::ValueType::Text),
         batching);
 }
 
@@ -72,6 +74,8 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
         paradox_->Open(Paradox::ParadoxConnectionString(connection.paradoxFolder));
     }) && trap_.step(118, [&] {
         target_->Open(Sybase::DsnConnectionString(connection.dataSourceName));
+        targetInfo_ = target_->Info();
+        dbms_ = TargetDialect::dbmsOf(targetInfo_.dbmsName);
     });
 }
 
@@ -122,7 +126,7 @@ TableTransfer::Outcome TableTransfer::createTable(ado::RecordSet& source, const 
 
 TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const QString& table) {
     long long rows = 0;
-    if (!trap_.step(218, [&] { rows = source.RecordCount(); }))
+    if (!trap_.step(218, [&] { sourceRows_ = rows = source.RecordCount(); }))
         return Outcome::Skipped;
     std::unique_ptr<ado::InsertStatement> insert;
     if (!trap_.step(
@@ -138,6 +142,8 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const QSt
     };
     for (long long row = 0; row < rows; ++row) {
         LetEventsRun();
+        if (observer_.stopRequested())
+            return finish(Outcome::Interrupted);
         observer_.rowStarting(row, rows);
         std::vector<ado::Variant> values(static_cast<size_t>(columns));
         if (!trap_.step(232, [&] {
@@ -192,20 +198,21 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     QString table = entry.name;
     bool overwrite = false;
     rowsWritten_ = 0;
+    sourceRows_ = 0;
     if (!askToOverwrite(table, overwrite))
         return Outcome::Skipped;
-    // The target's table is dropped only for a source that can be read whole.
-    if (overwrite && !readsWhole(entry)) {
-        observer_.tableEnded();
+    ado::RecordSet source;
+    if (!readyToWrite(entry, table, overwrite, source)) {
+        finishTable(source, table, false);
         return Outcome::Skipped;
     }
     if (mode_ == Mode::StatementPerRow)
-        return copyAs(entry, table, overwrite);
+        return copyInto(source, table, overwrite);
     if (!trap_.step(140, [&] { target_->BeginTrans(); })) {
-        observer_.tableEnded();
+        finishTable(source, table, false);
         return failedOn(trap_.lastFailure());
     }
-    const Outcome outcome = copyAs(entry, table, overwrite);
+    const Outcome outcome = copyInto(source, table, overwrite);
     if (outcome == Outcome::Done && trap_.step(264, [&] { target_->CommitTrans(); }))
         return Outcome::Done;
     // A table that failed leaves the target as it was.
@@ -213,7 +220,31 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
         target_->RollbackTrans();
     } catch (const std::exception&) {
     }
+    rowsWritten_ = 0;
     return outcome == Outcome::Done ? failedOn(trap_.lastFailure()) : outcome;
+}
+
+bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table, bool overwrite,
+                                 ado::RecordSet& source) {
+    // Opening walks the whole table file, which takes a while for a large one on a cold disk.
+    return trap_.step(
+               148,
+               [&] { RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); }); }) &&
+           namesFit(source, table) && (!overwrite || readsWhole(entry));
+}
+
+bool TableTransfer::namesFit(ado::RecordSet& source, const QString& table) {
+    using TargetDialect::nameTooLong;
+    // A name the target would cut, or refuse, is refused before anything is written.
+    return trap_.step(210, [&] {
+        QString refusal =
+            nameTooLong(QStringLiteral("table"), table, targetInfo_.maxTableNameLength, dbms_);
+        for (int column = 0; column < source.FieldCount() && refusal.isEmpty(); ++column)
+            refusal = nameTooLong(QStringLiteral("column"), source.Fields(column).name(),
+                                  targetInfo_.maxColumnNameLength, dbms_);
+        if (!refusal.isEmpty())
+            throw std::runtime_error(refusal.toStdString());
+    });
 }
 
 bool TableTransfer::readsWhole(const TableEntry& entry) {
@@ -228,25 +259,18 @@ bool TableTransfer::readsWhole(const TableEntry& entry) {
     });
 }
 
-TableTransfer::Outcome TableTransfer::copyAs(const TableEntry& entry, const QString& table,
-                                             bool overwrite) {
+TableTransfer::Outcome TableTransfer::copyInto(ado::RecordSet& source, const QString& table,
+                                               bool overwrite) {
     if (overwrite) {
         // A table that could not be dropped is left alone: no rows are added to it.
         if (!trap_.step(144, [&] {
                 target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table));
             })) {
-            observer_.tableEnded();
+            finishTable(source, table, false);
             return failedOn(trap_.lastFailure());
         }
         targetNames_.remove(table);
         observer_.targetDropped(table);
-    }
-    ado::RecordSet source;
-    // Opening walks the whole table file, which takes a while for a large one on a cold disk.
-    if (!trap_.step(
-            148, [&] { RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); }); })) {
-        observer_.tableEnded();
-        return Outcome::Skipped;
     }
     Outcome outcome = createTable(source, table);
     const bool created = outcome == Outcome::Done;
@@ -258,7 +282,7 @@ TableTransfer::Outcome TableTransfer::copyAs(const TableEntry& entry, const QStr
 
 TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source, const QString& table) {
     long long rows = 0;
-    if (!trap_.step(218, [&] { rows = source.RecordCount(); }))
+    if (!trap_.step(218, [&] { sourceRows_ = rows = source.RecordCount(); }))
         return Outcome::Skipped;
     const int columns = source.FieldCount();
     std::unique_ptr<ado::InsertStatement> insert;
@@ -269,6 +293,8 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source, con
     std::vector<ado::Variant> values(static_cast<size_t>(columns));
     for (long long row = 0; row < rows; ++row) {
         LetEventsRun();
+        if (observer_.stopRequested())
+            return Outcome::Interrupted;
         observer_.rowStarting(row, rows);
         if (!trap_.step(232, [&] {
                 for (int column = 0; column < columns; ++column)
@@ -283,5 +309,6 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source, con
     if (!trap_.step(252, [&] { insert->flush(); }))
         return failedOn(trap_.lastFailure());
     rowsWritten_ = insert->rowsWritten();
-    return Outcome::Done;
+    // A stop asked for while the last rows were on their way still rolls the table back.
+    return observer_.stopRequested() ? Outcome::Interrupted : Outcome::Done;
 }

@@ -6,8 +6,10 @@
 #include <memory>
 
 #include "TargetNames.h"
+#include "ado/Cursor.h"
 #include "data/ConnectionSettings.h"
 #include "data/TableEntry.h"
+#include "data/TargetDialect.h"
 
 class Dialogs;
 class ErrorTrap;
@@ -28,6 +30,9 @@ class TransferObserver {
     virtual void tableEnded() = 0;
     virtual void targetDropped(const QString& name) = 0;
     virtual void targetCreated(const QString& name) = 0;
+    // Whether the transfer is to stop before its next row, the table being copied left as a
+    // failed one is (the command line's answer to Ctrl-C).
+    virtual bool stopRequested() const { return false; }
 };
 
 // Copies Paradox tables, structure and rows, into the target: one prepared insert per table,
@@ -36,7 +41,9 @@ class TransferObserver {
 // row only, a lost connection ends the transfer.
 class TableTransfer {
   public:
-    enum class Outcome { Done, Skipped, TransferEnds };
+    // Skipped: the table failed or was left alone, and the next one follows. TransferEnds: the
+    // connection was lost. Interrupted: the caller asked to stop.
+    enum class Outcome { Done, Skipped, TransferEnds, Interrupted };
     // One statement per row, each standing on its own; or, fast, each table in one transaction
     // (its drop included) with one prepared insert and bound parameters.
     enum class Mode { StatementPerRow, Fast };
@@ -53,18 +60,25 @@ class TableTransfer {
     Outcome copy(const TableEntry& table);
     // Closes both sides.
     void close();
-    // The rows of the last table that the target took.
+    // The rows of the last table: in its source, and those the target took (none when its
+    // transaction was rolled back).
+    long long sourceRows() const { return sourceRows_; }
     long long rowsWritten() const { return rowsWritten_; }
 
   private:
     // The target's spelling of the table's name, and whether to go on with it: true when the
     // target has no such table or the user answered Yes (then `overwrite` is set).
     bool askToOverwrite(QString& table, bool& overwrite);
+    // Opens the source, and checks that nothing stands in the way of writing the table: names
+    // the target would cut, and, before an overwrite, a source that cannot be read whole.
+    bool readyToWrite(const TableEntry& entry, const QString& table, bool overwrite,
+                      ado::RecordSet& source);
+    bool namesFit(ado::RecordSet& source, const QString& table);
     // Reads the whole source once (every value, blobs included); false, reported at the line of
     // the step that failed, when it cannot be read to its end.
     bool readsWhole(const TableEntry& entry);
-    // Drops (when asked to), opens the source, creates the table and copies its rows.
-    Outcome copyAs(const TableEntry& entry, const QString& table, bool overwrite);
+    // Drops (when asked to), creates the table and copies its rows.
+    Outcome copyInto(ado::RecordSet& source, const QString& table, bool overwrite);
     Outcome createTable(ado::RecordSet& source, const QString& table);
     Outcome copyRows(ado::RecordSet& source, const QString& table);
     Outcome copyRowsInBulk(ado::RecordSet& source, const QString& table);
@@ -83,5 +97,8 @@ class TableTransfer {
     TargetNames targetNames_;
     std::unique_ptr<ado::Connection> paradox_;
     std::unique_ptr<ado::Connection> target_;
+    ado::DataSourceInfo targetInfo_;
+    TargetDialect::Dbms dbms_ = TargetDialect::Dbms::Other;
+    long long sourceRows_ = 0;
     long long rowsWritten_ = 0;
 };

@@ -7,10 +7,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 
@@ -18,54 +14,12 @@
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/TempDir.h"
+#include "support/TransferProcess.h"
 
 using px::FieldType;
 using px::Value;
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Outcome transfer(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(MORVANE_TRANSFER), arguments);
-    process.waitForFinished(300000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-// The same with standard error (and output) on a pseudo-terminal.
-Outcome transferOnATerminal(const QStringList& arguments) {
-    std::vector<std::string> words{MORVANE_TRANSFER};
-    for (const QString& argument : arguments)
-        words.push_back(argument.toStdString());
-    int terminal = -1;
-    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-    if (child == 0) {
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    Outcome run;
-    std::string seen;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;)
-        seen.append(buffer, static_cast<size_t>(got));
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::close(terminal);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = QString::fromStdString(seen);
-    return run;
-}
 
 const std::vector<px::Field> kFields = {{"ID", FieldType::Long, 4, 0},
                                         {"NAME", FieldType::Alpha, 20, 0},
@@ -111,19 +65,19 @@ TEST_F(Command, ExitStatusTwoWritesNothing) {
     EXPECT_EQ(transfer({}).status, 2);
     EXPECT_EQ(transfer({"--no-such-option", path(), dsn}).status, 2);
     TempDir empty;
-    const Outcome noTables = transfer({QString::fromStdString(empty.path()), dsn});
+    const TransferRun noTables = transfer({QString::fromStdString(empty.path()), dsn});
     EXPECT_EQ(noTables.status, 2);
     EXPECT_TRUE(noTables.err.contains("no Paradox tables in")) << noTables.err.toStdString();
-    const Outcome noSource = transfer({path(), "NoSuchDsnAnywhere"});
+    const TransferRun noSource = transfer({path(), "NoSuchDsnAnywhere"});
     EXPECT_EQ(noSource.status, 2);
     EXPECT_TRUE(noSource.err.contains("NoSuchDsnAnywhere cannot be opened"))
         << noSource.err.toStdString();
-    const Outcome unknown = transfer({path(), dsn, "ORDERS", "Missing"});
+    const TransferRun unknown = transfer({path(), dsn, "ORDERS", "Missing"});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_TRUE(unknown.err.contains("has no table Missing")) << unknown.err.toStdString();
     EXPECT_TRUE(queryRows(dsn, "SELECT name FROM sqlite_master").empty());
 
-    const Outcome list = transfer({"--list", path(), dsn});
+    const TransferRun list = transfer({"--list", path(), dsn});
     EXPECT_EQ(list.status, 0);
     EXPECT_TRUE(list.out.contains("CUSTOMERS\t" + path() + "/sub/Customers.DB"))
         << list.out.toStdString();
@@ -138,7 +92,7 @@ TEST_F(Command, ExistingTablesAreMetThreeWays) {
     EXPECT_EQ(count(dsn, "ORDERS"), "30");
     TestDatabases::execute(dsn, R"(INSERT INTO "ORDERS" VALUES('999', 'marker', NULL))");
 
-    const Outcome stopped = transfer({path(), dsn});
+    const TransferRun stopped = transfer({path(), dsn});
     EXPECT_EQ(stopped.status, 2);
     EXPECT_TRUE(stopped.err.contains("these tables exist in " + dsn + ": ORDERS"))
         << stopped.err.toStdString();
@@ -148,7 +102,7 @@ TEST_F(Command, ExistingTablesAreMetThreeWays) {
     EXPECT_EQ(count(dsn, "ORDERS"), "31");
     EXPECT_EQ(count(dsn, "CUSTOMERS"), "7");
 
-    const Outcome overwritten = transfer({"--overwrite", "--fast", path(), dsn, "ORDERS"});
+    const TransferRun overwritten = transfer({"--overwrite", "--fast", path(), dsn, "ORDERS"});
     ASSERT_EQ(overwritten.status, 0) << overwritten.err.toStdString();
     EXPECT_EQ(count(dsn, "ORDERS"), "30");
 }
@@ -156,48 +110,50 @@ TEST_F(Command, ExistingTablesAreMetThreeWays) {
 TEST_F(Command, ADamagedTableInABatchFailsAloneAndIsNamedInTheSummary) {
     writeTable(folder.file("broken.db"), 500);
     std::filesystem::resize_file(folder.file("broken.db"), 2048 + 3000);
-    const Outcome run = transfer({path(), dsn});
+    const TransferRun run = transfer({path(), dsn});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(count(dsn, "ORDERS"), "30");
     EXPECT_EQ(count(dsn, "CUSTOMERS"), "7");
-    EXPECT_TRUE(run.err.contains("Copied 2 of 3 tables, 37 rows")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Copied 2 of 3 tables, 1 failed, 37 rows"))
+        << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QRegularExpression(
         "\nFailed: BROKEN: .*broken\\.db is cut short: record \\d+ of the \\d+ in data block")))
         << run.err.toStdString();
 }
 
 TEST_F(Command, ProgressOnATerminalUpdatesInPlaceAndOffItIsOneLinePerTable) {
-    const Outcome terminal = transferOnATerminal({path(), dsn});
+    const TransferRun terminal = transferOnATerminal({path(), dsn});
     EXPECT_EQ(terminal.status, 0);
-    EXPECT_TRUE(terminal.err.contains("\r\033[KORDERS: ")) << terminal.err.toStdString();
+    EXPECT_TRUE(terminal.err.contains("\r\033[KORDERS (table 2 of 2): "))
+        << terminal.err.toStdString();
     EXPECT_TRUE(terminal.err.contains("rows/s"));
 
-    const Outcome piped = transfer({"--overwrite", path(), dsn});
+    const TransferRun piped = transfer({"--overwrite", path(), dsn});
     EXPECT_EQ(piped.status, 0);
     EXPECT_FALSE(piped.err.contains('\r'));
     const QStringList lines = piped.err.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3) << piped.err.toStdString();
-    EXPECT_TRUE(lines[0].startsWith("CUSTOMERS: 7 of 7 rows, 100%, "));
-    EXPECT_TRUE(lines[1].startsWith("ORDERS: 30 of 30 rows, 100%, "));
+    EXPECT_TRUE(lines[0].startsWith("CUSTOMERS (table 1 of 2): 7 of 7 rows, 100%, "));
+    EXPECT_TRUE(lines[1].startsWith("ORDERS (table 2 of 2): 30 of 30 rows, 100%, "));
     EXPECT_TRUE(lines[2].startsWith("Copied 2 of 2 tables, 37 rows, in "));
 
-    const Outcome quiet = transfer({"--overwrite", "--quiet", path(), dsn});
+    const TransferRun quiet = transfer({"--overwrite", "--quiet", path(), dsn});
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, "");
 }
 
-// The fast mode gives the target what the statements of the screen give it; a table one of
-// whose rows the target refuses is rolled back whole, and the next table follows.
-TEST(FastCommand, CorpusTablesArriveAsWithoutItAndARejectedRowRollsBackItsTable) {
+// A table per transaction gives the target what the screen's statements give it; a table one
+// of whose rows the target refuses is rolled back whole, and the next table follows.
+TEST(FastCommand, CorpusTablesArriveAsRowByRowAndARejectedRowRollsBackItsTable) {
     const QString plain = TestDatabases::newPostgresDsn(), fast = TestDatabases::newPostgresDsn();
     if (plain.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
     const QString corpus = QDir::cleanPath(QStringLiteral(MORVANE_CORPUS) + "/db");
     if (!QFileInfo(corpus).isDir())
         GTEST_SKIP() << "no corpus";
-    const Outcome statements = transfer({"--quiet", corpus, plain});
+    const TransferRun statements = transfer({"--quiet", "--row-by-row", corpus, plain});
     ASSERT_EQ(statements.status, 0) << statements.err.toStdString();
-    const Outcome bulk = transfer({"--quiet", "--fast", corpus, fast});
+    const TransferRun bulk = transfer({"--quiet", corpus, fast});
     ASSERT_EQ(bulk.status, 0) << bulk.err.toStdString();
     const std::vector<QStringList> tables = queryRows(
         plain, "SELECT table_name FROM information_schema.tables WHERE table_schema = 'public'");
@@ -221,7 +177,7 @@ TEST(FastCommand, CorpusTablesArriveAsWithoutItAndARejectedRowRollsBackItsTable)
     TempDir folder;
     writeTable(folder.file("big.db"), 3000);
     writeTable(folder.file("small.db"), 10);
-    const Outcome run = transfer({"--fast", QString::fromStdString(folder.path()), target});
+    const TransferRun run = transfer({QString::fromStdString(folder.path()), target});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.contains("Failed: BIG: ")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("check constraint")) << run.err.toStdString();

@@ -126,7 +126,7 @@ TEST(StatementQueue, AConnectionRefusesOtherWorkWhileItsStatementsRun) {
     connection.Open("Data Source=" + dsn);
     connection.Execute(R"(CREATE TABLE "T"("n" INTEGER);)");
     auto insert = connection.PrepareInsert(R"(INSERT INTO "T" VALUES)", "(?)",
-                                           {ado::ParameterType::Integer}, ado::Batching::RowByRow);
+                                           {ado::ValueType::Integer}, ado::Batching::RowByRow);
     for (int i = 0; i < 3000; ++i)
         connection.InsertAsync(*insert, {px::Value::integer(i)}, kNothing);
     if (connection.isExecuting()) {

@@ -355,3 +355,28 @@ TEST_F(Transfer, AnOverwriteNeverCostsTheTargetItsTableForASourceThatCannotBeRea
     EXPECT_EQ(before, "400");
     EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), (QStringList{"HALVED", "MEMO"}));
 }
+
+// A name longer than the target takes is refused at the create statement's line, before the
+// drop: PostgreSQL would cut it at 63 bytes without a word.
+TEST(LongNames, AreRefusedAtTheCreateLineBeforeAnythingIsWritten) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    TestDatabases::execute(dsn, R"(CREATE TABLE "WIDE"("kept" TEXT))");
+    TablesScreen screen(dsn);
+    screen.writeParadoxTable("wide.db", {{std::string(64, 'c'), FieldType::Long, 4, 0}},
+                             {{Value::integer(1)}});
+    screen.reload();
+    TablesScreen::select(*screen.form2().List2, {"WIDE"});
+    screen.test.dialogs.answerQuestion(true);
+    screen.form2().PushButton4_Click();
+    const QStringList errors = screen.test.dialogs.texts("error");
+    ASSERT_EQ(errors.size(), 1) << errors.join("\n").toStdString();
+    EXPECT_TRUE(errors[0].startsWith("The column name \"" + QString(64, 'c') +
+                                     "\" is 64 bytes long; the data source allows 63 bytes."))
+        << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains("Form2.PushButton4_Click at line 210"));
+    EXPECT_EQ(queryRows(dsn, R"(SELECT column_name FROM information_schema.columns
+                                WHERE table_name = 'WIDE')"),
+              std::vector<QStringList>{{"kept"}});
+}

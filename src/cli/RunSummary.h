@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+#include "data/TableEntry.h"
+
+class ProgressReport;
+
+// What became of one table of a run.
+struct TableResult {
+    enum class State {
+        Copied,       // whole, as the source holds it
+        Failed,       // nothing of it stays on the target (rolled back, or never written)
+        Incomplete,   // row by row: some of its rows arrived, not all
+        Interrupted,  // rolled back when the run was stopped
+        NotCopied,    // the run ended before its turn
+        Skipped,      // the target has a table of its name, and --skip-existing said to leave it
+    };
+    TableEntry entry;
+    State state = State::NotCopied;
+    long long sourceRows = 0;
+    long long rowsWritten = 0;
+    QStringList causes;  // what went wrong, the first cause first
+    double seconds = 0;
+};
+
+// The results of a run and what the command line says of them at its end: one summary line,
+// then each table that did not arrive whole with its cause, and each warning; the exit status.
+class RunSummary {
+  public:
+    void add(TableResult result) { results_.push_back(std::move(result)); }
+    void warn(const QString& warning) { warnings_ << warning; }
+    // The run was stopped by a signal; its exit status.
+    void interrupted(int exitStatus) { interruptedStatus_ = exitStatus; }
+    const std::vector<TableResult>& results() const { return results_; }
+
+    // Prints the summary through `report` (errors even when quiet); the seconds of the run.
+    void print(ProgressReport& report, bool quiet, double seconds) const;
+    // 0 every table copied (or skipped as asked); 1 some table not whole, or a warning; the
+    // signal's status when the run was stopped.
+    int exitStatus() const;
+
+  private:
+    std::vector<TableResult> results_;
+    QStringList warnings_;
+    int interruptedStatus_ = 0;
+};

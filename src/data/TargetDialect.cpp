@@ -1,0 +1,57 @@
+#include "TargetDialect.h"
+
+#include <QList>
+
+#include "ado/Connection.h"
+
+namespace TargetDialect {
+
+Dbms dbmsOf(const QString& dbmsName) {
+    if (dbmsName.contains(QStringLiteral("Anywhere"), Qt::CaseInsensitive))
+        return Dbms::SqlAnywhere;  // "SQL Anywhere", "Adaptive Server Anywhere"
+    if (dbmsName.startsWith(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive))
+        return Dbms::PostgreSQL;
+    if (dbmsName.startsWith(QStringLiteral("SQLite"), Qt::CaseInsensitive))
+        return Dbms::SQLite;
+    return Dbms::Other;
+}
+
+QString nameTooLong(const QString& what, const QString& name, int limit, Dbms dbms) {
+    if (limit <= 0)
+        return {};
+    // PostgreSQL cuts a longer name at 63 bytes without a word; SQL Anywhere takes 128 bytes.
+    const bool inBytes = dbms == Dbms::PostgreSQL || dbms == Dbms::SqlAnywhere;
+    const qsizetype length = inBytes ? name.toUtf8().size() : name.toUcs4().size();
+    if (length <= limit)
+        return {};
+    const QString unit = inBytes ? QStringLiteral("bytes") : QStringLiteral("characters");
+    return QStringLiteral("The %1 name \"%2\" is %3 %4 long; the data source allows %5 %4.")
+        .arg(what, name)
+        .arg(length)
+        .arg(unit)
+        .arg(limit);
+}
+
+QString defaultSchema(ado::Connection& connection, const ado::DataSourceInfo& info) {
+    switch (dbmsOf(info.dbmsName)) {
+        case Dbms::PostgreSQL: {
+            // The first schema of the search path that exists: where CREATE TABLE puts a table.
+            const auto rows = connection.Query(QStringLiteral("SELECT current_schema()"));
+            return rows->Eof() ? QString()
+                               : QString::fromStdString(rows->Fields(0).Value().toText());
+        }
+        case Dbms::SqlAnywhere:
+            return info.userName;  // a user's own tables come first, and new ones are its own
+        case Dbms::SQLite:
+        case Dbms::Other:
+            break;
+    }
+    return {};
+}
+
+bool sameSchema(const QString& a, const QString& b, Dbms dbms) {
+    // SQL Anywhere's user names ignore letter case; PostgreSQL's schema names are exact.
+    return a.compare(b, dbms == Dbms::SqlAnywhere ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+}
+
+}  // namespace TargetDialect

@@ -1,0 +1,66 @@
+#include "TransferProcess.h"
+
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "Unprivileged.h"
+
+TransferRun finishedTransfer(QProcess& process, int seconds) {
+    process.waitForFinished(seconds * 1000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+void startTransfer(QProcess& process, const QStringList& arguments) {
+    process.start(QStringLiteral(MORVANE_TRANSFER), arguments);
+    process.waitForStarted();
+}
+
+TransferRun transfer(const QStringList& arguments) {
+    QProcess process;
+    startTransfer(process, arguments);
+    return finishedTransfer(process, 300);
+}
+
+TransferRun transferUnprivileged(const QStringList& arguments, const QStringList& environment) {
+    QProcess process;
+    QStringList command;
+    if (runningAsRoot())
+        command << QStringLiteral("-u") << QStringLiteral("nobody") << QStringLiteral("--");
+    command << QStringLiteral("env") << environment << QStringLiteral(MORVANE_TRANSFER)
+            << arguments;
+    process.start(runningAsRoot() ? QStringLiteral("runuser") : command.takeFirst(), command);
+    return finishedTransfer(process, 300);
+}
+
+TransferRun transferOnATerminal(const QStringList& arguments) {
+    std::vector<std::string> words{MORVANE_TRANSFER};
+    for (const QString& argument : arguments)
+        words.push_back(argument.toStdString());
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    TransferRun run;
+    std::string seen;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        seen.append(buffer, static_cast<size_t>(got));
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(terminal);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = QString::fromStdString(seen);
+    return run;
+}
