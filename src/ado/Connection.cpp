@@ -75,7 +75,9 @@ void Connection::InsertAsync(InsertStatement& insert, std::vector<Variant> row,
     size_t bytes = 0;
     for (const Variant& value : row)
         bytes += value.raw().size() + sizeof(Variant);
-    queue_->add({[&insert, row = std::move(row)] { insert.addRow(row); }, bytes}, whileWaiting);
+    queue_->add(
+        {[&insert, row = std::move(row)]() mutable { insert.addRow(std::move(row)); }, bytes},
+        whileWaiting);
 }
 
 std::exception_ptr Connection::TakeExecutionFailure() {
@@ -202,6 +204,13 @@ Field RecordSet::Fields(const QString& name) const {
 long long RecordSet::RecordCount() const {
     requireOpen();
     return cursor_->rowCount();
+}
+
+const std::vector<Variant>& RecordSet::CurrentRow() const {
+    requireOpen();
+    if (!hasRow_)
+        throw DataSourceError("Either BOF or EOF is True: the record set has no current row.");
+    return row_;
 }
 
 void RecordSet::MoveNext() {

@@ -104,6 +104,8 @@ class RecordSet {
     // Known before the first row for a Paradox table; -1 where the source cannot tell.
     long long RecordCount() const;
     bool Eof() const { return !hasRow_; }
+    // The values of the current row, in field order.
+    const std::vector<Variant>& CurrentRow() const;
     void MoveNext();
     void Close();
 

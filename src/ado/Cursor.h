@@ -14,7 +14,7 @@ using Variant = px::Value;
 // server converts (a null, and an empty text, as NULL), or as a value of its own type.
 enum class ValueType {
     Text,
-    Decimal,  // its digits, as an exact DECIMAL
+    Decimal,  // its digits, as an exact DECIMAL (read from binary doubles as a double)
     Integer,
     Double,
     Date,

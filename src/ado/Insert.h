@@ -16,7 +16,7 @@ class InsertStatement {
   public:
     virtual ~InsertStatement() = default;
     // Sends the row, or holds it back to go with the next ones where the insert batches.
-    virtual void addRow(const std::vector<Variant>& row) = 0;
+    virtual void addRow(std::vector<Variant> row) = 0;
     // Sends the rows held back.
     virtual void flush() = 0;
     // The rows the data source has taken so far.

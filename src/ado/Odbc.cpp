@@ -78,6 +78,43 @@ int millisecondsOfTime(const std::string& text) {
     return ((hours * 60 + minutes) * 60 + seconds) * 1000 + milliseconds;
 }
 
+// UTF-16 units appended as UTF-8; a high surrogate at the end waits in `pending` for its other
+// half. A unit that pairs with nothing becomes U+FFFD, as Qt makes it.
+void appendUtf8(const char16_t* units, size_t count, char16_t& pending, std::string& out) {
+    const auto put = [&](char32_t c) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
+    out.reserve(out.size() + count);
+    for (size_t i = 0; i < count; ++i) {
+        const char16_t unit = units[i];
+        if (pending != 0) {
+            const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+            put(low ? 0x10000 + ((char32_t(pending) - 0xD800) << 10) + (unit - 0xDC00) : 0xFFFD);
+            pending = 0;
+            if (low)
+                continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF)
+            pending = unit;
+        else
+            put(unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit);
+    }
+}
+
 // The rows of a result, each column read as the value type asked for it (text when none is).
 class OdbcCursor : public Cursor {
   public:
@@ -96,6 +133,7 @@ class OdbcCursor : public Cursor {
             fields_.push_back({QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
                                                   std::min<SQLSMALLINT>(nameLength, 255)),
                                adoTypeOf(type)});
+            floating_.push_back(type == SQL_DOUBLE || type == SQL_FLOAT || type == SQL_REAL);
         }
         readAs_.resize(fields_.size(), ValueType::Text);
     }
@@ -111,7 +149,7 @@ class OdbcCursor : public Cursor {
         check(code, SQL_HANDLE_STMT, statement_, "fetch a row");
         row.resize(fields_.size());
         for (SQLUSMALLINT i = 1; i <= fields_.size(); ++i)
-            row[i - 1] = read(i, readAs_[i - 1]);
+            read(i, readAs_[i - 1], row[i - 1]);
         return true;
     }
 
@@ -125,89 +163,101 @@ class OdbcCursor : public Cursor {
         return indicator != SQL_NULL_DATA;
     }
 
-    // Text or bytes of any length, read in pieces; nothing for NULL.
-    std::optional<std::string> readLong(SQLUSMALLINT column, SQLSMALLINT cType) {
-        std::string bytes;
-        char buffer[8192];
+    // Text (as UTF-8) or bytes of any length, read in pieces into `out`; false for NULL.
+    bool readLong(SQLUSMALLINT column, SQLSMALLINT cType, std::string& out) {
         const size_t terminator = cType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : 0;
+        char16_t pending = 0;  // a high surrogate whose low half comes with the next piece
         for (;;) {
             SQLLEN indicator = 0;
             const SQLRETURN code =
-                SQLGetData(statement_, column, cType, buffer, sizeof buffer, &indicator);
+                SQLGetData(statement_, column, cType, buffer_, sizeof buffer_, &indicator);
             if (code == SQL_NO_DATA)
                 break;
             check(code, SQL_HANDLE_STMT, statement_, "read a value");
             if (indicator == SQL_NULL_DATA)
-                return std::nullopt;
+                return false;
             const size_t got = indicator == SQL_NO_TOTAL ||
-                                       indicator > static_cast<SQLLEN>(sizeof buffer - terminator)
-                                   ? sizeof buffer - terminator
+                                       indicator > static_cast<SQLLEN>(sizeof buffer_ - terminator)
+                                   ? sizeof buffer_ - terminator
                                    : static_cast<size_t>(indicator);
-            bytes.append(buffer, got);
+            if (cType == SQL_C_WCHAR)
+                appendUtf8(reinterpret_cast<const char16_t*>(buffer_), got / sizeof(char16_t),
+                           pending, out);
+            else
+                out.append(buffer_, got);
             if (code == SQL_SUCCESS)
                 break;
         }
-        if (cType != SQL_C_WCHAR)
-            return bytes;
-        return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()),
-                                  static_cast<qsizetype>(bytes.size() / sizeof(char16_t)))
-            .toStdString();
+        return true;
     }
 
-    Variant read(SQLUSMALLINT column, ValueType type) {
+    void read(SQLUSMALLINT column, ValueType type, Variant& out) {
         switch (type) {
             case ValueType::Integer: {
                 SQLBIGINT value = 0;
-                return readFixed(column, SQL_C_SBIGINT, value) ? Variant::integer(value)
-                                                               : Variant();
+                out = readFixed(column, SQL_C_SBIGINT, value) ? Variant::integer(value) : Variant();
+                return;
             }
             case ValueType::Double: {
                 double value = 0;
-                return readFixed(column, SQL_C_DOUBLE, value) ? Variant::real(value) : Variant();
+                out = readFixed(column, SQL_C_DOUBLE, value) ? Variant::real(value) : Variant();
+                return;
             }
             case ValueType::Boolean: {
                 unsigned char value = 0;
-                return readFixed(column, SQL_C_BIT, value) ? Variant::boolean(value != 0)
-                                                           : Variant();
+                out =
+                    readFixed(column, SQL_C_BIT, value) ? Variant::boolean(value != 0) : Variant();
+                return;
             }
             case ValueType::Date: {
                 SQL_DATE_STRUCT value{};
-                return readFixed(column, SQL_C_TYPE_DATE, value)
-                           ? Variant::date(
-                                 px::dayNumberFromCivil(value.year, value.month, value.day))
-                           : Variant();
+                out =
+                    readFixed(column, SQL_C_TYPE_DATE, value)
+                        ? Variant::date(px::dayNumberFromCivil(value.year, value.month, value.day))
+                        : Variant();
+                return;
             }
             case ValueType::Timestamp: {
                 SQL_TIMESTAMP_STRUCT value{};
-                if (!readFixed(column, SQL_C_TYPE_TIMESTAMP, value))
-                    return {};
-                return Variant::timestamp(
-                    px::dayNumberFromCivil(value.year, value.month, value.day),
-                    ((value.hour * 60 + value.minute) * 60 + value.second) * 1000 +
-                        static_cast<int32_t>(value.fraction / 1000000));
+                out = readFixed(column, SQL_C_TYPE_TIMESTAMP, value)
+                          ? Variant::timestamp(
+                                px::dayNumberFromCivil(value.year, value.month, value.day),
+                                ((value.hour * 60 + value.minute) * 60 + value.second) * 1000 +
+                                    static_cast<int32_t>(value.fraction / 1000000))
+                          : Variant();
+                return;
             }
             case ValueType::Time: {
-                const std::optional<std::string> text = readLong(column, SQL_C_WCHAR);
-                const int milliseconds = text ? millisecondsOfTime(*text) : -1;
-                return !text              ? Variant()
-                       : milliseconds < 0 ? Variant::text(*text)
-                                          : Variant::time(milliseconds);
+                std::string& text = out.resetToText();
+                if (!readLong(column, SQL_C_WCHAR, text)) {
+                    out = Variant();
+                    return;
+                }
+                if (const int milliseconds = millisecondsOfTime(text); milliseconds >= 0)
+                    out = Variant::time(milliseconds);
+                return;
             }
-            case ValueType::Binary: {
-                std::optional<std::string> bytes = readLong(column, SQL_C_BINARY);
-                return bytes ? Variant::bytes(std::move(*bytes)) : Variant();
-            }
-            case ValueType::Text:
+            case ValueType::Binary:
+                if (!readLong(column, SQL_C_BINARY, out.resetToBytes()))
+                    out = Variant();
+                return;
             case ValueType::Decimal:
+                // A column the data source keeps as binary doubles gives them exactly.
+                if (floating_[column - 1])
+                    return read(column, ValueType::Double, out);
+                break;
+            case ValueType::Text:
                 break;
         }
-        std::optional<std::string> text = readLong(column, SQL_C_WCHAR);
-        return text ? Variant::text(std::move(*text)) : Variant();
+        if (!readLong(column, SQL_C_WCHAR, out.resetToText()))
+            out = Variant();
     }
 
     SQLHSTMT statement_;
     std::vector<ValueType> readAs_;
     std::vector<FieldInfo> fields_;
+    std::vector<bool> floating_;
+    char buffer_[8192];
 };
 
 }  // namespace

@@ -183,8 +183,8 @@ class OdbcInsert : public InsertStatement {
                 SQLFreeHandle(SQL_HANDLE_STMT, statement);
     }
 
-    void addRow(const std::vector<Variant>& row) override {
-        held_.push_back(row);
+    void addRow(std::vector<Variant> row) override {
+        held_.push_back(std::move(row));
         held_.back().resize(types_.size());
         for (const Variant& value : held_.back())
             heldBytes_ += value.raw().size() + 8;

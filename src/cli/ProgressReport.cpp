@@ -111,7 +111,8 @@ void ProgressReport::tableFinished(bool whole, const QString& outcome) {
         rows_ = total_;
     if (quiet_)
         return;
-    print(whole ? progressLine(true)
+    print(whole ? progressLine(true) +
+                      (outcome.isEmpty() ? QString() : QStringLiteral(", ") + outcome)
                 : QStringLiteral("%1: %2, %3 s")
                       .arg(prefix_, outcome)
                       .arg(secondsBetween(tableStart_, Clock::now()), 0, 'f', 1),

@@ -27,7 +27,8 @@ class ProgressReport : public TransferObserver {
     // What the run does now, named in the notice of a wait: "opening the data source".
     void doing(const QString& what);
     void tableStarting(const QString& table, int number, int count);
-    // The table's last line: its progress when it was copied whole, else `outcome`.
+    // The table's last line: its progress when it was copied whole (with `outcome` after it,
+    // when there is one), else `outcome`.
     void tableFinished(bool whole, const QString& outcome);
     // A line of its own, such as a table passed over; not when quiet.
     void note(const QString& line);

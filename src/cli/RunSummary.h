@@ -3,9 +3,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 #include "data/TableEntry.h"
+#include "tables/TableCheck.h"
 
 class ProgressReport;
 
@@ -25,6 +27,7 @@ struct TableResult {
     long long rowsWritten = 0;
     QStringList causes;  // what went wrong, the first cause first
     double seconds = 0;
+    std::optional<TableCheck::Result> check;  // made when its rows were all sent
 };
 
 // The results of a run and what the command line says of them at its end: one summary line,
@@ -36,6 +39,10 @@ class RunSummary {
     // The run was stopped by a signal; its exit status.
     void interrupted(int exitStatus) { interruptedStatus_ = exitStatus; }
     const std::vector<TableResult>& results() const { return results_; }
+    const QStringList& warnings() const { return warnings_; }
+    // Why the run wrote nothing, "" when it ran.
+    void refused(const QString& reason) { refusal_ = reason; }
+    const QString& refusal() const { return refusal_; }
 
     // Prints the summary through `report` (errors even when quiet); the seconds of the run.
     void print(ProgressReport& report, bool quiet, double seconds) const;
@@ -47,4 +54,5 @@ class RunSummary {
     std::vector<TableResult> results_;
     QStringList warnings_;
     int interruptedStatus_ = 0;
+    QString refusal_;
 };

@@ -1,5 +1,6 @@
 #include "TransferCommand.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include "ConsoleDialogs.h"
 #include "Interruption.h"
 #include "ProgressReport.h"
+#include "RunReport.h"
 #include "RunSummary.h"
 #include "TransferOptions.h"
 #include "data/ParadoxModule.h"
@@ -27,11 +29,6 @@ namespace {
 
 constexpr int kAllCopied = 0;
 constexpr int kNothingWritten = 2;
-
-int refuse(const QString& message) {
-    std::fprintf(stderr, "morvane-transfer: %s\n", qPrintable(message));
-    return kNothingWritten;
-}
 
 struct Sides {
     std::vector<TableEntry> paradox;
@@ -182,7 +179,10 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
         const bool whole = outcome == TableTransfer::Outcome::Done && result.causes.isEmpty();
         result.state = whole ? TableResult::State::Copied
                              : stateOf(outcome, options.rowByRow, progress.created, transfer);
-        progress.tableFinished(whole, outcomeLine(result));
+        result.check = transfer.lastCheck();
+        progress.tableFinished(whole, !whole         ? outcomeLine(result)
+                                      : result.check ? QStringLiteral("verified")
+                                                     : QString());
         result.seconds = progress.secondsOfTable();
         summary.add(result);
         transferEnded = outcome == TableTransfer::Outcome::TransferEnds;
@@ -191,19 +191,21 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
 
 }  // namespace
 
-int runTransferCommand(const QStringList& arguments) {
-    int exitCode = 0;
-    const std::optional<TransferOptions> parsed = parseTransferOptions(arguments, exitCode);
-    if (!parsed)
-        return exitCode;
-    const TransferOptions& options = *parsed;
+namespace {
+
+// The run once its options are known; its exit status. Every result goes into the summary.
+int run(const TransferOptions& options, RunSummary& summary) {
     Interruption::install();
     QElapsedTimer clock;
     clock.start();
     ConsoleDialogs dialogs(options.overwrite);
     CreationWatch progress(stderr, ::isatty(STDERR_FILENO) == 1, options.quiet, options.dataSource,
                            [] { return Interruption::requested(); });
-    RunSummary summary;
+    const auto refuse = [&](const QString& reason) {
+        summary.refused(reason);
+        std::fprintf(stderr, "morvane-transfer: %s\n", qPrintable(reason));
+        return kNothingWritten;
+    };
 
     Sides sides;
     progress.doing(QStringLiteral("listing the tables"));
@@ -240,6 +242,8 @@ int runTransferCommand(const QStringList& arguments) {
     TableTransfer transfer(
         trap, dialogs, nullptr, progress, sides.target,
         options.rowByRow ? TableTransfer::Mode::StatementPerRow : TableTransfer::Mode::Fast);
+    if (!options.verify)
+        transfer.skipChecks();
     progress.doing(QStringLiteral("opening the data source"));
     if (!transfer.open({options.folder, options.dataSource}))
         return refuse(dialogs.takeFailures().join(QStringLiteral("; ")));
@@ -264,4 +268,26 @@ int runTransferCommand(const QStringList& arguments) {
         summary.interrupted(Interruption::exitStatus());
     summary.print(progress, options.quiet, double(clock.elapsed()) / 1000.0);
     return summary.exitStatus();
+}
+
+}  // namespace
+
+int runTransferCommand(const QStringList& arguments) {
+    int exitCode = 0;
+    const std::optional<TransferOptions> parsed = parseTransferOptions(arguments, exitCode);
+    if (!parsed)
+        return exitCode;
+    const QDateTime start = QDateTime::currentDateTime();
+    RunSummary summary;
+    int status = run(*parsed, summary);
+    if (!parsed->reportFile.isEmpty() && !parsed->list) {
+        if (const QString failure =
+                RunReport::write(parsed->reportFile, *parsed, summary, start, status);
+            !failure.isEmpty()) {
+            std::fprintf(stderr, "morvane-transfer: the report %s cannot be written: %s\n",
+                         qPrintable(parsed->reportFile), qPrintable(failure));
+            status = std::max(status, 1);
+        }
+    }
+    return status;
 }

@@ -49,11 +49,21 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
         QStringLiteral("fast"),
         QStringLiteral("The default: each table in one transaction with one prepared insert. "
                        "Accepted for the scripts that name it."));
+    const QCommandLineOption noVerify(
+        QStringLiteral("no-verify"),
+        QStringLiteral("Leave the copied tables unchecked. Otherwise each is read back and "
+                       "compared with its source, and a table that differs counts as failed."));
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Write a JSON report of the run to FILE: each table with its rows, its "
+                       "check and its differences; the options, times and exit status."),
+        QStringLiteral("FILE"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Display this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Display the version and exit."));
-    parser.addOptions({list, overwrite, skip, quiet, rowByRow, fast, help, version});
+    parser.addOptions(
+        {list, overwrite, skip, quiet, rowByRow, fast, noVerify, report, help, version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -91,5 +101,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     options.skipExisting = parser.isSet(skip);
     options.quiet = parser.isSet(quiet);
     options.rowByRow = parser.isSet(rowByRow);
+    options.verify = !parser.isSet(noVerify);
+    options.reportFile = parser.value(report);
     return options;
 }

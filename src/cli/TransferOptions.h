@@ -15,6 +15,8 @@ struct TransferOptions {
     bool skipExisting = false;
     bool quiet = false;
     bool rowByRow = false;  // one statement per row, no transaction; else a table per transaction
+    bool verify = true;     // each copied table read back and compared with its source
+    QString reportFile;     // "" for none: the JSON report of the run
 };
 
 // Parses the arguments (argv[0] first). Prints help or the version and gives 0 as `exitCode`

@@ -3,6 +3,7 @@
 #include <QList>
 
 #include "ado/Connection.h"
+#include "ado/Cursor.h"
 
 namespace TargetDialect {
 
@@ -52,6 +53,49 @@ QString defaultSchema(ado::Connection& connection, const ado::DataSourceInfo& in
 bool sameSchema(const QString& a, const QString& b, Dbms dbms) {
     // SQL Anywhere's user names ignore letter case; PostgreSQL's schema names are exact.
     return a.compare(b, dbms == Dbms::SqlAnywhere ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+}
+
+ReadBack readBack(Dbms dbms, const QString& column, ado::ValueType type, bool numeric) {
+    const bool doubles =
+        numeric || type == ado::ValueType::Double || type == ado::ValueType::Decimal;
+    if (dbms == Dbms::SQLite && doubles)
+        // SQLite's driver gives a REAL with 15 digits, which may not name it exactly; its own
+        // printf gives 17.
+        return {QStringLiteral("CASE typeof(%1) WHEN 'real' THEN printf('%!.17g', %1) ELSE %1 END")
+                    .arg(column),
+                ado::ValueType::Text, true};
+    return {column, numeric ? ado::ValueType::Decimal : type, false};
+}
+
+void readRows(ado::Connection& connection, Dbms dbms, const QString& select,
+              std::vector<ado::ValueType> readAs,
+              const std::function<void(const std::vector<ado::Variant>&)>& row) {
+    const auto handAll = [&](ado::RecordSet& rows) {
+        long long handed = 0;
+        for (; !rows.Eof(); rows.MoveNext(), ++handed)
+            row(rows.CurrentRow());
+        return handed;
+    };
+    if (dbms != Dbms::PostgreSQL) {
+        handAll(*connection.Query(select, readAs));
+        return;
+    }
+    constexpr int kRowsAtATime = 10000;
+    connection.BeginTrans();
+    try {
+        connection.Execute(QStringLiteral("DECLARE morvane_check NO SCROLL CURSOR FOR ") + select);
+        while (handAll(*connection.Query(
+                   QStringLiteral("FETCH FORWARD %1 FROM morvane_check").arg(kRowsAtATime),
+                   readAs)) == kRowsAtATime) {
+        }
+        connection.RollbackTrans();
+    } catch (...) {
+        try {
+            connection.RollbackTrans();
+        } catch (...) {
+        }
+        throw;
+    }
 }
 
 }  // namespace TargetDialect

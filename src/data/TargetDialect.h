@@ -2,9 +2,13 @@
 
 #include <QString>
 
+#include <functional>
+#include <vector>
+
+#include "ado/Cursor.h"
+
 namespace ado {
 class Connection;
-struct DataSourceInfo;
 }  // namespace ado
 
 // What the program knows of the database products behind a data source: SQL Anywhere, the
@@ -26,5 +30,23 @@ QString defaultSchema(ado::Connection& connection, const ado::DataSourceInfo& in
 
 // Whether two schema names name the same schema on the target.
 bool sameSchema(const QString& a, const QString& b, Dbms dbms);
+
+// How one column is read back to be compared with what was sent: the expression to select, the
+// type to read it as, and whether the target gives binary doubles as decimals of 17 digits.
+struct ReadBack {
+    QString expression;
+    ado::ValueType readAs;
+    bool doublesAsDecimals = false;
+};
+
+// `column` a quoted column name; `type` the type its values were sent as (text for a NUMERIC
+// column of the tables screen's mapping, which `numeric` marks).
+ReadBack readBack(Dbms dbms, const QString& column, ado::ValueType type, bool numeric);
+
+// Hands each row of the query `select` to `row`, holding only part of the result at a time:
+// PostgreSQL's driver would otherwise take in a whole result before the first row.
+void readRows(ado::Connection& connection, Dbms dbms, const QString& select,
+              std::vector<ado::ValueType> readAs,
+              const std::function<void(const std::vector<ado::Variant>&)>& row);
 
 }  // namespace TargetDialect

@@ -26,11 +26,8 @@ class Value {
 
     // Makes this value an empty text and returns its storage, keeping the storage's capacity:
     // for readers that fill the same row again and again.
-    std::string& resetToText() {
-        kind_ = Kind::Text;
-        text_.clear();
-        return text_;
-    }
+    std::string& resetToText() { return resetTo(Kind::Text); }
+    std::string& resetToBytes() { return resetTo(Kind::Bytes); }
 
     Kind kind() const { return kind_; }
     bool isNull() const { return kind_ == Kind::Null; }
@@ -55,6 +52,11 @@ class Value {
 
   private:
     Value(Kind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
+    std::string& resetTo(Kind kind) {
+        kind_ = kind;
+        text_.clear();
+        return text_;
+    }
 
     Kind kind_ = Kind::Null;
     int64_t integer_ = 0;

@@ -45,6 +45,20 @@ QString parameterRow(ado::RecordSet& source) {
     return row + QLatin1Char(')');
 }
 
+// How each column's values are compared after the copy: NUMERIC columns as numbers, the others
+// as the text that was sent.
+std::vector<CheckedColumn> checkedColumns(ado::RecordSet& source) {
+    std::vector<CheckedColumn> columns;
+    for (int column = 0; column < source.FieldCount(); ++column) {
+        const ado::Field field = source.Fields(column);
+        const bool numeric = Datatype::TargetTypeWord(Datatype::DataTypeName(field.Type())) ==
+                             QLatin1String("NUMERIC");
+        columns.push_back({field.name(), numeric ? CheckedColumn::Compare::Number
+                                                 : CheckedColumn::Compare::Text});
+    }
+    return columns;
+}
+
 std::unique_ptr<ado::InsertStatement> prepareInsert(ado::Connection& target, ado::RecordSet& source,
                                                     const QString& table, ado::Batching batching) {
     return target.PrepareInsert(
@@ -199,6 +213,7 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     bool overwrite = false;
     rowsWritten_ = 0;
     sourceRows_ = 0;
+    lastCheck_.reset();
     if (!askToOverwrite(table, overwrite))
         return Outcome::Skipped;
     ado::RecordSet source;
@@ -206,8 +221,17 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
         finishTable(source, table, false);
         return Outcome::Skipped;
     }
-    if (mode_ == Mode::StatementPerRow)
-        return copyInto(source, table, overwrite);
+    const std::vector<CheckedColumn> columns = checkedColumns(source);
+    const Outcome outcome = mode_ == Mode::StatementPerRow
+                                ? copyInto(source, table, overwrite)
+                                : copyInTransaction(source, table, overwrite);
+    if (outcome == Outcome::Done && checking_)
+        check(entry, table, columns);
+    return outcome;
+}
+
+TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,
+                                                        const QString& table, bool overwrite) {
     if (!trap_.step(140, [&] { target_->BeginTrans(); })) {
         finishTable(source, table, false);
         return failedOn(trap_.lastFailure());
@@ -222,6 +246,15 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     }
     rowsWritten_ = 0;
     return outcome == Outcome::Done ? failedOn(trap_.lastFailure()) : outcome;
+}
+
+void TableTransfer::check(const TableEntry& entry, const QString& table,
+                          const std::vector<CheckedColumn>& columns) {
+    trap_.step(268, [&] {
+        lastCheck_ = TableCheck::run(*target_, dbms_, *paradox_, entry.file, table, columns);
+        if (!lastCheck_->exact())
+            throw std::runtime_error(lastCheck_->describe(table, 3).toStdString());
+    });
 }
 
 bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table, bool overwrite,

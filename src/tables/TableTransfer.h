@@ -4,7 +4,10 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "TableCheck.h"
 #include "TargetNames.h"
 #include "ado/Cursor.h"
 #include "data/ConnectionSettings.h"
@@ -35,10 +38,10 @@ class TransferObserver {
     virtual bool stopRequested() const { return false; }
 };
 
-// Copies Paradox tables, structure and rows, into the target: one prepared insert per table,
-// run once per row with the row's values bound, and no transaction. Every failure goes through the
-// caller's error trap with the line it has in the transfer's numbering; a rejected row loses that
-// row only, a lost connection ends the transfer.
+// Copies Paradox tables, structure and rows, into the target, and checks what arrived: one
+// prepared insert per table, run once per row with the row's values bound, and no transaction.
+// Every failure goes through the caller's error trap with the line it has in the transfer's
+// numbering; a rejected row loses that row only, a lost connection ends the transfer.
 class TableTransfer {
   public:
     // Skipped: the table failed or was left alone, and the next one follows. TransferEnds: the
@@ -56,8 +59,14 @@ class TableTransfer {
 
     // Opens both sides; false, reported, when either cannot be opened.
     bool open(const ConnectionSettings& connection);
-    // Copies one table, asking first when the target has one of its name.
+    // Copies one table, asking first when the target has one of its name. A table whose rows
+    // were all sent is then checked against its source; a difference, or a check that cannot be
+    // made, is reported at line 268.
     Outcome copy(const TableEntry& table);
+    // Leaves copied tables unchecked.
+    void skipChecks() { checking_ = false; }
+    // The check of the last table, when it was made.
+    const std::optional<TableCheck::Result>& lastCheck() const { return lastCheck_; }
     // Closes both sides.
     void close();
     // The rows of the last table: in its source, and those the target took (none when its
@@ -77,9 +86,14 @@ class TableTransfer {
     // Reads the whole source once (every value, blobs included); false, reported at the line of
     // the step that failed, when it cannot be read to its end.
     bool readsWhole(const TableEntry& entry);
+    // copyInto() inside one transaction, committed when the table is whole.
+    Outcome copyInTransaction(ado::RecordSet& source, const QString& table, bool overwrite);
     // Drops (when asked to), creates the table and copies its rows.
     Outcome copyInto(ado::RecordSet& source, const QString& table, bool overwrite);
     Outcome createTable(ado::RecordSet& source, const QString& table);
+    // Reads the copied table back and compares it with its source.
+    void check(const TableEntry& entry, const QString& table,
+               const std::vector<CheckedColumn>& columns);
     Outcome copyRows(ado::RecordSet& source, const QString& table);
     Outcome copyRowsInBulk(ado::RecordSet& source, const QString& table);
     // Reports the inserts that failed; false when the connection was lost.
@@ -101,4 +115,6 @@ class TableTransfer {
     TargetDialect::Dbms dbms_ = TargetDialect::Dbms::Other;
     long long sourceRows_ = 0;
     long long rowsWritten_ = 0;
+    bool checking_ = true;
+    std::optional<TableCheck::Result> lastCheck_;
 };

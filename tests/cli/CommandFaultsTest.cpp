@@ -348,7 +348,7 @@ TEST(Waiting, ALockedTargetIsToldAsAWaitAndTheTimesAreTrue) {
         << run.err.toStdString();
     const QRegularExpressionMatch table =
         QRegularExpression(
-            R"(ORDERS \(table 1 of 1\): 5 of 5 rows, 100%, \d+ rows/s, ([\d.]+) s\n)")
+            R"(ORDERS \(table 1 of 1\): 5 of 5 rows, 100%, \d+ rows/s, ([\d.]+) s, verified\n)")
             .match(run.err);
     ASSERT_TRUE(table.hasMatch()) << run.err.toStdString();
     const QRegularExpressionMatch total =

@@ -134,6 +134,7 @@ TEST_F(Command, ProgressOnATerminalUpdatesInPlaceAndOffItIsOneLinePerTable) {
     const QStringList lines = piped.err.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3) << piped.err.toStdString();
     EXPECT_TRUE(lines[0].startsWith("CUSTOMERS (table 1 of 2): 7 of 7 rows, 100%, "));
+    EXPECT_TRUE(lines[0].endsWith(" s, verified"));
     EXPECT_TRUE(lines[1].startsWith("ORDERS (table 2 of 2): 30 of 30 rows, 100%, "));
     EXPECT_TRUE(lines[2].startsWith("Copied 2 of 2 tables, 37 rows, in "));
 

@@ -1,0 +1,116 @@
+#include "RunReport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include "RunSummary.h"
+#include "TransferOptions.h"
+
+namespace RunReport {
+
+namespace {
+
+QString stateName(TableResult::State state) {
+    switch (state) {
+        case TableResult::State::Copied:
+            return QStringLiteral("copied");
+        case TableResult::State::Failed:
+            return QStringLiteral("failed");
+        case TableResult::State::Incomplete:
+            return QStringLiteral("incomplete");
+        case TableResult::State::Interrupted:
+            return QStringLiteral("interrupted");
+        case TableResult::State::NotCopied:
+            return QStringLiteral("not copied");
+        case TableResult::State::Skipped:
+            return QStringLiteral("skipped");
+    }
+    return {};
+}
+
+QJsonObject optionsOf(const TransferOptions& options) {
+    return {{QStringLiteral("folder"), options.folder},
+            {QStringLiteral("dataSource"), options.dataSource},
+            {QStringLiteral("tables"), QJsonArray::fromStringList(options.tables)},
+            {QStringLiteral("overwrite"), options.overwrite},
+            {QStringLiteral("skipExisting"), options.skipExisting},
+            {QStringLiteral("rowByRow"), options.rowByRow},
+            {QStringLiteral("verify"), options.verify}};
+}
+
+// How the table was checked, in words, and the differences found.
+void describeCheck(const TableResult& result, bool verifying, QJsonObject& table) {
+    if (!result.check) {
+        table[QStringLiteral("verified")] = false;
+        table[QStringLiteral("verification")] =
+            !verifying ? QStringLiteral("not checked: --no-verify")
+                       : QStringLiteral("not checked: its rows were not all sent");
+        return;
+    }
+    const TableCheck::Result& check = *result.check;
+    table[QStringLiteral("verified")] = check.exact();
+    table[QStringLiteral("verification")] =
+        check.exact() ? QStringLiteral(
+                            "read back whole; an order-independent digest of its rows "
+                            "equals the source's")
+                      : QStringLiteral(
+                            "read back whole; its rows paired with the source's by "
+                            "the columns that arrived unchanged");
+    QJsonArray examples;
+    for (const TableCheck::Difference& difference : check.examples) {
+        QJsonObject example{{QStringLiteral("row"), difference.row}};
+        if (!difference.column.isEmpty())
+            example[QStringLiteral("column")] = difference.column;
+        if (!difference.sent.isEmpty())
+            example[QStringLiteral("sent")] = difference.sent;
+        if (!difference.stored.isEmpty())
+            example[QStringLiteral("stored")] = difference.stored;
+        examples.append(example);
+    }
+    table[QStringLiteral("differences")] =
+        QJsonObject{{QStringLiteral("rowsStored"), check.rowsStored},
+                    {QStringLiteral("valuesDiffer"), check.valuesDiffer},
+                    {QStringLiteral("rowsNotStored"), check.rowsMissing},
+                    {QStringLiteral("rowsNotSent"), check.rowsExtra},
+                    {QStringLiteral("countsComplete"), check.countsComplete},
+                    {QStringLiteral("examples"), examples}};
+}
+
+}  // namespace
+
+QString write(const QString& file, const TransferOptions& options, const RunSummary& summary,
+              const QDateTime& start, int exitStatus) {
+    QJsonArray tables;
+    for (const TableResult& result : summary.results()) {
+        QJsonObject table{{QStringLiteral("name"), result.entry.name},
+                          {QStringLiteral("sourceFile"), result.entry.file},
+                          {QStringLiteral("state"), stateName(result.state)},
+                          {QStringLiteral("rowsRead"), result.sourceRows},
+                          {QStringLiteral("rowsWritten"), result.rowsWritten},
+                          {QStringLiteral("seconds"), result.seconds},
+                          {QStringLiteral("causes"), QJsonArray::fromStringList(result.causes)}};
+        describeCheck(result, options.verify, table);
+        tables.append(table);
+    }
+    QJsonObject run{
+        {QStringLiteral("program"), QStringLiteral("morvane-transfer")},
+        {QStringLiteral("version"), QStringLiteral(MORVANE_VERSION)},
+        {QStringLiteral("options"), optionsOf(options)},
+        {QStringLiteral("start"), start.toString(Qt::ISODateWithMs)},
+        {QStringLiteral("end"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
+        {QStringLiteral("exitStatus"), exitStatus},
+        {QStringLiteral("tables"), tables},
+        {QStringLiteral("warnings"), QJsonArray::fromStringList(summary.warnings())}};
+    if (!summary.refusal().isEmpty())
+        run[QStringLiteral("refused")] = summary.refusal();
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(run).toJson()) < 0 ||
+        !out.commit())
+        return out.errorString();
+    return {};
+}
+
+}  // namespace RunReport

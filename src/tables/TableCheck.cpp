@@ -1,0 +1,379 @@
+#include "TableCheck.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <unordered_map>
+
+#include "RowDigest.h"
+#include "ado/Connection.h"
+#include "data/Datatype.h"
+#include "runtime/EventPump.h"
+
+namespace TableCheck {
+
+namespace {
+
+using Row = std::vector<std::optional<std::string>>;
+
+constexpr size_t kMostExamples = 100;
+constexpr long long kRowsPerRound = 100000;  // what the second pass holds at a time
+constexpr long long kMostRounds = 8;
+constexpr double kKeySimilarity = 0.9;
+
+// The bytes a row is hashed and compared by: each value with its length, NULL apart from "".
+void serialize(const Row& row, std::string& out) {
+    out.clear();
+    for (const std::optional<std::string>& value : row) {
+        if (!value) {
+            out += '\0';
+            continue;
+        }
+        const auto length = static_cast<uint32_t>(value->size());
+        out += '\1';
+        out.append(reinterpret_cast<const char*>(&length), sizeof length);
+        out += *value;
+    }
+}
+
+class Reader {
+  public:
+    Reader(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
+           QString sourceFile, const QString& table, const std::vector<CheckedColumn>& columns)
+        : target_(target),
+          dbms_(dbms),
+          paradox_(paradox),
+          sourceFile_(std::move(sourceFile)),
+          columns_(columns) {
+        QString select;
+        for (const CheckedColumn& column : columns_) {
+            const TargetDialect::ReadBack back =
+                TargetDialect::readBack(dbms_, Datatype::QuotedName(column.name), column.type,
+                                        column.compare == CheckedColumn::Compare::Number);
+            select += (select.isEmpty() ? QString() : QStringLiteral(", ")) + back.expression;
+            readAs_.push_back(back.readAs);
+            CheckedColumn stored = column;
+            stored.doublesAsDecimals = back.doublesAsDecimals;
+            storedColumns_.push_back(stored);
+        }
+        select_ = QStringLiteral("SELECT ") + select + QStringLiteral(" FROM ") +
+                  Datatype::QuotedName(table);
+    }
+
+    // Each row of the source with its number, from 1. `onWindowThread` lets the window's events
+    // run meanwhile.
+    void source(const std::function<void(long long, const Row&)>& handle,
+                bool onWindowThread = true) {
+        ado::RecordSet rows;
+        rows.OpenTable(sourceFile_, paradox_);
+        Row row(columns_.size());
+        for (long long number = 1; !rows.Eof(); rows.MoveNext(), ++number) {
+            if (onWindowThread)
+                LetEventsRun();
+            const std::vector<ado::Variant>& values = rows.CurrentRow();
+            for (size_t i = 0; i < columns_.size(); ++i)
+                row[i] = CheckedValue::of(values[i], columns_[i]);
+            handle(number, row);
+        }
+    }
+
+    void stored(const std::function<void(const Row&)>& handle) {
+        Row row(columns_.size());
+        TargetDialect::readRows(target_, dbms_, select_, readAs_,
+                                [&](const std::vector<ado::Variant>& values) {
+                                    LetEventsRun();
+                                    for (size_t i = 0; i < row.size(); ++i)
+                                        row[i] = CheckedValue::of(values[i], storedColumns_[i]);
+                                    handle(row);
+                                });
+    }
+
+  private:
+    ado::Connection& target_;
+    TargetDialect::Dbms dbms_;
+    ado::Connection& paradox_;
+    QString sourceFile_;
+    const std::vector<CheckedColumn>& columns_;
+    std::vector<CheckedColumn> storedColumns_;
+    std::vector<ado::ValueType> readAs_;
+    QString select_;
+};
+
+// The distinct values of each column of one side, in brief.
+using Sketches = std::vector<RowDigest::Sketch>;
+
+void sketch(Sketches& sketches, const Row& row) {
+    for (size_t i = 0; i < row.size(); ++i)
+        sketches[i].add(row[i] ? std::string_view(*row[i]) : std::string_view("\0", 1));
+}
+
+struct HeldRow {
+    long long number = 0;
+    Row values;
+    std::string bytes;
+    std::string key;
+};
+
+// The second pass: rows paired by the columns that arrived unchanged, round by round.
+class Pairing {
+  public:
+    Pairing(Result& result, const std::vector<CheckedColumn>& columns, std::vector<size_t> keys)
+        : result_(result), columns_(columns), keys_(std::move(keys)) {}
+
+    void round(Reader& reader, long long round, long long rounds) {
+        std::vector<HeldRow> sent;
+        std::unordered_map<std::string, std::vector<size_t>> unmatched;  // by bytes
+        const auto inRound = [&](HeldRow& row) {
+            serialize(row.values, row.bytes);
+            keyOf(row);
+            return static_cast<long long>(RowDigest::hash(row.key, 7) %
+                                          static_cast<uint64_t>(rounds)) == round;
+        };
+        reader.source([&](long long number, const Row& values) {
+            HeldRow row{number, values, {}, {}};
+            if (!inRound(row))
+                return;
+            unmatched[row.bytes].push_back(sent.size());
+            sent.push_back(std::move(row));
+        });
+        std::vector<bool> matched(sent.size());
+        std::vector<HeldRow> extra;
+        reader.stored([&](const Row& values) {
+            HeldRow row{0, values, {}, {}};
+            if (!inRound(row))
+                return;
+            const auto same = unmatched.find(row.bytes);
+            if (same != unmatched.end() && !same->second.empty()) {
+                matched[same->second.back()] = true;
+                same->second.pop_back();
+            } else {
+                extra.push_back(std::move(row));
+            }
+        });
+        std::vector<HeldRow> missing;
+        for (size_t i = 0; i < sent.size(); ++i)
+            if (!matched[i])
+                missing.push_back(std::move(sent[i]));
+        pairUp(missing, extra);
+    }
+
+  private:
+    void keyOf(HeldRow& row) const {
+        Row key;
+        for (size_t column : keys_)
+            key.push_back(row.values[column]);
+        if (keys_.empty())
+            row.key = row.bytes;
+        else
+            serialize(key, row.key);
+    }
+
+    void example(Difference difference) {
+        result_.examples.push_back(std::move(difference));
+        if (result_.examples.size() > 2 * kMostExamples)
+            keepFirstExamples();
+    }
+
+    void compare(const HeldRow& sent, const HeldRow& stored) {
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            if (sent.values[i] == stored.values[i])
+                continue;
+            ++result_.valuesDiffer;
+            example({sent.number, columns_[i].name,
+                     CheckedValue::shown(sent.values[i], columns_[i]),
+                     CheckedValue::shown(stored.values[i], columns_[i])});
+        }
+    }
+
+    static size_t equalValues(const HeldRow& a, const HeldRow& b) {
+        size_t equal = 0;
+        for (size_t i = 0; i < a.values.size(); ++i)
+            equal += a.values[i] == b.values[i];
+        return equal;
+    }
+
+    // Pairs the rows left unmatched: first those of one key, then by the most values in common;
+    // the rest were sent and not stored, or stored and not sent. Sorting makes the pairs the
+    // same whatever order the rows came in.
+    void pairUp(std::vector<HeldRow>& missing, std::vector<HeldRow>& extra) {
+        const auto byKey = [](const HeldRow& a, const HeldRow& b) {
+            return std::tie(a.key, a.bytes, a.number) < std::tie(b.key, b.bytes, b.number);
+        };
+        std::sort(missing.begin(), missing.end(), byKey);
+        std::sort(extra.begin(), extra.end(), byKey);
+        std::vector<bool> paired(extra.size());
+        std::vector<const HeldRow*> left;
+        size_t e = 0;
+        for (const HeldRow& sent : missing) {
+            while (e < extra.size() && extra[e].key < sent.key)
+                ++e;
+            if (!keys_.empty() && e < extra.size() && extra[e].key == sent.key) {
+                compare(sent, extra[e]);
+                paired[e++] = true;
+            } else {
+                left.push_back(&sent);
+            }
+        }
+        std::vector<const HeldRow*> stored;
+        for (size_t i = 0; i < extra.size(); ++i)
+            if (!paired[i])
+                stored.push_back(&extra[i]);
+        // Rows whose key changed too: each sent row with the stored row most like it, while
+        // that stays cheap; one column's rows in order.
+        const bool affordable = left.size() * stored.size() <= 4000000;
+        std::vector<bool> taken(stored.size());
+        for (const HeldRow* sent : left) {
+            size_t best = stored.size();
+            size_t bestEqual = 0;
+            for (size_t i = 0; affordable && i < stored.size(); ++i) {
+                if (taken[i])
+                    continue;
+                const size_t equal = equalValues(*sent, *stored[i]);
+                const bool first = best == stored.size() && (columns_.size() == 1 || equal > 0);
+                if (first || (best < stored.size() && equal > bestEqual)) {
+                    best = i;
+                    bestEqual = equal;
+                }
+            }
+            if (best < stored.size()) {
+                taken[best] = true;
+                compare(*sent, *stored[best]);
+                continue;
+            }
+            ++result_.rowsMissing;
+            example({sent->number, {}, {}, {}});
+        }
+        for (size_t i = 0; i < stored.size(); ++i) {
+            if (taken[i])
+                continue;
+            ++result_.rowsExtra;
+            QStringList values;
+            for (size_t c = 0; c < columns_.size(); ++c)
+                values << CheckedValue::shown(stored[i]->values[c], columns_[c]);
+            example({0, {}, {}, values.join(QStringLiteral(", "))});
+        }
+    }
+
+  public:
+    void keepFirstExamples() {
+        std::vector<Difference>& examples = result_.examples;
+        // Rows not sent come after every sent row.
+        const auto order = [](const Difference& d) {
+            return d.row == 0 ? std::numeric_limits<long long>::max() : d.row;
+        };
+        std::stable_sort(examples.begin(), examples.end(),
+                         [&](const Difference& a, const Difference& b) {
+                             if (order(a) != order(b))
+                                 return order(a) < order(b);
+                             return std::tie(a.column, a.stored) < std::tie(b.column, b.stored);
+                         });
+        if (examples.size() > kMostExamples)
+            examples.resize(kMostExamples);
+    }
+
+  private:
+    Result& result_;
+    const std::vector<CheckedColumn>& columns_;
+    std::vector<size_t> keys_;
+};
+
+QString count(long long value) {
+    return QLocale::c().toString(value);
+}
+
+QString plural(long long value, const char* one, const char* many) {
+    return count(value) + QLatin1Char(' ') + QString::fromLatin1(value == 1 ? one : many);
+}
+
+}  // namespace
+
+QString Result::describe(const QString& table, int shownExamples) const {
+    QString text = QStringLiteral("The table %1 differs from its source: %2 sent, %3 stored")
+                       .arg(table, plural(rowsSent, "row", "rows"), count(rowsStored));
+    text += QStringLiteral(", ") + (countsComplete ? QString() : QStringLiteral("at least ")) +
+            plural(valuesDiffer, "value differs", "values differ");
+    if (rowsMissing > 0)
+        text += QStringLiteral(", ") + plural(rowsMissing, "row", "rows") +
+                QStringLiteral(" not stored");
+    if (rowsExtra > 0)
+        text += QStringLiteral(", ") + plural(rowsExtra, "row", "rows") +
+                QStringLiteral(" stored that were not sent");
+    QStringList shown;
+    for (const Difference& difference : examples) {
+        if (shown.size() >= shownExamples)
+            break;
+        if (difference.row == 0)
+            shown << QStringLiteral("a row not sent: stored (%1)").arg(difference.stored);
+        else if (difference.column.isEmpty())
+            shown << QStringLiteral("row %1: sent, not stored").arg(difference.row);
+        else
+            shown << QStringLiteral("row %1, column %2: sent %3, stored %4")
+                         .arg(difference.row)
+                         .arg(difference.column, difference.sent, difference.stored);
+    }
+    if (!shown.isEmpty())
+        text += QStringLiteral(": ") + shown.join(QStringLiteral("; "));
+    return text + QLatin1Char('.');
+}
+
+Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
+           const QString& sourceFile, const QString& table,
+           const std::vector<CheckedColumn>& columns) {
+    Reader reader(target, dbms, paradox, sourceFile, table, columns);
+    // The source is read on a thread of its own while the target answers.
+    RowDigest::Multiset sent, stored;
+    std::exception_ptr sourceFailure;
+    {
+        std::jthread sourceSide([&] {
+            try {
+                std::string bytes;
+                reader.source(
+                    [&](long long, const Row& row) {
+                        serialize(row, bytes);
+                        sent.add(bytes);
+                    },
+                    false);
+            } catch (...) {
+                sourceFailure = std::current_exception();
+            }
+        });
+        std::string bytes;
+        reader.stored([&](const Row& row) {
+            serialize(row, bytes);
+            stored.add(bytes);
+        });
+    }
+    if (sourceFailure)
+        std::rethrow_exception(sourceFailure);
+    Result result;
+    result.rowsSent = sent.count();
+    result.rowsStored = stored.count();
+    if (sent == stored)
+        return result;
+
+    // The columns that arrived (nearly) unchanged pair a sent row with its stored copy.
+    Sketches sentColumns(columns.size()), storedColumns(columns.size());
+    reader.source([&](long long, const Row& row) { sketch(sentColumns, row); });
+    reader.stored([&](const Row& row) { sketch(storedColumns, row); });
+    std::vector<size_t> keys;
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (RowDigest::Sketch::similarity(sentColumns[i], storedColumns[i]) >= kKeySimilarity)
+            keys.push_back(i);
+    const long long rounds = std::max(
+        1LL, (std::max(result.rowsSent, result.rowsStored) + kRowsPerRound - 1) / kRowsPerRound);
+    result.countsComplete = rounds <= kMostRounds;
+    Pairing pairing(result, columns, keys);
+    for (long long round = 0; round < std::min(rounds, kMostRounds); ++round)
+        pairing.round(reader, round, rounds);
+    pairing.keepFirstExamples();
+    return result;
+}
+
+}  // namespace TableCheck

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+#include "CheckedValue.h"
+#include "data/TargetDialect.h"
+
+namespace ado {
+class Connection;
+}
+
+// Whether a copied table holds what was sent: its rows are read back through the target's own
+// connection and compared with its source, read again from its file. Rows may come back in any
+// order. A first pass compares an order-independent digest of each side, in memory that does
+// not grow with the table; only when the digests disagree does a second pass pair the rows (by
+// the columns that arrived unchanged) to name the rows and values that differ, holding a bounded
+// share of the rows at a time.
+namespace TableCheck {
+
+struct Difference {
+    long long row = 0;  // the row of the source, from 1; 0 for a stored row that was not sent
+    QString column;     // "" for a whole row sent but not stored, or stored but not sent
+    QString sent;
+    QString stored;
+};
+
+struct Result {
+    long long rowsSent = 0;
+    long long rowsStored = 0;
+    long long valuesDiffer = 0;
+    long long rowsMissing = 0;         // sent, and no stored row is it or near it
+    long long rowsExtra = 0;           // stored, and no sent row is it or near it
+    bool countsComplete = true;        // false for a table too large to pair every row
+    std::vector<Difference> examples;  // by source row, at most 100
+
+    bool exact() const {
+        return rowsSent == rowsStored && valuesDiffer == 0 && rowsMissing == 0 && rowsExtra == 0;
+    }
+    // "The table T differs from its source: ..." with at most `examples` examples.
+    QString describe(const QString& table, int examples) const;
+};
+
+// Compares `table` on the target with the source file; `columns` in the order of both. Throws
+// when either side cannot be read.
+Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
+           const QString& sourceFile, const QString& table,
+           const std::vector<CheckedColumn>& columns);
+
+}  // namespace TableCheck
