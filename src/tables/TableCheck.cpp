@@ -303,8 +303,8 @@ QString Result::describe(const QString& table, int shownExamples) const {
         text += QStringLiteral(", ") + plural(rowsMissing, "row", "rows") +
                 QStringLiteral(" not stored");
     if (rowsExtra > 0)
-        text += QStringLiteral(", ") + plural(rowsExtra, "row", "rows") +
-                QStringLiteral(" stored that were not sent");
+        text += QStringLiteral(", ") +
+                plural(rowsExtra, "row stored that was not sent", "rows stored that were not sent");
     QStringList shown;
     for (const Difference& difference : examples) {
         if (shown.size() >= shownExamples)
