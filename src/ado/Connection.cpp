@@ -114,6 +114,11 @@ std::unique_ptr<RecordSet> Connection::Query(const QString& sql, std::vector<Val
     return std::make_unique<RecordSet>(requireTarget().query(sql, std::move(readAs)));
 }
 
+std::unique_ptr<RecordSet> Connection::TypeInfo() {
+    requireIdle();
+    return std::make_unique<RecordSet>(requireTarget().typeInfo());
+}
+
 DataSourceInfo Connection::Info() {
     return requireTarget().info();
 }
@@ -199,6 +204,11 @@ Field RecordSet::Fields(const QString& name) const {
         if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return Fields(static_cast<int>(i));
     throw DataSourceError("The record set has no field named " + name.toStdString() + ".");
+}
+
+KeyInfo RecordSet::Keys() const {
+    requireOpen();
+    return cursor_->keyInfo();
 }
 
 long long RecordSet::RecordCount() const {

@@ -55,6 +55,9 @@ class Connection {
     // The rows of a query on a data source, each column read as `readAs` says (text where it
     // says nothing).
     std::unique_ptr<RecordSet> Query(const QString& sql, std::vector<ValueType> readAs = {});
+    // The data types the data source offers: TYPE_NAME, DATA_TYPE, CREATE_PARAMS... as ODBC's
+    // SQLGetTypeInfo lists them.
+    std::unique_ptr<RecordSet> TypeInfo();
     // The data source's product, user and name limits.
     DataSourceInfo Info();
     // The statements from BeginTrans on take effect together at CommitTrans, or none of them.
@@ -83,6 +86,8 @@ class Field {
     Field(const FieldInfo& info, const Variant* value) : info_(info), value_(value) {}
     const QString& name() const { return info_.name; }
     int Type() const { return info_.type; }
+    // The Paradox field behind it, for a Paradox table.
+    const std::optional<px::Field>& Source() const { return info_.source; }
     const Variant& Value() const;
 
   private:
@@ -103,6 +108,8 @@ class RecordSet {
     Field Fields(const QString& name) const;
     // Known before the first row for a Paradox table; -1 where the source cannot tell.
     long long RecordCount() const;
+    // A Paradox table's key and AutoInc counter.
+    KeyInfo Keys() const;
     bool Eof() const { return !hasRow_; }
     // The values of the current row, in field order.
     const std::vector<Variant>& CurrentRow() const;

@@ -2,8 +2,10 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
+#include "paradox/Field.h"
 #include "paradox/Value.h"
 
 namespace ado {
@@ -35,6 +37,14 @@ struct DataSourceInfo {
 struct FieldInfo {
     QString name;
     int type;  // an ADO DataTypeEnum code
+    // A Paradox table's own description of the field; none for other sources.
+    std::optional<px::Field> source = std::nullopt;
+};
+
+// What a Paradox table's header says of its key and its AutoInc counter.
+struct KeyInfo {
+    int keyFields = 0;              // the first this many fields make the primary key
+    long long lastAutoIncrement = 0;  // the last value the AutoInc field handed out
 };
 
 // Rows of a result, read forward once.
@@ -46,6 +56,7 @@ class Cursor {
     virtual long long rowCount() const = 0;
     // Fills `row` with the next row; false after the last.
     virtual bool fetch(std::vector<Variant>& row) = 0;
+    virtual KeyInfo keyInfo() const { return {}; }
 };
 
 }  // namespace ado

@@ -330,6 +330,13 @@ std::unique_ptr<Cursor> OdbcConnection::tables() {
                                         std::vector<ValueType>{});
 }
 
+std::unique_ptr<Cursor> OdbcConnection::typeInfo() {
+    return std::make_unique<OdbcCursor>(
+        newStatement(connection_, "list the data types",
+                     [](SQLHSTMT statement) { return SQLGetTypeInfoW(statement, SQL_ALL_TYPES); }),
+        std::vector<ValueType>{});
+}
+
 std::unique_ptr<Cursor> OdbcConnection::query(const QString& sql, std::vector<ValueType> readAs) {
     return std::make_unique<OdbcCursor>(
         newStatement(connection_, "run a query",

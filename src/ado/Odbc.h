@@ -24,6 +24,8 @@ class OdbcConnection {
 
     void execute(const QString& sql);
     std::unique_ptr<Cursor> tables();
+    // The data types the data source offers, as SQLGetTypeInfo lists them.
+    std::unique_ptr<Cursor> typeInfo();
     // The rows of a query, each column read as `readAs` says (text where it says nothing).
     std::unique_ptr<Cursor> query(const QString& sql, std::vector<ValueType> readAs);
     DataSourceInfo info();

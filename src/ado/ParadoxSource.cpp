@@ -14,12 +14,15 @@ class ParadoxCursor : public Cursor {
   public:
     explicit ParadoxCursor(const std::string& path) : table_(path) {
         for (const px::Field& field : table_.fields())
-            fields_.push_back({QString::fromStdString(field.name), field.adoType()});
+            fields_.push_back({QString::fromStdString(field.name), field.adoType(), field});
     }
 
     const std::vector<FieldInfo>& fields() const override { return fields_; }
     long long rowCount() const override { return static_cast<long long>(table_.rowCount()); }
     bool fetch(std::vector<Variant>& row) override { return table_.next(row); }
+    KeyInfo keyInfo() const override {
+        return {table_.keyFieldCount(), static_cast<long long>(table_.autoIncrementValue())};
+    }
 
   private:
     px::Table table_;

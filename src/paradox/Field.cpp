@@ -38,6 +38,46 @@ int Field::adoType() const {
     return 0;
 }
 
+std::string Field::typeName() const {
+    switch (type) {
+        case FieldType::Alpha:
+            return "Alpha(" + std::to_string(size) + ")";
+        case FieldType::Date:
+            return "Date";
+        case FieldType::Short:
+            return "Short";
+        case FieldType::Long:
+            return "Long";
+        case FieldType::Money:
+            return "Money";
+        case FieldType::Number:
+            return "Number";
+        case FieldType::Logical:
+            return "Logical";
+        case FieldType::Memo:
+            return "Memo";
+        case FieldType::Blob:
+            return "Blob";
+        case FieldType::FormattedMemo:
+            return "Formatted memo";
+        case FieldType::Ole:
+            return "OLE";
+        case FieldType::Graphic:
+            return "Graphic";
+        case FieldType::Time:
+            return "Time";
+        case FieldType::Timestamp:
+            return "Timestamp";
+        case FieldType::AutoIncrement:
+            return "AutoInc";
+        case FieldType::Bcd:
+            return "BCD(" + std::to_string(decimals) + ")";
+        case FieldType::Bytes:
+            return "Bytes(" + std::to_string(size) + ")";
+    }
+    return "unknown";
+}
+
 bool Field::isBlob() const {
     switch (type) {
         case FieldType::Memo:

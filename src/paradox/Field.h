@@ -33,6 +33,8 @@ struct Field {
 
     // The ADO DataTypeEnum code a database driver reports for this field.
     int adoType() const;
+    // The field type as Paradox names it: "Alpha(30)", "Number", "BCD(2)", "Bytes(16)"...
+    std::string typeName() const;
     bool isBlob() const;
 };
 

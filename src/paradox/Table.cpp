@@ -20,6 +20,8 @@ constexpr unsigned kBlobTrailer = 10;
 constexpr int64_t kMillisecondsPerDay = 86400000;
 constexpr size_t kRecordCountAt = 0x06;
 constexpr size_t kFirstBlockAt = 0x0E;
+constexpr size_t kKeyFieldsAt = 0x23;
+constexpr size_t kAutoIncrementAt = 0x49;
 
 uint16_t le16(const unsigned char* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
@@ -122,6 +124,8 @@ void Table::readHeader() {
     const unsigned maxTableSize = common[0x05];
     version_ = common[0x39];
     const int fieldCount = static_cast<int16_t>(le16(common + 0x21));
+    keyFields_ = static_cast<int16_t>(le16(common + kKeyFieldsAt));
+    autoIncrement_ = static_cast<int32_t>(le32(common + kAutoIncrementAt));
 
     if (fileType != 0 && fileType != 2)
         throw NotATable(path(),

@@ -26,6 +26,10 @@ class Table {
     const std::vector<Field>& fields() const { return fields_; }
     uint64_t rowCount() const { return rowCount_; }
     int fileVersion() const { return version_; }
+    // The fields of the primary key: the first this many fields; 0 for a table without a key.
+    int keyFieldCount() const { return keyFields_; }
+    // The header's counter of its AutoInc field: the last value it handed out.
+    int64_t autoIncrementValue() const { return autoIncrement_; }
     bool isEncrypted() const { return cipher_.has_value(); }
     const CodePage& codePage() const { return *codePage_; }
 
@@ -61,6 +65,8 @@ class Table {
     std::optional<Cipher> cipher_;
     std::unique_ptr<BlobFile> blobs_;
     int version_ = 0;
+    int keyFields_ = 0;
+    int64_t autoIncrement_ = 0;
     unsigned recordSize_ = 0;
     unsigned headerSize_ = 0;
     unsigned blockSize_ = 0;

@@ -6,10 +6,12 @@
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
 #include "data/TargetDialect.h"
+#include "data/TypedMapping.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ErrorTrap.h"
 #include "runtime/EventPump.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -30,41 +32,11 @@ QString insertPrefix(const QString& table) {
     return QStringLiteral("INSERT INTO ") + Datatype::QuotedName(table) + QStringLiteral(" VALUES");
 }
 
-// One row of the inserts' values as parameters; numbers go to the server as text in both modes,
-// and it converts them for NUMERIC columns.
-QString parameterRow(ado::RecordSet& source) {
-    QString row = QStringLiteral("(");
-    for (int column = 0; column < source.FieldCount(); ++column) {
-        if (column > 0)
-            row += QStringLiteral(", ");
-        const QString type =
-            Datatype::TargetTypeWord(Datatype::DataTypeName(source.Fields(column).Type()));
-        row += type == QLatin1String("NUMERIC") ? QStringLiteral("CAST(? AS NUMERIC)")
-                                                : QStringLiteral("?");
-    }
-    return row + QLatin1Char(')');
-}
-
-// How each column's values are compared after the copy: NUMERIC columns as numbers, the others
-// as the text that was sent.
-std::vector<CheckedColumn> checkedColumns(ado::RecordSet& source) {
-    std::vector<CheckedColumn> columns;
-    for (int column = 0; column < source.FieldCount(); ++column) {
-        const ado::Field field = source.Fields(column);
-        const bool numeric = Datatype::TargetTypeWord(Datatype::DataTypeName(field.Type())) ==
-                             QLatin1String("NUMERIC");
-        columns.push_back({field.name(), numeric ? CheckedColumn::Compare::Number
-                                                 : CheckedColumn::Compare::Text});
-    }
-    return columns;
-}
-
-std::unique_ptr<ado::InsertStatement> prepareInsert(ado::Connection& target, ado::RecordSet& source,
+std::unique_ptr<ado::InsertStatement> prepareInsert(ado::Connection& target,
+                                                    const TableLayout& layout,
                                                     const QString& table, ado::Batching batching) {
-    return target.PrepareInsert(
-        insertPrefix(table), parameterRow(source),
-        std::vector<ado::ValueType>(static_cast<size_t>(source.FieldCount()), ado::ValueType::Text),
-        batching);
+    return target.PrepareInsert(insertPrefix(table), layout.parameterRow(),
+                                layout.parameterTypes(), batching);
 }
 
 }  // namespace
@@ -90,6 +62,10 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
         target_->Open(Sybase::DsnConnectionString(connection.dataSourceName));
         targetInfo_ = target_->Info();
         dbms_ = TargetDialect::dbmsOf(targetInfo_.dbmsName);
+        if (typedRequested_)
+            typed_.emplace(dbms_, dbms_ == TargetDialect::Dbms::Other
+                                      ? TypedMapping::typeNamesOf(*target_)
+                                      : TypedMapping::TypeNames{});
     });
 }
 
@@ -118,33 +94,21 @@ bool TableTransfer::askToOverwrite(QString& table, bool& overwrite) {
     return yes;
 }
 
-TableTransfer::Outcome TableTransfer::createTable(ado::RecordSet& source, const QString& table) {
-    QString definitions;
-    const bool described = trap_.step(158, [&] {
-        for (int column = 0; column < source.FieldCount(); ++column) {
-            LetEventsRun();
-            const ado::Field field = source.Fields(column);
-            definitions += Datatype::ColumnDefinition(field.name(), field.Type());
-        }
-    });
-    if (!described)
-        return Outcome::Skipped;
-    definitions.chop(1);
-    const QString create = QStringLiteral("CREATE TABLE ") + Datatype::QuotedName(table) +
-                           QLatin1Char('(') + definitions + QStringLiteral(");");
+TableTransfer::Outcome TableTransfer::createTable(const TableLayout& layout, const QString& table) {
     // Rows go only into a table this transfer has just created.
-    if (!trap_.step(210, [&] { target_->Execute(create); }))
+    if (!trap_.step(210, [&] { target_->Execute(layout.createStatement(table)); }))
         return failedOn(trap_.lastFailure());
     return Outcome::Done;
 }
 
-TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const QString& table) {
+TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const TableLayout& layout,
+                                               const QString& table) {
     long long rows = 0;
     if (!trap_.step(218, [&] { sourceRows_ = rows = source.RecordCount(); }))
         return Outcome::Skipped;
     std::unique_ptr<ado::InsertStatement> insert;
     if (!trap_.step(
-            252, [&] { insert = prepareInsert(*target_, source, table, ado::Batching::RowByRow); }))
+            252, [&] { insert = prepareInsert(*target_, layout, table, ado::Batching::RowByRow); }))
         return failedOn(trap_.lastFailure());
     const int columns = source.FieldCount();
     // The inserts run on the connection's own thread while the next rows are read, so that a
@@ -217,26 +181,72 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     if (!askToOverwrite(table, overwrite))
         return Outcome::Skipped;
     ado::RecordSet source;
-    if (!readyToWrite(entry, table, overwrite, source)) {
+    std::optional<TableLayout> layout;
+    if (!readyToWrite(entry, table, overwrite, source) ||
+        !trap_.step(158, [&] { layout.emplace(source, typed_ ? &*typed_ : nullptr); })) {
         finishTable(source, table, false);
         return Outcome::Skipped;
     }
-    const std::vector<CheckedColumn> columns = checkedColumns(source);
     const Outcome outcome = mode_ == Mode::StatementPerRow
-                                ? copyInto(source, table, overwrite)
-                                : copyInTransaction(source, table, overwrite);
-    if (outcome == Outcome::Done && checking_)
-        check(entry, table, columns);
+                                ? copyInto(source, *layout, table, overwrite)
+                                : copyInTransaction(source, *layout, table, overwrite);
+    if (outcome != Outcome::Done)
+        return outcome;
+    if (layout->typed())
+        addKeyAndCounter(*layout, table);
+    if (checking_)
+        check(entry, table, layout->checkedColumns());
     return outcome;
 }
 
+void TableTransfer::addKeyAndCounter(const TableLayout& layout, const QString& table) {
+    // Once the rows are in, so that rows that break the key still arrive; a key that cannot be
+    // made leaves the table as it is, and is reported.
+    trap_.step(266, [&] { runTogether(layout.keyStatements(table)); });
+    const std::optional<size_t> autoInc = layout.autoIncrementColumn();
+    if (!autoInc)
+        return;
+    trap_.step(267, [&] {
+        // Above every copied value and above the last value the Paradox table handed out.
+        const QString column = layout.checkedColumns()[*autoInc].name;
+        const auto highest =
+            target_->Query(QStringLiteral("SELECT max(%1) FROM %2")
+                               .arg(Datatype::QuotedName(column), Datatype::QuotedName(table)),
+                           {ado::ValueType::Integer});
+        long long above = layout.lastAutoIncrement();
+        if (!highest->Eof() && !highest->Fields(0).Value().isNull())
+            above = std::max<long long>(above, highest->Fields(0).Value().asInteger());
+        runTogether(layout.counterStatements(table, above, targetInfo_.userName));
+    });
+}
+
+void TableTransfer::runTogether(const QStringList& statements) {
+    if (statements.isEmpty())
+        return;
+    if (statements.size() == 1)
+        return target_->Execute(statements.front());
+    target_->BeginTrans();
+    try {
+        for (const QString& statement : statements)
+            target_->Execute(statement);
+        target_->CommitTrans();
+    } catch (...) {
+        try {
+            target_->RollbackTrans();
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
+}
+
 TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,
+                                                        const TableLayout& layout,
                                                         const QString& table, bool overwrite) {
     if (!trap_.step(140, [&] { target_->BeginTrans(); })) {
         finishTable(source, table, false);
         return failedOn(trap_.lastFailure());
     }
-    const Outcome outcome = copyInto(source, table, overwrite);
+    const Outcome outcome = copyInto(source, layout, table, overwrite);
     if (outcome == Outcome::Done && trap_.step(264, [&] { target_->CommitTrans(); }))
         return Outcome::Done;
     // A table that failed leaves the target as it was.
@@ -292,8 +302,8 @@ bool TableTransfer::readsWhole(const TableEntry& entry) {
     });
 }
 
-TableTransfer::Outcome TableTransfer::copyInto(ado::RecordSet& source, const QString& table,
-                                               bool overwrite) {
+TableTransfer::Outcome TableTransfer::copyInto(ado::RecordSet& source, const TableLayout& layout,
+                                               const QString& table, bool overwrite) {
     if (overwrite) {
         // A table that could not be dropped is left alone: no rows are added to it.
         if (!trap_.step(144, [&] {
@@ -305,15 +315,18 @@ TableTransfer::Outcome TableTransfer::copyInto(ado::RecordSet& source, const QSt
         targetNames_.remove(table);
         observer_.targetDropped(table);
     }
-    Outcome outcome = createTable(source, table);
+    Outcome outcome = createTable(layout, table);
     const bool created = outcome == Outcome::Done;
     if (created)
-        outcome = mode_ == Mode::Fast ? copyRowsInBulk(source, table) : copyRows(source, table);
+        outcome = mode_ == Mode::Fast ? copyRowsInBulk(source, layout, table)
+                                      : copyRows(source, layout, table);
     finishTable(source, table, created);
     return outcome;
 }
 
-TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source, const QString& table) {
+TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
+                                                     const TableLayout& layout,
+                                                     const QString& table) {
     long long rows = 0;
     if (!trap_.step(218, [&] { sourceRows_ = rows = source.RecordCount(); }))
         return Outcome::Skipped;
@@ -321,7 +334,7 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source, con
     std::unique_ptr<ado::InsertStatement> insert;
     // The first failure ends the table: its transaction is rolled back whole.
     if (!trap_.step(
-            252, [&] { insert = prepareInsert(*target_, source, table, ado::Batching::Batched); }))
+            252, [&] { insert = prepareInsert(*target_, layout, table, ado::Batching::Batched); }))
         return failedOn(trap_.lastFailure());
     std::vector<ado::Variant> values(static_cast<size_t>(columns));
     for (long long row = 0; row < rows; ++row) {

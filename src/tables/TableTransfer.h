@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <exception>
 #include <memory>
@@ -8,11 +9,13 @@
 #include <vector>
 
 #include "TableCheck.h"
+#include "TableLayout.h"
 #include "TargetNames.h"
 #include "ado/Cursor.h"
 #include "data/ConnectionSettings.h"
 #include "data/TableEntry.h"
 #include "data/TargetDialect.h"
+#include "data/TypedMapping.h"
 
 class Dialogs;
 class ErrorTrap;
@@ -63,6 +66,12 @@ class TableTransfer {
     // were all sent is then checked against its source; a difference, or a check that cannot be
     // made, is reported at line 268.
     Outcome copy(const TableEntry& table);
+    // Copies with the typed mapping (real column types, the key, the AutoInc counter) rather
+    // than the tables screen's; set before open().
+    void useTypedMapping() { typedRequested_ = true; }
+    // The typed mapping, once open() has found out what the target is.
+    const std::optional<TypedMapping::Mapping>& typedMapping() const { return typed_; }
+    const ado::DataSourceInfo& targetInfo() const { return targetInfo_; }
     // Leaves copied tables unchecked.
     void skipChecks() { checking_ = false; }
     // The check of the last table, when it was made.
@@ -87,15 +96,23 @@ class TableTransfer {
     // the step that failed, when it cannot be read to its end.
     bool readsWhole(const TableEntry& entry);
     // copyInto() inside one transaction, committed when the table is whole.
-    Outcome copyInTransaction(ado::RecordSet& source, const QString& table, bool overwrite);
+    Outcome copyInTransaction(ado::RecordSet& source, const TableLayout& layout,
+                              const QString& table, bool overwrite);
     // Drops (when asked to), creates the table and copies its rows.
-    Outcome copyInto(ado::RecordSet& source, const QString& table, bool overwrite);
-    Outcome createTable(ado::RecordSet& source, const QString& table);
+    Outcome copyInto(ado::RecordSet& source, const TableLayout& layout, const QString& table,
+                     bool overwrite);
+    Outcome createTable(const TableLayout& layout, const QString& table);
+    // The typed table's key (line 266) and its AutoInc counter (line 267).
+    void addKeyAndCounter(const TableLayout& layout, const QString& table);
+    // Statements that take effect together or not at all.
+    void runTogether(const QStringList& statements);
     // Reads the copied table back and compares it with its source.
     void check(const TableEntry& entry, const QString& table,
                const std::vector<CheckedColumn>& columns);
-    Outcome copyRows(ado::RecordSet& source, const QString& table);
-    Outcome copyRowsInBulk(ado::RecordSet& source, const QString& table);
+
+    Outcome copyRows(ado::RecordSet& source, const TableLayout& layout, const QString& table);
+    Outcome copyRowsInBulk(ado::RecordSet& source, const TableLayout& layout,
+                           const QString& table);
     // Reports the inserts that failed; false when the connection was lost.
     bool tellFailedInserts();
     // The same once every queued insert has run.
@@ -116,5 +133,7 @@ class TableTransfer {
     long long sourceRows_ = 0;
     long long rowsWritten_ = 0;
     bool checking_ = true;
+    bool typedRequested_ = false;
+    std::optional<TypedMapping::Mapping> typed_;
     std::optional<TableCheck::Result> lastCheck_;
 };

@@ -1,0 +1,88 @@
+#include "TableLayout.h"
+
+#include "ado/Connection.h"
+#include "data/Datatype.h"
+#include "runtime/EventPump.h"
+
+namespace {
+
+bool isNumeric(const ado::FieldInfo& field) {
+    return Datatype::TargetTypeWord(Datatype::DataTypeName(field.type)) ==
+           QLatin1String("NUMERIC");
+}
+
+}  // namespace
+
+TableLayout::TableLayout(ado::RecordSet& source, const TypedMapping::Mapping* typed)
+    : keys_(source.Keys()), typed_(typed) {
+    for (int column = 0; column < source.FieldCount(); ++column) {
+        LetEventsRun();
+        const ado::Field field = source.Fields(column);
+        fields_.push_back({field.name(), field.Type(), field.Source()});
+        if (typed_ && !field.Source())
+            throw std::runtime_error("The typed mapping needs a Paradox table's own field types.");
+        if (field.Source())
+            sourceFields_.push_back(*field.Source());
+    }
+}
+
+QString TableLayout::createStatement(const QString& table) const {
+    if (typed_)
+        return QStringLiteral("CREATE TABLE ") + Datatype::QuotedName(table) + QLatin1Char('(') +
+               typed_->definitions(sourceFields_) + QLatin1Char(')');
+    QString definitions;
+    for (const ado::FieldInfo& field : fields_)
+        definitions += Datatype::ColumnDefinition(field.name, field.type);
+    definitions.chop(1);
+    return QStringLiteral("CREATE TABLE ") + Datatype::QuotedName(table) + QLatin1Char('(') +
+           definitions + QStringLiteral(");");
+}
+
+QString TableLayout::parameterRow() const {
+    // With the screen's mapping numbers travel as text, which the server converts for NUMERIC
+    // columns.
+    QStringList parameters;
+    for (const ado::FieldInfo& field : fields_)
+        parameters << (!typed_ && isNumeric(field) ? QStringLiteral("CAST(? AS NUMERIC)")
+                                                   : QStringLiteral("?"));
+    return QLatin1Char('(') + parameters.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+std::vector<ado::ValueType> TableLayout::parameterTypes() const {
+    std::vector<ado::ValueType> types;
+    for (size_t i = 0; i < fields_.size(); ++i)
+        types.push_back(typed_ ? typed_->columnFor(sourceFields_[i]).valueType
+                               : ado::ValueType::Text);
+    return types;
+}
+
+std::vector<CheckedColumn> TableLayout::checkedColumns() const {
+    std::vector<CheckedColumn> columns;
+    const std::vector<ado::ValueType> types = parameterTypes();
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        if (typed_)
+            columns.push_back({fields_[i].name, CheckedColumn::Compare::Typed, types[i]});
+        else
+            columns.push_back({fields_[i].name, isNumeric(fields_[i])
+                                                    ? CheckedColumn::Compare::Number
+                                                    : CheckedColumn::Compare::Text});
+    }
+    return columns;
+}
+
+QStringList TableLayout::keyStatements(const QString& table) const {
+    return typed_ ? typed_->keyStatements(table, sourceFields_, keys_.keyFields) : QStringList();
+}
+
+QStringList TableLayout::counterStatements(const QString& table, long long above,
+                                           const QString& owner) const {
+    return typed_ ? typed_->counterStatements(table, sourceFields_, keys_.keyFields, above, owner)
+                  : QStringList();
+}
+
+std::optional<size_t> TableLayout::autoIncrementColumn() const {
+    for (size_t i = 0; i < sourceFields_.size(); ++i)
+        if (sourceFields_[i].type == px::FieldType::AutoIncrement)
+            return i;
+    return std::nullopt;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+#include "CheckedValue.h"
+#include "ado/Cursor.h"
+#include "data/TypedMapping.h"
+
+namespace ado {
+class RecordSet;
+}
+
+// How a source table is written on the target: with the tables screen's mapping (every column
+// TEXT or NUMERIC, each value travelling as its text) or with the typed one (real column types,
+// values bound as their own types, then the table's key and its AutoInc counter).
+class TableLayout {
+  public:
+    // The columns of `source`; `typed` is null for the tables screen's mapping.
+    TableLayout(ado::RecordSet& source, const TypedMapping::Mapping* typed);
+
+    QString createStatement(const QString& table) const;
+    // One row of the insert's parameters, "(?, ...)", and the type each is bound as.
+    QString parameterRow() const;
+    std::vector<ado::ValueType> parameterTypes() const;
+    // How the check compares each column.
+    std::vector<CheckedColumn> checkedColumns() const;
+
+    bool typed() const { return typed_ != nullptr; }
+    // The statements that give the copied table its key, and its AutoInc counter a start above
+    // `above`; none with the screen's mapping.
+    QStringList keyStatements(const QString& table) const;
+    QStringList counterStatements(const QString& table, long long above,
+                                  const QString& owner) const;
+    // The column of the AutoInc field, if the table has one.
+    std::optional<size_t> autoIncrementColumn() const;
+    // The last value the source's AutoInc field handed out, by its header.
+    long long lastAutoIncrement() const { return keys_.lastAutoIncrement; }
+
+  private:
+    std::vector<ado::FieldInfo> fields_;
+    std::vector<px::Field> sourceFields_;
+    ado::KeyInfo keys_;
+    const TypedMapping::Mapping* typed_;
+};
