@@ -43,7 +43,7 @@ struct FieldInfo {
 
 // What a Paradox table's header says of its key and its AutoInc counter.
 struct KeyInfo {
-    int keyFields = 0;              // the first this many fields make the primary key
+    int keyFields = 0;                // the first this many fields make the primary key
     long long lastAutoIncrement = 0;  // the last value the AutoInc field handed out
 };
 

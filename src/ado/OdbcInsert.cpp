@@ -172,9 +172,13 @@ class OdbcInsert : public InsertStatement {
             }
         }
         single_ = prepare(prefix + row);
-        if (batching == Batching::Batched)
+        // SQLite's driver gives every set of an array of binary parameters the first set's
+        // length (the check of the copied table found it): such rows go in groups alone.
+        const bool binary =
+            std::find(types_.begin(), types_.end(), ValueType::Binary) != types_.end();
+        if (batching == Batching::Batched && !binary)
             arraySize_ = parameterArraySize(grouped_ ? grouped_ : single_);
-        else
+        if (batching == Batching::RowByRow)
             heldLimit_ = 1;
     }
     ~OdbcInsert() override {

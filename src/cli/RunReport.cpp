@@ -17,6 +17,8 @@ QString stateName(TableResult::State state) {
     switch (state) {
         case TableResult::State::Copied:
             return QStringLiteral("copied");
+        case TableResult::State::Unkeyed:
+            return QStringLiteral("copied without its key");
         case TableResult::State::Failed:
             return QStringLiteral("failed");
         case TableResult::State::Incomplete:
@@ -38,7 +40,8 @@ QJsonObject optionsOf(const TransferOptions& options) {
             {QStringLiteral("overwrite"), options.overwrite},
             {QStringLiteral("skipExisting"), options.skipExisting},
             {QStringLiteral("rowByRow"), options.rowByRow},
-            {QStringLiteral("verify"), options.verify}};
+            {QStringLiteral("verify"), options.verify},
+            {QStringLiteral("typed"), options.typed}};
 }
 
 // How the table was checked, in words, and the differences found.

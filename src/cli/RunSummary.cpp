@@ -28,11 +28,11 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
     long long rows = 0;
     QStringList notCopied;
     for (const TableResult& result : results_) {
-        copied += result.state == State::Copied;
+        copied += result.state == State::Copied || result.state == State::Unkeyed;
         skipped += result.state == State::Skipped;
         failed += result.state == State::Failed || result.state == State::Interrupted;
         incomplete += result.state == State::Incomplete;
-        if (result.state == State::Copied)
+        if (result.state == State::Copied || result.state == State::Unkeyed)
             rows += result.rowsWritten;
         if (result.state == State::NotCopied)
             notCopied << result.entry.name;
@@ -51,6 +51,9 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
     for (const TableResult& result : results_) {
         if (result.state == State::Failed)
             report.error(QStringLiteral("Failed: ") + result.entry.name + causeOf(result));
+        if (result.state == State::Unkeyed)
+            report.error(QStringLiteral("Without its key: ") + result.entry.name +
+                         QStringLiteral(": its rows arrived whole") + causeOf(result));
         if (result.state == State::Interrupted)
             report.error(QStringLiteral("Interrupted: ") + result.entry.name +
                          QStringLiteral(": rolled back, nothing of it was kept"));

@@ -15,6 +15,7 @@ class ProgressReport;
 struct TableResult {
     enum class State {
         Copied,       // whole, as the source holds it
+        Unkeyed,      // whole, but its key or its counter could not be made
         Failed,       // nothing of it stays on the target (rolled back, or never written)
         Incomplete,   // row by row: some of its rows arrived, not all
         Interrupted,  // rolled back when the run was stopped

@@ -77,13 +77,42 @@ QString listBothSides(const TransferOptions& options, Dialogs& dialogs, RunSumma
     return {};
 }
 
+// Each Paradox table with its fields and their Paradox types, and the data source's tables.
 void printSides(const TransferOptions& options, const Sides& sides) {
     std::printf("Paradox tables in %s:\n", qPrintable(options.folder));
-    for (const TableEntry& table : sides.paradox)
+    for (const TableEntry& table : sides.paradox) {
         std::printf("  %s\t%s\n", qPrintable(table.name), qPrintable(table.file));
+        try {
+            const px::Table source(QFile::encodeName(table.file).toStdString());
+            for (size_t i = 0; i < source.fields().size(); ++i)
+                std::printf("      %s\t%s%s\n", source.fields()[i].name.c_str(),
+                            source.fields()[i].typeName().c_str(),
+                            static_cast<int>(i) < source.keyFieldCount() ? "\tkey" : "");
+        } catch (const std::exception& failure) {
+            std::printf("      (%s)\n", failure.what());
+        }
+    }
     std::printf("Tables in %s:\n", qPrintable(options.dataSource));
     for (const QString& name : sides.target)
         std::printf("  %s\n", qPrintable(name));
+}
+
+// The statements each table would take, on standard output; nothing is written.
+int printPlans(const std::vector<TableEntry>& tables, const TransferOptions& options,
+               TableTransfer& transfer, RunSummary& summary) {
+    int status = kAllCopied;
+    for (const TableEntry& table : tables) {
+        std::printf("-- %s, from %s\n", qPrintable(table.name), qPrintable(table.file));
+        try {
+            for (const QString& statement : transfer.plannedStatements(table, options.overwrite))
+                std::printf("%s;\n", qPrintable(statement));
+        } catch (const std::exception& failure) {
+            std::printf("-- cannot be made: %s\n", failure.what());
+            summary.warn(table.name + QStringLiteral(": ") + QString::fromUtf8(failure.what()));
+            status = 1;
+        }
+    }
+    return status;
 }
 
 // The tables the command line names, or every one; "" in `problem` when they can be copied.
@@ -143,6 +172,8 @@ QString outcomeLine(const TableResult& result) {
                 .arg(result.sourceRows);
         case TableResult::State::Interrupted:
             return QStringLiteral("interrupted, rolled back");
+        case TableResult::State::Unkeyed:
+            return QStringLiteral("copied whole, without its key");
         default:
             return QStringLiteral("failed");
     }
@@ -177,8 +208,11 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
         result.sourceRows = transfer.sourceRows();
         result.rowsWritten = transfer.rowsWritten();
         const bool whole = outcome == TableTransfer::Outcome::Done && result.causes.isEmpty();
-        result.state = whole ? TableResult::State::Copied
-                             : stateOf(outcome, options.rowByRow, progress.created, transfer);
+        const bool unkeyed = outcome == TableTransfer::Outcome::Done && !transfer.keyMade() &&
+                             (!transfer.lastCheck() || transfer.lastCheck()->exact());
+        result.state = whole     ? TableResult::State::Copied
+                       : unkeyed ? TableResult::State::Unkeyed
+                                 : stateOf(outcome, options.rowByRow, progress.created, transfer);
         result.check = transfer.lastCheck();
         progress.tableFinished(whole, !whole         ? outcomeLine(result)
                                       : result.check ? QStringLiteral("verified")
@@ -244,10 +278,16 @@ int run(const TransferOptions& options, RunSummary& summary) {
         options.rowByRow ? TableTransfer::Mode::StatementPerRow : TableTransfer::Mode::Fast);
     if (!options.verify)
         transfer.skipChecks();
+    if (options.typed)
+        transfer.useTypedMapping();
     progress.doing(QStringLiteral("opening the data source"));
     if (!transfer.open({options.folder, options.dataSource}))
         return refuse(dialogs.takeFailures().join(QStringLiteral("; ")));
 
+    if (transfer.typedMapping())
+        if (const QString notice = transfer.typedMapping()->notice(transfer.targetInfo().dbmsName);
+            !notice.isEmpty())
+            progress.note(notice);
     std::vector<TableEntry> toCopy;
     for (const TableEntry& table : tables) {
         if (options.skipExisting && existing.has(table.name)) {
@@ -259,6 +299,11 @@ int run(const TransferOptions& options, RunSummary& summary) {
         } else {
             toCopy.push_back(table);
         }
+    }
+    if (options.dryRun) {
+        const int status = printPlans(toCopy, options, transfer, summary);
+        transfer.close();
+        return status;
     }
     copyAll(toCopy, options, transfer, dialogs, progress, summary);
     transfer.close();

@@ -58,12 +58,21 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
         QStringLiteral("Write a JSON report of the run to FILE: each table with its rows, its "
                        "check and its differences; the options, times and exit status."),
         QStringLiteral("FILE"));
+    const QCommandLineOption typed(
+        QStringLiteral("typed"),
+        QStringLiteral("Give each column a type that holds the Paradox field's values exactly "
+                       "(text, integers, doubles, decimals, dates, times, booleans, bytes), and "
+                       "each table its primary key and its AutoInc counter. Otherwise every "
+                       "column is TEXT or NUMERIC, as the tables screen makes them."));
+    const QCommandLineOption dryRun(
+        QStringLiteral("dry-run"),
+        QStringLiteral("Print the statements that would create each table, and write nothing."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Display this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Display the version and exit."));
-    parser.addOptions(
-        {list, overwrite, skip, quiet, rowByRow, fast, noVerify, report, help, version});
+    parser.addOptions({list, overwrite, skip, quiet, rowByRow, fast, noVerify, report, typed,
+                       dryRun, help, version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -103,5 +112,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     options.rowByRow = parser.isSet(rowByRow);
     options.verify = !parser.isSet(noVerify);
     options.reportFile = parser.value(report);
+    options.typed = parser.isSet(typed);
+    options.dryRun = parser.isSet(dryRun);
     return options;
 }

@@ -16,6 +16,8 @@ struct TransferOptions {
     bool quiet = false;
     bool rowByRow = false;  // one statement per row, no transaction; else a table per transaction
     bool verify = true;     // each copied table read back and compared with its source
+    bool typed = false;     // real column types, keys and counters; else the screen's mapping
+    bool dryRun = false;    // print the statements that would make each table; write nothing
     QString reportFile;     // "" for none: the JSON report of the run
 };
 

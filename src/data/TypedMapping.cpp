@@ -188,9 +188,10 @@ QString Mapping::definitions(const std::vector<px::Field>& fields) const {
 QString Mapping::notice(const QString& dbmsName) const {
     if (dbms_ != Dbms::Other)
         return {};
-    return QStringLiteral("Typed mapping for %1, a product not known by name: each type is the "
-                          "first its driver lists for the kind of field (SQLGetTypeInfo); "
-                          "AutoInc fields become plain integers without a counter.")
+    return QStringLiteral(
+               "Typed mapping for %1, a product not known by name: each type is the "
+               "first its driver lists for the kind of field (SQLGetTypeInfo); "
+               "AutoInc fields become plain integers without a counter.")
         .arg(dbmsName.isEmpty() ? QStringLiteral("the data source") : dbmsName);
 }
 
@@ -219,16 +220,17 @@ QStringList Mapping::keyStatements(const QString& table, const std::vector<px::F
                                 ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
                                 : columnFor(fields[i]).definition);
     if (!sqliteCounts(fields, keyFields, 0))
-        definitions << QStringLiteral("PRIMARY KEY (%1)").arg(keyColumns.join(QStringLiteral(", ")));
-    return {QStringLiteral("CREATE TABLE %1(%2)").arg(keyed, definitions.join(QStringLiteral(", "))),
-            QStringLiteral("INSERT INTO %1 SELECT * FROM %2").arg(keyed, name),
-            QStringLiteral("DROP TABLE %1").arg(name),
-            QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(keyed, name)};
+        definitions
+            << QStringLiteral("PRIMARY KEY (%1)").arg(keyColumns.join(QStringLiteral(", ")));
+    return {
+        QStringLiteral("CREATE TABLE %1(%2)").arg(keyed, definitions.join(QStringLiteral(", "))),
+        QStringLiteral("INSERT INTO %1 SELECT * FROM %2").arg(keyed, name),
+        QStringLiteral("DROP TABLE %1").arg(name),
+        QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(keyed, name)};
 }
 
 QStringList Mapping::counterStatements(const QString& table, const std::vector<px::Field>& fields,
-                                       int keyFields, long long above,
-                                       const QString& owner) const {
+                                       int keyFields, long long above, const QString& owner) const {
     const auto autoInc = std::find_if(fields.begin(), fields.end(), [](const px::Field& field) {
         return field.type == FieldType::AutoIncrement;
     });
@@ -250,16 +252,16 @@ QStringList Mapping::counterStatements(const QString& table, const std::vector<p
                         .arg(literal(table), literal(owner))
                         .arg(above)};
         case Dbms::SQLite:
-            if (!sqliteCounts(fields, keyFields,
-                              static_cast<size_t>(autoInc - fields.begin())))
+            if (!sqliteCounts(fields, keyFields, static_cast<size_t>(autoInc - fields.begin())))
                 return {};
-            return {QStringLiteral("UPDATE sqlite_sequence SET seq = %1 WHERE name = %2 AND seq < %1")
-                        .arg(above)
-                        .arg(literal(table)),
-                    QStringLiteral("INSERT INTO sqlite_sequence(name, seq) SELECT %1, %2 WHERE NOT "
-                                   "EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = %1)")
-                        .arg(literal(table))
-                        .arg(above)};
+            return {
+                QStringLiteral("UPDATE sqlite_sequence SET seq = %1 WHERE name = %2 AND seq < %1")
+                    .arg(above)
+                    .arg(literal(table)),
+                QStringLiteral("INSERT INTO sqlite_sequence(name, seq) SELECT %1, %2 WHERE NOT "
+                               "EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = %1)")
+                    .arg(literal(table))
+                    .arg(above)};
         case Dbms::Other:
             break;
     }

@@ -7,8 +7,7 @@
 namespace {
 
 bool isNumeric(const ado::FieldInfo& field) {
-    return Datatype::TargetTypeWord(Datatype::DataTypeName(field.type)) ==
-           QLatin1String("NUMERIC");
+    return Datatype::TargetTypeWord(Datatype::DataTypeName(field.type)) == QLatin1String("NUMERIC");
 }
 
 }  // namespace

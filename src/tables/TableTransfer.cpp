@@ -33,10 +33,10 @@ QString insertPrefix(const QString& table) {
 }
 
 std::unique_ptr<ado::InsertStatement> prepareInsert(ado::Connection& target,
-                                                    const TableLayout& layout,
-                                                    const QString& table, ado::Batching batching) {
-    return target.PrepareInsert(insertPrefix(table), layout.parameterRow(),
-                                layout.parameterTypes(), batching);
+                                                    const TableLayout& layout, const QString& table,
+                                                    ado::Batching batching) {
+    return target.PrepareInsert(insertPrefix(table), layout.parameterRow(), layout.parameterTypes(),
+                                batching);
 }
 
 }  // namespace
@@ -177,6 +177,7 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     bool overwrite = false;
     rowsWritten_ = 0;
     sourceRows_ = 0;
+    keyMade_ = true;
     lastCheck_.reset();
     if (!askToOverwrite(table, overwrite))
         return Outcome::Skipped;
@@ -199,14 +200,34 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     return outcome;
 }
 
+QStringList TableTransfer::plannedStatements(const TableEntry& entry, bool overwrite) {
+    const QString table =
+        targetNames_.has(entry.name) ? targetNames_.spellingOf(entry.name) : entry.name;
+    ado::RecordSet source;
+    source.OpenTable(entry.file, *paradox_);
+    const TableLayout layout(source, typed_ ? &*typed_ : nullptr);
+    QStringList statements;
+    if (overwrite && targetNames_.has(entry.name))
+        statements << QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
+    statements << layout.createStatement(table) << layout.keyStatements(table);
+    if (const std::optional<size_t> autoInc = layout.autoIncrementColumn()) {
+        long long above = layout.lastAutoIncrement();
+        for (; !source.Eof(); source.MoveNext())
+            if (const ado::Variant& value = source.CurrentRow()[*autoInc]; !value.isNull())
+                above = std::max<long long>(above, value.asInteger());
+        statements << layout.counterStatements(table, above, targetInfo_.userName);
+    }
+    return statements;
+}
+
 void TableTransfer::addKeyAndCounter(const TableLayout& layout, const QString& table) {
     // Once the rows are in, so that rows that break the key still arrive; a key that cannot be
     // made leaves the table as it is, and is reported.
-    trap_.step(266, [&] { runTogether(layout.keyStatements(table)); });
+    keyMade_ = trap_.step(266, [&] { runTogether(layout.keyStatements(table)); });
     const std::optional<size_t> autoInc = layout.autoIncrementColumn();
     if (!autoInc)
         return;
-    trap_.step(267, [&] {
+    keyMade_ = trap_.step(267, [&] {
         // Above every copied value and above the last value the Paradox table handed out.
         const QString column = layout.checkedColumns()[*autoInc].name;
         const auto highest =
@@ -217,7 +238,7 @@ void TableTransfer::addKeyAndCounter(const TableLayout& layout, const QString& t
         if (!highest->Eof() && !highest->Fields(0).Value().isNull())
             above = std::max<long long>(above, highest->Fields(0).Value().asInteger());
         runTogether(layout.counterStatements(table, above, targetInfo_.userName));
-    });
+    }) && keyMade_;
 }
 
 void TableTransfer::runTogether(const QStringList& statements) {

@@ -72,8 +72,15 @@ class TableTransfer {
     // The typed mapping, once open() has found out what the target is.
     const std::optional<TypedMapping::Mapping>& typedMapping() const { return typed_; }
     const ado::DataSourceInfo& targetInfo() const { return targetInfo_; }
+    // The statements copy() would run to make the table, without running any: its drop (when
+    // `overwrite`), its create statement and, typed, its key and counter. Throws what keeps the
+    // source from being read.
+    QStringList plannedStatements(const TableEntry& entry, bool overwrite);
     // Leaves copied tables unchecked.
     void skipChecks() { checking_ = false; }
+    // Whether the last table, typed, got its key and its counter (a table whose rows break its
+    // key arrives without it).
+    bool keyMade() const { return keyMade_; }
     // The check of the last table, when it was made.
     const std::optional<TableCheck::Result>& lastCheck() const { return lastCheck_; }
     // Closes both sides.
@@ -111,8 +118,7 @@ class TableTransfer {
                const std::vector<CheckedColumn>& columns);
 
     Outcome copyRows(ado::RecordSet& source, const TableLayout& layout, const QString& table);
-    Outcome copyRowsInBulk(ado::RecordSet& source, const TableLayout& layout,
-                           const QString& table);
+    Outcome copyRowsInBulk(ado::RecordSet& source, const TableLayout& layout, const QString& table);
     // Reports the inserts that failed; false when the connection was lost.
     bool tellFailedInserts();
     // The same once every queued insert has run.
@@ -133,6 +139,7 @@ class TableTransfer {
     long long sourceRows_ = 0;
     long long rowsWritten_ = 0;
     bool checking_ = true;
+    bool keyMade_ = true;
     bool typedRequested_ = false;
     std::optional<TypedMapping::Mapping> typed_;
     std::optional<TableCheck::Result> lastCheck_;

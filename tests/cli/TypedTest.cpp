@@ -1,0 +1,278 @@
+// morvane-transfer --typed on real servers with real tables: every corpus table arrives with the
+// column types its Paradox fields call for (read back from the catalogue), its primary key and
+// an AutoInc counter that goes on above the copied values; the check compares typed values. A
+// table whose rows break its own key still arrives whole.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "data/ParadoxModule.h"
+#include "fixture/ParadoxWriter.h"
+#include "paradox/Table.h"
+#include "support/Databases.h"
+#include "support/OdbcQuery.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempDir.h"
+#include "support/TransferProcess.h"
+
+using px::FieldType;
+using px::Value;
+
+namespace {
+
+QString corpus() {
+    return QDir::cleanPath(QStringLiteral(MORVANE_CORPUS));
+}
+
+// Every table of the corpus, with its file.
+std::vector<TableEntry> corpusTables() {
+    std::vector<TableEntry> tables;
+    ScriptedDialogs dialogs;
+    Paradox::ListParadoxTables(corpus(), dialogs,
+                               [&](const TableEntry& table) { tables.push_back(table); });
+    return tables;
+}
+
+// The column PostgreSQL's catalogue describes for a field: its type, and its length, scale or
+// precision where the type has one.
+QString postgresColumn(const px::Field& field) {
+    switch (field.type) {
+        case FieldType::Alpha:
+            return QString("character varying(%1)").arg(field.size);
+        case FieldType::Memo:
+            return "text";
+        case FieldType::Short:
+            return "smallint";
+        case FieldType::Long:
+            return "integer";
+        case FieldType::AutoIncrement:
+            return "integer identity";
+        case FieldType::Money:
+        case FieldType::Number:
+            return "double precision";
+        case FieldType::Bcd:
+            return QString("numeric(32,%1)").arg(field.decimals);
+        case FieldType::Date:
+            return "date";
+        case FieldType::Time:
+            return "time without time zone(3)";
+        case FieldType::Timestamp:
+            return "timestamp without time zone(3)";
+        case FieldType::Logical:
+            return "boolean";
+        default:
+            return "bytea";
+    }
+}
+
+QString sqliteColumn(const px::Field& field) {
+    switch (field.type) {
+        case FieldType::Alpha:
+            return QString("VARCHAR(%1)").arg(field.size);
+        case FieldType::Memo:
+            return "TEXT";
+        case FieldType::Short:
+            return "SMALLINT";
+        case FieldType::Long:
+        case FieldType::AutoIncrement:
+            return "INTEGER";
+        case FieldType::Money:
+        case FieldType::Number:
+            return "DOUBLE";
+        case FieldType::Bcd:
+            return QString("NUMERIC(32, %1)").arg(field.decimals);
+        case FieldType::Date:
+            return "DATE";
+        case FieldType::Time:
+            return "TIME";
+        case FieldType::Timestamp:
+            return "TIMESTAMP";
+        case FieldType::Logical:
+            return "BOOLEAN";
+        default:
+            return "BLOB";
+    }
+}
+
+struct Catalogue {
+    QStringList columns;  // as postgresColumn() or sqliteColumn() write them
+    QStringList key;      // the primary key's columns, in order
+};
+
+Catalogue postgresCatalogue(const QString& dsn, const QString& table) {
+    Catalogue catalogue;
+    for (const QStringList& row : queryRows(dsn, QString(R"(
+            SELECT data_type, character_maximum_length, numeric_precision, numeric_scale,
+                   datetime_precision, is_identity
+            FROM information_schema.columns WHERE table_schema = 'public' AND table_name = '%1'
+            ORDER BY ordinal_position)")
+                                                     .arg(table))) {
+        QString column = row[0];
+        if (column == "character varying")
+            column += "(" + row[1] + ")";
+        else if (column == "numeric")
+            column += "(" + row[2] + "," + row[3] + ")";
+        else if (column.startsWith("time"))
+            column += "(" + row[4] + ")";
+        else if (row[5] == "YES")
+            column += " identity";
+        catalogue.columns << column;
+    }
+    for (const QStringList& row : queryRows(dsn, QString(R"(
+            SELECT a.attname FROM pg_index i
+            JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey)
+            WHERE i.indisprimary AND i.indrelid = '"%1"'::regclass
+            ORDER BY array_position(i.indkey, a.attnum))")
+                                                     .arg(table)))
+        catalogue.key << row[0];
+    return catalogue;
+}
+
+Catalogue sqliteCatalogue(const QString& dsn, const QString& table) {
+    Catalogue catalogue;
+    for (const QStringList& row : queryRows(
+             dsn, QString("SELECT type FROM pragma_table_info('%1') ORDER BY cid").arg(table)))
+        catalogue.columns << row[0];
+    for (const QStringList& row :
+         queryRows(dsn, QString("SELECT name FROM pragma_table_info('%1') WHERE pk > 0 ORDER BY pk")
+                            .arg(table)))
+        catalogue.key << row[0];
+    return catalogue;
+}
+
+}  // namespace
+
+TEST(Typed, EveryCorpusTableArrivesWithItsTypesItsKeyAndACounterAboveItsValues) {
+    if (!QFileInfo(corpus()).isDir())
+        GTEST_SKIP() << "no corpus";
+    for (const bool postgres : {true, false}) {
+        for (const QStringList& mode : {QStringList{}, QStringList{"--row-by-row"}}) {
+            const QString dsn =
+                postgres ? TestDatabases::newPostgresDsn() : TestDatabases::newSqliteDsn();
+            if (dsn.isEmpty())
+                continue;
+            const TransferRun run = transfer(mode + QStringList{"--typed", corpus(), dsn});
+            ASSERT_EQ(run.status, 0) << run.err.toStdString();
+            for (const TableEntry& table : corpusTables()) {
+                SCOPED_TRACE(
+                    (table.name + (postgres ? " in PostgreSQL " : " in SQLite ") + mode.join(""))
+                        .toStdString());
+                EXPECT_TRUE(run.err.contains(
+                    QRegularExpression("(^|\n)" + QRegularExpression::escape(table.name) +
+                                       R"( \(table \d+ of \d+\): .*, verified\n)")));
+                const px::Table source(QFile::encodeName(table.file).toStdString());
+                Catalogue expected;
+                for (const px::Field& field : source.fields())
+                    expected.columns << (postgres ? postgresColumn(field) : sqliteColumn(field));
+                for (int i = 0; i < source.keyFieldCount(); ++i)
+                    expected.key << QString::fromStdString(source.fields()[i].name);
+                const Catalogue found = postgres ? postgresCatalogue(dsn, table.name)
+                                                 : sqliteCatalogue(dsn, table.name);
+                EXPECT_EQ(found.columns, expected.columns);
+                EXPECT_EQ(found.key, expected.key);
+
+                // A row given no value for the AutoInc column gets one above every copied value
+                // and above the last one the Paradox table handed out; SQLite keeps a counter
+                // only for a table's single key field.
+                const auto autoInc = std::find_if(
+                    source.fields().begin(), source.fields().end(),
+                    [](const px::Field& f) { return f.type == FieldType::AutoIncrement; });
+                if (autoInc == source.fields().end() || (!postgres && source.keyFieldCount() != 1))
+                    continue;
+                const QString column = QString::fromStdString(autoInc->name);
+                const long long highest =
+                    queryRows(dsn, QString(R"(SELECT coalesce(max("%1"), 0) FROM "%2")")
+                                       .arg(column, table.name))[0][0]
+                        .toLongLong();
+                TestDatabases::execute(
+                    dsn, QString(R"(INSERT INTO "%1" DEFAULT VALUES)").arg(table.name));
+                const long long given =
+                    queryRows(
+                        dsn, QString(R"(SELECT max("%1") FROM "%2")").arg(column, table.name))[0][0]
+                        .toLongLong();
+                EXPECT_GT(given, highest);
+                EXPECT_GT(given, source.autoIncrementValue());
+            }
+        }
+    }
+}
+
+// Rows that break their table's own key still arrive, whole; the key's failure is told, and the
+// run fails. The counter starts above the header's last value, which lies above every row here.
+TEST(Typed, ATableWhoseRowsBreakItsKeyArrivesWholeWithoutIt) {
+    for (const bool postgres : {true, false}) {
+        const QString dsn =
+            postgres ? TestDatabases::newPostgresDsn() : TestDatabases::newSqliteDsn();
+        if (dsn.isEmpty())
+            continue;
+        TempDir folder;
+        pxfixture::TableLayout twice{
+            12, 2, 1252, {{"ID", FieldType::Long, 4, 0}, {"NAME", FieldType::Alpha, 10, 0}}};
+        twice.keyFields = 1;
+        pxfixture::writeTable(folder.file("twice.db"), twice,
+                              {{Value::integer(1), Value::text("one")},
+                               {Value::integer(1), Value::text("again")},
+                               {Value::integer(2), Value::text("two")}});
+        pxfixture::TableLayout counted{
+            12,
+            2,
+            1252,
+            {{"ID", FieldType::AutoIncrement, 4, 0}, {"NAME", FieldType::Alpha, 10, 0}}};
+        counted.keyFields = 1;
+        counted.lastAutoIncrement = 500;
+        pxfixture::writeTable(folder.file("counted.db"), counted,
+                              {{Value::integer(3), Value::text("three")}});
+        const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn});
+        EXPECT_EQ(run.status, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("TWICE (table 2 of 2): copied whole, without its key"))
+            << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("\nWithout its key: TWICE: its rows arrived whole: "));
+        EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM "TWICE")")[0][0], "3");
+        TestDatabases::execute(dsn, R"(INSERT INTO "COUNTED"("NAME") VALUES('next'))");
+        EXPECT_EQ(queryRows(dsn, R"(SELECT "ID" FROM "COUNTED" WHERE "NAME" = 'next')")[0][0],
+                  "501");
+    }
+}
+
+// What would be run can be shown first, and nothing is written; the listing names each field's
+// Paradox type.
+TEST(Typed, ADryRunPrintsTheStatementsAndWritesNothing) {
+    const QString dsn = TestDatabases::newSqliteDsn();
+    TempDir folder;
+    pxfixture::TableLayout layout{12,
+                                  2,
+                                  1252,
+                                  {{"ID", FieldType::AutoIncrement, 4, 0},
+                                   {"AMOUNT", FieldType::Bcd, 17, 2},
+                                   {"WHEN", FieldType::Timestamp, 8, 0}}};
+    layout.keyFields = 1;
+    layout.lastAutoIncrement = 9;
+    pxfixture::writeTable(folder.file("orders.db"), layout,
+                          {{Value::integer(4), Value::decimal("1.25"), Value()}});
+    const QString path = QString::fromStdString(folder.path());
+    const TransferRun dry = transfer({"--typed", "--dry-run", path, dsn});
+    EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_EQ(dry.out,
+              "-- ORDERS, from " + path +
+                  "/orders.db\n"
+                  R"(CREATE TABLE "ORDERS"("ID" INTEGER, "AMOUNT" NUMERIC(32, 2), "WHEN" TIMESTAMP);
+CREATE TABLE "ORDERS__morvane_key"("ID" INTEGER PRIMARY KEY AUTOINCREMENT, "AMOUNT" NUMERIC(32, 2), "WHEN" TIMESTAMP);
+INSERT INTO "ORDERS__morvane_key" SELECT * FROM "ORDERS";
+DROP TABLE "ORDERS";
+ALTER TABLE "ORDERS__morvane_key" RENAME TO "ORDERS";
+UPDATE sqlite_sequence SET seq = 9 WHERE name = 'ORDERS' AND seq < 9;
+INSERT INTO sqlite_sequence(name, seq) SELECT 'ORDERS', 9 WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'ORDERS');
+)");
+    const TransferRun screenMapping = transfer({"--dry-run", path, dsn});
+    EXPECT_TRUE(screenMapping.out.contains(
+        R"(CREATE TABLE "ORDERS"("ID" NUMERIC,"AMOUNT" NUMERIC,"WHEN" TEXt);)"))
+        << screenMapping.out.toStdString();
+    EXPECT_TRUE(queryRows(dsn, "SELECT name FROM sqlite_master").empty());
+    const TransferRun list = transfer({"--list", path, dsn});
+    EXPECT_TRUE(
+        list.out.contains("      ID\tAutoInc\tkey\n      AMOUNT\tBCD(2)\n      WHEN\tTimestamp\n"))
+        << list.out.toStdString();
+}
