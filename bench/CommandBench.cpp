@@ -157,17 +157,21 @@ int main(int argc, char** argv) {
     const Measurement postgresFast = median(big, true, kRows);
     const Measurement postgresFastUnchecked = median(big, true, kRows, {"--no-verify"});
     const Measurement postgresSmall = median(small, true, kSmallRows);
+    const Measurement postgresTyped = median(big, true, kRows, {"--typed"});
     line("one statement per row:", postgresRows);
     line("the same, unchecked:", postgresRowsUnchecked);
     line("--fast, 200,000 rows:", postgresFast);
     line("the same, unchecked:", postgresFastUnchecked);
     line("--fast, 20,000 rows:", postgresSmall);
+    line("--typed --fast, 200,000 rows:", postgresTyped);
     ratio("rate ratio (--fast / per row)", postgresFast.perSecond() / postgresRows.perSecond(),
           "at least 20");
     ratio("time ratio, statement per row checked / unchecked",
           postgresRows.seconds / postgresRowsUnchecked.seconds, "at most 1.05");
     ratio("time ratio, --fast checked / unchecked",
           postgresFast.seconds / postgresFastUnchecked.seconds, "at most 1.3");
+    ratio("time ratio, --typed --fast / --fast", postgresTyped.seconds / postgresFast.seconds,
+          "at most 1.1");
     ratio("peak memory ratio, checked (200,000 / 20,000 rows)",
           double(postgresFast.peakKiB) / double(postgresSmall.peakKiB), "flat, 1.00");
 

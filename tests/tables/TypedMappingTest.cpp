@@ -1,0 +1,76 @@
+// The typed mapping's statements for SQL Anywhere, which cannot run here: their text, held
+// against the syntax its documentation gives. And a target not known by name, mapped from the
+// type names its own driver lists, whose statements run for real.
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+#include "ado/Connection.h"
+#include "data/TypedMapping.h"
+#include "support/Databases.h"
+#include "support/OdbcQuery.h"
+
+using px::FieldType;
+using TargetDialect::Dbms;
+
+namespace {
+
+// One field of every Paradox type.
+const std::vector<px::Field> kEveryType = {{"ID", FieldType::AutoIncrement, 4, 0},
+                                           {"NAME", FieldType::Alpha, 40, 0},
+                                           {"NOTE", FieldType::Memo, 11, 0},
+                                           {"SMALL", FieldType::Short, 2, 0},
+                                           {"COUNT", FieldType::Long, 4, 0},
+                                           {"RATE", FieldType::Number, 8, 0},
+                                           {"PRICE", FieldType::Money, 8, 0},
+                                           {"EXACT", FieldType::Bcd, 17, 2},
+                                           {"DAY", FieldType::Date, 4, 0},
+                                           {"HOUR", FieldType::Time, 4, 0},
+                                           {"STAMP", FieldType::Timestamp, 8, 0},
+                                           {"DONE", FieldType::Logical, 1, 0},
+                                           {"CODE", FieldType::Bytes, 16, 0},
+                                           {"DATA", FieldType::Blob, 10, 0},
+                                           {"FORMAT", FieldType::FormattedMemo, 11, 0},
+                                           {"PICTURE", FieldType::Graphic, 10, 0},
+                                           {"OBJECT", FieldType::Ole, 10, 0}};
+
+}  // namespace
+
+// SQL Anywhere: VARCHAR(n CHAR) counts characters, not the bytes of a UTF-8 database; LONG
+// VARCHAR and LONG BINARY take any length; BIT is NOT NULL unless told NULL; DEFAULT
+// AUTOINCREMENT keeps explicit values; ALTER TABLE ... ADD PRIMARY KEY; and sa_reset_identity
+// (table, owner, n) makes the next value n + 1.
+TEST(TypedMapping, SqlAnywhereStatementsFollowItsDocumentedSyntax) {
+    const TypedMapping::Mapping mapping(Dbms::SqlAnywhere, {});
+    EXPECT_EQ(
+        mapping.definitions(kEveryType),
+        R"("ID" INTEGER DEFAULT AUTOINCREMENT, "NAME" VARCHAR(40 CHAR), "NOTE" LONG VARCHAR, )"
+        R"("SMALL" SMALLINT, "COUNT" INTEGER, "RATE" DOUBLE, "PRICE" DOUBLE, )"
+        R"("EXACT" NUMERIC(32, 2), "DAY" DATE, "HOUR" TIME, "STAMP" TIMESTAMP, )"
+        R"("DONE" BIT NULL, "CODE" VARBINARY(16), "DATA" LONG BINARY, "FORMAT" LONG BINARY, )"
+        R"("PICTURE" LONG BINARY, "OBJECT" LONG BINARY)");
+    EXPECT_EQ(mapping.keyStatements("Orders", kEveryType, 2),
+              QStringList{R"(ALTER TABLE "Orders" ADD PRIMARY KEY ("ID", "NAME"))"});
+    EXPECT_EQ(mapping.counterStatements("O'Hara", kEveryType, 1, 44, "DBA"),
+              QStringList{"CALL sa_reset_identity('O''Hara', 'DBA', 44)"});
+    EXPECT_TRUE(mapping.keyStatements("Orders", kEveryType, 0).isEmpty());
+    EXPECT_TRUE(mapping.notice("SQL Anywhere").isEmpty());
+    for (const px::Field& field : kEveryType)
+        EXPECT_NE(mapping.columnFor(field).definition, "") << field.name;
+}
+
+// A product the program does not know by name: each type is the first its driver lists for the
+// kind of field, which SQLite's driver answers for here, and the statements run.
+TEST(TypedMapping, AnUnknownTargetIsMappedFromTheTypesItsDriverLists) {
+    const QString dsn = TestDatabases::newSqliteDsn();
+    ado::Connection target;
+    target.Open("Data Source=" + dsn);
+    const TypedMapping::Mapping mapping(Dbms::Other, TypedMapping::typeNamesOf(target));
+    EXPECT_TRUE(mapping.notice("Somebase")
+                    .startsWith("Typed mapping for Somebase, a product not known by name: "));
+    const QString definitions = mapping.definitions(kEveryType);
+    EXPECT_TRUE(definitions.contains(QRegularExpression(R"re("NAME" \w+\(40\))re")))
+        << definitions.toStdString();
+    target.Execute(R"(CREATE TABLE "EVERY"()" + definitions + ")");
+    EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM pragma_table_info('EVERY'))")[0][0], "17");
+}
