@@ -81,9 +81,9 @@ QString knownType(const px::Field& field, Dbms dbms) {
         case FieldType::Date:
             return "DATE";
         case FieldType::Time:
-            return postgres ? "TIME(3)" : "TIME";
+            return "TIME";  // microseconds where the target keeps fractions: milliseconds fit
         case FieldType::Timestamp:
-            return postgres ? "TIMESTAMP(3)" : "TIMESTAMP";
+            return "TIMESTAMP";
         case FieldType::Logical:
             return anywhere ? "BIT NULL" : "BOOLEAN";
         case FieldType::Bytes:

@@ -58,9 +58,9 @@ QString postgresColumn(const px::Field& field) {
         case FieldType::Date:
             return "date";
         case FieldType::Time:
-            return "time without time zone(3)";
+            return "time without time zone(6)";
         case FieldType::Timestamp:
-            return "timestamp without time zone(3)";
+            return "timestamp without time zone(6)";
         case FieldType::Logical:
             return "boolean";
         default:
