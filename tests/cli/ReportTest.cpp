@@ -11,17 +11,13 @@
 
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
+#include "support/RoundingServer.h"
 #include "support/TempDir.h"
 #include "support/TransferProcess.h"
 
-using px::FieldType;
 using px::Value;
 
 namespace {
-
-const std::vector<px::Field> kFields = {{"ID", FieldType::Long, 4, 0},
-                                        {"NAME", FieldType::Alpha, 30, 0},
-                                        {"AMOUNT", FieldType::Number, 8, 0}};
 
 QJsonObject readReport(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -39,21 +35,15 @@ TEST(CheckedCommand, ATableTheServerChangedFailsTheRunAndTheReportHoldsTheFigure
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
-    TestDatabases::roundEveryNewTable(dsn);
+    RoundingServer::roundEveryNewTable(dsn);
     TempDir folder;
-    pxfixture::writeTable(
-        folder.file("rounded.db"), {12, 2, 1252, kFields},
-        {{Value::integer(1), Value::text("short"), Value::real(19.68503937007874)},
-         {Value::integer(2), Value::text("a longer name here"), Value::real(2.5)},
-         {Value::integer(3), Value::text("exact"), Value::real(0.125)}});
-    pxfixture::writeTable(folder.file("fits.db"), {12, 2, 1252, kFields},
+    pxfixture::writeTable(folder.file("rounded.db"), {12, 2, 1252, RoundingServer::fields()},
+                          RoundingServer::rows());
+    pxfixture::writeTable(folder.file("fits.db"), {12, 2, 1252, RoundingServer::fields()},
                           {{Value::integer(7), Value::text("ten chars!"), Value::real(0.5)}});
     const QString path = QString::fromStdString(folder.path());
     const std::string report = folder.file("report.json");
-    const QString differs =
-        "The table ROUNDED differs from its source: 3 rows sent, 3 stored, 2 values differ: "
-        "row 1, column AMOUNT: sent '19.68503937007874', stored '19.685039'; row 2, column NAME: "
-        "sent 'a longer name here', stored 'a longer n'.";
+    const QString differs = RoundingServer::report();
 
     for (const QStringList& mode : {QStringList{}, QStringList{"--row-by-row"}}) {
         const TransferRun run =
@@ -84,12 +74,12 @@ TEST(CheckedCommand, ATableTheServerChangedFailsTheRunAndTheReportHoldsTheFigure
         const QJsonObject rounded = tables[1].toObject();
         EXPECT_EQ(rounded["state"].toString(), "failed");
         EXPECT_FALSE(rounded["verified"].toBool());
-        EXPECT_EQ(rounded["rowsWritten"].toInt(), 3);
+        EXPECT_EQ(rounded["rowsWritten"].toInt(), 5);
         const QJsonObject found = rounded["differences"].toObject();
-        EXPECT_EQ(found["valuesDiffer"].toInt(), 2);
-        EXPECT_EQ(found["rowsStored"].toInt(), 3);
+        EXPECT_EQ(found["valuesDiffer"].toInt(), 4);
+        EXPECT_EQ(found["rowsStored"].toInt(), 5);
         const QJsonArray examples = found["examples"].toArray();
-        ASSERT_EQ(examples.size(), 2);
+        ASSERT_EQ(examples.size(), 4);
         EXPECT_EQ(examples[0].toObject()["row"].toInt(), 1);
         EXPECT_EQ(examples[0].toObject()["column"].toString(), "AMOUNT");
         EXPECT_EQ(examples[0].toObject()["stored"].toString(), "'19.685039'");

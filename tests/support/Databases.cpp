@@ -228,33 +228,4 @@ void startPostgres(bool durable) {
         cluster->start(durable);
 }
 
-void roundEveryNewTable(const QString& dsn) {
-    execute(dsn, R"(CREATE FUNCTION rounding() RETURNS event_trigger
-        LANGUAGE plpgsql AS $$
-        DECLARE created record; body text := ''; col record;
-        BEGIN
-            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands()
-                           WHERE command_tag = 'CREATE TABLE' LOOP
-                body := '';
-                FOR col IN SELECT attname, format_type(atttypid, atttypmod) AS type
-                           FROM pg_attribute WHERE attrelid = created.objid AND attnum > 0 LOOP
-                    IF col.type = 'numeric' THEN
-                        body := body || format('NEW.%I := round(NEW.%I, 6); ', col.attname, col.attname);
-                    ELSIF col.type = 'text' THEN
-                        body := body || format('NEW.%I := left(NEW.%I, 10); ', col.attname, col.attname);
-                    END IF;
-                END LOOP;
-                EXECUTE format('CREATE FUNCTION %I() RETURNS trigger LANGUAGE plpgsql AS %L',
-                               'round_' || created.objid,
-                               'BEGIN ' || body || 'RETURN NEW; END');
-                EXECUTE format('CREATE TRIGGER rounding BEFORE INSERT ON %s FOR EACH ROW '
-                               'EXECUTE FUNCTION %I()', created.object_identity,
-                               'round_' || created.objid);
-            END LOOP;
-        END $$)");
-    execute(dsn,
-            "CREATE EVENT TRIGGER rounding ON ddl_command_end "
-            "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION rounding()");
-}
-
 }  // namespace TestDatabases

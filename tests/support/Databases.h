@@ -26,10 +26,6 @@ void execute(const QString& dsn, const QString& sql);
 // Stops the PostgreSQL cluster, as a server that goes away does.
 void stopPostgres();
 void startPostgres(bool durable = false);
-// Gives every table created from now on in a PostgreSQL database a row trigger that rounds its
-// NUMERIC values to 6 decimals and cuts its text to 10 characters: a server that changes what it
-// is given.
-void roundEveryNewTable(const QString& dsn);
 // The cluster's loopback port, for clients that do not go through ODBC; 0 without PostgreSQL.
 int postgresPort();
 

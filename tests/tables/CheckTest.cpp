@@ -8,6 +8,7 @@
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
+#include "support/RoundingServer.h"
 #include "support/TablesScreen.h"
 #include "support/TempDir.h"
 #include "tables/TableCheck.h"
@@ -15,47 +16,23 @@
 using px::FieldType;
 using px::Value;
 
-namespace {
-
-const std::vector<px::Field> kFields = {{"ID", FieldType::Long, 4, 0},
-                                        {"NAME", FieldType::Alpha, 30, 0},
-                                        {"AMOUNT", FieldType::Number, 8, 0}};
-
-// Rows that a server rounding to 6 decimals and cutting text to 10 characters changes in four
-// values: row 1's amount, row 2's name, and both of row 4's.
-std::vector<std::vector<Value>> roundedRows() {
-    return {{Value::integer(1), Value::text("short"), Value::real(19.68503937007874)},
-            {Value::integer(2), Value::text("a longer name here"), Value::real(2.5)},
-            {Value::integer(3), Value::text("exact"), Value::real(0.125)},
-            {Value::integer(4), Value::text("twelve chars"), Value::real(1.0000004)},
-            {Value::integer(5), Value(), Value()}};
-}
-
-const char* kRoundedReport =
-    "The table ROUNDED differs from its source: 5 rows sent, 5 stored, 4 values differ: "
-    "row 1, column AMOUNT: sent '19.68503937007874', stored '19.685039'; "
-    "row 2, column NAME: sent 'a longer name here', stored 'a longer n'; "
-    "row 4, column AMOUNT: sent '1.0000004', stored '1'.";
-
-}  // namespace
-
 // The screen tells a table the server changed in one box, at a line of its own, with the counts
 // and the first examples; a table that arrived exactly shows nothing.
 TEST(CopiedTablesAreChecked, AServerThatRoundsAndCutsIsCaughtWithItsExamples) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
-    TestDatabases::roundEveryNewTable(dsn);
+    RoundingServer::roundEveryNewTable(dsn);
     TablesScreen screen(dsn);
-    screen.writeParadoxTable("rounded.db", kFields, roundedRows());
-    screen.writeParadoxTable("fits.db", kFields,
+    screen.writeParadoxTable("rounded.db", RoundingServer::fields(), RoundingServer::rows());
+    screen.writeParadoxTable("fits.db", RoundingServer::fields(),
                              {{Value::integer(7), Value::text("ten chars!"), Value::real(0.5)}});
     screen.reload();
     TablesScreen::select(*screen.form2().List2, {"ROUNDED", "FITS"});
     screen.form2().PushButton4_Click();
     const QStringList errors = screen.test.dialogs.texts("error");
     ASSERT_EQ(errors.size(), 1) << errors.join("\n").toStdString();
-    EXPECT_TRUE(errors[0].startsWith(QString(kRoundedReport) + "\r\n")) << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].startsWith(RoundingServer::report() + "\r\n")) << errors[0].toStdString();
     EXPECT_TRUE(errors[0].contains("Form2.PushButton4_Click at line 268"));
     EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), (QStringList{"FITS", "ROUNDED"}));
 }
@@ -88,7 +65,7 @@ TEST(CopiedTablesAreChecked, ARowStoredThatWasNotSentIsCounted) {
                            "CREATE EVENT TRIGGER echoing ON ddl_command_end "
                            "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION echoing()");
     TablesScreen screen(dsn);
-    screen.writeParadoxTable("echoed.db", kFields,
+    screen.writeParadoxTable("echoed.db", RoundingServer::fields(),
                              {{Value::integer(1), Value::text("one"), Value::real(1)},
                               {Value::integer(2), Value::text("two"), Value::real(2)},
                               {Value::integer(3), Value::text("three"), Value::real(3)}});
@@ -111,7 +88,7 @@ TEST(TableCheck, TheResultDoesNotDependOnTheOrderOfTheStoredRows) {
     for (int i = 0; i < 500; ++i)
         rows.push_back({Value::integer(i), Value::text("name " + std::to_string(i % 37)),
                         Value::real(i * 0.25)});
-    pxfixture::writeTable(folder.file("source.db"), {12, 2, 1252, kFields}, rows);
+    pxfixture::writeTable(folder.file("source.db"), {12, 2, 1252, RoundingServer::fields()}, rows);
     ado::Connection paradox;
     paradox.Open(QString("Driver={Microsoft Paradox Driver (*.db )};DefaultDir=") +
                  QString::fromStdString(folder.path()));
