@@ -78,10 +78,15 @@ std::string cannotList(const QString& folder, int error) {
 
 bool HasUnusableChars(const QString& name) {
     // Every character the system's encoding represents is usable, but for control characters
-    // and the "?" that stands for one it could not.
-    for (QChar c : name)
+    // and the "?" that stands for one it could not. Every encoding represents ASCII.
+    bool ascii = true;
+    for (QChar c : name) {
         if (c.category() == QChar::Other_Control || c == QLatin1Char('?'))
             return true;
+        ascii = ascii && c.unicode() < 0x80;
+    }
+    if (ascii)
+        return false;
     QStringEncoder toSystem(QStringConverter::System);
     [[maybe_unused]] const QByteArray encoded = toSystem(name);
     return toSystem.hasError();

@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include <limits>
+
 #include "ado/Connection.h"
 #include "ado/Cursor.h"
 
@@ -67,20 +69,44 @@ ReadBack readBack(Dbms dbms, const QString& column, ado::ValueType type, bool nu
     return {column, numeric ? ado::ValueType::Decimal : type, false};
 }
 
-void readRows(ado::Connection& connection, Dbms dbms, const QString& select,
-              std::vector<ado::ValueType> readAs,
+void readRows(ado::Connection& connection, Dbms dbms, const QString& table,
+              const QStringList& columns, std::vector<ado::ValueType> readAs,
               const std::function<void(const std::vector<ado::Variant>&)>& row) {
+    constexpr int kRowsAtATime = 10000;
+    const QString select = QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+                           QStringLiteral(" FROM ") + table;
     const auto handAll = [&](ado::RecordSet& rows) {
         long long handed = 0;
         for (; !rows.Eof(); rows.MoveNext(), ++handed)
             row(rows.CurrentRow());
         return handed;
     };
+    if (dbms == Dbms::SQLite) {
+        // In the order of the rowid every table made here has, a page after the last one read.
+        readAs.insert(readAs.begin(), ado::ValueType::Integer);
+        std::vector<ado::Variant> values;
+        for (long long last = std::numeric_limits<long long>::min();;) {
+            const auto page = connection.Query(
+                QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > %3 ORDER BY rowid LIMIT %4")
+                    .arg(columns.join(QStringLiteral(", ")), table)
+                    .arg(last)
+                    .arg(kRowsAtATime),
+                readAs);
+            long long handed = 0;
+            for (; !page->Eof(); page->MoveNext(), ++handed) {
+                const std::vector<ado::Variant>& current = page->CurrentRow();
+                last = current.front().asInteger();
+                values.assign(current.begin() + 1, current.end());
+                row(values);
+            }
+            if (handed < kRowsAtATime)
+                return;
+        }
+    }
     if (dbms != Dbms::PostgreSQL) {
         handAll(*connection.Query(select, readAs));
         return;
     }
-    constexpr int kRowsAtATime = 10000;
     connection.BeginTrans();
     try {
         connection.Execute(QStringLiteral("DECLARE morvane_check NO SCROLL CURSOR FOR ") + select);

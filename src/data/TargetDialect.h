@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -43,10 +44,11 @@ struct ReadBack {
 // column of the tables screen's mapping, which `numeric` marks).
 ReadBack readBack(Dbms dbms, const QString& column, ado::ValueType type, bool numeric);
 
-// Hands each row of the query `select` to `row`, holding only part of the result at a time:
-// PostgreSQL's driver would otherwise take in a whole result before the first row.
-void readRows(ado::Connection& connection, Dbms dbms, const QString& select,
-              std::vector<ado::ValueType> readAs,
+// Hands each row of `columns` (expressions) of `table` (a quoted name) to `row`, holding only part
+// of the table at a time: PostgreSQL's driver would otherwise take in the whole result before the
+// first row, and SQLite's builds the whole result in memory too, so both are read in pieces.
+void readRows(ado::Connection& connection, Dbms dbms, const QString& table,
+              const QStringList& columns, std::vector<ado::ValueType> readAs,
               const std::function<void(const std::vector<ado::Variant>&)>& row);
 
 }  // namespace TargetDialect

@@ -15,7 +15,6 @@
 #include "RowDigest.h"
 #include "ado/Connection.h"
 #include "data/Datatype.h"
-#include "runtime/EventPump.h"
 
 namespace TableCheck {
 
@@ -52,31 +51,25 @@ class Reader {
           paradox_(paradox),
           sourceFile_(std::move(sourceFile)),
           columns_(columns) {
-        QString select;
         for (const CheckedColumn& column : columns_) {
             const TargetDialect::ReadBack back =
                 TargetDialect::readBack(dbms_, Datatype::QuotedName(column.name), column.type,
                                         column.compare == CheckedColumn::Compare::Number);
-            select += (select.isEmpty() ? QString() : QStringLiteral(", ")) + back.expression;
+            expressions_ << back.expression;
             readAs_.push_back(back.readAs);
             CheckedColumn stored = column;
             stored.doublesAsDecimals = back.doublesAsDecimals;
             storedColumns_.push_back(stored);
         }
-        select_ = QStringLiteral("SELECT ") + select + QStringLiteral(" FROM ") +
-                  Datatype::QuotedName(table);
+        table_ = Datatype::QuotedName(table);
     }
 
-    // Each row of the source with its number, from 1. `onWindowThread` lets the window's events
-    // run meanwhile.
-    void source(const std::function<void(long long, const Row&)>& handle,
-                bool onWindowThread = true) {
+    // Each row of the source with its number, from 1.
+    void source(const std::function<void(long long, const Row&)>& handle) {
         ado::RecordSet rows;
         rows.OpenTable(sourceFile_, paradox_);
         Row row(columns_.size());
         for (long long number = 1; !rows.Eof(); rows.MoveNext(), ++number) {
-            if (onWindowThread)
-                LetEventsRun();
             const std::vector<ado::Variant>& values = rows.CurrentRow();
             for (size_t i = 0; i < columns_.size(); ++i)
                 row[i] = CheckedValue::of(values[i], columns_[i]);
@@ -86,9 +79,8 @@ class Reader {
 
     void stored(const std::function<void(const Row&)>& handle) {
         Row row(columns_.size());
-        TargetDialect::readRows(target_, dbms_, select_, readAs_,
+        TargetDialect::readRows(target_, dbms_, table_, expressions_, readAs_,
                                 [&](const std::vector<ado::Variant>& values) {
-                                    LetEventsRun();
                                     for (size_t i = 0; i < row.size(); ++i)
                                         row[i] = CheckedValue::of(values[i], storedColumns_[i]);
                                     handle(row);
@@ -103,7 +95,8 @@ class Reader {
     const std::vector<CheckedColumn>& columns_;
     std::vector<CheckedColumn> storedColumns_;
     std::vector<ado::ValueType> readAs_;
-    QString select_;
+    QStringList expressions_;
+    QString table_;
 };
 
 // The distinct values of each column of one side, in brief.
@@ -334,12 +327,10 @@ Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& p
         std::jthread sourceSide([&] {
             try {
                 std::string bytes;
-                reader.source(
-                    [&](long long, const Row& row) {
-                        serialize(row, bytes);
-                        sent.add(bytes);
-                    },
-                    false);
+                reader.source([&](long long, const Row& row) {
+                    serialize(row, bytes);
+                    sent.add(bytes);
+                });
             } catch (...) {
                 sourceFailure = std::current_exception();
             }

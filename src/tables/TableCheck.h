@@ -43,7 +43,8 @@ struct Result {
 };
 
 // Compares `table` on the target with the source file; `columns` in the order of both. Throws
-// when either side cannot be read.
+// when either side cannot be read. It lets no window events run: a caller with a window runs it
+// on a thread of its own.
 Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
            const QString& sourceFile, const QString& table,
            const std::vector<CheckedColumn>& columns);

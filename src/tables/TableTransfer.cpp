@@ -282,7 +282,10 @@ TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,
 void TableTransfer::check(const TableEntry& entry, const QString& table,
                           const std::vector<CheckedColumn>& columns) {
     trap_.step(268, [&] {
-        lastCheck_ = TableCheck::run(*target_, dbms_, *paradox_, entry.file, table, columns);
+        // Off the window's thread: reading a large table back takes a while.
+        RunLettingEventsRun([&] {
+            lastCheck_ = TableCheck::run(*target_, dbms_, *paradox_, entry.file, table, columns);
+        });
         if (!lastCheck_->exact())
             throw std::runtime_error(lastCheck_->describe(table, 3).toStdString());
     });
