@@ -4,10 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "Unprivileged.h"
+
+namespace fs = std::filesystem;
 
 TransferRun finishedTransfer(QProcess& process, int seconds) {
     process.waitForFinished(seconds * 1000);
@@ -28,12 +32,19 @@ TransferRun transfer(const QStringList& arguments) {
 }
 
 TransferRun transferUnprivileged(const QStringList& arguments, const QStringList& environment) {
+    // The build may lie where the unprivileged user cannot go: the program runs from a copy.
+    const TempDir copy;
+    const QString program = QString::fromStdString(copy.file("morvane-transfer"));
+    fs::permissions(copy.path(), fs::perms::all);
+    fs::copy_file(MORVANE_TRANSFER, program.toStdString());
+    fs::permissions(program.toStdString(), fs::perms::owner_all | fs::perms::group_read |
+                                               fs::perms::group_exec | fs::perms::others_read |
+                                               fs::perms::others_exec);
     QProcess process;
     QStringList command;
     if (runningAsRoot())
         command << QStringLiteral("-u") << QStringLiteral("nobody") << QStringLiteral("--");
-    command << QStringLiteral("env") << environment << QStringLiteral(MORVANE_TRANSFER)
-            << arguments;
+    command << QStringLiteral("env") << environment << program << arguments;
     process.start(runningAsRoot() ? QStringLiteral("runuser") : command.takeFirst(), command);
     return finishedTransfer(process, 300);
 }
