@@ -157,6 +157,22 @@ class Pairing {
         pairUp(missing, extra);
     }
 
+    // Keeps the first examples by source row; rows stored that were not sent come last.
+    void keepFirstExamples() {
+        std::vector<Difference>& examples = result_.examples;
+        const auto order = [](const Difference& d) {
+            return d.row == 0 ? std::numeric_limits<long long>::max() : d.row;
+        };
+        std::stable_sort(examples.begin(), examples.end(),
+                         [&](const Difference& a, const Difference& b) {
+                             if (order(a) != order(b))
+                                 return order(a) < order(b);
+                             return std::tie(a.column, a.stored) < std::tie(b.column, b.stored);
+                         });
+        if (examples.size() > kMostExamples)
+            examples.resize(kMostExamples);
+    }
+
   private:
     void keyOf(HeldRow& row) const {
         Row key;
@@ -254,24 +270,6 @@ class Pairing {
         }
     }
 
-  public:
-    void keepFirstExamples() {
-        std::vector<Difference>& examples = result_.examples;
-        // Rows not sent come after every sent row.
-        const auto order = [](const Difference& d) {
-            return d.row == 0 ? std::numeric_limits<long long>::max() : d.row;
-        };
-        std::stable_sort(examples.begin(), examples.end(),
-                         [&](const Difference& a, const Difference& b) {
-                             if (order(a) != order(b))
-                                 return order(a) < order(b);
-                             return std::tie(a.column, a.stored) < std::tie(b.column, b.stored);
-                         });
-        if (examples.size() > kMostExamples)
-            examples.resize(kMostExamples);
-    }
-
-  private:
     Result& result_;
     const std::vector<CheckedColumn>& columns_;
     std::vector<size_t> keys_;
