@@ -55,6 +55,10 @@ void describeCheck(const TableResult& result, bool verifying, QJsonObject& table
     }
     const TableCheck::Result& check = *result.check;
     table[QStringLiteral("verified")] = check.exact();
+    if (!check.undecided.isEmpty()) {
+        table[QStringLiteral("verification")] = QStringLiteral("not verified: ") + check.undecided;
+        return;
+    }
     table[QStringLiteral("verification")] =
         check.exact() ? QStringLiteral(
                             "read back whole; an order-independent digest of its rows "
@@ -79,6 +83,7 @@ void describeCheck(const TableResult& result, bool verifying, QJsonObject& table
                     {QStringLiteral("rowsNotStored"), check.rowsMissing},
                     {QStringLiteral("rowsNotSent"), check.rowsExtra},
                     {QStringLiteral("countsComplete"), check.countsComplete},
+                    {QStringLiteral("digestsEqual"), check.digestsEqual},
                     {QStringLiteral("examples"), examples}};
 }
 

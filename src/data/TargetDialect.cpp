@@ -3,6 +3,7 @@
 #include <QList>
 
 #include <limits>
+#include <stdexcept>
 
 #include "ado/Connection.h"
 #include "ado/Cursor.h"
@@ -28,11 +29,10 @@ QString nameTooLong(const QString& what, const QString& name, int limit, Dbms db
     if (length <= limit)
         return {};
     const QString unit = inBytes ? QStringLiteral("bytes") : QStringLiteral("characters");
-    return QStringLiteral("The %1 name \"%2\" is %3 %4 long; the data source allows %5 %4.")
-        .arg(what, name)
-        .arg(length)
-        .arg(unit)
-        .arg(limit);
+    return QStringLiteral("The ") + what + QStringLiteral(" name \"") + name +
+           QStringLiteral("\" is ") + QString::number(length) + QLatin1Char(' ') + unit +
+           QStringLiteral(" long; the data source allows ") + QString::number(limit) +
+           QLatin1Char(' ') + unit + QLatin1Char('.');
 }
 
 QString defaultSchema(ado::Connection& connection, const ado::DataSourceInfo& info) {
@@ -63,56 +63,76 @@ ReadBack readBack(Dbms dbms, const QString& column, ado::ValueType type, bool nu
     if (dbms == Dbms::SQLite && doubles)
         // SQLite's driver gives a REAL with 15 digits, which may not name it exactly; its own
         // printf gives 17.
-        return {QStringLiteral("CASE typeof(%1) WHEN 'real' THEN printf('%!.17g', %1) ELSE %1 END")
-                    .arg(column),
+        return {QStringLiteral("CASE typeof(") + column +
+                    QStringLiteral(") WHEN 'real' THEN printf('%!.17g', ") + column +
+                    QStringLiteral(") ELSE ") + column + QStringLiteral(" END"),
                 ado::ValueType::Text, true};
     return {column, numeric ? ado::ValueType::Decimal : type, false};
 }
 
-void readRows(ado::Connection& connection, Dbms dbms, const QString& table,
-              const QStringList& columns, std::vector<ado::ValueType> readAs,
-              const std::function<void(const std::vector<ado::Variant>&)>& row) {
-    constexpr int kRowsAtATime = 10000;
-    const QString select = QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
-                           QStringLiteral(" FROM ") + table;
-    const auto handAll = [&](ado::RecordSet& rows) {
+namespace {
+
+constexpr int kRowsAtATime = 10000;
+
+long long handAll(ado::RecordSet& rows, const RowHandler& row) {
+    long long handed = 0;
+    for (; !rows.Eof(); rows.MoveNext(), ++handed)
+        row(rows.CurrentRow());
+    return handed;
+}
+
+// The name under which SQLite gives a row's own rowid: "rowid", "_rowid_" and "oid" all do,
+// unless a column of the table has that name.
+QString freeRowidAlias(const QStringList& columnNames) {
+    for (const QString& alias :
+         {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")})
+        if (!columnNames.contains(alias, Qt::CaseInsensitive))
+            return alias;
+    return {};
+}
+
+// SQLite: in the order of the rowid every table made here has, a page after the last one read.
+// False when every alias of the rowid is a column's name.
+bool readSqliteInPages(ado::Connection& connection, const QString& table,
+                       const QStringList& columns, const QStringList& columnNames,
+                       std::vector<ado::ValueType> readAs, const RowHandler& row) {
+    const QString rowid = freeRowidAlias(columnNames);
+    if (rowid.isEmpty())
+        return false;
+    readAs.insert(readAs.begin(), ado::ValueType::Integer);
+    const QString select = QStringLiteral("SELECT ") + rowid + QStringLiteral(", ") +
+                           columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table +
+                           QStringLiteral(" WHERE ") + rowid + QStringLiteral(" > ");
+    const QString order = QStringLiteral(" ORDER BY ") + rowid + QStringLiteral(" LIMIT ") +
+                          QString::number(kRowsAtATime);
+    std::vector<ado::Variant> values;
+    for (long long last = std::numeric_limits<long long>::min();;) {
+        const auto page = connection.Query(select + QString::number(last) + order, readAs);
         long long handed = 0;
-        for (; !rows.Eof(); rows.MoveNext(), ++handed)
-            row(rows.CurrentRow());
-        return handed;
-    };
-    if (dbms == Dbms::SQLite) {
-        // In the order of the rowid every table made here has, a page after the last one read.
-        readAs.insert(readAs.begin(), ado::ValueType::Integer);
-        std::vector<ado::Variant> values;
-        for (long long last = std::numeric_limits<long long>::min();;) {
-            const auto page = connection.Query(
-                QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > %3 ORDER BY rowid LIMIT %4")
-                    .arg(columns.join(QStringLiteral(", ")), table)
-                    .arg(last)
-                    .arg(kRowsAtATime),
-                readAs);
-            long long handed = 0;
-            for (; !page->Eof(); page->MoveNext(), ++handed) {
-                const std::vector<ado::Variant>& current = page->CurrentRow();
-                last = current.front().asInteger();
-                values.assign(current.begin() + 1, current.end());
-                row(values);
-            }
-            if (handed < kRowsAtATime)
-                return;
+        for (; !page->Eof(); page->MoveNext(), ++handed) {
+            const std::vector<ado::Variant>& current = page->CurrentRow();
+            const long long id = current.front().asInteger();
+            // Each page starts after the last: a rowid that does not grow would read for ever.
+            if (id <= last)
+                throw std::runtime_error("SQLite gave the rows of " + table.toStdString() +
+                                         " out of the order of their rowid.");
+            last = id;
+            values.assign(current.begin() + 1, current.end());
+            row(values);
         }
+        if (handed < kRowsAtATime)
+            return true;
     }
-    if (dbms != Dbms::PostgreSQL) {
-        handAll(*connection.Query(select, readAs));
-        return;
-    }
+}
+
+void readPostgresThroughCursor(ado::Connection& connection, const QString& select,
+                               const std::vector<ado::ValueType>& readAs, const RowHandler& row) {
     connection.BeginTrans();
     try {
         connection.Execute(QStringLiteral("DECLARE morvane_check NO SCROLL CURSOR FOR ") + select);
-        while (handAll(*connection.Query(
-                   QStringLiteral("FETCH FORWARD %1 FROM morvane_check").arg(kRowsAtATime),
-                   readAs)) == kRowsAtATime) {
+        const QString fetch = QStringLiteral("FETCH FORWARD ") + QString::number(kRowsAtATime) +
+                              QStringLiteral(" FROM morvane_check");
+        while (handAll(*connection.Query(fetch, readAs), row) == kRowsAtATime) {
         }
         connection.RollbackTrans();
     } catch (...) {
@@ -122,6 +142,21 @@ void readRows(ado::Connection& connection, Dbms dbms, const QString& table,
         }
         throw;
     }
+}
+
+}  // namespace
+
+void readRows(ado::Connection& connection, Dbms dbms, const QString& table,
+              const QStringList& columns, const QStringList& columnNames,
+              const std::vector<ado::ValueType>& readAs, const RowHandler& row) {
+    const QString select = QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+                           QStringLiteral(" FROM ") + table;
+    if (dbms == Dbms::SQLite &&
+        readSqliteInPages(connection, table, columns, columnNames, readAs, row))
+        return;
+    if (dbms == Dbms::PostgreSQL)
+        return readPostgresThroughCursor(connection, select, readAs, row);
+    handAll(*connection.Query(select, readAs), row);
 }
 
 }  // namespace TargetDialect

@@ -44,11 +44,15 @@ struct ReadBack {
 // column of the tables screen's mapping, which `numeric` marks).
 ReadBack readBack(Dbms dbms, const QString& column, ado::ValueType type, bool numeric);
 
+using RowHandler = std::function<void(const std::vector<ado::Variant>&)>;
+
 // Hands each row of `columns` (expressions) of `table` (a quoted name) to `row`, holding only part
 // of the table at a time: PostgreSQL's driver would otherwise take in the whole result before the
 // first row, and SQLite's builds the whole result in memory too, so both are read in pieces.
+// `columnNames` are the table's own column names, which may shadow SQLite's names for a rowid. A
+// `row` that throws ends the reading.
 void readRows(ado::Connection& connection, Dbms dbms, const QString& table,
-              const QStringList& columns, std::vector<ado::ValueType> readAs,
-              const std::function<void(const std::vector<ado::Variant>&)>& row);
+              const QStringList& columns, const QStringList& columnNames,
+              const std::vector<ado::ValueType>& readAs, const RowHandler& row);
 
 }  // namespace TargetDialect

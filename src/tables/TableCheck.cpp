@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -23,8 +24,8 @@ namespace {
 using Row = std::vector<std::optional<std::string>>;
 
 constexpr size_t kMostExamples = 100;
-constexpr long long kRowsPerRound = 100000;  // what the second pass holds at a time
-constexpr long long kMostRounds = 8;
+constexpr long long kRowsPerRound = 100000;  // what a round of the pairing holds, on average
+constexpr size_t kMostRowsHeld = 4 * kRowsPerRound;  // what it may hold when keys repeat
 constexpr double kKeySimilarity = 0.9;
 
 // The bytes a row is hashed and compared by: each value with its length, NULL apart from "".
@@ -45,12 +46,14 @@ void serialize(const Row& row, std::string& out) {
 class Reader {
   public:
     Reader(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
-           QString sourceFile, const QString& table, const std::vector<CheckedColumn>& columns)
+           QString sourceFile, const QString& table, const std::vector<CheckedColumn>& columns,
+           const std::function<bool()>& stopRequested)
         : target_(target),
           dbms_(dbms),
           paradox_(paradox),
           sourceFile_(std::move(sourceFile)),
-          columns_(columns) {
+          columns_(columns),
+          stopRequested_(stopRequested) {
         for (const CheckedColumn& column : columns_) {
             const TargetDialect::ReadBack back =
                 TargetDialect::readBack(dbms_, Datatype::QuotedName(column.name), column.type,
@@ -60,6 +63,7 @@ class Reader {
             CheckedColumn stored = column;
             stored.doublesAsDecimals = back.doublesAsDecimals;
             storedColumns_.push_back(stored);
+            names_ << column.name;
         }
         table_ = Datatype::QuotedName(table);
     }
@@ -70,6 +74,7 @@ class Reader {
         rows.OpenTable(sourceFile_, paradox_);
         Row row(columns_.size());
         for (long long number = 1; !rows.Eof(); rows.MoveNext(), ++number) {
+            stopWhenAsked();
             const std::vector<ado::Variant>& values = rows.CurrentRow();
             for (size_t i = 0; i < columns_.size(); ++i)
                 row[i] = CheckedValue::of(values[i], columns_[i]);
@@ -79,8 +84,9 @@ class Reader {
 
     void stored(const std::function<void(const Row&)>& handle) {
         Row row(columns_.size());
-        TargetDialect::readRows(target_, dbms_, table_, expressions_, readAs_,
+        TargetDialect::readRows(target_, dbms_, table_, expressions_, names_, readAs_,
                                 [&](const std::vector<ado::Variant>& values) {
+                                    stopWhenAsked();
                                     for (size_t i = 0; i < row.size(); ++i)
                                         row[i] = CheckedValue::of(values[i], storedColumns_[i]);
                                     handle(row);
@@ -88,6 +94,11 @@ class Reader {
     }
 
   private:
+    void stopWhenAsked() const {
+        if (stopRequested_ && stopRequested_())
+            throw Stopped();
+    }
+
     ado::Connection& target_;
     TargetDialect::Dbms dbms_;
     ado::Connection& paradox_;
@@ -96,7 +107,9 @@ class Reader {
     std::vector<CheckedColumn> storedColumns_;
     std::vector<ado::ValueType> readAs_;
     QStringList expressions_;
+    QStringList names_;
     QString table_;
+    const std::function<bool()>& stopRequested_;
 };
 
 // The distinct values of each column of one side, in brief.
@@ -117,45 +130,70 @@ struct HeldRow {
 // The second pass: rows paired by the columns that arrived unchanged, round by round.
 class Pairing {
   public:
-    Pairing(Result& result, const std::vector<CheckedColumn>& columns, std::vector<size_t> keys)
-        : result_(result), columns_(columns), keys_(std::move(keys)) {}
+    Pairing(Result& result, const std::vector<CheckedColumn>& columns, std::vector<size_t> keys,
+            long long rounds)
+        : result_(result), columns_(columns), keys_(std::move(keys)), rounds_(rounds) {}
 
-    void round(Reader& reader, long long round, long long rounds) {
+    // The round of each row, by the columns that arrived unchanged: a row and its changed copy
+    // fall in the same round. Fills in the row's bytes and key.
+    long long roundOf(HeldRow& row) const {
+        serialize(row.values, row.bytes);
+        keyOf(row);
+        return static_cast<long long>(RowDigest::hash(row.key, 7) % static_cast<uint64_t>(rounds_));
+    }
+
+    // Matches the equal rows of one round and keeps the rest for finish(). False, with nothing
+    // kept, when the round or the rows left over hold more than the check may hold at once.
+    bool round(Reader& reader, long long round) {
         std::vector<HeldRow> sent;
         std::unordered_map<std::string, std::vector<size_t>> unmatched;  // by bytes
-        const auto inRound = [&](HeldRow& row) {
-            serialize(row.values, row.bytes);
-            keyOf(row);
-            return static_cast<long long>(RowDigest::hash(row.key, 7) %
-                                          static_cast<uint64_t>(rounds)) == round;
-        };
+        bool tooMany = false;
         reader.source([&](long long number, const Row& values) {
             HeldRow row{number, values, {}, {}};
-            if (!inRound(row))
+            if (tooMany || roundOf(row) != round)
                 return;
+            tooMany = sent.size() >= kMostRowsHeld;
             unmatched[row.bytes].push_back(sent.size());
             sent.push_back(std::move(row));
         });
+        if (tooMany)
+            return false;
         std::vector<bool> matched(sent.size());
         std::vector<HeldRow> extra;
         reader.stored([&](const Row& values) {
             HeldRow row{0, values, {}, {}};
-            if (!inRound(row))
+            if (tooMany || roundOf(row) != round)
                 return;
             const auto same = unmatched.find(row.bytes);
             if (same != unmatched.end() && !same->second.empty()) {
                 matched[same->second.back()] = true;
                 same->second.pop_back();
             } else {
+                tooMany = extra.size() >= kMostRowsHeld;
                 extra.push_back(std::move(row));
             }
         });
-        std::vector<HeldRow> missing;
+        if (tooMany)
+            return false;
+        // What is left of each round is paired once every round is read: a changed value in a
+        // column that looked unchanged moves the row's copy into another round.
+        size_t left = extra.size();
+        for (size_t i = 0; i < sent.size(); ++i)
+            left += !matched[i];
+        if (missing_.size() + extra_.size() + left > kMostRowsHeld)
+            return false;
         for (size_t i = 0; i < sent.size(); ++i)
             if (!matched[i])
-                missing.push_back(std::move(sent[i]));
-        pairUp(missing, extra);
+                missing_.push_back(std::move(sent[i]));
+        std::move(extra.begin(), extra.end(), std::back_inserter(extra_));
+        return true;
     }
+
+    // Pairs the rows left over by the rounds.
+    void finish() { pairUp(missing_, extra_); }
+
+    // Enough rows are left over to name the first examples.
+    bool enoughExamples() const { return missing_.size() + extra_.size() >= 2 * kMostExamples; }
 
     // Keeps the first examples by source row; rows stored that were not sent come last.
     void keepFirstExamples() {
@@ -273,6 +311,9 @@ class Pairing {
     Result& result_;
     const std::vector<CheckedColumn>& columns_;
     std::vector<size_t> keys_;
+    long long rounds_;
+    std::vector<HeldRow> missing_;  // sent rows no stored row equals
+    std::vector<HeldRow> extra_;    // stored rows no sent row equals
 };
 
 QString count(long long value) {
@@ -285,9 +326,24 @@ QString plural(long long value, const char* one, const char* many) {
 
 }  // namespace
 
+Result Result::notVerified(const QString& reason) {
+    Result result;
+    result.undecided = reason;
+    return result;
+}
+
 QString Result::describe(const QString& table, int shownExamples) const {
-    QString text = QStringLiteral("The table %1 differs from its source: %2 sent, %3 stored")
-                       .arg(table, plural(rowsSent, "row", "rows"), count(rowsStored));
+    if (!undecided.isEmpty())
+        return QStringLiteral("The table ") + table + QStringLiteral(" was not verified: ") +
+               undecided + QLatin1Char('.');
+    QString text = QStringLiteral("The table ") + table +
+                   QStringLiteral(" differs from its source: ") + plural(rowsSent, "row", "rows") +
+                   QStringLiteral(" sent, ") + count(rowsStored) + QStringLiteral(" stored");
+    const bool named = valuesDiffer > 0 || rowsMissing > 0 || rowsExtra > 0;
+    if (!named && !digestsEqual && rowsSent == rowsStored)
+        return text + QStringLiteral(
+                          "; the digests of its rows differ from the source's, but the rows "
+                          "that differ could not be held in memory to name them.");
     text += QStringLiteral(", ") + (countsComplete ? QString() : QStringLiteral("at least ")) +
             plural(valuesDiffer, "value differs", "values differ");
     if (rowsMissing > 0)
@@ -300,14 +356,16 @@ QString Result::describe(const QString& table, int shownExamples) const {
     for (const Difference& difference : examples) {
         if (shown.size() >= shownExamples)
             break;
+        const QString row = QStringLiteral("row ") + QString::number(difference.row);
         if (difference.row == 0)
-            shown << QStringLiteral("a row not sent: stored (%1)").arg(difference.stored);
+            shown << QStringLiteral("a row not sent: stored (") + difference.stored +
+                         QLatin1Char(')');
         else if (difference.column.isEmpty())
-            shown << QStringLiteral("row %1: sent, not stored").arg(difference.row);
+            shown << row + QStringLiteral(": sent, not stored");
         else
-            shown << QStringLiteral("row %1, column %2: sent %3, stored %4")
-                         .arg(difference.row)
-                         .arg(difference.column, difference.sent, difference.stored);
+            shown << row + QStringLiteral(", column ") + difference.column +
+                         QStringLiteral(": sent ") + difference.sent + QStringLiteral(", stored ") +
+                         difference.stored;
     }
     if (!shown.isEmpty())
         text += QStringLiteral(": ") + shown.join(QStringLiteral("; "));
@@ -316,8 +374,8 @@ QString Result::describe(const QString& table, int shownExamples) const {
 
 Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
            const QString& sourceFile, const QString& table,
-           const std::vector<CheckedColumn>& columns) {
-    Reader reader(target, dbms, paradox, sourceFile, table, columns);
+           const std::vector<CheckedColumn>& columns, const std::function<bool()>& stopRequested) {
+    Reader reader(target, dbms, paradox, sourceFile, table, columns, stopRequested);
     // The source is read on a thread of its own while the target answers.
     RowDigest::Multiset sent, stored;
     std::exception_ptr sourceFailure;
@@ -346,6 +404,7 @@ Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& p
     result.rowsStored = stored.count();
     if (sent == stored)
         return result;
+    result.digestsEqual = false;
 
     // The columns that arrived (nearly) unchanged pair a sent row with its stored copy.
     Sketches sentColumns(columns.size()), storedColumns(columns.size());
@@ -357,10 +416,27 @@ Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& p
             keys.push_back(i);
     const long long rounds = std::max(
         1LL, (std::max(result.rowsSent, result.rowsStored) + kRowsPerRound - 1) / kRowsPerRound);
-    result.countsComplete = rounds <= kMostRounds;
-    Pairing pairing(result, columns, keys);
-    for (long long round = 0; round < std::min(rounds, kMostRounds); ++round)
-        pairing.round(reader, round, rounds);
+    Pairing pairing(result, columns, keys, rounds);
+
+    // Only the rounds whose rows differ are paired: their digests tell which.
+    std::vector<RowDigest::Multiset> sentRounds(static_cast<size_t>(rounds)),
+        storedRounds(static_cast<size_t>(rounds));
+    const auto dealInto = [&](std::vector<RowDigest::Multiset>& digests) {
+        return [&](const Row& values) {
+            HeldRow row{0, values, {}, {}};
+            digests[static_cast<size_t>(pairing.roundOf(row))].add(row.bytes);
+        };
+    };
+    reader.source([&, deal = dealInto(sentRounds)](long long, const Row& row) { deal(row); });
+    reader.stored(dealInto(storedRounds));
+    for (long long round = 0; round < rounds; ++round) {
+        if (sentRounds[static_cast<size_t>(round)] == storedRounds[static_cast<size_t>(round)])
+            continue;
+        // Once the examples are full, the rest would only add to the counts.
+        if (pairing.enoughExamples() || !pairing.round(reader, round))
+            result.countsComplete = false;
+    }
+    pairing.finish();
     pairing.keepFirstExamples();
     return result;
 }

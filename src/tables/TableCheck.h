@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include "CheckedValue.h"
@@ -32,21 +34,36 @@ struct Result {
     long long valuesDiffer = 0;
     long long rowsMissing = 0;         // sent, and no stored row is it or near it
     long long rowsExtra = 0;           // stored, and no sent row is it or near it
-    bool countsComplete = true;        // false for a table too large to pair every row
+    bool countsComplete = true;        // false when not every differing row was paired
+    bool digestsEqual = true;          // the digests of all rows, and their counts, are equal
     std::vector<Difference> examples;  // by source row, at most 100
+    QString undecided;                 // why the check could not decide, or ""
 
+    // Verified: the digests and counts of every row are equal, and nothing kept the check
+    // from deciding.
     bool exact() const {
-        return rowsSent == rowsStored && valuesDiffer == 0 && rowsMissing == 0 && rowsExtra == 0;
+        return undecided.isEmpty() && digestsEqual && rowsSent == rowsStored && valuesDiffer == 0 &&
+               rowsMissing == 0 && rowsExtra == 0;
     }
-    // "The table T differs from its source: ..." with at most `examples` examples.
+    // A check that could not be made: the table is not verified, for `reason`.
+    static Result notVerified(const QString& reason);
+    // "The table T differs from its source: ..." with at most `examples` examples, or "The
+    // table T was not verified: ..." for a check that could not decide.
     QString describe(const QString& table, int examples) const;
 };
 
 // Compares `table` on the target with the source file; `columns` in the order of both. Throws
-// when either side cannot be read. It lets no window events run: a caller with a window runs it
-// on a thread of its own.
+// when either side cannot be read, and Stopped, between two rows, once `stopRequested` says so.
+// It lets no window events run: a caller with a window runs it on a thread of its own.
 Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
            const QString& sourceFile, const QString& table,
-           const std::vector<CheckedColumn>& columns);
+           const std::vector<CheckedColumn>& columns,
+           const std::function<bool()>& stopRequested = {});
+
+// The check was asked to stop before it could decide.
+class Stopped : public std::runtime_error {
+  public:
+    Stopped() : std::runtime_error("the check was stopped before it could compare every row") {}
+};
 
 }  // namespace TableCheck
