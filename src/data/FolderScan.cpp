@@ -17,6 +17,7 @@
 #include <stdexcept>
 
 #include "FileChecks.h"
+#include "Trash.h"
 #include "runtime/ErrorTrap.h"
 #include "runtime/EventPump.h"
 
@@ -216,7 +217,7 @@ void scanFolders(QStringList& folders, bool recurse, Dialogs& dialogs, ScanState
                 const QString name = QFile::decodeName(entry.name);
                 if (name.size() >= kMaxPath || HasUnusableChars(name) ||
                     name.contains(QLatin1Char('?')) || name == QLatin1String(".") ||
-                    name == QLatin1String(".."))
+                    name == QLatin1String("..") || Trash::isTrashFolder(folder + name))
                     continue;
                 found << folder + name + QLatin1Char('/');
             }

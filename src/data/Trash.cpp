@@ -150,12 +150,59 @@ std::optional<QByteArray> putInto(const QByteArray& trash, const QByteArray& fil
     return std::nullopt;
 }
 
+bool sameFolder(const QByteArray& a, const QByteArray& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(a.constData(), &first) == 0 && ::stat(b.constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// A file system's top folder: its parent lies on another device, or is itself ("/").
+bool isTopFolder(const QByteArray& folder) {
+    struct stat self {
+    }, parent{};
+    if (::stat(folder.constData(), &self) != 0 ||
+        ::stat((folder + "/..").constData(), &parent) != 0)
+        return false;
+    return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+bool isTopTrashName(const QString& name) {
+    if (name == QLatin1String(".Trash"))
+        return true;
+    if (!name.startsWith(QLatin1String(".Trash-")) || name.size() == 7)
+        return false;
+    return std::all_of(name.begin() + 7, name.end(), [](QChar c) { return c.isDigit(); });
+}
+
 }  // namespace
+
+bool isTrashFolder(const QString& path) {
+    QString clean = path;
+    while (clean.size() > 1 && clean.endsWith(QLatin1Char('/')))
+        clean.chop(1);
+    const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
+    const QString name = clean.mid(slash + 1);
+    const QByteArray encoded = QFile::encodeName(clean);
+    // Names first: only a folder that may be a trash costs a look at the disk.
+    if (name == QLatin1String("Trash") && sameFolder(encoded, homeTrash()))
+        return true;
+    return isTopTrashName(name) &&
+           isTopFolder(QFile::encodeName(clean.left(std::max<qsizetype>(slash, 1))));
+}
 
 std::optional<QString> moveToTrash(const QString& path, QString& reason) {
     const QFileInfo about(path);
-    const QByteArray file = QFile::encodeName(about.absoluteFilePath());
-    const QByteArray folder = QFile::encodeName(about.absolutePath());
+    // The folder's real path, links resolved: a table reached through a link to another file
+    // system belongs to that file system's trash. The file itself is moved as it is.
+    const QString realFolder = QFileInfo(about.absolutePath()).canonicalFilePath();
+    if (realFolder.isEmpty()) {
+        reason = QStringLiteral("its folder cannot be found");
+        return std::nullopt;
+    }
+    const QByteArray folder = QFile::encodeName(realFolder);
+    const QByteArray file =
+        folder + (folder.endsWith('/') ? "" : "/") + QFile::encodeName(about.fileName());
     struct stat info {};
     if (::lstat(file.constData(), &info) != 0) {
         reason = systemReason(errno);

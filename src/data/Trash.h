@@ -14,4 +14,8 @@ namespace Trash {
 // nothing, with the reason, when no trash can take it.
 std::optional<QString> moveToTrash(const QString& path, QString& reason);
 
+// Whether the folder is a trash folder: the home trash, or a `.Trash` or `.Trash-UID` at the
+// top of a file system. What lies in a trash was deleted, and is no table to list.
+bool isTrashFolder(const QString& path);
+
 }  // namespace Trash

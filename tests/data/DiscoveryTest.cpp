@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -92,6 +95,43 @@ TEST(Discovery, SymbolicLinksAreFollowedAndEachRealFolderVisitedOnce) {
     const Listing listing = listTables(QString::fromStdString(dir.file("chosen")), dialogs);
     EXPECT_EQ(listing.names, (QStringList{"DEEP", "INNER", "OUTSIDE"}));
     EXPECT_TRUE(dialogs.calls().empty());
+}
+
+// What lies in a trash was deleted: the home trash under the chosen folder and a `.Trash-UID`
+// or `.Trash` at a file system's top are never entered, though folders of those names elsewhere
+// are ordinary folders.
+TEST(Discovery, TrashFoldersAreNotEntered) {
+    TempDir dir;
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.file(".local/share").c_str());
+    touch(dir.file(".local/share/Trash/files/deleted.db"));
+    touch(dir.file(".local/share/kept.db"));
+    touch(dir.file("deep/Trash/files/ordinary.db"));
+    touch(dir.file("deep/.Trash-0/files/notatop.db"));
+    ScriptedDialogs dialogs;
+    const Listing home = listTables(QString::fromStdString(dir.path()), dialogs);
+    qputenv("XDG_DATA_HOME", saved);
+    EXPECT_EQ(home.names, (QStringList{"KEPT", "NOTATOP", "ORDINARY"}));
+
+    // /dev/shm is the top of a file system of its own.
+    const QString shm = "/dev/shm/morvane-scan-" + QString::number(::getpid());
+    const QString trash =
+        "/dev/shm/.Trash-" + QString::number(::getuid()) + "/files/" + QString::number(::getpid());
+    const QString sharedTrash = "/dev/shm/.Trash/" + QString::number(::getpid());
+    if (::access("/dev/shm", W_OK) != 0)
+        return;
+    const bool sharedTrashWasThere = QFileInfo::exists("/dev/shm/.Trash");
+    touch((shm + "/kept" + QString::number(::getpid()) + ".db").toStdString());
+    touch((trash + "/gone.db").toStdString());
+    touch((sharedTrash + "/gone.db").toStdString());
+    const Listing top = listTables("/dev/shm", dialogs);
+    QDir(shm).removeRecursively();
+    QDir(trash).removeRecursively();
+    QDir(sharedTrash).removeRecursively();
+    if (!sharedTrashWasThere)
+        QDir("/dev/shm/.Trash").rmdir(".");
+    EXPECT_TRUE(top.names.contains("KEPT" + QString::number(::getpid())));
+    EXPECT_FALSE(top.names.contains("GONE"));
 }
 
 TEST(Discovery, FoldersNamedInAnyScriptAreScannedControlCharactersAreNot) {

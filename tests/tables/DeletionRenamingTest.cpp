@@ -188,7 +188,8 @@ TEST_F(Operations, ParadoxDeletionWithoutATrashDeletesTheWholeTable) {
     EXPECT_EQ(filesIn(screen.folder()), QStringList{"blocker"});
 }
 
-// A table on another file system goes to that file system's own trash, never across.
+// A table on another file system goes to that file system's own trash, never across: also when
+// the chosen folder is a link to it from the home folder's file system.
 TEST_F(Operations, ParadoxDeletionOnAnotherFileSystemUsesItsOwnTrash) {
     struct stat shm {
     }, here{};
@@ -197,23 +198,28 @@ TEST_F(Operations, ParadoxDeletionOnAnotherFileSystemUsesItsOwnTrash) {
         GTEST_SKIP() << "no second file system to delete on";
     const QString folder = "/dev/shm/morvane-" + QString::number(::getpid());
     const QString trash = "/dev/shm/.Trash-" + QString::number(::getuid());
+    const QString link = QString::fromStdString(screen.paradox.file("linked"));
     const bool trashWasThere = QFileInfo::exists(trash);
     QDir().mkpath(folder);
-    pxfixture::writeTable(QFile::encodeName(folder).toStdString() + "/far.db",
-                          {12, 2, 1252, kFields}, {});
-    screen.form1->Text1->setText(folder);
-    screen.reload();
-    TablesScreen::select(list2(), {"FAR"});
-    screen.form2().PushButton5_Click();
-    const bool trashed =
-        QFile::exists(trash + "/files/far.db") && QFile::exists(trash + "/info/far.db.trashinfo");
-    QFile::remove(trash + "/files/far.db");
-    QFile::remove(trash + "/info/far.db.trashinfo");
+    ASSERT_TRUE(QFile::link(folder, link));
+    for (const QString& chosen : {folder, link}) {
+        SCOPED_TRACE(chosen.toStdString());
+        pxfixture::writeTable(QFile::encodeName(folder).toStdString() + "/far.db",
+                              {12, 2, 1252, kFields}, {});
+        screen.form1->Text1->setText(chosen);
+        screen.reload();
+        TablesScreen::select(list2(), {"FAR"});
+        screen.form2().PushButton5_Click();
+        EXPECT_TRUE(QFile::exists(trash + "/files/far.db"));
+        EXPECT_TRUE(QFile::exists(trash + "/info/far.db.trashinfo"));
+        EXPECT_FALSE(QFile::exists(folder + "/far.db"));
+        QFile::remove(trash + "/files/far.db");
+        QFile::remove(trash + "/info/far.db.trashinfo");
+        EXPECT_TRUE(screen.test.dialogs.calls().empty());
+    }
     if (!trashWasThere)
         QDir(trash).removeRecursively();
     QDir(folder).removeRecursively();
-    EXPECT_TRUE(trashed);
-    EXPECT_TRUE(screen.test.dialogs.calls().empty());
 }
 
 TEST_F(Operations, ParadoxDeletionOfAFileRemovedMeanwhileKeepsItsEntry) {
