@@ -64,7 +64,8 @@ void ProgressReport::doing(const QString& what) {
 
 void ProgressReport::tableStarting(const QString& table, int number, int count) {
     std::lock_guard lock(mutex_);
-    prefix_ = QStringLiteral("%1 (table %2 of %3)").arg(table).arg(number).arg(count);
+    prefix_ = table + QStringLiteral(" (table ") + QString::number(number) +
+              QStringLiteral(" of ") + QString::number(count) + QLatin1Char(')');
     doing_ = QStringLiteral("copying ") + table;
     rows_ = 0;
     total_ = 0;
@@ -84,11 +85,10 @@ QString ProgressReport::progressLine(bool finished) const {
     const double percent = finished || total_ == 0
                                ? 100.0
                                : std::min(99.0, std::floor(double(rows_) * 100.0 / double(total_)));
-    return QStringLiteral("%1: %2 of %3 rows, %4%, %5 rows/s, %6 s")
-        .arg(prefix_, count(rows_), count(total_))
-        .arg(percent, 0, 'f', 0)
-        .arg(count(seconds > 0 ? static_cast<long long>(double(rows_) / seconds) : 0))
-        .arg(seconds, 0, 'f', 1);
+    return prefix_ + QStringLiteral(": ") + count(rows_) + QStringLiteral(" of ") + count(total_) +
+           QStringLiteral(" rows, ") + QString::number(percent, 'f', 0) + QStringLiteral("%, ") +
+           count(seconds > 0 ? static_cast<long long>(double(rows_) / seconds) : 0) +
+           QStringLiteral(" rows/s, ") + QString::number(seconds, 'f', 1) + QStringLiteral(" s");
 }
 
 void ProgressReport::rowStarting(long long row, long long rows) {
@@ -113,9 +113,9 @@ void ProgressReport::tableFinished(bool whole, const QString& outcome) {
         return;
     print(whole ? progressLine(true) +
                       (outcome.isEmpty() ? QString() : QStringLiteral(", ") + outcome)
-                : QStringLiteral("%1: %2, %3 s")
-                      .arg(prefix_, outcome)
-                      .arg(secondsBetween(tableStart_, Clock::now()), 0, 'f', 1),
+                : prefix_ + QStringLiteral(": ") + outcome + QStringLiteral(", ") +
+                      QString::number(secondsBetween(tableStart_, Clock::now()), 'f', 1) +
+                      QStringLiteral(" s"),
           false);
 }
 
@@ -138,13 +138,12 @@ void ProgressReport::watchForWaits() {
         if (quiet_ || waited < kLongWait || (waitTold_ && !terminal_))
             continue;
         // On a terminal the line counts the seconds; elsewhere one line per wait.
+        const QString what =
+            prefix_.isEmpty() || !doing_.startsWith(QStringLiteral("copying")) ? doing_ : prefix_;
         const QString line =
-            QStringLiteral("%1 waiting for %2 to answer, %3 s so far")
-                .arg(prefix_.isEmpty() || !doing_.startsWith(QStringLiteral("copying"))
-                         ? doing_ + QStringLiteral(":")
-                         : prefix_ + QStringLiteral(":"),
-                     dataSource_)
-                .arg(std::chrono::duration_cast<std::chrono::seconds>(waited).count());
+            what + QStringLiteral(": waiting for ") + dataSource_ + QStringLiteral(" to answer, ") +
+            QString::number(std::chrono::duration_cast<std::chrono::seconds>(waited).count()) +
+            QStringLiteral(" s so far");
         print(line, terminal_);
         waitTold_ = true;
     }

@@ -10,14 +10,14 @@ QString count(long long value) {
     return QLocale::c().toString(value);
 }
 
-// The first cause, and how many more there were.
-QString causeOf(const TableResult& result) {
-    if (result.causes.isEmpty())
-        return {};
-    QString text = QStringLiteral(": ") + result.causes.first();
-    if (result.causes.size() > 1)
-        text += QStringLiteral(" (and %1 more failures)").arg(result.causes.size() - 1);
-    return text;
+// The table's heading line with its first cause, then each further cause on a line of its own
+// under the same heading: no failure is hidden behind another.
+void printCauses(ProgressReport& report, const QString& heading, const QString& name,
+                 const QString& firstLine, const QStringList& causes) {
+    report.error(heading + name + firstLine +
+                 (causes.isEmpty() ? QString() : QStringLiteral(": ") + causes.first()));
+    for (qsizetype i = 1; i < causes.size(); ++i)
+        report.error(heading + name + QStringLiteral(": ") + causes[i]);
 }
 
 }  // namespace
@@ -50,18 +50,18 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
     }
     for (const TableResult& result : results_) {
         if (result.state == State::Failed)
-            report.error(QStringLiteral("Failed: ") + result.entry.name + causeOf(result));
+            printCauses(report, QStringLiteral("Failed: "), result.entry.name, {}, result.causes);
         if (result.state == State::Unkeyed)
-            report.error(QStringLiteral("Without its key: ") + result.entry.name +
-                         QStringLiteral(": its rows arrived whole") + causeOf(result));
+            printCauses(report, QStringLiteral("Without its key: "), result.entry.name,
+                        QStringLiteral(": its rows arrived whole"), result.causes);
         if (result.state == State::Interrupted)
             report.error(QStringLiteral("Interrupted: ") + result.entry.name +
                          QStringLiteral(": rolled back, nothing of it was kept"));
         if (result.state == State::Incomplete)
-            report.error(
-                QStringLiteral("Incomplete: %1: %2 of %3 rows arrived")
-                    .arg(result.entry.name, count(result.rowsWritten), count(result.sourceRows)) +
-                causeOf(result));
+            printCauses(report, QStringLiteral("Incomplete: "), result.entry.name,
+                        QStringLiteral(": ") + count(result.rowsWritten) + QStringLiteral(" of ") +
+                            count(result.sourceRows) + QStringLiteral(" rows arrived"),
+                        result.causes);
     }
     if (!notCopied.isEmpty())
         report.error(QStringLiteral("Not copied, the run was stopped first: ") +
