@@ -77,7 +77,7 @@ long long bareLoop(const QString& dsn, const QString& table, const Statements& s
     connection.Execute(statements.create);
     const auto insert = connection.PrepareInsert(
         "INSERT INTO " + Datatype::QuotedName(table) + " VALUES", statements.insertRow,
-        std::vector<ado::ValueType>(statements.rows.front().size(), ado::ValueType::Text),
+        std::vector<ado::ParameterType>(statements.rows.front().size(), ado::ValueType::Text),
         ado::Batching::RowByRow);
     for (const std::vector<Value>& row : statements.rows)
         insert->addRow(row);

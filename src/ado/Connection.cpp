@@ -138,7 +138,7 @@ void Connection::RollbackTrans() {
 
 std::unique_ptr<InsertStatement> Connection::PrepareInsert(const QString& prefix,
                                                            const QString& row,
-                                                           std::vector<ValueType> types,
+                                                           std::vector<ParameterType> types,
                                                            Batching batching) {
     requireIdle();
     return requireTarget().prepareInsert(prefix, row, std::move(types), batching);

@@ -34,7 +34,8 @@ class Connection {
     // An insert of `prefix` followed by a `row` of parameters of the given types, prepared once
     // and run with each row's values bound; it must be gone before the connection closes.
     std::unique_ptr<InsertStatement> PrepareInsert(const QString& prefix, const QString& row,
-                                                   std::vector<ValueType> types, Batching batching);
+                                                   std::vector<ParameterType> types,
+                                                   Batching batching);
     // Rows inserted on a thread of the connection's own, in order, while the caller goes on;
     // nothing else runs on the connection meanwhile. `whileWaiting` is called every few
     // milliseconds while the caller waits for them.

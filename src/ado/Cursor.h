@@ -26,6 +26,15 @@ enum class ValueType {
     Binary,
 };
 
+// How an insert's parameter is bound: the type of its values and, for a Decimal, the scale of
+// its column, so that a driver that honours the scale keeps every decimal.
+struct ParameterType {
+    ParameterType(ValueType valueType, short columnScale = 0)  // NOLINT: a plain type converts
+        : type(valueType), scale(columnScale) {}
+    ValueType type;
+    short scale;
+};
+
 // What a data source says of itself.
 struct DataSourceInfo {
     QString dbmsName;  // as SQLGetInfo gives it: "PostgreSQL", "SQLite", "SQL Anywhere"...

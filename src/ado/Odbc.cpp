@@ -391,7 +391,7 @@ void OdbcConnection::endTransaction(short completion) {
 
 std::unique_ptr<InsertStatement> OdbcConnection::prepareInsert(const QString& prefix,
                                                                const QString& row,
-                                                               std::vector<ValueType> types,
+                                                               std::vector<ParameterType> types,
                                                                Batching batching) {
     return prepareOdbcInsert(connection_, prefix, row, std::move(types), batching);
 }

@@ -35,7 +35,8 @@ class OdbcConnection {
     void rollback();
     // An insert of `prefix` and one `row` of parameters of the given types, prepared once.
     std::unique_ptr<InsertStatement> prepareInsert(const QString& prefix, const QString& row,
-                                                   std::vector<ValueType> types, Batching batching);
+                                                   std::vector<ParameterType> types,
+                                                   Batching batching);
 
   private:
     void* environment_ = nullptr;

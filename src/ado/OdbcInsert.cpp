@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "DataSourceError.h"
 #include "OdbcCalls.h"
@@ -113,7 +114,7 @@ void fillTimestamp(const Variant& value, SQL_TIMESTAMP_STRUCT& out) {
            static_cast<SQLUINTEGER>(ms % 1000) * 1000000u};
 }
 
-ParameterValues valuesOf(ValueType type, const std::vector<const Variant*>& cells) {
+ParameterValues valuesOf(ParameterType parameter, const std::vector<const Variant*>& cells) {
     const auto texts = [&] {
         std::vector<std::u16string> made;
         made.reserve(cells.size());
@@ -121,11 +122,16 @@ ParameterValues valuesOf(ValueType type, const std::vector<const Variant*>& cell
             made.push_back(utf16(cell->toText()));
         return made;
     };
-    switch (type) {
+    switch (parameter.type) {
         case ValueType::Text:
             return textValues(texts(), SQL_WVARCHAR, 0);
-        case ValueType::Decimal:
-            return textValues(texts(), SQL_DECIMAL, 0);
+        case ValueType::Decimal: {
+            // The column's scale, with a precision that holds it.
+            ParameterValues values = textValues(texts(), SQL_DECIMAL, parameter.scale);
+            values.columnSize =
+                std::max<SQLULEN>(values.columnSize, static_cast<SQLULEN>(parameter.scale) + 1);
+            return values;
+        }
         case ValueType::Time:
             return textValues(texts(), SQL_TYPE_TIME, 3);
         case ValueType::Integer:
@@ -152,10 +158,16 @@ ParameterValues valuesOf(ValueType type, const std::vector<const Variant*>& cell
     return {};
 }
 
+// A statement handle, freed with its owner.
+struct StatementFree {
+    void operator()(SQLHSTMT statement) const { SQLFreeHandle(SQL_HANDLE_STMT, statement); }
+};
+using Statement = std::unique_ptr<void, StatementFree>;
+
 class OdbcInsert : public InsertStatement {
   public:
     OdbcInsert(SQLHDBC connection, const QString& prefix, const QString& row,
-               std::vector<ValueType> types, Batching batching)
+               std::vector<ParameterType> types, Batching batching)
         : connection_(connection), types_(std::move(types)) {
         if (batching == Batching::Batched) {
             // At most 999 parameters to a statement, the lowest limit among common drivers.
@@ -165,26 +177,22 @@ class OdbcInsert : public InsertStatement {
             for (size_t i = 0; i < groupRows; ++i)
                 group += (i ? QStringLiteral(", ") : QString()) + row;
             try {
-                grouped_ = prepare(group);
+                grouped_.reset(prepare(group));
                 groupRows_ = groupRows;
             } catch (const DataSourceError&) {
                 // A target without inserts of several rows takes them one by one.
             }
         }
-        single_ = prepare(prefix + row);
+        single_.reset(prepare(prefix + row));
         // SQLite's driver gives every set of an array of binary parameters the first set's
         // length (the check of the copied table found it): such rows go in groups alone.
-        const bool binary =
-            std::find(types_.begin(), types_.end(), ValueType::Binary) != types_.end();
+        const bool binary = std::any_of(types_.begin(), types_.end(), [](ParameterType type) {
+            return type.type == ValueType::Binary;
+        });
         if (batching == Batching::Batched && !binary)
-            arraySize_ = parameterArraySize(grouped_ ? grouped_ : single_);
+            arraySize_ = parameterArraySize(grouped_ ? grouped_.get() : single_.get());
         if (batching == Batching::RowByRow)
             heldLimit_ = 1;
-    }
-    ~OdbcInsert() override {
-        for (SQLHSTMT statement : {grouped_, single_})
-            if (statement)
-                SQLFreeHandle(SQL_HANDLE_STMT, statement);
     }
 
     void addRow(std::vector<Variant> row) override {
@@ -207,10 +215,10 @@ class OdbcInsert : public InsertStatement {
         } release{*this};
         const size_t groups = groupRows_ > 1 ? held_.size() / groupRows_ : 0;
         if (groups > 0)
-            run(grouped_, groupRows_, groups, 0);
+            run(grouped_.get(), groupRows_, groups, 0);
         for (size_t first = groups * groupRows_; first < held_.size();) {
             const size_t sets = std::min<size_t>(held_.size() - first, arraySize_);
-            run(single_, 1, sets, first);
+            run(single_.get(), 1, sets, first);
             first += sets;
         }
     }
@@ -268,9 +276,9 @@ class OdbcInsert : public InsertStatement {
     }
 
     SQLHDBC connection_;
-    std::vector<ValueType> types_;
-    SQLHSTMT grouped_ = SQL_NULL_HSTMT;
-    SQLHSTMT single_ = SQL_NULL_HSTMT;
+    std::vector<ParameterType> types_;
+    Statement grouped_;
+    Statement single_;
     size_t groupRows_ = 1;
     SQLULEN arraySize_ = 1;
     size_t heldLimit_ = SIZE_MAX;
@@ -282,7 +290,8 @@ class OdbcInsert : public InsertStatement {
 }  // namespace
 
 std::unique_ptr<InsertStatement> prepareOdbcInsert(SQLHDBC connection, const QString& prefix,
-                                                   const QString& row, std::vector<ValueType> types,
+                                                   const QString& row,
+                                                   std::vector<ParameterType> types,
                                                    Batching batching) {
     return std::make_unique<OdbcInsert>(connection, prefix, row, std::move(types), batching);
 }

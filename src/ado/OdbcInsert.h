@@ -16,7 +16,8 @@ namespace ado {
 // of rows, so that the server reads one statement per group, and the groups go in parameter
 // arrays where the driver takes them.
 std::unique_ptr<InsertStatement> prepareOdbcInsert(SQLHDBC connection, const QString& prefix,
-                                                   const QString& row, std::vector<ValueType> types,
+                                                   const QString& row,
+                                                   std::vector<ParameterType> types,
                                                    Batching batching);
 
 }  // namespace ado

@@ -43,24 +43,28 @@ class Mapping {
   public:
     Mapping(TargetDialect::Dbms dbms, TypeNames typeNames);
 
-    Column columnFor(const px::Field& field) const;
+    // `blankCounter`: the table's AutoInc field holds a blank, which its column must take as
+    // NULL rather than count it or refuse it.
+    Column columnFor(const px::Field& field, bool blankCounter = false) const;
     // The column definitions, quoted names with their types, separated by ", ".
-    QString definitions(const std::vector<px::Field>& fields) const;
+    QString definitions(const std::vector<px::Field>& fields, bool blankCounter) const;
     // For a target not known by name: a line saying how its types were chosen.
     QString notice(const QString& dbmsName) const;
 
     // The statements that give a copied table its primary key (the first `keyFields` fields),
     // run once its rows are in, so that rows that break the key still arrive.
     QStringList keyStatements(const QString& table, const std::vector<px::Field>& fields,
-                              int keyFields) const;
+                              int keyFields, bool blankCounter) const;
     // The statements that set the AutoInc column's counter so that the next value handed out
     // lies above `above`; none where the target keeps no counter for it.
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
-                                  int keyFields, long long above, const QString& owner) const;
+                                  int keyFields, long long above, const QString& owner,
+                                  bool blankCounter) const;
 
   private:
     // The AutoInc field that SQLite can count for: the table's one key field.
-    static bool sqliteCounts(const std::vector<px::Field>& fields, int keyFields, size_t field);
+    static bool sqliteCounts(const std::vector<px::Field>& fields, int keyFields, size_t field,
+                             bool blankCounter);
     QString otherType(const px::Field& field) const;
 
     TargetDialect::Dbms dbms_;

@@ -28,7 +28,7 @@ TableLayout::TableLayout(ado::RecordSet& source, const TypedMapping::Mapping* ty
 QString TableLayout::createStatement(const QString& table) const {
     if (typed_)
         return QStringLiteral("CREATE TABLE ") + Datatype::QuotedName(table) + QLatin1Char('(') +
-               typed_->definitions(sourceFields_) + QLatin1Char(')');
+               typed_->definitions(sourceFields_, blankCounter_) + QLatin1Char(')');
     QString definitions;
     for (const ado::FieldInfo& field : fields_)
         definitions += Datatype::ColumnDefinition(field.name, field.type);
@@ -47,20 +47,27 @@ QString TableLayout::parameterRow() const {
     return QLatin1Char('(') + parameters.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
-std::vector<ado::ValueType> TableLayout::parameterTypes() const {
-    std::vector<ado::ValueType> types;
-    for (size_t i = 0; i < fields_.size(); ++i)
-        types.push_back(typed_ ? typed_->columnFor(sourceFields_[i]).valueType
-                               : ado::ValueType::Text);
+std::vector<ado::ParameterType> TableLayout::parameterTypes() const {
+    std::vector<ado::ParameterType> types;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        if (!typed_) {
+            types.emplace_back(ado::ValueType::Text);
+            continue;
+        }
+        const ado::ValueType type = typed_->columnFor(sourceFields_[i]).valueType;
+        types.emplace_back(type, type == ado::ValueType::Decimal
+                                     ? static_cast<short>(sourceFields_[i].decimals)
+                                     : short{0});
+    }
     return types;
 }
 
 std::vector<CheckedColumn> TableLayout::checkedColumns() const {
     std::vector<CheckedColumn> columns;
-    const std::vector<ado::ValueType> types = parameterTypes();
+    const std::vector<ado::ParameterType> types = parameterTypes();
     for (size_t i = 0; i < fields_.size(); ++i) {
         if (typed_)
-            columns.push_back({fields_[i].name, CheckedColumn::Compare::Typed, types[i]});
+            columns.push_back({fields_[i].name, CheckedColumn::Compare::Typed, types[i].type});
         else
             columns.push_back({fields_[i].name, isNumeric(fields_[i])
                                                     ? CheckedColumn::Compare::Number
@@ -70,13 +77,26 @@ std::vector<CheckedColumn> TableLayout::checkedColumns() const {
 }
 
 QStringList TableLayout::keyStatements(const QString& table) const {
-    return typed_ ? typed_->keyStatements(table, sourceFields_, keys_.keyFields) : QStringList();
+    return typed_ ? typed_->keyStatements(table, sourceFields_, keys_.keyFields, blankCounter_)
+                  : QStringList();
 }
 
 QStringList TableLayout::counterStatements(const QString& table, long long above,
                                            const QString& owner) const {
-    return typed_ ? typed_->counterStatements(table, sourceFields_, keys_.keyFields, above, owner)
+    return typed_ ? typed_->counterStatements(table, sourceFields_, keys_.keyFields, above, owner,
+                                              blankCounter_)
                   : QStringList();
+}
+
+QString TableLayout::blankKeyCount(const QString& table) const {
+    if (!typed_ || keys_.keyFields <= 0 || keys_.keyFields > static_cast<int>(fields_.size()))
+        return {};
+    QStringList blank;
+    for (int i = 0; i < keys_.keyFields; ++i)
+        blank << Datatype::QuotedName(fields_[static_cast<size_t>(i)].name) +
+                     QStringLiteral(" IS NULL");
+    return QStringLiteral("SELECT count(*) FROM ") + Datatype::QuotedName(table) +
+           QStringLiteral(" WHERE ") + blank.join(QStringLiteral(" OR "));
 }
 
 std::optional<size_t> TableLayout::autoIncrementColumn() const {

@@ -25,7 +25,7 @@ class TableLayout {
     QString createStatement(const QString& table) const;
     // One row of the insert's parameters, "(?, ...)", and the type each is bound as.
     QString parameterRow() const;
-    std::vector<ado::ValueType> parameterTypes() const;
+    std::vector<ado::ParameterType> parameterTypes() const;
     // How the check compares each column.
     std::vector<CheckedColumn> checkedColumns() const;
 
@@ -35,6 +35,11 @@ class TableLayout {
     QStringList keyStatements(const QString& table) const;
     QStringList counterStatements(const QString& table, long long above,
                                   const QString& owner) const;
+    // The query that counts the copied rows with a blank key field: a key is made only where
+    // there are none, since a target may fill a blank in (SQLite's INTEGER PRIMARY KEY does).
+    QString blankKeyCount(const QString& table) const;
+    // The source's AutoInc field holds a blank: its column takes NULL, its counter is a default.
+    void counterMayBeBlank() { blankCounter_ = true; }
     // The column of the AutoInc field, if the table has one.
     std::optional<size_t> autoIncrementColumn() const;
     // The last value the source's AutoInc field handed out, by its header.
@@ -45,4 +50,5 @@ class TableLayout {
     std::vector<px::Field> sourceFields_;
     ado::KeyInfo keys_;
     const TypedMapping::Mapping* typed_;
+    bool blankCounter_ = false;
 };

@@ -183,8 +183,7 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
         return Outcome::Skipped;
     ado::RecordSet source;
     std::optional<TableLayout> layout;
-    if (!readyToWrite(entry, table, overwrite, source) ||
-        !trap_.step(158, [&] { layout.emplace(source, typed_ ? &*typed_ : nullptr); })) {
+    if (!readyToWrite(entry, table, overwrite, source, layout)) {
         finishTable(source, table, false);
         return Outcome::Skipped;
     }
@@ -205,25 +204,52 @@ QStringList TableTransfer::plannedStatements(const TableEntry& entry, bool overw
         targetNames_.has(entry.name) ? targetNames_.spellingOf(entry.name) : entry.name;
     ado::RecordSet source;
     source.OpenTable(entry.file, *paradox_);
-    const TableLayout layout(source, typed_ ? &*typed_ : nullptr);
+    TableLayout layout(source, typed_ ? &*typed_ : nullptr);
+    const SourceScan scan = scanSource(entry, layout);
+    if (scan.blankCounter)
+        layout.counterMayBeBlank();
     QStringList statements;
     if (overwrite && targetNames_.has(entry.name))
         statements << QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
     statements << layout.createStatement(table) << layout.keyStatements(table);
-    if (const std::optional<size_t> autoInc = layout.autoIncrementColumn()) {
-        long long above = layout.lastAutoIncrement();
-        for (; !source.Eof(); source.MoveNext())
-            if (const ado::Variant& value = source.CurrentRow()[*autoInc]; !value.isNull())
-                above = std::max<long long>(above, value.asInteger());
-        statements << layout.counterStatements(table, above, targetInfo_.userName);
-    }
+    if (layout.autoIncrementColumn())
+        statements << layout.counterStatements(
+            table, std::max(layout.lastAutoIncrement(), scan.highestCounter), targetInfo_.userName);
     return statements;
+}
+
+TableTransfer::SourceScan TableTransfer::scanSource(const TableEntry& entry,
+                                                    const TableLayout& layout) {
+    SourceScan scan;
+    ado::RecordSet source;
+    source.OpenTable(entry.file, *paradox_);
+    const std::optional<size_t> autoInc =
+        layout.typed() ? layout.autoIncrementColumn() : std::nullopt;
+    for (; !source.Eof(); source.MoveNext()) {
+        if (!autoInc)
+            continue;
+        const ado::Variant& value = source.CurrentRow()[*autoInc];
+        if (value.isNull())
+            scan.blankCounter = true;
+        else
+            scan.highestCounter = std::max<long long>(scan.highestCounter, value.asInteger());
+    }
+    return scan;
 }
 
 void TableTransfer::addKeyAndCounter(const TableLayout& layout, const QString& table) {
     // Once the rows are in, so that rows that break the key still arrive; a key that cannot be
     // made leaves the table as it is, and is reported.
-    keyMade_ = trap_.step(266, [&] { runTogether(layout.keyStatements(table)); });
+    keyMade_ = trap_.step(266, [&] {
+        if (const QString blanks = layout.blankKeyCount(table); !blanks.isEmpty()) {
+            const auto counted = target_->Query(blanks, {ado::ValueType::Integer});
+            if (const long long rows = counted->Fields(0).Value().asInteger(); rows > 0)
+                throw std::runtime_error("its key cannot be made: " + std::to_string(rows) +
+                                         (rows == 1 ? " row has" : " rows have") +
+                                         " a blank in a key field");
+        }
+        runTogether(layout.keyStatements(table));
+    });
     const std::optional<size_t> autoInc = layout.autoIncrementColumn();
     if (!autoInc)
         return;
@@ -231,8 +257,8 @@ void TableTransfer::addKeyAndCounter(const TableLayout& layout, const QString& t
         // Above every copied value and above the last value the Paradox table handed out.
         const QString column = layout.checkedColumns()[*autoInc].name;
         const auto highest =
-            target_->Query(QStringLiteral("SELECT max(%1) FROM %2")
-                               .arg(Datatype::QuotedName(column), Datatype::QuotedName(table)),
+            target_->Query(QStringLiteral("SELECT max(") + Datatype::QuotedName(column) +
+                               QStringLiteral(") FROM ") + Datatype::QuotedName(table),
                            {ado::ValueType::Integer});
         long long above = layout.lastAutoIncrement();
         if (!highest->Eof() && !highest->Fields(0).Value().isNull())
@@ -284,7 +310,13 @@ void TableTransfer::check(const TableEntry& entry, const QString& table,
     trap_.step(268, [&] {
         // Off the window's thread: reading a large table back takes a while.
         RunLettingEventsRun([&] {
-            lastCheck_ = TableCheck::run(*target_, dbms_, *paradox_, entry.file, table, columns);
+            try {
+                lastCheck_ = TableCheck::run(*target_, dbms_, *paradox_, entry.file, table, columns,
+                                             [&] { return observer_.stopRequested(); });
+            } catch (const std::exception& failure) {
+                // A check that cannot be made leaves the table unverified, and says why.
+                lastCheck_ = TableCheck::Result::notVerified(QString::fromUtf8(failure.what()));
+            }
         });
         if (!lastCheck_->exact())
             throw std::runtime_error(lastCheck_->describe(table, 3).toStdString());
@@ -292,12 +324,23 @@ void TableTransfer::check(const TableEntry& entry, const QString& table,
 }
 
 bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table, bool overwrite,
-                                 ado::RecordSet& source) {
+                                 ado::RecordSet& source, std::optional<TableLayout>& layout) {
     // Opening walks the whole table file, which takes a while for a large one on a cold disk.
-    return trap_.step(
-               148,
-               [&] { RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); }); }) &&
-           namesFit(source, table) && (!overwrite || readsWhole(entry));
+    if (!trap_.step(
+            148, [&] { RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); }); }) ||
+        !trap_.step(156, [&] { layout.emplace(source, typed_ ? &*typed_ : nullptr); }) ||
+        !namesFit(source, table))
+        return false;
+    // Before an overwrite, and where a blank AutoInc value decides its column, the source is
+    // read through first: a table that cannot be read whole costs the target nothing.
+    if (!overwrite && !(layout->typed() && layout->autoIncrementColumn()))
+        return true;
+    SourceScan scan;
+    if (!trap_.step(232, [&] { RunLettingEventsRun([&] { scan = scanSource(entry, *layout); }); }))
+        return false;
+    if (scan.blankCounter)
+        layout->counterMayBeBlank();
+    return true;
 }
 
 bool TableTransfer::namesFit(ado::RecordSet& source, const QString& table) {
@@ -311,18 +354,6 @@ bool TableTransfer::namesFit(ado::RecordSet& source, const QString& table) {
                                   targetInfo_.maxColumnNameLength, dbms_);
         if (!refusal.isEmpty())
             throw std::runtime_error(refusal.toStdString());
-    });
-}
-
-bool TableTransfer::readsWhole(const TableEntry& entry) {
-    ado::RecordSet source;
-    return trap_.step(148, [&] {
-        RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); });
-    }) && trap_.step(232, [&] {
-        RunLettingEventsRun([&] {
-            while (!source.Eof())
-                source.MoveNext();
-        });
     });
 }
 

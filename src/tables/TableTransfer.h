@@ -94,14 +94,19 @@ class TableTransfer {
     // The target's spelling of the table's name, and whether to go on with it: true when the
     // target has no such table or the user answered Yes (then `overwrite` is set).
     bool askToOverwrite(QString& table, bool& overwrite);
-    // Opens the source, and checks that nothing stands in the way of writing the table: names
-    // the target would cut, and, before an overwrite, a source that cannot be read whole.
+    // Opens the source, lays the table out, and checks that nothing stands in the way of
+    // writing it: names the target would cut, and, before an overwrite, a source that cannot be
+    // read whole. False, reported at the line of the step that failed.
     bool readyToWrite(const TableEntry& entry, const QString& table, bool overwrite,
-                      ado::RecordSet& source);
+                      ado::RecordSet& source, std::optional<TableLayout>& layout);
     bool namesFit(ado::RecordSet& source, const QString& table);
-    // Reads the whole source once (every value, blobs included); false, reported at the line of
-    // the step that failed, when it cannot be read to its end.
-    bool readsWhole(const TableEntry& entry);
+    // What a first reading of the whole source (every value, blobs included) tells of its
+    // AutoInc field, typed. Throws when the source cannot be read to its end.
+    struct SourceScan {
+        bool blankCounter = false;
+        long long highestCounter = 0;
+    };
+    SourceScan scanSource(const TableEntry& entry, const TableLayout& layout);
     // copyInto() inside one transaction, committed when the table is whole.
     Outcome copyInTransaction(ado::RecordSet& source, const TableLayout& layout,
                               const QString& table, bool overwrite);

@@ -14,6 +14,7 @@
 #include "paradox/Table.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
+#include "support/RoundingServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include "support/TransferProcess.h"
@@ -275,4 +276,71 @@ INSERT INTO sqlite_sequence(name, seq) SELECT 'ORDERS', 9 WHERE NOT EXISTS (SELE
     EXPECT_TRUE(
         list.out.contains("      ID\tAutoInc\tkey\n      AMOUNT\tBCD(2)\n      WHEN\tTimestamp\n"))
         << list.out.toStdString();
+}
+
+// A blank AutoInc value arrives as NULL, never as a number the target made up: as the key it
+// leaves the table without its key (SQLite's keyed copy would have filled it in); elsewhere the
+// column takes NULL and, on PostgreSQL, still counts on through its default.
+TEST(Typed, ABlankAutoIncValueArrivesAsNull) {
+    for (const bool postgres : {true, false}) {
+        const QString dsn =
+            postgres ? TestDatabases::newPostgresDsn() : TestDatabases::newSqliteDsn();
+        if (dsn.isEmpty())
+            continue;
+        SCOPED_TRACE(dsn.toStdString());
+        TempDir folder;
+        pxfixture::TableLayout keyed{
+            12,
+            2,
+            1252,
+            {{"ID", FieldType::AutoIncrement, 4, 0}, {"NAME", FieldType::Alpha, 10, 0}}};
+        keyed.keyFields = 1;
+        keyed.lastAutoIncrement = 10;
+        pxfixture::writeTable(folder.file("gapkey.db"), keyed,
+                              {{Value::integer(1), Value::text("a")},
+                               {Value(), Value::text("b")},
+                               {Value::integer(3), Value::text("c")}});
+        pxfixture::TableLayout unkeyed = keyed;
+        unkeyed.keyFields = 0;
+        pxfixture::writeTable(folder.file("gapfree.db"), unkeyed,
+                              {{Value::integer(5), Value::text("x")}, {Value(), Value::text("y")}});
+        const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn});
+        EXPECT_EQ(run.status, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("GAPFREE (table 1 of 2): 2 of 2 rows, 100%"))
+            << run.err.toStdString();
+        EXPECT_TRUE(
+            run.err.contains("\nWithout its key: GAPKEY: its rows arrived whole: its key "
+                             "cannot be made: 1 row has a blank in a key field"))
+            << run.err.toStdString();
+        EXPECT_EQ(queryRows(dsn, R"(SELECT "ID" FROM "GAPKEY" ORDER BY "NAME")"),
+                  (std::vector<QStringList>{{"1"}, {"NULL"}, {"3"}}));
+        EXPECT_EQ(queryRows(dsn, R"(SELECT "ID" FROM "GAPFREE" ORDER BY "NAME")"),
+                  (std::vector<QStringList>{{"5"}, {"NULL"}}));
+        if (postgres) {
+            TestDatabases::execute(dsn, R"(INSERT INTO "GAPFREE"("NAME") VALUES('next'))");
+            EXPECT_EQ(queryRows(dsn, R"(SELECT "ID" FROM "GAPFREE" WHERE "NAME" = 'next')")[0][0],
+                      "11");
+        }
+    }
+}
+
+// A table that fails twice, its key and its check, names both failures, each on its own line.
+TEST(Typed, EachFailureOfATableHasALineOfItsOwn) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    RoundingServer::roundEveryNewTable(dsn);
+    TempDir folder;
+    pxfixture::TableLayout layout{
+        12, 2, 1252, {{"ID", FieldType::Long, 4, 0}, {"NOTE", FieldType::Memo, 11, 0}}};
+    layout.keyFields = 1;
+    pxfixture::writeTable(folder.file("twice.db"), layout,
+                          {{Value::integer(1), Value::text("short")},
+                           {Value::integer(1), Value::text("a note longer than ten")}});
+    const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.count("\nFailed: TWICE: "), 2) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("\nFailed: TWICE: The table TWICE differs from its source: "))
+        << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("more failures"));
 }

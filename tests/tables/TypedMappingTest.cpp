@@ -43,17 +43,22 @@ const std::vector<px::Field> kEveryType = {{"ID", FieldType::AutoIncrement, 4, 0
 TEST(TypedMapping, SqlAnywhereStatementsFollowItsDocumentedSyntax) {
     const TypedMapping::Mapping mapping(Dbms::SqlAnywhere, {});
     EXPECT_EQ(
-        mapping.definitions(kEveryType),
+        mapping.definitions(kEveryType, false),
         R"("ID" INTEGER DEFAULT AUTOINCREMENT, "NAME" VARCHAR(40 CHAR), "NOTE" LONG VARCHAR, )"
         R"("SMALL" SMALLINT, "COUNT" INTEGER, "RATE" DOUBLE, "PRICE" DOUBLE, )"
         R"("EXACT" NUMERIC(32, 2), "DAY" DATE, "HOUR" TIME, "STAMP" TIMESTAMP, )"
         R"("DONE" BIT NULL, "CODE" VARBINARY(16), "DATA" LONG BINARY, "FORMAT" LONG BINARY, )"
         R"("PICTURE" LONG BINARY, "OBJECT" LONG BINARY)");
-    EXPECT_EQ(mapping.keyStatements("Orders", kEveryType, 2),
+    EXPECT_EQ(mapping.keyStatements("Orders", kEveryType, 2, false),
               QStringList{R"(ALTER TABLE "Orders" ADD PRIMARY KEY ("ID", "NAME"))"});
-    EXPECT_EQ(mapping.counterStatements("O'Hara", kEveryType, 1, 44, "DBA"),
+    EXPECT_EQ(mapping.counterStatements("O'Hara", kEveryType, 1, 44, "DBA", false),
               QStringList{"CALL sa_reset_identity('O''Hara', 'DBA', 44)"});
-    EXPECT_TRUE(mapping.keyStatements("Orders", kEveryType, 0).isEmpty());
+    EXPECT_TRUE(mapping.keyStatements("Orders", kEveryType, 0, false).isEmpty());
+    // An AutoInc field that holds a blank: a column that takes NULL, counted all the same.
+    EXPECT_TRUE(mapping.definitions(kEveryType, true)
+                    .startsWith(R"("ID" INTEGER NULL DEFAULT AUTOINCREMENT, "NAME")"));
+    EXPECT_EQ(mapping.counterStatements("T%1", kEveryType, 1, 44, "DBA", true),
+              QStringList{"CALL sa_reset_identity('T%1', 'DBA', 44)"});
     EXPECT_TRUE(mapping.notice("SQL Anywhere").isEmpty());
     for (const px::Field& field : kEveryType)
         EXPECT_NE(mapping.columnFor(field).definition, "") << field.name;
@@ -68,7 +73,7 @@ TEST(TypedMapping, AnUnknownTargetIsMappedFromTheTypesItsDriverLists) {
     const TypedMapping::Mapping mapping(Dbms::Other, TypedMapping::typeNamesOf(target));
     EXPECT_TRUE(mapping.notice("Somebase")
                     .startsWith("Typed mapping for Somebase, a product not known by name: "));
-    const QString definitions = mapping.definitions(kEveryType);
+    const QString definitions = mapping.definitions(kEveryType, false);
     EXPECT_TRUE(definitions.contains(QRegularExpression(R"re("NAME" \w+\(40\))re")))
         << definitions.toStdString();
     target.Execute(R"(CREATE TABLE "EVERY"()" + definitions + ")");
