@@ -201,6 +201,19 @@ TEST(Typed, EveryCorpusTableArrivesWithItsTypesItsKeyAndACounterAboveItsValues) 
     }
 }
 
+namespace {
+
+// An AutoInc key ID and a NAME, whose counter handed out `last` last.
+pxfixture::TableLayout countedByItsKey(int64_t last) {
+    pxfixture::TableLayout layout{
+        12, 2, 1252, {{"ID", FieldType::AutoIncrement, 4, 0}, {"NAME", FieldType::Alpha, 10, 0}}};
+    layout.keyFields = 1;
+    layout.lastAutoIncrement = last;
+    return layout;
+}
+
+}  // namespace
+
 // Rows that break their table's own key still arrive, whole; the key's failure is told, and the
 // run fails. The counter starts above the header's last value, which lies above every row here.
 TEST(Typed, ATableWhoseRowsBreakItsKeyArrivesWholeWithoutIt) {
@@ -217,14 +230,7 @@ TEST(Typed, ATableWhoseRowsBreakItsKeyArrivesWholeWithoutIt) {
                               {{Value::integer(1), Value::text("one")},
                                {Value::integer(1), Value::text("again")},
                                {Value::integer(2), Value::text("two")}});
-        pxfixture::TableLayout counted{
-            12,
-            2,
-            1252,
-            {{"ID", FieldType::AutoIncrement, 4, 0}, {"NAME", FieldType::Alpha, 10, 0}}};
-        counted.keyFields = 1;
-        counted.lastAutoIncrement = 500;
-        pxfixture::writeTable(folder.file("counted.db"), counted,
+        pxfixture::writeTable(folder.file("counted.db"), countedByItsKey(500),
                               {{Value::integer(3), Value::text("three")}});
         const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn});
         EXPECT_EQ(run.status, 1) << run.err.toStdString();
@@ -289,13 +295,7 @@ TEST(Typed, ABlankAutoIncValueArrivesAsNull) {
             continue;
         SCOPED_TRACE(dsn.toStdString());
         TempDir folder;
-        pxfixture::TableLayout keyed{
-            12,
-            2,
-            1252,
-            {{"ID", FieldType::AutoIncrement, 4, 0}, {"NAME", FieldType::Alpha, 10, 0}}};
-        keyed.keyFields = 1;
-        keyed.lastAutoIncrement = 10;
+        const pxfixture::TableLayout keyed = countedByItsKey(10);
         pxfixture::writeTable(folder.file("gapkey.db"), keyed,
                               {{Value::integer(1), Value::text("a")},
                                {Value(), Value::text("b")},
