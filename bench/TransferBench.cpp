@@ -46,6 +46,7 @@ void writeTable(const std::string& path, int rows) {
 struct Statements {
     QString create;
     QString insertRow;
+    std::vector<ado::ParameterType> types;
     std::vector<std::vector<Value>> rows;
 };
 
@@ -58,8 +59,9 @@ Statements statementsFor(const std::string& path, const QString& table) {
         columns += Datatype::ColumnDefinition(QString::fromStdString(field.name), field.adoType());
         const bool numeric =
             Datatype::TargetTypeWord(Datatype::DataTypeName(field.adoType())) == "NUMERIC";
-        made.insertRow +=
-            QString(made.insertRow.size() > 1 ? ", " : "") + (numeric ? "CAST(? AS NUMERIC)" : "?");
+        made.insertRow += QString(made.insertRow.size() > 1 ? ", " : "") + "?";
+        made.types.push_back(numeric ? ado::ParameterType::decimalAsWritten()
+                                     : ado::ParameterType(ado::ValueType::Text));
     }
     columns.chop(1);
     made.insertRow += ")";
@@ -75,10 +77,9 @@ long long bareLoop(const QString& dsn, const QString& table, const Statements& s
     ado::Connection connection;
     connection.Open("Data Source=" + dsn);
     connection.Execute(statements.create);
-    const auto insert = connection.PrepareInsert(
-        "INSERT INTO " + Datatype::QuotedName(table) + " VALUES", statements.insertRow,
-        std::vector<ado::ParameterType>(statements.rows.front().size(), ado::ValueType::Text),
-        ado::Batching::RowByRow);
+    const auto insert =
+        connection.PrepareInsert("INSERT INTO " + Datatype::QuotedName(table) + " VALUES",
+                                 statements.insertRow, statements.types, ado::Batching::RowByRow);
     for (const std::vector<Value>& row : statements.rows)
         insert->addRow(row);
     return insert->rowsWritten();
@@ -116,10 +117,10 @@ long long checkOf(const QString& dsn, const std::string& folder, const QString& 
     const std::vector<CheckedColumn> columns = [&] {
         ado::RecordSet source;
         source.OpenTable(QString::fromStdString(folder) + "/" + table + ".db", paradox);
-        return TableLayout(source, nullptr).checkedColumns();
+        return TableLayout(source, *TargetProduct::of(target), nullptr).checkedColumns();
     }();
     const TableCheck::Result result =
-        TableCheck::run(target, TargetDialect::dbmsOf(target.Info().dbmsName), paradox,
+        TableCheck::run(target, *TargetProduct::of(target), paradox,
                         QString::fromStdString(folder) + "/" + table + ".db", table, columns);
     return result.exact() ? result.rowsStored : -1;
 }

@@ -119,6 +119,11 @@ std::unique_ptr<RecordSet> Connection::TypeInfo() {
     return std::make_unique<RecordSet>(requireTarget().typeInfo());
 }
 
+void Connection::CancelRunning() {
+    if (odbc_)
+        odbc_->cancelRunning();
+}
+
 DataSourceInfo Connection::Info() {
     return requireTarget().info();
 }

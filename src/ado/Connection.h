@@ -52,6 +52,9 @@ class Connection {
     bool isExecuting() const;
     // Drops the queued statements not yet started.
     void Cancel();
+    // From another thread: cancels the Execute() that runs now (one waiting on another
+    // session's lock fails at once). The connection must stay open meanwhile.
+    void CancelRunning();
     std::unique_ptr<RecordSet> OpenSchema(int schema);
     // The rows of a query on a data source, each column read as `readAs` says (text where it
     // says nothing).

@@ -31,6 +31,9 @@ enum class ValueType {
 struct ParameterType {
     ParameterType(ValueType valueType, short columnScale = 0)  // NOLINT: a plain type converts
         : type(valueType), scale(columnScale) {}
+    // A decimal whose scale is that of the values bound: as many as the longest fraction.
+    static ParameterType decimalAsWritten() { return {ValueType::Decimal, kScaleAsWritten}; }
+    static constexpr short kScaleAsWritten = -1;
     ValueType type;
     short scale;
 };
@@ -41,6 +44,10 @@ struct DataSourceInfo {
     QString userName;  // the user the connection logged in as
     int maxTableNameLength = 0;  // 0: no limit, or none known
     int maxColumnNameLength = 0;
+    QString catalog;  // the catalog (database) unqualified names reach, or "" where none is told
+    // A statement that defines data ends the transaction it runs in (SQL_TXN_CAPABLE): a
+    // rollback cannot take back a table made or dropped.
+    bool ddlCommits = false;
 };
 
 struct FieldInfo {

@@ -312,9 +312,11 @@ void OdbcConnection::executeWide(const char16_t* sql, size_t length) {
               "prepare a statement");
         statement_ = statement;
     }
+    running_ = statement_;
     const SQLRETURN code =
         SQLExecDirectW(statement_, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql)),
                        static_cast<SQLINTEGER>(length));
+    running_ = nullptr;
     if (!succeeded(code) && code != SQL_NO_DATA)
         failStatement(connection_, statement_, "run a statement");
     SQLFreeStmt(statement_, SQL_CLOSE);
@@ -363,8 +365,27 @@ DataSourceInfo OdbcConnection::info() {
                    ? static_cast<int>(value)
                    : 0;
     };
-    return {text(SQL_DBMS_NAME), text(SQL_USER_NAME), number(SQL_MAX_TABLE_NAME_LEN),
-            number(SQL_MAX_COLUMN_NAME_LEN)};
+    DataSourceInfo info;
+    info.dbmsName = text(SQL_DBMS_NAME);
+    info.userName = text(SQL_USER_NAME);
+    info.maxTableNameLength = number(SQL_MAX_TABLE_NAME_LEN);
+    info.maxColumnNameLength = number(SQL_MAX_COLUMN_NAME_LEN);
+    SQLWCHAR catalog[256] = {};
+    SQLINTEGER catalogLength = 0;
+    if (succeeded(SQLGetConnectAttrW(connection_, SQL_ATTR_CURRENT_CATALOG, catalog,
+                                     sizeof catalog - sizeof(SQLWCHAR), &catalogLength)))
+        info.catalog = QString::fromUtf16(reinterpret_cast<const char16_t*>(catalog),
+                                          std::clamp<qsizetype>(catalogLength / 2, 0, 255));
+    if (info.catalog.isEmpty())
+        info.catalog = text(SQL_DATABASE_NAME);
+    // Anything but "all statements in a transaction" leaves a table made or dropped in place.
+    info.ddlCommits = number(SQL_TXN_CAPABLE) != SQL_TC_ALL;
+    return info;
+}
+
+void OdbcConnection::cancelRunning() {
+    if (void* statement = running_.load())
+        SQLCancel(statement);
 }
 
 void OdbcConnection::beginTransaction() {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ class OdbcConnection {
     // The rows of a query, each column read as `readAs` says (text where it says nothing).
     std::unique_ptr<Cursor> query(const QString& sql, std::vector<ValueType> readAs);
     DataSourceInfo info();
+    // Cancels the statement that execute() runs now, from any thread: one that waits on a lock
+    // then fails at once.
+    void cancelRunning();
     // Autocommit off until commit() or rollback(), which turn it back on.
     void beginTransaction();
     void commit();
@@ -44,7 +48,8 @@ class OdbcConnection {
     void executeWide(const char16_t* sql, size_t length);
     void endTransaction(short completion);
 
-    void* statement_ = nullptr;  // reused by every execute()
+    void* statement_ = nullptr;  // reused by every execute(), freed only with the connection
+    std::atomic<void*> running_ = nullptr;  // statement_ while execute() runs it
 };
 
 }  // namespace ado

@@ -53,6 +53,15 @@ ParameterValues textValues(const std::vector<std::u16string>& texts, SQLSMALLINT
     return values;
 }
 
+// The most digits after the point among decimals written out in full.
+short longestFraction(const std::vector<std::u16string>& decimals) {
+    size_t longest = 0;
+    for (const std::u16string& decimal : decimals)
+        if (const size_t point = decimal.find(u'.'); point != std::u16string::npos)
+            longest = std::max(longest, decimal.size() - point - 1);
+    return static_cast<short>(std::min<size_t>(longest, 127));
+}
+
 // Values of a fixed size: `fill` writes each one's C form.
 template <typename CValue, typename Fill>
 ParameterValues fixedValues(const std::vector<const Variant*>& cells, SQLSMALLINT cType,
@@ -126,10 +135,14 @@ ParameterValues valuesOf(ParameterType parameter, const std::vector<const Varian
         case ValueType::Text:
             return textValues(texts(), SQL_WVARCHAR, 0);
         case ValueType::Decimal: {
-            // The column's scale, with a precision that holds it.
-            ParameterValues values = textValues(texts(), SQL_DECIMAL, parameter.scale);
+            // The column's scale, or the values' own, with a precision that holds it.
+            const std::vector<std::u16string> digits = texts();
+            const short scale = parameter.scale == ParameterType::kScaleAsWritten
+                                    ? longestFraction(digits)
+                                    : parameter.scale;
+            ParameterValues values = textValues(digits, SQL_DECIMAL, scale);
             values.columnSize =
-                std::max<SQLULEN>(values.columnSize, static_cast<SQLULEN>(parameter.scale) + 1);
+                std::max<SQLULEN>(values.columnSize, static_cast<SQLULEN>(scale) + 1);
             return values;
         }
         case ValueType::Time:

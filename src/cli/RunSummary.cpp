@@ -32,7 +32,8 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
         skipped += result.state == State::Skipped;
         failed += result.state == State::Failed || result.state == State::Interrupted;
         incomplete += result.state == State::Incomplete;
-        if (result.state == State::Copied || result.state == State::Unkeyed)
+        if (result.state == State::Copied || result.state == State::Unkeyed ||
+            result.state == State::Incomplete)
             rows += result.rowsWritten;
         if (result.state == State::NotCopied)
             notCopied << result.entry.name;
@@ -54,9 +55,12 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
         if (result.state == State::Unkeyed)
             printCauses(report, QStringLiteral("Without its key: "), result.entry.name,
                         QStringLiteral(": its rows arrived whole"), result.causes);
-        if (result.state == State::Interrupted)
+        if (result.state == State::Interrupted && result.causes.isEmpty())
             report.error(QStringLiteral("Interrupted: ") + result.entry.name +
                          QStringLiteral(": rolled back, nothing of it was kept"));
+        if (result.state == State::Interrupted && !result.causes.isEmpty())
+            printCauses(report, QStringLiteral("Interrupted: "), result.entry.name, {},
+                        result.causes);
         if (result.state == State::Incomplete)
             printCauses(report, QStringLiteral("Incomplete: "), result.entry.name,
                         QStringLiteral(": ") + count(result.rowsWritten) + QStringLiteral(" of ") +

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "ConsoleDialogs.h"
@@ -104,8 +106,10 @@ int printPlans(const std::vector<TableEntry>& tables, const TransferOptions& opt
     for (const TableEntry& table : tables) {
         std::printf("-- %s, from %s\n", qPrintable(table.name), qPrintable(table.file));
         try {
+            // The screen's create statement ends with its own semicolon.
             for (const QString& statement : transfer.plannedStatements(table, options.overwrite))
-                std::printf("%s;\n", qPrintable(statement));
+                std::printf("%s%s\n", qPrintable(statement),
+                            statement.endsWith(QLatin1Char(';')) ? "" : ";");
         } catch (const std::exception& failure) {
             std::printf("-- cannot be made: %s\n", failure.what());
             summary.warn(table.name + QStringLiteral(": ") + QString::fromUtf8(failure.what()));
@@ -144,8 +148,9 @@ void passOverOtherFiles(std::vector<TableEntry>& tables, ProgressReport& progres
         try {
             px::Table probe(QFile::encodeName(table.file).toStdString());
         } catch (const px::NotATable& notATable) {
-            progress.note(table.name + QStringLiteral(": skipped, ") +
-                          QString::fromUtf8(notATable.what()));
+            QString reason = QString::fromUtf8(notATable.what());
+            reason[0] = reason[0].toLower();  // "The Paradox table file ..." inside a line
+            progress.note(table.name + QStringLiteral(": skipped, ") + reason);
             return true;
         } catch (const std::exception&) {
             // A damaged table is still a table: its copy reports the damage.
@@ -285,8 +290,7 @@ int run(const TransferOptions& options, RunSummary& summary) {
         return refuse(dialogs.takeFailures().join(QStringLiteral("; ")));
 
     if (transfer.typedMapping())
-        if (const QString notice = transfer.typedMapping()->notice(transfer.targetInfo().dbmsName);
-            !notice.isEmpty())
+        if (const QString notice = transfer.typedMapping()->notice(); !notice.isEmpty())
             progress.note(notice);
     std::vector<TableEntry> toCopy;
     for (const TableEntry& table : tables) {
@@ -305,7 +309,17 @@ int run(const TransferOptions& options, RunSummary& summary) {
         transfer.close();
         return status;
     }
-    copyAll(toCopy, options, transfer, dialogs, progress, summary);
+    {
+        // A signal cancels a statement that waits on another session's lock at once.
+        std::jthread canceller([&](const std::stop_token& stop) {
+            while (!stop.stop_requested()) {
+                if (Interruption::requested())
+                    transfer.cancelWaitingStatement();
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+        copyAll(toCopy, options, transfer, dialogs, progress, summary);
+    }
     transfer.close();
     for (const QString& failure : dialogs.takeFailures())
         summary.warn(failure);

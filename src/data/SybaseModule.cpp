@@ -1,8 +1,8 @@
 #include "SybaseModule.h"
 
-#include "TargetDialect.h"
 #include "ado/Connection.h"
 #include "ado/ConnectionString.h"
+#include "products/TargetProduct.h"
 #include "runtime/EventPump.h"
 
 namespace Sybase {
@@ -21,46 +21,42 @@ bool TestDataSource(const QString& dataSourceName) {
     }
 }
 
-void ListSybaseTables(const QString& dataSourceName,
-                      const std::function<void(const QString&)>& found) {
+namespace {
+
+// Each user table of the data source that an unqualified name reaches.
+void listReached(const QString& dataSourceName, const std::function<void(const QString&)>& found) {
     ado::Connection connection;
     connection.Open(DsnConnectionString(dataSourceName));
+    const std::unique_ptr<TargetProduct> product = TargetProduct::of(connection);
     std::unique_ptr<ado::RecordSet> tables = connection.OpenSchema(ado::Connection::adSchemaTables);
     while (!tables->Eof()) {
-        if (QString::fromStdString(tables->Fields(QStringLiteral("TABLE_TYPE")).Value().toText()) ==
-            QStringLiteral("TABLE")) {
-            LetEventsRun();
-            const QString name = QString::fromStdString(
-                tables->Fields(QStringLiteral("TABLE_NAME")).Value().toText());
-            if (!name.toUpper().contains(QStringLiteral("SYS")))
-                found(name);
-        }
+        LetEventsRun();
+        const auto field = [&](const char* name) {
+            return QString::fromStdString(
+                tables->Fields(QString::fromLatin1(name)).Value().toText());
+        };
+        if (field("TABLE_TYPE") == QStringLiteral("TABLE") &&
+            product->reaches(field("TABLE_CAT"), field("TABLE_SCHEM")))
+            found(field("TABLE_NAME"));
         tables->MoveNext();
     }
     tables->Close();
     connection.Close();
 }
 
+}  // namespace
+
+void ListSybaseTables(const QString& dataSourceName,
+                      const std::function<void(const QString&)>& found) {
+    listReached(dataSourceName, [&](const QString& name) {
+        if (!name.toUpper().contains(QStringLiteral("SYS")))
+            found(name);
+    });
+}
+
 void ListReachableTables(const QString& dataSourceName,
                          const std::function<void(const QString&)>& found) {
-    using namespace TargetDialect;
-    ado::Connection connection;
-    connection.Open(DsnConnectionString(dataSourceName));
-    const ado::DataSourceInfo info = connection.Info();
-    const QString schema = defaultSchema(connection, info);
-    std::unique_ptr<ado::RecordSet> tables = connection.OpenSchema(ado::Connection::adSchemaTables);
-    while (!tables->Eof()) {
-        const auto field = [&](const char* name) {
-            return QString::fromStdString(
-                tables->Fields(QString::fromLatin1(name)).Value().toText());
-        };
-        if (field("TABLE_TYPE") == QStringLiteral("TABLE") &&
-            (schema.isEmpty() || sameSchema(field("TABLE_SCHEM"), schema, dbmsOf(info.dbmsName))))
-            found(field("TABLE_NAME"));
-        tables->MoveNext();
-    }
-    tables->Close();
-    connection.Close();
+    listReached(dataSourceName, found);
 }
 
 }  // namespace Sybase

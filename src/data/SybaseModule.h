@@ -10,14 +10,15 @@ namespace Sybase {
 QString DsnConnectionString(const QString& dataSourceName);
 // True when the data source opens; reports nothing.
 bool TestDataSource(const QString& dataSourceName);
-// Hands each user table of the data source whose name holds no "SYS" to `found`. A failure
-// ends the listing; the names handed out before it stay with the caller.
+// Hands each user table that an unqualified name reaches and whose name holds no "SYS" to
+// `found`. A failure ends the listing; the names handed out before it stay with the caller.
 void ListSybaseTables(const QString& dataSourceName,
                       const std::function<void(const QString&)>& found);
 
-// Hands each table that an unqualified name reaches to `found`, whatever its name: on
-// PostgreSQL the tables of the schema where a new table would be created, on SQL Anywhere the
-// connected user's own; on other targets every table. Used to decide whether a table exists.
+// Hands each table that an unqualified name reaches to `found`, whatever its name: those of the
+// connection's current catalog (database) and, where the product has schemas, of the schema a
+// new table would be created in (on SQL Anywhere the connected user's own). Used to decide
+// whether a table exists.
 void ListReachableTables(const QString& dataSourceName,
                          const std::function<void(const QString&)>& found);
 

@@ -113,9 +113,11 @@ Table::Table(const std::string& path) : file_(path) {
 }
 
 void Table::readHeader() {
+    // A file too short for any header is a table cut short (a copy that failed, a full disk),
+    // not some other kind of file.
     if (file_.size() < kCommonHeader)
-        throw NotATable(path(), "is too short to be a Paradox table (" +
-                                    std::to_string(file_.size()) + " bytes)");
+        throw FormatError(path(), "is too short to be a Paradox table (" +
+                                      std::to_string(file_.size()) + " bytes)");
     unsigned char common[kCommonHeader];
     file_.readAt(0, common, sizeof common);
     recordSize_ = le16(common + 0x00);

@@ -22,9 +22,10 @@ QString ErrorTrap::message(const QString& description, const QString& projectLab
 }
 
 void ErrorTrap::report(int line, const std::exception& failure) {
-    const QString text = message(describe(failure), projectLabel_, location_, line);
+    const QString description = prefix_ + describe(failure);
+    const QString text = message(description, projectLabel_, location_, line);
     try {
-        dialogs_.failure(owner_, describe(failure), text);
+        dialogs_.failure(owner_, description, text);
     } catch (const std::exception& reportFailure) {
         // The box itself failed: say so as plainly as the platform allows and go on.
         try {

@@ -23,6 +23,10 @@ class ErrorTrap {
     template <typename T>
     std::optional<T> value(int line, const std::function<T()>& read);
 
+    // Text put before the description of every failure reported from now on ("" for none):
+    // what the failures mean for the work under way.
+    void setPrefix(QString prefix) { prefix_ = std::move(prefix); }
+
     // Reports a failure caught elsewhere as if it happened at `line`.
     void report(int line, const std::exception& failure);
     // The failure of the last step that failed, for the handlers that act on its kind.
@@ -36,6 +40,7 @@ class ErrorTrap {
     QWidget* owner_;
     QString location_;
     QString projectLabel_;
+    QString prefix_;
     std::exception_ptr lastFailure_;
 };
 

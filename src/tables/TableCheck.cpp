@@ -45,19 +45,19 @@ void serialize(const Row& row, std::string& out) {
 
 class Reader {
   public:
-    Reader(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
+    Reader(ado::Connection& target, const TargetProduct& product, ado::Connection& paradox,
            QString sourceFile, const QString& table, const std::vector<CheckedColumn>& columns,
            const std::function<bool()>& stopRequested)
         : target_(target),
-          dbms_(dbms),
+          product_(product),
           paradox_(paradox),
           sourceFile_(std::move(sourceFile)),
           columns_(columns),
           stopRequested_(stopRequested) {
         for (const CheckedColumn& column : columns_) {
-            const TargetDialect::ReadBack back =
-                TargetDialect::readBack(dbms_, Datatype::QuotedName(column.name), column.type,
-                                        column.compare == CheckedColumn::Compare::Number);
+            const TargetProduct::ReadBack back =
+                product_.readBack(Datatype::QuotedName(column.name), column.type,
+                                  column.compare == CheckedColumn::Compare::Number);
             expressions_ << back.expression;
             readAs_.push_back(back.readAs);
             CheckedColumn stored = column;
@@ -84,13 +84,13 @@ class Reader {
 
     void stored(const std::function<void(const Row&)>& handle) {
         Row row(columns_.size());
-        TargetDialect::readRows(target_, dbms_, table_, expressions_, names_, readAs_,
-                                [&](const std::vector<ado::Variant>& values) {
-                                    stopWhenAsked();
-                                    for (size_t i = 0; i < row.size(); ++i)
-                                        row[i] = CheckedValue::of(values[i], storedColumns_[i]);
-                                    handle(row);
-                                });
+        product_.readRows(target_, table_, expressions_, names_, readAs_,
+                          [&](const std::vector<ado::Variant>& values) {
+                              stopWhenAsked();
+                              for (size_t i = 0; i < row.size(); ++i)
+                                  row[i] = CheckedValue::of(values[i], storedColumns_[i]);
+                              handle(row);
+                          });
     }
 
   private:
@@ -100,7 +100,7 @@ class Reader {
     }
 
     ado::Connection& target_;
-    TargetDialect::Dbms dbms_;
+    const TargetProduct& product_;
     ado::Connection& paradox_;
     QString sourceFile_;
     const std::vector<CheckedColumn>& columns_;
@@ -372,10 +372,10 @@ QString Result::describe(const QString& table, int shownExamples) const {
     return text + QLatin1Char('.');
 }
 
-Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
+Result run(ado::Connection& target, const TargetProduct& product, ado::Connection& paradox,
            const QString& sourceFile, const QString& table,
            const std::vector<CheckedColumn>& columns, const std::function<bool()>& stopRequested) {
-    Reader reader(target, dbms, paradox, sourceFile, table, columns, stopRequested);
+    Reader reader(target, product, paradox, sourceFile, table, columns, stopRequested);
     // The source is read on a thread of its own while the target answers.
     RowDigest::Multiset sent, stored;
     std::exception_ptr sourceFailure;

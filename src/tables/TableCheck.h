@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "CheckedValue.h"
-#include "data/TargetDialect.h"
+#include "data/products/TargetProduct.h"
 
 namespace ado {
 class Connection;
@@ -55,7 +55,7 @@ struct Result {
 // Compares `table` on the target with the source file; `columns` in the order of both. Throws
 // when either side cannot be read, and Stopped, between two rows, once `stopRequested` says so.
 // It lets no window events run: a caller with a window runs it on a thread of its own.
-Result run(ado::Connection& target, TargetDialect::Dbms dbms, ado::Connection& paradox,
+Result run(ado::Connection& target, const TargetProduct& product, ado::Connection& paradox,
            const QString& sourceFile, const QString& table,
            const std::vector<CheckedColumn>& columns,
            const std::function<bool()>& stopRequested = {});

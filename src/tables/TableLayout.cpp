@@ -12,8 +12,9 @@ bool isNumeric(const ado::FieldInfo& field) {
 
 }  // namespace
 
-TableLayout::TableLayout(ado::RecordSet& source, const TypedMapping::Mapping* typed)
-    : keys_(source.Keys()), typed_(typed) {
+TableLayout::TableLayout(ado::RecordSet& source, const TargetProduct& product,
+                         const TypedMapping::Mapping* typed)
+    : keys_(source.Keys()), product_(product), typed_(typed) {
     for (int column = 0; column < source.FieldCount(); ++column) {
         LetEventsRun();
         const ado::Field field = source.Fields(column);
@@ -31,19 +32,19 @@ QString TableLayout::createStatement(const QString& table) const {
                typed_->definitions(sourceFields_, blankCounter_) + QLatin1Char(')');
     QString definitions;
     for (const ado::FieldInfo& field : fields_)
-        definitions += Datatype::ColumnDefinition(field.name, field.type);
+        definitions += Datatype::QuotedName(field.name) + QLatin1Char(' ') +
+                       product_.screenColumnType(
+                           Datatype::TargetTypeWord(Datatype::DataTypeName(field.type))) +
+                       QLatin1Char(',');
     definitions.chop(1);
     return QStringLiteral("CREATE TABLE ") + Datatype::QuotedName(table) + QLatin1Char('(') +
            definitions + QStringLiteral(");");
 }
 
 QString TableLayout::parameterRow() const {
-    // With the screen's mapping numbers travel as text, which the server converts for NUMERIC
-    // columns.
     QStringList parameters;
-    for (const ado::FieldInfo& field : fields_)
-        parameters << (!typed_ && isNumeric(field) ? QStringLiteral("CAST(? AS NUMERIC)")
-                                                   : QStringLiteral("?"));
+    for (size_t i = 0; i < fields_.size(); ++i)
+        parameters << QStringLiteral("?");
     return QLatin1Char('(') + parameters.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
@@ -51,7 +52,10 @@ std::vector<ado::ParameterType> TableLayout::parameterTypes() const {
     std::vector<ado::ParameterType> types;
     for (size_t i = 0; i < fields_.size(); ++i) {
         if (!typed_) {
-            types.emplace_back(ado::ValueType::Text);
+            if (isNumeric(fields_[i]))
+                types.push_back(ado::ParameterType::decimalAsWritten());
+            else
+                types.emplace_back(ado::ValueType::Text);
             continue;
         }
         const ado::ValueType type = typed_->columnFor(sourceFields_[i]).valueType;
@@ -81,9 +85,8 @@ QStringList TableLayout::keyStatements(const QString& table) const {
                   : QStringList();
 }
 
-QStringList TableLayout::counterStatements(const QString& table, long long above,
-                                           const QString& owner) const {
-    return typed_ ? typed_->counterStatements(table, sourceFields_, keys_.keyFields, above, owner,
+QStringList TableLayout::counterStatements(const QString& table, long long above) const {
+    return typed_ ? typed_->counterStatements(table, sourceFields_, keys_.keyFields, above,
                                               blankCounter_)
                   : QStringList();
 }

@@ -19,11 +19,13 @@ class RecordSet;
 // values bound as their own types, then the table's key and its AutoInc counter).
 class TableLayout {
   public:
-    // The columns of `source`; `typed` is null for the tables screen's mapping.
-    TableLayout(ado::RecordSet& source, const TypedMapping::Mapping* typed);
+    // The columns of `source` on `product`; `typed` is null for the tables screen's mapping.
+    TableLayout(ado::RecordSet& source, const TargetProduct& product,
+                const TypedMapping::Mapping* typed);
 
     QString createStatement(const QString& table) const;
-    // One row of the insert's parameters, "(?, ...)", and the type each is bound as.
+    // One row of the insert's parameters, "(?, ...)", and the type each is bound as: with the
+    // screen's mapping every value as text, a number's as a decimal of its own digits.
     QString parameterRow() const;
     std::vector<ado::ParameterType> parameterTypes() const;
     // How the check compares each column.
@@ -33,8 +35,7 @@ class TableLayout {
     // The statements that give the copied table its key, and its AutoInc counter a start above
     // `above`; none with the screen's mapping.
     QStringList keyStatements(const QString& table) const;
-    QStringList counterStatements(const QString& table, long long above,
-                                  const QString& owner) const;
+    QStringList counterStatements(const QString& table, long long above) const;
     // The query that counts the copied rows with a blank key field: a key is made only where
     // there are none, since a target may fill a blank in (SQLite's INTEGER PRIMARY KEY does).
     QString blankKeyCount(const QString& table) const;
@@ -49,6 +50,7 @@ class TableLayout {
     std::vector<ado::FieldInfo> fields_;
     std::vector<px::Field> sourceFields_;
     ado::KeyInfo keys_;
+    const TargetProduct& product_;
     const TypedMapping::Mapping* typed_;
     bool blankCounter_ = false;
 };

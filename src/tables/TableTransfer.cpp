@@ -5,7 +5,6 @@
 #include "data/Datatype.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
-#include "data/TargetDialect.h"
 #include "data/TypedMapping.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ErrorTrap.h"
@@ -13,6 +12,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -60,13 +60,15 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
         paradox_->Open(Paradox::ParadoxConnectionString(connection.paradoxFolder));
     }) && trap_.step(118, [&] {
         target_->Open(Sybase::DsnConnectionString(connection.dataSourceName));
-        targetInfo_ = target_->Info();
-        dbms_ = TargetDialect::dbmsOf(targetInfo_.dbmsName);
+        product_ = TargetProduct::of(*target_);
         if (typedRequested_)
-            typed_.emplace(dbms_, dbms_ == TargetDialect::Dbms::Other
-                                      ? TypedMapping::typeNamesOf(*target_)
-                                      : TypedMapping::TypeNames{});
+            typed_.emplace(*product_);
     });
+}
+
+void TableTransfer::cancelWaitingStatement() {
+    if (cancellable_)
+        target_->CancelRunning();
 }
 
 void TableTransfer::close() {
@@ -98,6 +100,7 @@ TableTransfer::Outcome TableTransfer::createTable(const TableLayout& layout, con
     // Rows go only into a table this transfer has just created.
     if (!trap_.step(210, [&] { target_->Execute(layout.createStatement(table)); }))
         return failedOn(trap_.lastFailure());
+    created_ = true;
     return Outcome::Done;
 }
 
@@ -113,15 +116,20 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const Tab
     const int columns = source.FieldCount();
     // The inserts run on the connection's own thread while the next rows are read, so that a
     // slow statement never holds up the window; each failure is told before the next row.
+    // A copy that replaces a table ends at the first row refused: it can no longer be whole.
     const auto finish = [&](Outcome outcome) {
         const bool connected = finishInserts();
         rowsWritten_ = insert->rowsWritten();
-        return connected ? outcome : Outcome::TransferEnds;
+        if (!connected)
+            return Outcome::TransferEnds;
+        return outcome == Outcome::Done && replacing_ && rowsRefused_ ? Outcome::Skipped : outcome;
     };
     for (long long row = 0; row < rows; ++row) {
         LetEventsRun();
         if (observer_.stopRequested())
             return finish(Outcome::Interrupted);
+        if (replacing_ && rowsRefused_)
+            return finish(Outcome::Skipped);
         observer_.rowStarting(row, rows);
         std::vector<ado::Variant> values(static_cast<size_t>(columns));
         if (!trap_.step(232, [&] {
@@ -144,6 +152,7 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const Tab
 bool TableTransfer::tellFailedInserts() {
     // A rejected row loses that row only; a lost connection ends the transfer.
     while (const std::exception_ptr failure = target_->TakeExecutionFailure()) {
+        rowsRefused_ = true;
         trap_.step(252, [&] { std::rethrow_exception(failure); });
         if (isConnectionFailure(failure)) {
             target_->Cancel();
@@ -162,15 +171,36 @@ bool TableTransfer::finishInserts() {
     return true;
 }
 
-void TableTransfer::finishTable(ado::RecordSet& source, const QString& table, bool created) {
+void TableTransfer::finishTable(ado::RecordSet& source) {
     observer_.tableEnded();
     trap_.step(260, [&] { source.Close(); });
-    if (created)
-        trap_.step(262, [&] {
-            targetNames_.add(table);
-            observer_.targetCreated(table);
-        });
 }
+
+void TableTransfer::announceCreated(const QString& table) {
+    trap_.step(262, [&] {
+        targetNames_.add(table);
+        observer_.targetCreated(table);
+    });
+}
+
+namespace {
+
+// While a table is being replaced, every failure says that the target keeps the old one.
+class ReplacementNotice {
+  public:
+    ReplacementNotice(ErrorTrap& trap, const QString& table, bool replacing) : trap_(trap) {
+        if (replacing)
+            trap_.setPrefix(table + QStringLiteral(" was not replaced: the target keeps its table "
+                                                   "as it was: "));
+    }
+    ~ReplacementNotice() { done(); }
+    void done() { trap_.setPrefix({}); }
+
+  private:
+    ErrorTrap& trap_;
+};
+
+}  // namespace
 
 TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     QString table = entry.name;
@@ -178,25 +208,124 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     rowsWritten_ = 0;
     sourceRows_ = 0;
     keyMade_ = true;
+    rowsRefused_ = false;
+    created_ = false;
     lastCheck_.reset();
     if (!askToOverwrite(table, overwrite))
         return Outcome::Skipped;
+    replacing_ = overwrite;
+    const QString work = overwrite || mode_ == Mode::Fast ? product_->workTableName(table) : table;
+    ReplacementNotice notice(trap_, table, overwrite);
     ado::RecordSet source;
     std::optional<TableLayout> layout;
-    if (!readyToWrite(entry, table, overwrite, source, layout)) {
-        finishTable(source, table, false);
+    if (!readyToWrite(entry, table, overwrite, source, layout) ||
+        (work != table && !removeLeftover(work))) {
+        finishTable(source);
         return Outcome::Skipped;
     }
-    const Outcome outcome = mode_ == Mode::StatementPerRow
-                                ? copyInto(source, *layout, table, overwrite)
-                                : copyInTransaction(source, *layout, table, overwrite);
-    if (outcome != Outcome::Done)
+    Outcome outcome = mode_ == Mode::StatementPerRow ? copyInto(source, *layout, work)
+                                                     : copyInTransaction(source, *layout, work);
+    // A new table made under its own name is the target's, whole or not.
+    if (work == table && created_)
+        announceCreated(table);
+    // The old table stays until the copy is whole, and checked.
+    if (outcome == Outcome::Done && overwrite && checking_ &&
+        !check(entry, table, work, layout->checkedColumns()))
+        outcome = Outcome::Skipped;
+    if (outcome == Outcome::Done && work != table)
+        outcome = putInPlace(work, table, overwrite);
+    if (outcome != Outcome::Done) {
+        if (overwrite && outcome == Outcome::Interrupted)
+            trap_.report(144, std::runtime_error("the run was stopped"));
+        if (work != table)
+            discard(work);
         return outcome;
+    }
+    notice.done();
     if (layout->typed())
         addKeyAndCounter(*layout, table);
-    if (checking_)
-        check(entry, table, layout->checkedColumns());
+    // A table that lost rows is already reported; one that was checked as a work table is done.
+    if (checking_ && !rowsRefused_ && !(overwrite && lastCheck_))
+        check(entry, table, table, layout->checkedColumns());
     return outcome;
+}
+
+bool TableTransfer::removeLeftover(const QString& work) {
+    if (!targetNames_.has(work))
+        return true;
+    return trap_.step(144, [&] {
+        const QString leftover = targetNames_.spellingOf(work);
+        runCancellable(leftover, [&] {
+            target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(leftover));
+        });
+        targetNames_.remove(leftover);
+        observer_.targetDropped(leftover);
+    });
+}
+
+void TableTransfer::discard(const QString& work) {
+    // A rollback took back a work table only where the target keeps table definitions in a
+    // transaction; a lost connection leaves it for the next copy of the table to remove.
+    const bool inTransaction = mode_ == Mode::Fast && !product_->ddlCommits();
+    if (!created_ || inTransaction || !target_->isOpen())
+        return;
+    try {
+        target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(work));
+    } catch (const std::exception& failure) {
+        if (!isConnectionFailure(std::current_exception()))
+            trap_.report(144, std::runtime_error("the work table " + work.toStdString() +
+                                                 " cannot be dropped: " + failure.what()));
+    }
+    rowsWritten_ = 0;
+}
+
+TableTransfer::Outcome TableTransfer::putInPlace(const QString& work, const QString& table,
+                                                 bool overwrite) {
+    if (observer_.stopRequested())
+        return Outcome::Interrupted;
+    const QString rename = product_->renameStatement(work, table);
+    const bool placed = trap_.step(144, [&] {
+        runCancellable(table, [&] {
+            if (!overwrite)
+                return target_->Execute(rename);
+            // Where the drop commits at once, a rename that fails after it leaves the whole copy
+            // under the work table's name, and says so.
+            if (!product_->ddlCommits())
+                return runTogether(
+                    {QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table), rename});
+            target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table));
+            try {
+                target_->Execute(rename);
+            } catch (const std::exception& failure) {
+                created_ = false;  // the copy is all the target has of the table now: keep it
+                throw std::runtime_error("the old table was dropped, and its complete copy " +
+                                         work.toStdString() +
+                                         " cannot take its name: " + failure.what());
+            }
+        });
+    });
+    if (!placed)
+        return observer_.stopRequested() ? Outcome::Interrupted : failedOn(trap_.lastFailure());
+    if (overwrite) {
+        targetNames_.remove(table);
+        observer_.targetDropped(table);
+    }
+    announceCreated(table);
+    return Outcome::Done;
+}
+
+void TableTransfer::runCancellable(const QString& table, const std::function<void()>& statements) {
+    cancellable_ = true;
+    try {
+        statements();
+    } catch (const std::exception&) {
+        cancellable_ = false;
+        if (observer_.stopRequested())
+            throw std::runtime_error("stopped while waiting for " + table.toStdString() +
+                                     "'s lock");
+        throw;
+    }
+    cancellable_ = false;
 }
 
 QStringList TableTransfer::plannedStatements(const TableEntry& entry, bool overwrite) {
@@ -204,17 +333,21 @@ QStringList TableTransfer::plannedStatements(const TableEntry& entry, bool overw
         targetNames_.has(entry.name) ? targetNames_.spellingOf(entry.name) : entry.name;
     ado::RecordSet source;
     source.OpenTable(entry.file, *paradox_);
-    TableLayout layout(source, typed_ ? &*typed_ : nullptr);
+    TableLayout layout(source, *product_, typed_ ? &*typed_ : nullptr);
     const SourceScan scan = scanSource(entry, layout);
     if (scan.blankCounter)
         layout.counterMayBeBlank();
-    QStringList statements;
-    if (overwrite && targetNames_.has(entry.name))
+    const bool replacing = overwrite && targetNames_.has(entry.name);
+    const QString work = replacing || mode_ == Mode::Fast ? product_->workTableName(table) : table;
+    QStringList statements{layout.createStatement(work)};
+    if (replacing)
         statements << QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
-    statements << layout.createStatement(table) << layout.keyStatements(table);
+    if (work != table)
+        statements << product_->renameStatement(work, table);
+    statements << layout.keyStatements(table);
     if (layout.autoIncrementColumn())
         statements << layout.counterStatements(
-            table, std::max(layout.lastAutoIncrement(), scan.highestCounter), targetInfo_.userName);
+            table, std::max(layout.lastAutoIncrement(), scan.highestCounter));
     return statements;
 }
 
@@ -263,7 +396,7 @@ void TableTransfer::addKeyAndCounter(const TableLayout& layout, const QString& t
         long long above = layout.lastAutoIncrement();
         if (!highest->Eof() && !highest->Fields(0).Value().isNull())
             above = std::max<long long>(above, highest->Fields(0).Value().asInteger());
-        runTogether(layout.counterStatements(table, above, targetInfo_.userName));
+        runTogether(layout.counterStatements(table, above));
     }) && keyMade_;
 }
 
@@ -288,12 +421,12 @@ void TableTransfer::runTogether(const QStringList& statements) {
 
 TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,
                                                         const TableLayout& layout,
-                                                        const QString& table, bool overwrite) {
+                                                        const QString& table) {
     if (!trap_.step(140, [&] { target_->BeginTrans(); })) {
-        finishTable(source, table, false);
+        finishTable(source);
         return failedOn(trap_.lastFailure());
     }
-    const Outcome outcome = copyInto(source, layout, table, overwrite);
+    const Outcome outcome = copyInto(source, layout, table);
     if (outcome == Outcome::Done && trap_.step(264, [&] { target_->CommitTrans(); }))
         return Outcome::Done;
     // A table that failed leaves the target as it was.
@@ -305,14 +438,14 @@ TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,
     return outcome == Outcome::Done ? failedOn(trap_.lastFailure()) : outcome;
 }
 
-void TableTransfer::check(const TableEntry& entry, const QString& table,
+bool TableTransfer::check(const TableEntry& entry, const QString& table, const QString& readFrom,
                           const std::vector<CheckedColumn>& columns) {
-    trap_.step(268, [&] {
+    return trap_.step(268, [&] {
         // Off the window's thread: reading a large table back takes a while.
         RunLettingEventsRun([&] {
             try {
-                lastCheck_ = TableCheck::run(*target_, dbms_, *paradox_, entry.file, table, columns,
-                                             [&] { return observer_.stopRequested(); });
+                lastCheck_ = TableCheck::run(*target_, *product_, *paradox_, entry.file, readFrom,
+                                             columns, [&] { return observer_.stopRequested(); });
             } catch (const std::exception& failure) {
                 // A check that cannot be made leaves the table unverified, and says why.
                 lastCheck_ = TableCheck::Result::notVerified(QString::fromUtf8(failure.what()));
@@ -328,7 +461,7 @@ bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table, 
     // Opening walks the whole table file, which takes a while for a large one on a cold disk.
     if (!trap_.step(
             148, [&] { RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); }); }) ||
-        !trap_.step(156, [&] { layout.emplace(source, typed_ ? &*typed_ : nullptr); }) ||
+        !trap_.step(156, [&] { layout.emplace(source, *product_, typed_ ? &*typed_ : nullptr); }) ||
         !namesFit(source, table))
         return false;
     // Before an overwrite, and where a blank AutoInc value decides its column, the source is
@@ -344,38 +477,26 @@ bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table, 
 }
 
 bool TableTransfer::namesFit(ado::RecordSet& source, const QString& table) {
-    using TargetDialect::nameTooLong;
     // A name the target would cut, or refuse, is refused before anything is written.
     return trap_.step(210, [&] {
+        const ado::DataSourceInfo& info = product_->info();
         QString refusal =
-            nameTooLong(QStringLiteral("table"), table, targetInfo_.maxTableNameLength, dbms_);
+            product_->nameTooLong(QStringLiteral("table"), table, info.maxTableNameLength);
         for (int column = 0; column < source.FieldCount() && refusal.isEmpty(); ++column)
-            refusal = nameTooLong(QStringLiteral("column"), source.Fields(column).name(),
-                                  targetInfo_.maxColumnNameLength, dbms_);
+            refusal = product_->nameTooLong(QStringLiteral("column"), source.Fields(column).name(),
+                                            info.maxColumnNameLength);
         if (!refusal.isEmpty())
             throw std::runtime_error(refusal.toStdString());
     });
 }
 
 TableTransfer::Outcome TableTransfer::copyInto(ado::RecordSet& source, const TableLayout& layout,
-                                               const QString& table, bool overwrite) {
-    if (overwrite) {
-        // A table that could not be dropped is left alone: no rows are added to it.
-        if (!trap_.step(144, [&] {
-                target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table));
-            })) {
-            finishTable(source, table, false);
-            return failedOn(trap_.lastFailure());
-        }
-        targetNames_.remove(table);
-        observer_.targetDropped(table);
-    }
+                                               const QString& table) {
     Outcome outcome = createTable(layout, table);
-    const bool created = outcome == Outcome::Done;
-    if (created)
+    if (outcome == Outcome::Done)
         outcome = mode_ == Mode::Fast ? copyRowsInBulk(source, layout, table)
                                       : copyRows(source, layout, table);
-    finishTable(source, table, created);
+    finishTable(source);
     return outcome;
 }
 

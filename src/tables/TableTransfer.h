@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -14,8 +15,8 @@
 #include "ado/Cursor.h"
 #include "data/ConnectionSettings.h"
 #include "data/TableEntry.h"
-#include "data/TargetDialect.h"
 #include "data/TypedMapping.h"
+#include "data/products/TargetProduct.h"
 
 class Dialogs;
 class ErrorTrap;
@@ -45,6 +46,11 @@ class TransferObserver {
 // prepared insert per table, run once per row with the row's values bound, and no transaction.
 // Every failure goes through the caller's error trap with the line it has in the transfer's
 // numbering; a rejected row loses that row only, a lost connection ends the transfer.
+//
+// A table the target has is replaced only by a complete copy: the rows go into a work table of
+// their own name, are checked, and only then is the old table dropped and the work table given
+// its name; whatever fails first leaves the old table as it was. A copy made in one transaction
+// goes through a work table too, since the target may commit a new table at once.
 class TableTransfer {
   public:
     // Skipped: the table failed or was left alone, and the next one follows. TransferEnds: the
@@ -71,10 +77,12 @@ class TableTransfer {
     void useTypedMapping() { typedRequested_ = true; }
     // The typed mapping, once open() has found out what the target is.
     const std::optional<TypedMapping::Mapping>& typedMapping() const { return typed_; }
-    const ado::DataSourceInfo& targetInfo() const { return targetInfo_; }
-    // The statements copy() would run to make the table, without running any: its drop (when
-    // `overwrite`), its create statement and, typed, its key and counter. Throws what keeps the
-    // source from being read.
+    // The target's product, once open() has found out what it is.
+    const TargetProduct& product() const { return *product_; }
+    // The statements copy() would run to make the table, without running any: the work table's
+    // create statement, the drop of the old table (when `overwrite`) and the rename that puts
+    // the copy in its place, and, typed, its key and counter. Throws what keeps the source from
+    // being read.
     QStringList plannedStatements(const TableEntry& entry, bool overwrite);
     // Leaves copied tables unchecked.
     void skipChecks() { checking_ = false; }
@@ -85,6 +93,10 @@ class TableTransfer {
     const std::optional<TableCheck::Result>& lastCheck() const { return lastCheck_; }
     // Closes both sides.
     void close();
+    // From another thread: cancels the statement that waits now, when it is one that may wait
+    // on another session's lock (a drop or a rename); the copy then stops there, the target's
+    // table whole.
+    void cancelWaitingStatement();
     // The rows of the last table: in its source, and those the target took (none when its
     // transaction was rolled back).
     long long sourceRows() const { return sourceRows_; }
@@ -109,17 +121,26 @@ class TableTransfer {
     SourceScan scanSource(const TableEntry& entry, const TableLayout& layout);
     // copyInto() inside one transaction, committed when the table is whole.
     Outcome copyInTransaction(ado::RecordSet& source, const TableLayout& layout,
-                              const QString& table, bool overwrite);
-    // Drops (when asked to), creates the table and copies its rows.
-    Outcome copyInto(ado::RecordSet& source, const TableLayout& layout, const QString& table,
-                     bool overwrite);
+                              const QString& table);
+    // Creates the table and copies its rows.
+    Outcome copyInto(ado::RecordSet& source, const TableLayout& layout, const QString& table);
     Outcome createTable(const TableLayout& layout, const QString& table);
+    // Drops a work table that a run stopped outright left behind.
+    bool removeLeftover(const QString& work);
+    // Drops the work table of a copy that failed, where the target still has it.
+    void discard(const QString& work);
+    // Puts the complete copy in `work` in `table`'s place: drops the old table (when
+    // `overwrite`) and renames the work table.
+    Outcome putInPlace(const QString& work, const QString& table, bool overwrite);
+    // Runs statements that may wait on another session's lock, and can be cancelled then.
+    void runCancellable(const QString& table, const std::function<void()>& statements);
     // The typed table's key (line 266) and its AutoInc counter (line 267).
     void addKeyAndCounter(const TableLayout& layout, const QString& table);
     // Statements that take effect together or not at all.
     void runTogether(const QStringList& statements);
-    // Reads the copied table back and compares it with its source.
-    void check(const TableEntry& entry, const QString& table,
+    // Reads the copied table back (from `readFrom`) and compares it with its source; false
+    // when it differs or cannot be checked.
+    bool check(const TableEntry& entry, const QString& table, const QString& readFrom,
                const std::vector<CheckedColumn>& columns);
 
     Outcome copyRows(ado::RecordSet& source, const TableLayout& layout, const QString& table);
@@ -128,7 +149,8 @@ class TableTransfer {
     bool tellFailedInserts();
     // The same once every queued insert has run.
     bool finishInserts();
-    void finishTable(ado::RecordSet& source, const QString& table, bool created);
+    void finishTable(ado::RecordSet& source);
+    void announceCreated(const QString& table);
     Outcome failedOn(const std::exception_ptr& failure) const;
 
     ErrorTrap& trap_;
@@ -139,11 +161,14 @@ class TableTransfer {
     TargetNames targetNames_;
     std::unique_ptr<ado::Connection> paradox_;
     std::unique_ptr<ado::Connection> target_;
-    ado::DataSourceInfo targetInfo_;
-    TargetDialect::Dbms dbms_ = TargetDialect::Dbms::Other;
+    std::unique_ptr<TargetProduct> product_;
+    std::atomic<bool> cancellable_ = false;
     long long sourceRows_ = 0;
     long long rowsWritten_ = 0;
     bool checking_ = true;
+    bool replacing_ = false;    // the table being copied replaces one: the first refusal ends it
+    bool rowsRefused_ = false;  // the target refused a row of the table being copied
+    bool created_ = false;      // the table being copied was created
     bool keyMade_ = true;
     bool typedRequested_ = false;
     std::optional<TypedMapping::Mapping> typed_;

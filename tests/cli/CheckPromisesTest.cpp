@@ -6,7 +6,7 @@
 #include <atomic>
 
 #include "ado/Connection.h"
-#include "data/TargetDialect.h"
+#include "data/products/TargetProduct.h"
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
@@ -19,17 +19,16 @@ using px::Value;
 
 namespace {
 
-TableCheck::Result checkOn(const QString& dsn, TargetDialect::Dbms dbms, const TempDir& folder,
-                           const std::string& file, const QString& table,
-                           const std::vector<CheckedColumn>& columns,
+TableCheck::Result checkOn(const QString& dsn, const TempDir& folder, const std::string& file,
+                           const QString& table, const std::vector<CheckedColumn>& columns,
                            const std::function<bool()>& stop = {}) {
     ado::Connection target;
     target.Open("Data Source=" + dsn);
     ado::Connection paradox;
     paradox.Open(QString("Driver={Microsoft Paradox Driver (*.db )};DefaultDir=") +
                  QString::fromStdString(folder.path()));
-    return TableCheck::run(target, dbms, paradox, QString::fromStdString(folder.file(file)), table,
-                           columns, stop);
+    return TableCheck::run(target, *TargetProduct::of(target), paradox,
+                           QString::fromStdString(folder.file(file)), table, columns, stop);
 }
 
 }  // namespace
@@ -48,11 +47,9 @@ TEST(CheckPromises, ANullBlobStoredEmptyIsADifference) {
     const std::vector<CheckedColumn> columns = {
         {"ID", CheckedColumn::Compare::Typed, ado::ValueType::Integer},
         {"DATA", CheckedColumn::Compare::Typed, ado::ValueType::Binary}};
-    EXPECT_TRUE(
-        checkOn(dsn, TargetDialect::Dbms::SQLite, folder, "blobs.db", "BLOBS", columns).exact());
+    EXPECT_TRUE(checkOn(dsn, folder, "blobs.db", "BLOBS", columns).exact());
     TestDatabases::execute(dsn, R"(UPDATE "BLOBS" SET "DATA" = X'' WHERE "DATA" IS NULL)");
-    const TableCheck::Result emptied =
-        checkOn(dsn, TargetDialect::Dbms::SQLite, folder, "blobs.db", "BLOBS", columns);
+    const TableCheck::Result emptied = checkOn(dsn, folder, "blobs.db", "BLOBS", columns);
     EXPECT_EQ(emptied.describe("BLOBS", 3),
               "The table BLOBS differs from its source: 2 rows sent, 2 stored, 1 value differs: "
               "row 2, column DATA: sent NULL, stored ''.");
@@ -126,8 +123,8 @@ TEST(CheckPromises, ACheckAskedToStopEndsWithoutAVerdict) {
                           rows);
     ASSERT_EQ(transfer({QString::fromStdString(folder.path()), dsn}).status, 0);
     std::atomic<int> rowsRead = 0;
-    EXPECT_THROW(checkOn(dsn, TargetDialect::Dbms::SQLite, folder, "long.db", "LONG",
-                         {{"N", CheckedColumn::Compare::Number}}, [&] { return ++rowsRead > 100; }),
+    EXPECT_THROW(checkOn(dsn, folder, "long.db", "LONG", {{"N", CheckedColumn::Compare::Number}},
+                         [&] { return ++rowsRead > 100; }),
                  TableCheck::Stopped);
     EXPECT_LT(rowsRead, 300);
 }

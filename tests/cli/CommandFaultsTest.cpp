@@ -232,7 +232,7 @@ TEST(NothingUnsaid, SkippedTablesOtherFilesAndUnreadableFoldersAreNamed) {
     EXPECT_EQ(run.status, runningAsRoot() ? 1 : run.status) << run.err.toStdString();
     for (const char* line :
          {"A: skipped, the target has it\n", "B: skipped, the target has it\n",
-          "THUMBS: skipped, The Paradox table file ", "Copied 1 of 3 tables, 2 skipped, 3 rows"})
+          "THUMBS: skipped, the Paradox table file ", "Copied 1 of 3 tables, 2 skipped, 3 rows"})
         EXPECT_TRUE(run.err.contains(line)) << line << "\n" << run.err.toStdString();
     if (runningAsRoot()) {
         EXPECT_TRUE(run.err.contains("\nWarning: the folder " + path(folder) +

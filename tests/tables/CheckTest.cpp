@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ado/Connection.h"
-#include "data/TargetDialect.h"
+#include "data/products/TargetProduct.h"
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
@@ -114,7 +114,7 @@ TEST(TableCheck, TheResultDoesNotDependOnTheOrderOfTheStoredRows) {
         }
         target.Execute(R"(INSERT INTO "T" VALUES(1000, 'extra', 0))");
         target.CommitTrans();
-        return TableCheck::run(target, TargetDialect::Dbms::SQLite, paradox,
+        return TableCheck::run(target, *TargetProduct::of(target), paradox,
                                QString::fromStdString(folder.file("source.db")), "T", columns)
             .describe("T", 100);
     };

@@ -170,16 +170,12 @@ TEST(RejectedRows, EachIsReportedOnceAndTheRowsAroundItArriveInOrder) {
     TablesScreen::select(*screen.form2().List2, {"NUMBERS", "AFTER"});
     screen.form2().PushButton4_Click();
 
-    // Each rejected row is told as it happens; the check of the table then counts them.
+    // Each rejected row is told as it happens, once: the table is known to be short of them, so
+    // no check adds a second report of the same rows.
     const QStringList errors = screen.test.dialogs.texts("error");
-    ASSERT_EQ(errors.size(), 3) << errors.join("\n").toStdString();
-    for (const QString& error : errors.mid(0, 2))
+    ASSERT_EQ(errors.size(), 2) << errors.join("\n").toStdString();
+    for (const QString& error : errors)
         EXPECT_TRUE(error.contains("at line 252")) << error.toStdString();
-    EXPECT_TRUE(errors[2].startsWith(
-        "The table NUMBERS differs from its source: 3000 rows sent, 2998 stored, 0 values differ, "
-        "2 rows not stored: row 1001: sent, not stored; row 3000: sent, not stored.\r\n"))
-        << errors[2].toStdString();
-    EXPECT_TRUE(errors[2].contains("at line 268"));
     const auto ids = queryRows(dsn, R"(SELECT count(*), min("ID"), max("ID") FROM "NUMBERS")");
     EXPECT_EQ(ids[0], (QStringList{"2998", "0", "2998"}));
     EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM "NUMBERS" WHERE "ID" IN (999, 1001))")[0][0],

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ado/Connection.h"
-#include "data/TargetDialect.h"
+#include "data/products/TargetProduct.h"
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
 #include "support/TempDir.h"
@@ -49,7 +49,7 @@ TEST(LargeTableCheck, AChangedValueAnywhereInMillionsOfRowsIsNamed) {
                                                 {"NAME", CheckedColumn::Compare::Text},
                                                 {"AMOUNT", CheckedColumn::Compare::Number}};
     const auto check = [&] {
-        return TableCheck::run(target, TargetDialect::Dbms::PostgreSQL, paradox,
+        return TableCheck::run(target, *TargetProduct::of(target), paradox,
                                QString::fromStdString(folder.file("big.db")), "BIG", columns);
     };
     EXPECT_TRUE(check().exact());

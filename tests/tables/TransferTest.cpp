@@ -372,8 +372,10 @@ TEST(LongNames, AreRefusedAtTheCreateLineBeforeAnythingIsWritten) {
     screen.form2().PushButton4_Click();
     const QStringList errors = screen.test.dialogs.texts("error");
     ASSERT_EQ(errors.size(), 1) << errors.join("\n").toStdString();
-    EXPECT_TRUE(errors[0].startsWith("The column name \"" + QString(64, 'c') +
-                                     "\" is 64 bytes long; the data source allows 63 bytes."))
+    EXPECT_TRUE(errors[0].startsWith(
+        "WIDE was not replaced: the target keeps its table as it was: "
+        "The column name \"" +
+        QString(64, 'c') + "\" is 64 bytes long; the data source allows 63 bytes."))
         << errors[0].toStdString();
     EXPECT_TRUE(errors[0].contains("Form2.PushButton4_Click at line 210"));
     EXPECT_EQ(queryRows(dsn, R"(SELECT column_name FROM information_schema.columns

@@ -7,11 +7,12 @@
 
 #include "ado/Connection.h"
 #include "data/TypedMapping.h"
+#include "data/products/GenericOdbc.h"
+#include "data/products/SqlAnywhere.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 
 using px::FieldType;
-using TargetDialect::Dbms;
 
 namespace {
 
@@ -41,7 +42,10 @@ const std::vector<px::Field> kEveryType = {{"ID", FieldType::AutoIncrement, 4, 0
 // AUTOINCREMENT keeps explicit values; ALTER TABLE ... ADD PRIMARY KEY; and sa_reset_identity
 // (table, owner, n) makes the next value n + 1.
 TEST(TypedMapping, SqlAnywhereStatementsFollowItsDocumentedSyntax) {
-    const TypedMapping::Mapping mapping(Dbms::SqlAnywhere, {});
+    ado::DataSourceInfo info;
+    info.userName = "DBA";
+    const SqlAnywhere anywhere(info);
+    const TypedMapping::Mapping mapping(anywhere);
     EXPECT_EQ(
         mapping.definitions(kEveryType, false),
         R"("ID" INTEGER DEFAULT AUTOINCREMENT, "NAME" VARCHAR(40 CHAR), "NOTE" LONG VARCHAR, )"
@@ -51,15 +55,15 @@ TEST(TypedMapping, SqlAnywhereStatementsFollowItsDocumentedSyntax) {
         R"("PICTURE" LONG BINARY, "OBJECT" LONG BINARY)");
     EXPECT_EQ(mapping.keyStatements("Orders", kEveryType, 2, false),
               QStringList{R"(ALTER TABLE "Orders" ADD PRIMARY KEY ("ID", "NAME"))"});
-    EXPECT_EQ(mapping.counterStatements("O'Hara", kEveryType, 1, 44, "DBA", false),
+    EXPECT_EQ(mapping.counterStatements("O'Hara", kEveryType, 1, 44, false),
               QStringList{"CALL sa_reset_identity('O''Hara', 'DBA', 44)"});
     EXPECT_TRUE(mapping.keyStatements("Orders", kEveryType, 0, false).isEmpty());
     // An AutoInc field that holds a blank: a column that takes NULL, counted all the same.
     EXPECT_TRUE(mapping.definitions(kEveryType, true)
                     .startsWith(R"("ID" INTEGER NULL DEFAULT AUTOINCREMENT, "NAME")"));
-    EXPECT_EQ(mapping.counterStatements("T%1", kEveryType, 1, 44, "DBA", true),
+    EXPECT_EQ(mapping.counterStatements("T%1", kEveryType, 1, 44, true),
               QStringList{"CALL sa_reset_identity('T%1', 'DBA', 44)"});
-    EXPECT_TRUE(mapping.notice("SQL Anywhere").isEmpty());
+    EXPECT_TRUE(mapping.notice().isEmpty());
     for (const px::Field& field : kEveryType)
         EXPECT_NE(mapping.columnFor(field).definition, "") << field.name;
 }
@@ -70,9 +74,12 @@ TEST(TypedMapping, AnUnknownTargetIsMappedFromTheTypesItsDriverLists) {
     const QString dsn = TestDatabases::newSqliteDsn();
     ado::Connection target;
     target.Open("Data Source=" + dsn);
-    const TypedMapping::Mapping mapping(Dbms::Other, TypedMapping::typeNamesOf(target));
-    EXPECT_TRUE(mapping.notice("Somebase")
-                    .startsWith("Typed mapping for Somebase, a product not known by name: "));
+    ado::DataSourceInfo info;
+    info.dbmsName = "Somebase";
+    const GenericOdbc somebase(info, GenericOdbc::typeNamesOf(target));
+    const TypedMapping::Mapping mapping(somebase);
+    EXPECT_TRUE(
+        mapping.notice().startsWith("Typed mapping for Somebase, a product not known by name: "));
     const QString definitions = mapping.definitions(kEveryType, false);
     EXPECT_TRUE(definitions.contains(QRegularExpression(R"re("NAME" \w+\(40\))re")))
         << definitions.toStdString();

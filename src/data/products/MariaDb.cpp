@@ -1,0 +1,67 @@
+#include "MariaDb.h"
+
+#include "data/Datatype.h"
+
+using px::FieldType;
+
+QString MariaDb::screenColumnType(const QString& word) const {
+    // 35 digits before the point and 30 after hold what SQL Anywhere's 24 and 6 do, and the
+    // decimals a double's shortest form needs.
+    if (word == QLatin1String("NUMERIC"))
+        return QStringLiteral("DECIMAL(65, 30)");
+    return QStringLiteral("LONGTEXT");
+}
+
+// TIME and DATETIME keep milliseconds only when told; its TIMESTAMP ends in 2038.
+QString MariaDb::typedColumnType(const px::Field& field, bool) const {
+    const QString size = QString::number(field.size);
+    switch (field.type) {
+        case FieldType::Alpha:
+            return QStringLiteral("VARCHAR(") + size + QLatin1Char(')');
+        case FieldType::Memo:
+            return QStringLiteral("LONGTEXT");
+        case FieldType::Short:
+            return QStringLiteral("SMALLINT");
+        case FieldType::Long:
+        case FieldType::AutoIncrement:
+            return QStringLiteral("INTEGER");
+        case FieldType::Money:
+        case FieldType::Number:
+            return QStringLiteral("DOUBLE");
+        case FieldType::Bcd:
+            return QStringLiteral("DECIMAL(32, ") + QString::number(field.decimals) +
+                   QLatin1Char(')');
+        case FieldType::Date:
+            return QStringLiteral("DATE");
+        case FieldType::Time:
+            return QStringLiteral("TIME(3)");
+        case FieldType::Timestamp:
+            return QStringLiteral("DATETIME(3)");
+        case FieldType::Logical:
+            return QStringLiteral("BOOLEAN");
+        case FieldType::Bytes:
+            return QStringLiteral("VARBINARY(") + size + QLatin1Char(')');
+        case FieldType::Blob:
+        case FieldType::FormattedMemo:
+        case FieldType::Ole:
+        case FieldType::Graphic:
+            return QStringLiteral("LONGBLOB");
+    }
+    return {};
+}
+
+QStringList MariaDb::counterStatements(const QString& table, const std::vector<px::Field>& fields,
+                                       int keyFields, long long above, bool blankCounter) const {
+    const px::Field* autoInc = autoIncrementField(fields);
+    // An AUTO_INCREMENT column takes no NULL: blanks keep a plain column, without a counter.
+    if (!autoInc || blankCounter)
+        return {};
+    // The counter needs an index that the column leads: the key's, or one of its own.
+    const bool leadsKey = keyFields > 0 && autoInc == &fields.front();
+    return {QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(table) +
+            (leadsKey ? QString()
+                      : QStringLiteral(" ADD INDEX (") + quoted(*autoInc) + QStringLiteral("),")) +
+            QStringLiteral(" MODIFY ") + quoted(*autoInc) +
+            QStringLiteral(" INTEGER NOT NULL AUTO_INCREMENT, AUTO_INCREMENT = ") +
+            QString::number(above + 1)};
+}

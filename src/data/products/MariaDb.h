@@ -1,0 +1,18 @@
+#pragma once
+
+#include "TargetProduct.h"
+
+// MariaDB (and MySQL) through Connector/ODBC, its data source set to take double-quoted names
+// (sql_mode ANSI_QUOTES): the data source's database is what names reach; CREATE, DROP and ALTER
+// commit at once; a bare DECIMAL keeps no fraction and TEXT holds 64 KB, so both mappings name
+// wider types; an AutoInc counter needs the column to lead an index.
+class MariaDb : public TargetProduct {
+  public:
+    explicit MariaDb(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+
+    QString screenColumnType(const QString& word) const override;
+    QString typedColumnType(const px::Field& field, bool blankCounter) const override;
+    QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
+                                  int keyFields, long long above, bool blankCounter) const override;
+    bool ddlCommits() const override { return true; }
+};

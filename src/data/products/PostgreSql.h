@@ -1,0 +1,23 @@
+#pragma once
+
+#include "TargetProduct.h"
+
+// PostgreSQL: names up to 63 bytes, cut without a word beyond; the first schema of the search
+// path; every statement inside a transaction; an identity or a sequence for the AutoInc field;
+// rows read back through a cursor, since its driver takes in a whole result first.
+class PostgreSql : public TargetProduct {
+  public:
+    explicit PostgreSql(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+
+    QString typedColumnType(const px::Field& field, bool blankCounter) const override;
+    QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
+                                  int keyFields, long long above, bool blankCounter) const override;
+    bool ddlCommits() const override { return false; }
+    void readRows(ado::Connection& connection, const QString& table, const QStringList& columns,
+                  const QStringList& columnNames, const std::vector<ado::ValueType>& readAs,
+                  const RowHandler& row) const override;
+
+  protected:
+    bool namesInBytes() const override { return true; }
+    QString currentSchema(ado::Connection& connection) const override;
+};

@@ -1,0 +1,63 @@
+#include "SqlAnywhere.h"
+
+#include "data/Datatype.h"
+
+using px::FieldType;
+
+// VARCHAR counts bytes unless told CHAR; BIT is NOT NULL unless told NULL, and a blank Logical
+// field is NULL; an AUTOINCREMENT column takes NULL only when told so.
+QString SqlAnywhere::typedColumnType(const px::Field& field, bool blankCounter) const {
+    const QString size = QString::number(field.size);
+    switch (field.type) {
+        case FieldType::Alpha:
+            return QStringLiteral("VARCHAR(") + size + QStringLiteral(" CHAR)");
+        case FieldType::Memo:
+            return QStringLiteral("LONG VARCHAR");
+        case FieldType::Short:
+            return QStringLiteral("SMALLINT");
+        case FieldType::Long:
+            return QStringLiteral("INTEGER");
+        case FieldType::AutoIncrement:
+            return blankCounter ? QStringLiteral("INTEGER NULL DEFAULT AUTOINCREMENT")
+                                : QStringLiteral("INTEGER DEFAULT AUTOINCREMENT");
+        case FieldType::Money:
+        case FieldType::Number:
+            return QStringLiteral("DOUBLE");
+        case FieldType::Bcd:
+            return QStringLiteral("NUMERIC(32, ") + QString::number(field.decimals) +
+                   QLatin1Char(')');
+        case FieldType::Date:
+            return QStringLiteral("DATE");
+        case FieldType::Time:
+            return QStringLiteral("TIME");
+        case FieldType::Timestamp:
+            return QStringLiteral("TIMESTAMP");
+        case FieldType::Logical:
+            return QStringLiteral("BIT NULL");
+        case FieldType::Bytes:
+            return QStringLiteral("VARBINARY(") + size + QLatin1Char(')');
+        case FieldType::Blob:
+        case FieldType::FormattedMemo:
+        case FieldType::Ole:
+        case FieldType::Graphic:
+            return QStringLiteral("LONG BINARY");
+    }
+    return {};
+}
+
+QStringList SqlAnywhere::counterStatements(const QString& table,
+                                           const std::vector<px::Field>& fields, int,
+                                           long long above, bool) const {
+    if (!autoIncrementField(fields))
+        return {};
+    // The next value it hands out is the one given plus one.
+    return {QStringLiteral("CALL sa_reset_identity(") + literal(table) + QStringLiteral(", ") +
+            literal(info_.userName) + QStringLiteral(", ") + QString::number(above) +
+            QLatin1Char(')')};
+}
+
+// Its grammar for a table is ALTER TABLE ... RENAME new-name; RENAME ... TO is for columns.
+QString SqlAnywhere::renameStatement(const QString& from, const QString& to) const {
+    return QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(from) +
+           QStringLiteral(" RENAME ") + Datatype::QuotedName(to);
+}

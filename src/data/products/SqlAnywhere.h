@@ -1,0 +1,23 @@
+#pragma once
+
+#include "TargetProduct.h"
+
+// SQL Anywhere, the target the program is made for, from its manuals: names up to 128 bytes,
+// a user's own tables first, CREATE, DROP and ALTER committed at once, a table renamed by
+// ALTER TABLE ... RENAME, an AutoInc counter set by sa_reset_identity.
+class SqlAnywhere : public TargetProduct {
+  public:
+    explicit SqlAnywhere(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+
+    QString typedColumnType(const px::Field& field, bool blankCounter) const override;
+    QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
+                                  int keyFields, long long above, bool blankCounter) const override;
+    bool ddlCommits() const override { return true; }
+    QString renameStatement(const QString& from, const QString& to) const override;
+
+  protected:
+    bool namesInBytes() const override { return true; }
+    Qt::CaseSensitivity namesOfSchemas() const override { return Qt::CaseInsensitive; }
+    // A user's own tables come first, and new ones are its own.
+    QString currentSchema(ado::Connection&) const override { return info_.userName; }
+};

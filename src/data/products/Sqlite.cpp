@@ -1,0 +1,149 @@
+#include "Sqlite.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include "ado/Connection.h"
+#include "data/Datatype.h"
+
+using px::FieldType;
+
+namespace {
+
+constexpr int kRowsAtATime = 10000;
+
+// The name under which SQLite gives a row's own rowid: "rowid", "_rowid_" and "oid" all do,
+// unless a column of the table has that name.
+QString freeRowidAlias(const QStringList& columnNames) {
+    for (const QString& alias :
+         {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")})
+        if (!columnNames.contains(alias, Qt::CaseInsensitive))
+            return alias;
+    return {};
+}
+
+}  // namespace
+
+QString Sqlite::typedColumnType(const px::Field& field, bool) const {
+    switch (field.type) {
+        case FieldType::Alpha:
+            return QStringLiteral("VARCHAR(") + QString::number(field.size) + QLatin1Char(')');
+        case FieldType::Memo:
+            return QStringLiteral("TEXT");
+        case FieldType::Short:
+            return QStringLiteral("SMALLINT");
+        case FieldType::Long:
+        case FieldType::AutoIncrement:
+            return QStringLiteral("INTEGER");
+        case FieldType::Money:
+        case FieldType::Number:
+            return QStringLiteral("DOUBLE");
+        case FieldType::Bcd:
+            return QStringLiteral("NUMERIC(32, ") + QString::number(field.decimals) +
+                   QLatin1Char(')');
+        case FieldType::Date:
+            return QStringLiteral("DATE");
+        case FieldType::Time:
+            return QStringLiteral("TIME");
+        case FieldType::Timestamp:
+            return QStringLiteral("TIMESTAMP");
+        case FieldType::Logical:
+            return QStringLiteral("BOOLEAN");
+        case FieldType::Bytes:
+        case FieldType::Blob:
+        case FieldType::FormattedMemo:
+        case FieldType::Ole:
+        case FieldType::Graphic:
+            return QStringLiteral("BLOB");
+    }
+    return {};
+}
+
+bool Sqlite::counts(const std::vector<px::Field>& fields, int keyFields, bool blankCounter) {
+    return !blankCounter && keyFields == 1 && fields[0].type == FieldType::AutoIncrement;
+}
+
+QStringList Sqlite::keyStatements(const QString& table, const std::vector<px::Field>& fields,
+                                  int keyFields, bool blankCounter) const {
+    if (keyFields <= 0 || keyFields > static_cast<int>(fields.size()))
+        return {};
+    // SQLite adds no key to a table that exists: the table is made again with its key, the rows
+    // are moved into it, and it takes the old one's place.
+    const QString name = Datatype::QuotedName(table);
+    const QString keyed = Datatype::QuotedName(table + QStringLiteral("__morvane_key"));
+    const bool counted = counts(fields, keyFields, blankCounter);
+    QStringList definitions, keyColumns;
+    for (size_t i = 0; i < fields.size(); ++i)
+        definitions << quoted(fields[i]) + QLatin1Char(' ') +
+                           (counted && i == 0 ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
+                                              : typedColumnType(fields[i], blankCounter));
+    for (int i = 0; i < keyFields; ++i)
+        keyColumns << quoted(fields[static_cast<size_t>(i)]);
+    if (!counted)
+        definitions << QStringLiteral("PRIMARY KEY (") + keyColumns.join(QStringLiteral(", ")) +
+                           QLatin1Char(')');
+    return {QStringLiteral("CREATE TABLE ") + keyed + QLatin1Char('(') +
+                definitions.join(QStringLiteral(", ")) + QLatin1Char(')'),
+            QStringLiteral("INSERT INTO ") + keyed + QStringLiteral(" SELECT * FROM ") + name,
+            QStringLiteral("DROP TABLE ") + name,
+            QStringLiteral("ALTER TABLE ") + keyed + QStringLiteral(" RENAME TO ") + name};
+}
+
+QStringList Sqlite::counterStatements(const QString& table, const std::vector<px::Field>& fields,
+                                      int keyFields, long long above, bool blankCounter) const {
+    if (!autoIncrementField(fields) || !counts(fields, keyFields, blankCounter))
+        return {};
+    const QString above_ = QString::number(above);
+    return {QStringLiteral("UPDATE sqlite_sequence SET seq = ") + above_ +
+                QStringLiteral(" WHERE name = ") + literal(table) + QStringLiteral(" AND seq < ") +
+                above_,
+            QStringLiteral("INSERT INTO sqlite_sequence(name, seq) SELECT ") + literal(table) +
+                QStringLiteral(", ") + above_ +
+                QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = ") +
+                literal(table) + QLatin1Char(')')};
+}
+
+TargetProduct::ReadBack Sqlite::readBack(const QString& column, ado::ValueType type,
+                                         bool numeric) const {
+    if (!numeric && type != ado::ValueType::Double && type != ado::ValueType::Decimal)
+        return TargetProduct::readBack(column, type, numeric);
+    // Its driver gives a REAL with 15 digits, which may not name it exactly; its own printf
+    // gives 17.
+    return {QStringLiteral("CASE typeof(") + column +
+                QStringLiteral(") WHEN 'real' THEN printf('%!.17g', ") + column +
+                QStringLiteral(") ELSE ") + column + QStringLiteral(" END"),
+            ado::ValueType::Text, true};
+}
+
+// In the order of the rowid every table made here has, a page after the last one read; in one
+// statement when every alias of the rowid is a column's name.
+void Sqlite::readRows(ado::Connection& connection, const QString& table, const QStringList& columns,
+                      const QStringList& columnNames, const std::vector<ado::ValueType>& readAs,
+                      const RowHandler& row) const {
+    const QString rowid = freeRowidAlias(columnNames);
+    if (rowid.isEmpty())
+        return TargetProduct::readRows(connection, table, columns, columnNames, readAs, row);
+    std::vector<ado::ValueType> types = readAs;
+    types.insert(types.begin(), ado::ValueType::Integer);
+    const QString select = QStringLiteral("SELECT ") + rowid + QStringLiteral(", ") +
+                           columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table +
+                           QStringLiteral(" WHERE ") + rowid + QStringLiteral(" > ");
+    const QString order = QStringLiteral(" ORDER BY ") + rowid + QStringLiteral(" LIMIT ") +
+                          QString::number(kRowsAtATime);
+    std::vector<ado::Variant> values;
+    for (long long last = std::numeric_limits<long long>::min(), handed = kRowsAtATime;
+         handed == kRowsAtATime;) {
+        const auto page = connection.Query(select + QString::number(last) + order, types);
+        for (handed = 0; !page->Eof(); page->MoveNext(), ++handed) {
+            const std::vector<ado::Variant>& current = page->CurrentRow();
+            const long long id = current.front().asInteger();
+            // Each page starts after the last: a rowid that does not grow would read for ever.
+            if (id <= last)
+                throw std::runtime_error("SQLite gave the rows of " + table.toStdString() +
+                                         " out of the order of their rowid.");
+            last = id;
+            values.assign(current.begin() + 1, current.end());
+            row(values);
+        }
+    }
+}

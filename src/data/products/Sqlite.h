@@ -1,0 +1,27 @@
+#pragma once
+
+#include "TargetProduct.h"
+
+// SQLite: one file, every table reached; a key only on a table made again with it; its own
+// counter for an INTEGER PRIMARY KEY AUTOINCREMENT; doubles read back with 17 digits, and rows
+// in pages of their rowid, since its driver builds a whole result in memory.
+class Sqlite : public TargetProduct {
+  public:
+    explicit Sqlite(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+
+    bool reaches(const QString&, const QString&) const override { return true; }
+    QString typedColumnType(const px::Field& field, bool blankCounter) const override;
+    QStringList keyStatements(const QString& table, const std::vector<px::Field>& fields,
+                              int keyFields, bool blankCounter) const override;
+    QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
+                                  int keyFields, long long above, bool blankCounter) const override;
+    bool ddlCommits() const override { return false; }
+    ReadBack readBack(const QString& column, ado::ValueType type, bool numeric) const override;
+    void readRows(ado::Connection& connection, const QString& table, const QStringList& columns,
+                  const QStringList& columnNames, const std::vector<ado::ValueType>& readAs,
+                  const RowHandler& row) const override;
+
+  private:
+    // The AutoInc field that SQLite can count for: the table's one key field.
+    static bool counts(const std::vector<px::Field>& fields, int keyFields, bool blankCounter);
+};

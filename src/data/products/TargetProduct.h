@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "ado/Cursor.h"
+#include "paradox/Field.h"
+
+namespace ado {
+class Connection;
+}  // namespace ado
+
+// What the program asks of the database product behind a data source, one class per product:
+// SQL Anywhere, the target it is made for, PostgreSQL, MariaDB and SQLite by name, and any other
+// through what its ODBC driver tells. Each answers the same questions: which tables an
+// unqualified name reaches, how long a name may be, the column types of both mappings, the
+// statements that key, count, rename and drop a table, and how its rows are read back.
+class TargetProduct {
+  public:
+    virtual ~TargetProduct() = default;
+
+    // The product behind an open connection, from SQLGetInfo's SQL_DBMS_NAME.
+    static std::unique_ptr<TargetProduct> of(ado::Connection& connection);
+
+    const ado::DataSourceInfo& info() const { return info_; }
+    // The product's name as the data source gives it, or "the data source".
+    QString displayName() const;
+
+    // ---- names
+
+    // Why `name` cannot name a table or column (`what`), or "" when it can: it is longer than
+    // `limit`, which some products count in bytes.
+    QString nameTooLong(const QString& what, const QString& name, int limit) const;
+    // Whether a table that SQLTables lists in `catalog` and `schema` is one an unqualified name
+    // reaches: the connection's current catalog, and its current schema where it has one.
+    virtual bool reaches(const QString& catalog, const QString& schema) const;
+    // A name of its own for the table a copy is written to before it takes `table`'s place:
+    // recognisable, and within the product's length for a table name.
+    QString workTableName(const QString& table) const;
+    // Whether `table` is a name workTableName() gives.
+    static bool isWorkTableName(const QString& table);
+
+    // ---- the tables screen's mapping
+
+    // The product's type for the mapping's word "TEXT" or "NUMERIC": what that word means on
+    // SQL Anywhere (any length of text; 30 digits, 6 of them decimals), or more.
+    virtual QString screenColumnType(const QString& word) const { return word; }
+
+    // ---- the typed mapping
+
+    // The column type, and what follows it in the definition, that holds every value of the
+    // field exactly. `blankCounter`: an AutoInc field that holds a blank, which its column must
+    // take as NULL.
+    virtual QString typedColumnType(const px::Field& field, bool blankCounter) const = 0;
+    // A line that says how the types were chosen, where that is not from the product's manual.
+    virtual QString typedNotice() const { return {}; }
+    // The statements that give a copied table its primary key: its first `keyFields` fields.
+    virtual QStringList keyStatements(const QString& table, const std::vector<px::Field>& fields,
+                                      int keyFields, bool blankCounter) const;
+    // The statements that make the AutoInc column hand out values above `above`; none where
+    // the product keeps no counter for it.
+    virtual QStringList counterStatements(const QString& table,
+                                          const std::vector<px::Field>& fields, int keyFields,
+                                          long long above, bool blankCounter) const;
+
+    // ---- tables
+
+    // Whether CREATE, DROP and ALTER commit at once, beyond a rollback's reach.
+    virtual bool ddlCommits() const { return info_.ddlCommits; }
+    virtual QString renameStatement(const QString& from, const QString& to) const;
+
+    // ---- reading a table back
+
+    // How one column is read back to be compared with what was sent: the expression to select,
+    // the type to read it as, and whether the product gives binary doubles as decimals of 17
+    // digits.
+    struct ReadBack {
+        QString expression;
+        ado::ValueType readAs;
+        bool doublesAsDecimals = false;
+    };
+    // `column` a quoted name; `type` the type its values were sent as (text for a NUMERIC
+    // column of the tables screen's mapping, which `numeric` marks).
+    virtual ReadBack readBack(const QString& column, ado::ValueType type, bool numeric) const;
+
+    using RowHandler = std::function<void(const std::vector<ado::Variant>&)>;
+    // Hands each row of `columns` (expressions) of `table` (a quoted name) to `row`, holding
+    // only part of the table at a time where the product's driver would otherwise take in the
+    // whole result first. `columnNames` are the table's own column names. A `row` that throws
+    // ends the reading.
+    virtual void readRows(ado::Connection& connection, const QString& table,
+                          const QStringList& columns, const QStringList& columnNames,
+                          const std::vector<ado::ValueType>& readAs, const RowHandler& row) const;
+
+  protected:
+    explicit TargetProduct(ado::DataSourceInfo info) : info_(std::move(info)) {}
+
+    // Whether the product's limits on names count UTF-8 bytes rather than characters.
+    virtual bool namesInBytes() const { return false; }
+    // How the product compares the names of catalogs and schemas.
+    virtual Qt::CaseSensitivity namesOfSchemas() const { return Qt::CaseSensitive; }
+    // The schema unqualified names go to, or "" where the product has none or cannot tell.
+    virtual QString currentSchema(ado::Connection&) const { return {}; }
+    // The ALTER TABLE ... ADD PRIMARY KEY that most products take.
+    static QString addPrimaryKey(const QString& table, const std::vector<px::Field>& fields,
+                                 int keyFields);
+    // The AutoInc field of `fields`, or null.
+    static const px::Field* autoIncrementField(const std::vector<px::Field>& fields);
+    // A string literal: between single quotes, each quote doubled.
+    static QString literal(const QString& text);
+    // The field's name, quoted.
+    static QString quoted(const px::Field& field);
+
+    ado::DataSourceInfo info_;
+    QString schema_;
+};
