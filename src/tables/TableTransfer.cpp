@@ -264,10 +264,8 @@ bool TableTransfer::removeLeftover(const QString& work) {
 }
 
 void TableTransfer::discard(const QString& work) {
-    // A rollback took back a work table only where the target keeps table definitions in a
-    // transaction; a lost connection leaves it for the next copy of the table to remove.
-    const bool inTransaction = mode_ == Mode::Fast && !product_->ddlCommits();
-    if (!created_ || inTransaction || !target_->isOpen())
+    // A lost connection leaves the work table for the next copy of the table to remove.
+    if (!created_ || !target_->isOpen())
         return;
     try {
         target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(work));
@@ -434,6 +432,9 @@ TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,
         target_->RollbackTrans();
     } catch (const std::exception&) {
     }
+    // The rollback takes the new table back only where definitions are part of a transaction.
+    if (!product_->ddlCommits())
+        created_ = false;
     rowsWritten_ = 0;
     return outcome == Outcome::Done ? failedOn(trap_.lastFailure()) : outcome;
 }

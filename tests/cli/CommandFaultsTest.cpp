@@ -75,16 +75,6 @@ void slowEveryRow(const QString& dsn) {
 }
 
 // Waits until standard error holds `text`.
-bool waitForOutput(QProcess& process, QString& seen, const QString& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!seen.contains(text) && std::chrono::steady_clock::now() < deadline &&
-           process.state() == QProcess::Running) {
-        process.waitForReadyRead(100);
-        seen += QString::fromUtf8(process.readAllStandardError());
-    }
-    return seen.contains(text);
-}
-
 }  // namespace
 
 // A memo file damaged half-way: by default the table is rolled back whole and named as failed;

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTextStream>
+#include <QThread>
 
 #include <odbcinst.h>
 
@@ -142,6 +144,83 @@ class Postgres {
     int databases_ = 0;
 };
 
+// A private MariaDB server on a socket of its own, for as long as the test program runs: no
+// binary log, no durable commits, utf8mb4 with a binary collation unless a database says else.
+class MariaDb {
+  public:
+    static MariaDb* instance() {
+        static std::unique_ptr<MariaDb> server = [] {
+            std::unique_ptr<MariaDb> made;
+            if (!QStandardPaths::findExecutable(QStringLiteral("mariadbd"),
+                                                {QStringLiteral("/usr/sbin")})
+                     .isEmpty() &&
+                !driverPath(QStringLiteral("libmaodbc.so")).isEmpty())
+                made.reset(new MariaDb);
+            return made;
+        }();
+        return server.get();
+    }
+
+    ~MariaDb() {
+        server_.terminate();
+        server_.waitForFinished(30000);
+    }
+
+    QString newDatabase(const QString& characterSet) {
+        const QString name = QStringLiteral("morvane_%1").arg(++databases_);
+        run({QStringLiteral("mariadb"), QStringLiteral("--no-defaults"), QStringLiteral("-S"),
+             socket(), QStringLiteral("-uroot"), QStringLiteral("-e"),
+             QStringLiteral("CREATE DATABASE ") + name + QStringLiteral(" CHARACTER SET ") +
+                 characterSet},
+            false);
+        return name;
+    }
+
+    QString socket() const { return QString::fromStdString(folder_.file("socket")); }
+
+  private:
+    MariaDb() {
+        const QString data = QString::fromStdString(folder_.file("data"));
+        const QStringList user =
+            ::geteuid() == 0 ? QStringList{QStringLiteral("--user=root")} : QStringList{};
+        run(QStringList{QStringLiteral("mariadb-install-db"), QStringLiteral("--no-defaults"),
+                        QStringLiteral("--datadir=") + data,
+                        QStringLiteral("--auth-root-authentication-method=normal"),
+                        QStringLiteral("--skip-test-db")} +
+                user,
+            false);
+        server_.setProcessChannelMode(QProcess::MergedChannels);
+        server_.setStandardOutputFile(QString::fromStdString(folder_.file("server.log")));
+        server_.start(
+            QStringLiteral("/usr/sbin/mariadbd"),
+            QStringList{QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + data,
+                        QStringLiteral("--socket=") + socket(), QStringLiteral("--skip-networking"),
+                        QStringLiteral("--skip-log-bin"),
+                        QStringLiteral("--innodb-flush-log-at-trx-commit=0"),
+                        QStringLiteral("--innodb-buffer-pool-size=256M"),
+                        QStringLiteral("--character-set-server=utf8mb4"),
+                        QStringLiteral("--collation-server=utf8mb4_bin"),
+                        QStringLiteral("--pid-file=") +
+                            QString::fromStdString(folder_.file("server.pid"))} +
+                user);
+        // Ready once a client gets in.
+        for (int attempt = 0; attempt < 300; ++attempt) {
+            QProcess ping;
+            ping.start(QStringLiteral("mariadb-admin"),
+                       {QStringLiteral("--no-defaults"), QStringLiteral("-S"), socket(),
+                        QStringLiteral("-uroot"), QStringLiteral("ping")});
+            if (ping.waitForFinished(5000) && ping.exitCode() == 0)
+                return;
+            QThread::msleep(100);
+        }
+        throw std::runtime_error("the private MariaDB server did not start");
+    }
+
+    TempDir folder_;
+    QProcess server_;
+    int databases_ = 0;
+};
+
 int dsnCounter = 0;
 
 // The keywords of every data source added, by name.
@@ -204,6 +283,19 @@ QString newPostgresDsn(const QString& moreKeywords) {
                          .arg(cluster->port())
                          .arg(database) +
                      (moreKeywords.isEmpty() ? QString() : QLatin1Char('\n') + moreKeywords));
+    return name;
+}
+
+QString newMariaDbDsn(const QString& characterSet) {
+    MariaDb* server = MariaDb::instance();
+    if (!server)
+        return {};
+    const QString database = server->newDatabase(characterSet);
+    const QString name = QStringLiteral("MorvaneMariaDb%1").arg(++dsnCounter);
+    addDsn(name,
+           QStringLiteral("Driver = %1\nSOCKET = %2\nDATABASE = %3\nUSER = root\n"
+                          "InitStmt = SET SESSION sql_mode=CONCAT(@@sql_mode, ',ANSI_QUOTES')")
+               .arg(driverPath(QStringLiteral("libmaodbc.so")), server->socket(), database));
     return name;
 }
 

@@ -5,12 +5,16 @@
 #include <memory>
 
 // Real data sources for the tests, behind data source names in the test's own odbc.ini (the
-// test main points ODBCINI at a temporary file): SQLite files, and a private PostgreSQL 15
-// cluster on a loopback port, started once for the test program and stopped at its end.
+// test main points ODBCINI at a temporary file): SQLite files, a private PostgreSQL 15 cluster on
+// a loopback port and a private MariaDB server on a socket, each started once for the test
+// program and stopped at its end.
 namespace TestDatabases {
 
 // A new, empty SQLite database behind a new data source name.
 QString newSqliteDsn();
+// A data source name for a fresh database on a private MariaDB server that takes double-quoted
+// names, or "" when MariaDB is not installed. `characterSet` is the database's.
+QString newMariaDbDsn(const QString& characterSet = QStringLiteral("utf8mb4"));
 // A data source name for a fresh PostgreSQL database, or "" when PostgreSQL is not installed.
 // `moreKeywords` ("Key = Value" lines) go to the driver as well.
 QString newPostgresDsn(const QString& moreKeywords = {});

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -74,4 +75,14 @@ TransferRun transferOnATerminal(const QStringList& arguments) {
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.err = QString::fromStdString(seen);
     return run;
+}
+
+bool waitForOutput(QProcess& process, QString& seen, const QString& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!seen.contains(text) && std::chrono::steady_clock::now() < deadline &&
+           process.state() == QProcess::Running) {
+        process.waitForReadyRead(100);
+        seen += QString::fromUtf8(process.readAllStandardError());
+    }
+    return seen.contains(text);
 }

@@ -21,3 +21,6 @@ TransferRun transferUnprivileged(const QStringList& arguments, const QStringList
 void startTransfer(QProcess& process, const QStringList& arguments);
 // The result of a process started so, once it has ended (within `seconds`).
 TransferRun finishedTransfer(QProcess& process, int seconds = 120);
+// Reads standard error of a process started so into `seen` until it holds `text` (true), the
+// process ends or a minute passes.
+bool waitForOutput(QProcess& process, QString& seen, const QString& text);
