@@ -21,6 +21,7 @@
 #include "TransferOptions.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
+#include "data/products/TargetProduct.h"
 #include "paradox/FormatError.h"
 #include "paradox/Table.h"
 #include "runtime/ErrorTrap.h"
@@ -96,7 +97,10 @@ void printSides(const TransferOptions& options, const Sides& sides) {
     }
     std::printf("Tables in %s:\n", qPrintable(options.dataSource));
     for (const QString& name : sides.target)
-        std::printf("  %s\n", qPrintable(name));
+        std::printf("  %s%s\n", qPrintable(name),
+                    TargetProduct::isWorkTableName(name)
+                        ? "\t(a copy left unfinished; the next copy of its table removes it)"
+                        : "");
 }
 
 // The statements each table would take, on standard output; nothing is written.

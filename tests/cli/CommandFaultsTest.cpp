@@ -115,6 +115,28 @@ TEST(WholeTables, AMemoFileDamagedHalfWayLeavesNoTableOrANamedIncompleteOne) {
     EXPECT_TRUE(quiet.err.startsWith("Failed: BIOLIFE: ")) << quiet.err.toStdString();
 }
 
+// A table file cut short, even to nothing, is a damaged table, not some other file: it is named,
+// quiet or not, and the run fails; the tables beside it arrive.
+TEST(WholeTables, AnEmptyOrCutShortTableFileIsNamedAsDamaged) {
+    TempDir folder;
+    writeNumbered(folder.file("good.db"), 3);
+    writeWholeFile(folder.file("empty.db"), "");
+    writeWholeFile(folder.file("short.db"), std::string(40, '\x01'));
+    const QString dsn = TestDatabases::newSqliteDsn();
+    const TransferRun run = transfer({"-q", path(folder), dsn});
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Failed: EMPTY: The Paradox table file " + path(folder) +
+                                 "/empty.db is too short to be a Paradox table (0 bytes)."))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Failed: SHORT: ")) << run.err.toStdString();
+    EXPECT_EQ(count(dsn, "GOOD"), "3");
+
+    fs::remove(folder.file("good.db"));
+    const TransferRun alone = transfer({"-q", "--overwrite", path(folder), dsn});
+    EXPECT_EQ(alone.status, 1) << alone.err.toStdString();
+    EXPECT_FALSE(alone.err.contains("no Paradox tables")) << alone.err.toStdString();
+}
+
 // Ctrl-C while a table is copied: the table is rolled back (row by row: named as incomplete),
 // the summary of what is complete is printed, and the exit status tells the signal. A second
 // Ctrl-C ends the program at once.

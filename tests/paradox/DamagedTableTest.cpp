@@ -122,7 +122,7 @@ TEST_F(DamagedTable, TruncatedInsideTheHeader) {
     EXPECT_NE(readError().find("header size"), std::string::npos);
 }
 
-TEST_F(DamagedTable, EmptyFileAndTextFileAreNoTables) {
+TEST_F(DamagedTable, AnEmptyFileIsCutShortAndATextFileIsNoTable) {
     writeWholeFile(path_, "");
     EXPECT_NE(readError().find("too short"), std::string::npos);
     writeWholeFile(path_, std::string(4096, 'A'));

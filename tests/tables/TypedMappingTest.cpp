@@ -68,6 +68,25 @@ TEST(TypedMapping, SqlAnywhereStatementsFollowItsDocumentedSyntax) {
         EXPECT_NE(mapping.columnFor(field).definition, "") << field.name;
 }
 
+// SQL Anywhere renames a table with ALTER TABLE ... RENAME new-name (RENAME ... TO is its grammar
+// for columns), commits definitions at once, and counts its 128-character limit on names in
+// bytes: a work table's name fits it, and two long names that begin alike get two of them.
+TEST(TypedMapping, SqlAnywhereRenamesAndNamesWorkTablesByItsOwnRules) {
+    ado::DataSourceInfo info;
+    info.maxTableNameLength = 128;
+    const SqlAnywhere anywhere(info);
+    EXPECT_EQ(anywhere.renameStatement("O\"Hara__morvane_new", "O\"Hara"),
+              R"(ALTER TABLE "O""Hara__morvane_new" RENAME "O""Hara")");
+    EXPECT_TRUE(anywhere.ddlCommits());
+    EXPECT_EQ(anywhere.workTableName("ORDERS"), "ORDERS__morvane_new");
+    const QString longName = QString(60, QChar(0x00E9)) + "A";  // 121 bytes in UTF-8
+    const QString work = anywhere.workTableName(longName);
+    EXPECT_LE(work.toUtf8().size(), 128);
+    EXPECT_TRUE(TargetProduct::isWorkTableName(work));
+    EXPECT_TRUE(work.startsWith(QString(40, QChar(0x00E9)))) << work.toStdString();
+    EXPECT_NE(anywhere.workTableName(QString(60, QChar(0x00E9)) + "B"), work);
+}
+
 // A product the program does not know by name: each type is the first its driver lists for the
 // kind of field, which SQLite's driver answers for here, and the statements run.
 TEST(TypedMapping, AnUnknownTargetIsMappedFromTheTypesItsDriverLists) {

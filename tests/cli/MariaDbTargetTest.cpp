@@ -1,0 +1,143 @@
+// MariaDB as a target, on a private server with other databases beside the data source's: the
+// whole corpus arrives verified through both mappings, from the command line and the window, and
+// only the data source's own database counts as the target's tables.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "fixture/ParadoxWriter.h"
+#include "paradox/Table.h"
+#include "support/Databases.h"
+#include "support/OdbcQuery.h"
+#include "support/TablesScreen.h"
+#include "support/TempDir.h"
+#include "support/TransferProcess.h"
+
+using px::FieldType;
+using px::Value;
+
+namespace {
+
+QString corpus() {
+    return QDir::cleanPath(QStringLiteral(MORVANE_CORPUS));
+}
+
+QString mariaDbOrSkip() {
+    return QFileInfo(corpus()).isDir() ? TestDatabases::newMariaDbDsn() : QString();
+}
+
+// The names of the tables the run names as verified.
+QStringList verifiedIn(const QString& err) {
+    QStringList names;
+    const QRegularExpression line(R"(^(\S+) \(table \d+ of \d+\): .*, verified$)",
+                                  QRegularExpression::MultilineOption);
+    for (auto match = line.globalMatch(err); match.hasNext();)
+        names << match.next().captured(1);
+    return names;
+}
+
+QStringList tablesOf(const QString& dsn) {
+    QStringList names;
+    for (const QStringList& row : queryRows(dsn,
+                                            "SELECT table_name FROM information_schema.tables "
+                                            "WHERE table_schema = database() ORDER BY table_name"))
+        names << row[0];
+    return names;
+}
+
+}  // namespace
+
+// Numbers keep every decimal and memos any length with the screen's mapping (DECIMAL(65, 30)
+// and LONGTEXT, where MariaDB's bare DECIMAL keeps no fraction and TEXT stops at 64 KB); the
+// typed mapping gives each table its key and a counter above its values.
+TEST(MariaDbTarget, TheWholeCorpusArrivesVerifiedThroughBothMappings) {
+    const QString dsn = mariaDbOrSkip();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "MariaDB or the corpus is missing";
+    QStringList expected;
+    for (const QString& mode : {QString(), QString("--row-by-row"), QString("--typed")}) {
+        SCOPED_TRACE(mode.toStdString());
+        const TransferRun run = transfer((mode.isEmpty() ? QStringList{} : QStringList{mode}) +
+                                         QStringList{"--overwrite", corpus(), dsn});
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const QStringList verified = verifiedIn(run.err);
+        if (expected.isEmpty())
+            expected = verified;
+        EXPECT_GE(verified.size(), 45);
+        EXPECT_EQ(verified, expected);
+        if (mode.isEmpty()) {
+            EXPECT_EQ(queryRows(dsn,
+                                "SELECT DISTINCT column_type FROM information_schema.columns "
+                                "WHERE table_schema = database() ORDER BY column_type"),
+                      (std::vector<QStringList>{{"decimal(65,30)"}, {"longtext"}}));
+        }
+    }
+    // The typed run's keys and counters.
+    const auto keyed = queryRows(dsn,
+                                 "SELECT count(DISTINCT table_name) FROM "
+                                 "information_schema.table_constraints WHERE table_schema = "
+                                 "database() AND constraint_type = 'PRIMARY KEY'");
+    EXPECT_GT(keyed[0][0].toInt(), 10);
+    const auto counted = queryRows(dsn,
+                                   "SELECT table_name, column_name FROM "
+                                   "information_schema.columns WHERE table_schema = "
+                                   "database() AND extra LIKE '%auto_increment%'");
+    ASSERT_FALSE(counted.empty());
+    for (const QStringList& column : counted) {
+        const QString max =
+            QString(R"(SELECT coalesce(max("%1"), 0) FROM "%2")").arg(column[1], column[0]);
+        const long long highest = queryRows(dsn, max)[0][0].toLongLong();
+        TestDatabases::execute(dsn, QString(R"(INSERT INTO "%1" () VALUES ())").arg(column[0]));
+        EXPECT_GT(queryRows(dsn, max)[0][0].toLongLong(), highest) << column[0].toStdString();
+    }
+
+    // The window, into a fresh database: every table, and not one error box.
+    const QString fresh = TestDatabases::newMariaDbDsn();
+    TablesScreen screen(fresh);
+    screen.form1->Text1->setText(corpus());
+    screen.reload();
+    ASSERT_TRUE(TablesScreen::entries(*screen.form2().List1).isEmpty());
+    TableList& list = *screen.form2().List2;
+    for (int i = 0; i < list.count(); ++i)
+        list.setEntrySelected(i, expected.contains(list.entryText(i)));
+    screen.form2().PushButton4_Click();
+    EXPECT_TRUE(screen.test.dialogs.texts("error").isEmpty())
+        << screen.test.dialogs.texts("error").join("\n").toStdString();
+    QStringList listed = TablesScreen::entries(*screen.form2().List1);
+    listed.sort();
+    EXPECT_EQ(listed, tablesOf(fresh));
+    EXPECT_EQ(listed.size(), expected.size());
+}
+
+// Tables of other databases on the same server (the system's own, another user's) are neither
+// listed nor met: Paradox tables ACCOUNTS and EVENT are copied, not skipped, beside
+// mysql.event and another database's ACCOUNTS.
+TEST(MariaDbTarget, OnlyTheDataSourcesOwnDatabaseIsTheTarget) {
+    const QString dsn = TestDatabases::newMariaDbDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "MariaDB is not installed";
+    const QString other = TestDatabases::newMariaDbDsn();
+    TestDatabases::execute(other, R"(CREATE TABLE "ACCOUNTS"("kept" INTEGER))");
+    TestDatabases::execute(other, R"(INSERT INTO "ACCOUNTS" VALUES(7))");
+    TempDir folder;
+    for (const char* name : {"accounts.db", "event.db"})
+        pxfixture::writeTable(folder.file(name), {12, 2, 1252, {{"ID", FieldType::Long, 4, 0}}},
+                              {{Value::integer(1)}, {Value::integer(2)}});
+    const QString path = QString::fromStdString(folder.path());
+
+    const TransferRun list = transfer({"--list", path, dsn});
+    EXPECT_TRUE(list.out.endsWith("Tables in " + dsn + ":\n")) << list.out.toStdString();
+    const TransferRun skipping = transfer({"--skip-existing", path, dsn});
+    EXPECT_EQ(skipping.status, 0) << skipping.err.toStdString();
+    EXPECT_FALSE(skipping.err.contains("skipped")) << skipping.err.toStdString();
+    EXPECT_EQ(tablesOf(dsn), (QStringList{"ACCOUNTS", "EVENT"}));
+    const TransferRun again = transfer({"--overwrite", path, dsn});
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_EQ(queryRows(other, R"(SELECT "kept" FROM "ACCOUNTS")")[0][0], "7");
+
+    TablesScreen screen(dsn);
+    screen.reload();
+    EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), (QStringList{"ACCOUNTS", "EVENT"}));
+}
