@@ -3,6 +3,7 @@
 #include "ado/Connection.h"
 #include "data/Datatype.h"
 #include "data/SybaseModule.h"
+#include "data/products/TargetProduct.h"
 #include "runtime/ErrorTrap.h"
 
 TargetTables::TargetTables(ErrorTrap& trap)
@@ -11,8 +12,10 @@ TargetTables::TargetTables(ErrorTrap& trap)
 TargetTables::~TargetTables() = default;
 
 bool TargetTables::open(const ConnectionSettings& connection) {
-    return trap_.step(
-        104, [&] { connection_->Open(Sybase::DsnConnectionString(connection.dataSourceName)); });
+    return trap_.step(104, [&] {
+        connection_->Open(Sybase::DsnConnectionString(connection.dataSourceName));
+        product_ = TargetProduct::of(*connection_);
+    });
 }
 
 bool TargetTables::drop(const QString& name) {
@@ -23,8 +26,7 @@ bool TargetTables::drop(const QString& name) {
 
 bool TargetTables::rename(const QString& oldName, const QString& newName) {
     return trap_.step(120, [&] {
-        connection_->Execute(QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(oldName) +
-                             QStringLiteral(" RENAME TO ") + Datatype::QuotedName(newName) +
-                             QLatin1Char(';'));
+        // In the product's own grammar: SQL Anywhere renames a table without "TO".
+        connection_->Execute(product_->renameStatement(oldName, newName) + QLatin1Char(';'));
     });
 }

@@ -7,6 +7,7 @@
 #include "data/ConnectionSettings.h"
 
 class ErrorTrap;
+class TargetProduct;
 
 namespace ado {
 class Connection;
@@ -29,4 +30,5 @@ class TargetTables {
   private:
     ErrorTrap& trap_;
     std::unique_ptr<ado::Connection> connection_;
+    std::unique_ptr<TargetProduct> product_;
 };
