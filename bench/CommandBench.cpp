@@ -26,8 +26,8 @@
 #include "data/products/TargetProduct.h"
 #include "fixture/ParadoxWriter.h"
 #include "paradox/Table.h"
-#include "tables/TableCheck.h"
-#include "tables/TableLayout.h"
+#include "operations/TableCheck.h"
+#include "operations/TableLayout.h"
 
 extern char** environ;
 

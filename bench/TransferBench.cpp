@@ -15,8 +15,8 @@
 #include "data/Datatype.h"
 #include "data/ParadoxModule.h"
 #include "paradox/Table.h"
-#include "tables/TableCheck.h"
-#include "tables/TableLayout.h"
+#include "operations/TableCheck.h"
+#include "operations/TableLayout.h"
 
 using px::FieldType;
 using px::Value;

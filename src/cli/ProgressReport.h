@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "tables/TableTransfer.h"
+#include "operations/TableTransfer.h"
 
 // What the command line shows of a run on standard error: on a terminal one line per table that
 // updates in place (table n of m, rows done, percent, rows per second, seconds); elsewhere one

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "data/TableEntry.h"
-#include "tables/TableCheck.h"
+#include "operations/TableCheck.h"
 
 class ProgressReport;
 

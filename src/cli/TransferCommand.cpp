@@ -25,8 +25,8 @@
 #include "paradox/FormatError.h"
 #include "paradox/Table.h"
 #include "runtime/ErrorTrap.h"
-#include "tables/TableTransfer.h"
-#include "tables/TargetNames.h"
+#include "operations/TableTransfer.h"
+#include "operations/TargetNames.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <tuple>
 
-#include "ParadoxTables.h"
-#include "TargetTables.h"
+#include "operations/ParadoxTables.h"
+#include "operations/TargetTables.h"
 #include "data/ConnectionSettings.h"
 #include "data/FileChecks.h"
 #include "data/ParadoxModule.h"

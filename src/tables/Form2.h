@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "TableTransfer.h"
+#include "operations/TableTransfer.h"
 #include "ui/ScreenPointer.h"
 
 class QGroupBox;

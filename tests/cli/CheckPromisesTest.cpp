@@ -12,7 +12,7 @@
 #include "support/OdbcQuery.h"
 #include "support/TempDir.h"
 #include "support/TransferProcess.h"
-#include "tables/TableCheck.h"
+#include "operations/TableCheck.h"
 
 using px::FieldType;
 using px::Value;

@@ -11,7 +11,7 @@
 #include "support/RoundingServer.h"
 #include "support/TablesScreen.h"
 #include "support/TempDir.h"
-#include "tables/TableCheck.h"
+#include "operations/TableCheck.h"
 
 using px::FieldType;
 using px::Value;

@@ -7,7 +7,7 @@
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
 #include "support/TempDir.h"
-#include "tables/TableCheck.h"
+#include "operations/TableCheck.h"
 
 using px::FieldType;
 using px::Value;

@@ -10,7 +10,7 @@
 #include "support/OdbcQuery.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TablesScreen.h"
-#include "tables/TableTransfer.h"
+#include "operations/TableTransfer.h"
 #include "ui/ProgressBar.h"
 
 using px::FieldType;
