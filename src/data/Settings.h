@@ -25,4 +25,6 @@ namespace SettingKeys {
 inline const QString kParadoxFolder = QStringLiteral("ParadoxFolder");
 inline const QString kDataSourceName = QStringLiteral("DataSourceName");
 inline const QString kLastFolderDot = QStringLiteral("LastFolderDot");
+// "1" when the tables screen keeps Paradox types, keys and rules.
+inline const QString kKeepParadoxTypes = QStringLiteral("KeepParadoxTypes");
 }  // namespace SettingKeys

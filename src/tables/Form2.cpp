@@ -1,16 +1,18 @@
 #include "Form2.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 
 #include <tuple>
 
-#include "operations/ParadoxTables.h"
-#include "operations/TargetTables.h"
 #include "data/ConnectionSettings.h"
 #include "data/FileChecks.h"
 #include "data/ParadoxModule.h"
+#include "data/Settings.h"
 #include "data/SybaseModule.h"
+#include "operations/ParadoxTables.h"
+#include "operations/TargetTables.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ErrorTrap.h"
 #include "runtime/Vendor.h"
@@ -70,7 +72,7 @@ Form2::Form2(Runtime& runtime, const ConnectionSettings& connection, std::functi
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(ScreenFonts::text());
-    setFixedSize(ScreenFonts::pixels(8040), ScreenFonts::pixels(5520));
+    setFixedSize(ScreenFonts::pixels(8040), ScreenFonts::pixels(5895));
     buildControls();
     connectHandlers();
 }
@@ -115,6 +117,10 @@ void Form2::buildControls() {
     ProgressBar1->setCaption(QStringLiteral("Progress Bar"));
     PushButton2 = button("PushButton2", "< Back", this, fromTwips(120, 4980, 3840, 405));
     PushButton12 = button("PushButton12", "Help", this, fromTwips(4080, 4980, 3840, 405));
+    Check1 = new QCheckBox(QStringLiteral("Keep Paradox types, keys and rules"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setAccessibleName(Check1->text());
+    Check1->setGeometry(fromTwips(120, 5460, 7800, 300));
 
     // The buttons of each side carry the side in their accessible names; the captions repeat.
     for (auto [widget, side] : {std::pair{PushButton10, "Sybase iAnywhere"},
@@ -128,10 +134,10 @@ void Form2::buildControls() {
         widget->setAccessibleName(widget->text() + QStringLiteral(" (") + QLatin1String(side) +
                                   QLatin1Char(')'));
 
-    const QList<QWidget*> order = {List1,       List2,       PushButton10, PushButton11,
-                                   PushButton3, PushButton1, PushButton6,  PushButton8,
-                                   PushButton9, PushButton4, PushButton5,  PushButton7,
-                                   PushButton2, PushButton12};
+    const QList<QWidget*> order = {List1,       List2,        PushButton10, PushButton11,
+                                   PushButton3, PushButton1,  PushButton6,  PushButton8,
+                                   PushButton9, PushButton4,  PushButton5,  PushButton7,
+                                   PushButton2, PushButton12, Check1};
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
     for (QWidget* widget : order)
@@ -161,6 +167,15 @@ void Form2::connectHandlers() {
     };
     for (const auto& [button, handler] : clicks)
         connect(button, &QPushButton::clicked, this, handler);
+    connect(Check1, &QCheckBox::clicked, this, &Form2::Check1_Click);
+}
+
+void Form2::Check1_Click() {
+    ErrorTrap trap(runtime_.dialogs, this, QStringLiteral("Form2.Check1_Click"));
+    trap.step(100, [&] {
+        runtime_.settings.write(SettingKeys::kKeepParadoxTypes,
+                                Check1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    });
 }
 
 void Form2::Form_Load() {
@@ -187,10 +202,13 @@ void Form2::Form_Load() {
             connection_.paradoxFolder, runtime_.dialogs,
             [&](const TableEntry& table) { List2->addEntry(table.name, table.file); });
     });
-    // The window's outer height is the bottom of "< Back" plus 580 twips: the caption and the
-    // borders, and a margin of 9 pixels under the buttons.
-    trap.step(120, [&] {
-        setFixedHeight(PushButton2->geometry().bottom() + 1 + ScreenFonts::pixels(135));
+    // The window's outer height is the bottom of its last row plus 580 twips: the caption and
+    // the borders, and a margin of 9 pixels under it.
+    trap.step(120,
+              [&] { setFixedHeight(Check1->geometry().bottom() + 1 + ScreenFonts::pixels(135)); });
+    trap.step(122, [&] {
+        Check1->setChecked(runtime_.settings.read(SettingKeys::kKeepParadoxTypes) ==
+                           QLatin1String("1"));
     });
 }
 
@@ -276,6 +294,8 @@ void Form2::PushButton4_Click() {
         }
         HourglassScope busy(MousePointer);
         TableTransfer transfer(trap, runtime_.dialogs, this, *this, namesIn(*List1));
+        if (Check1->isChecked())
+            transfer.useTypedMapping();
         if (transfer.open(connection_)) {
             for (int entry = List2->count() - 1; entry >= 0; --entry) {
                 if (!trap.test(130, [&] { return List2->isEntrySelected(entry); }))

@@ -7,6 +7,7 @@
 #include "operations/TableTransfer.h"
 #include "ui/ScreenPointer.h"
 
+class QCheckBox;
 class QGroupBox;
 class ErrorTrap;
 class HoverFeedback;
@@ -41,6 +42,9 @@ class Form2 : public QWidget, private TransferObserver {
     ProgressBar* ProgressBar1;
     PushButton* PushButton2;
     PushButton* PushButton12;
+    // Off: the tables screen's mapping (every column TEXT or NUMERIC). On: each column a type
+    // that holds its field's values exactly, with the table's key and counter, as --typed does.
+    QCheckBox* Check1;
     ScreenPointer MousePointer{this};
 
     void Form_Load();
@@ -56,6 +60,7 @@ class Form2 : public QWidget, private TransferObserver {
     void PushButton10_Click();  // select all target tables
     void PushButton11_Click();  // deselect all target tables
     void PushButton12_Click();  // help
+    void Check1_Click();        // remember whether to keep Paradox types
 
     // True while a transfer, deletion or renaming runs, or the lists are loaded; clicks on those
     // buttons, "< Back" and "Next >" are ignored then.

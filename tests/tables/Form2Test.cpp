@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QScreen>
@@ -13,7 +14,9 @@
 
 #include "ado/Connection.h"
 #include "app/Shell.h"
+#include "data/Settings.h"
 #include "support/Databases.h"
+#include "support/OdbcQuery.h"
 #include "support/TablesScreen.h"
 #include "ui/ProgressBar.h"
 #include "ui/PushButton.h"
@@ -35,7 +38,7 @@ TEST(Form2Layout, CaptionsGeometryAndTabOrder) {
     Form2& form = screen.form2();
     EXPECT_EQ(form.windowTitle(), "Morvane Conversion Software");
     EXPECT_EQ(form.width(), 536);
-    EXPECT_EQ(form.height(), 368);
+    EXPECT_EQ(form.height(), 393);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     const std::vector<std::tuple<QWidget*, QString, QRect>> controls = {
         {form.Frame1, "Sybase iAnywhere Tables", twips(120, 120, 3840, 4215)},
@@ -55,6 +58,7 @@ TEST(Form2Layout, CaptionsGeometryAndTabOrder) {
         {form.ProgressBar1, "", twips(120, 4460, 7800, 405)},
         {form.PushButton2, "< Back", twips(120, 4980, 3840, 405)},
         {form.PushButton12, "Help", twips(4080, 4980, 3840, 405)},
+        {form.Check1, "Keep Paradox types, keys and rules", twips(120, 5460, 7800, 300)},
     };
     for (const auto& [widget, caption, rect] : controls) {
         EXPECT_EQ(widget->geometry(), rect) << widget->objectName().toStdString();
@@ -63,6 +67,11 @@ TEST(Form2Layout, CaptionsGeometryAndTabOrder) {
         }
         if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
             EXPECT_EQ(frame->title(), caption);
+        }
+        if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+            EXPECT_EQ(box->text(), caption);
+            EXPECT_EQ(box->accessibleName(), caption);
+            EXPECT_FALSE(box->isChecked());
         }
         EXPECT_TRUE(widget->isEnabled());
     }
@@ -75,7 +84,7 @@ TEST(Form2Layout, CaptionsGeometryAndTabOrder) {
     const QList<QWidget*> order = {
         form.List2,       form.PushButton10, form.PushButton11, form.PushButton3, form.PushButton1,
         form.PushButton6, form.PushButton8,  form.PushButton9,  form.PushButton4, form.PushButton5,
-        form.PushButton7, form.PushButton2,  form.PushButton12, form.List1};
+        form.PushButton7, form.PushButton2,  form.PushButton12, form.Check1,      form.List1};
     for (QWidget* expected : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
@@ -244,4 +253,62 @@ TEST(Form2Help, ShowsTheContactUnderTheApplicationTitle) {
     EXPECT_EQ(
         screen.test.dialogs.calls()[0].text,
         "Questions? Please contact Team Quellory at https://www.morvane-software.example/contact");
+}
+
+// The check box is remembered in the settings, and with it on the screen copies as --typed does:
+// real column types, the key, the counter; off, the screen's own mapping.
+TEST(Form2Typed, TheCheckBoxIsRememberedAndKeepsTypesAndKeys) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    TablesScreen screen(dsn);
+    pxfixture::TableLayout keyed{12,
+                                 2,
+                                 1252,
+                                 {{"ID", FieldType::AutoIncrement, 4, 0},
+                                  {"WHEN", FieldType::Date, 4, 0},
+                                  {"RATE", FieldType::Number, 8, 0}}};
+    keyed.keyFields = 1;
+    pxfixture::writeTable(screen.paradox.file("typed.db"), keyed,
+                          {{Value::integer(1), Value::date(730000), Value::real(0.1234567)},
+                           {Value::integer(2), Value(), Value::real(2.5)}});
+    screen.reload();
+    Form2& form = screen.form2();
+    ASSERT_FALSE(form.Check1->isChecked());
+    form.Check1->click();
+    EXPECT_EQ(screen.test.settings.read(SettingKeys::kKeepParadoxTypes), "1");
+    TablesScreen::select(*form.List2, {"TYPED"});
+    form.PushButton4_Click();
+    EXPECT_TRUE(screen.test.dialogs.texts("error").isEmpty())
+        << screen.test.dialogs.texts("error").join("\n").toStdString();
+    const auto columns = [&](const QString& table) {
+        QStringList types;
+        for (const QStringList& row : queryRows(
+                 dsn, "SELECT data_type FROM information_schema.columns WHERE table_name = '" +
+                          table + "' ORDER BY ordinal_position"))
+            types << row[0];
+        return types;
+    };
+    EXPECT_EQ(columns("TYPED"), (QStringList{"integer", "date", "double precision"}));
+    EXPECT_EQ(queryRows(dsn,
+                        "SELECT count(*) FROM information_schema.table_constraints "
+                        "WHERE table_name = 'TYPED' AND constraint_type = 'PRIMARY KEY'")[0][0],
+              "1");
+    TestDatabases::execute(dsn, R"(INSERT INTO "TYPED"("RATE") VALUES(1))");
+    EXPECT_EQ(queryRows(dsn, R"(SELECT max("ID") FROM "TYPED")")[0][0], "3");
+    EXPECT_EQ(queryRows(dsn, R"(SELECT "RATE" FROM "TYPED" WHERE "ID" = 1)")[0][0], "0.1234567");
+
+    // Off again, read afresh at the next load: the screen's mapping.
+    form.Check1->click();
+    EXPECT_EQ(screen.test.settings.read(SettingKeys::kKeepParadoxTypes), "0");
+    screen.test.settings.write(SettingKeys::kKeepParadoxTypes, "1");
+    screen.reload();
+    EXPECT_TRUE(form.Check1->isChecked());
+    form.Check1->click();
+    screen.writeParadoxTable("plain.db", {{"WHEN", FieldType::Date, 4, 0}},
+                             {{Value::date(730000)}});
+    screen.reload();
+    TablesScreen::select(*form.List2, {"PLAIN"});
+    form.PushButton4_Click();
+    EXPECT_EQ(columns("PLAIN"), QStringList{"text"});
 }
