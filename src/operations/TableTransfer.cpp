@@ -214,6 +214,7 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     if (!askToOverwrite(table, overwrite))
         return Outcome::Skipped;
     replacing_ = overwrite;
+    const std::exception_ptr failedBefore = trap_.lastFailure();
     const QString work = overwrite || mode_ == Mode::Fast ? product_->workTableName(table) : table;
     ReplacementNotice notice(trap_, table, overwrite);
     ado::RecordSet source;
@@ -235,7 +236,8 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     if (outcome == Outcome::Done && work != table)
         outcome = putInPlace(work, table, overwrite);
     if (outcome != Outcome::Done) {
-        if (overwrite && outcome == Outcome::Interrupted)
+        // A stop that no failure has told yet.
+        if (overwrite && outcome == Outcome::Interrupted && trap_.lastFailure() == failedBefore)
             trap_.report(144, std::runtime_error("the run was stopped"));
         if (work != table)
             discard(work);
@@ -295,7 +297,10 @@ TableTransfer::Outcome TableTransfer::putInPlace(const QString& work, const QStr
             try {
                 target_->Execute(rename);
             } catch (const std::exception& failure) {
-                created_ = false;  // the copy is all the target has of the table now: keep it
+                // The copy is all the target has of the table now: it is kept, and the old
+                // table is no longer there to keep.
+                created_ = false;
+                trap_.setPrefix({});
                 throw std::runtime_error("the old table was dropped, and its complete copy " +
                                          work.toStdString() +
                                          " cannot take its name: " + failure.what());

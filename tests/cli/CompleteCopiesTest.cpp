@@ -242,6 +242,7 @@ TEST_P(CompleteCopies, ACtrlCStopsADropThatWaitsOnAnotherSessionsLock) {
     EXPECT_EQ(stopped.status, 130) << err.toStdString();
     EXPECT_TRUE(err.contains(kKept + "stopped while waiting for PEOPLE's lock"))
         << err.toStdString();
+    EXPECT_EQ(err.count("Interrupted: PEOPLE"), 1) << err.toStdString();
     reader.RollbackTrans();
     EXPECT_EQ(people(dsn_, "PEOPLE"), (QStringList{"0 name 0", "1 name 1", "2 name 2"}));
     EXPECT_EQ(tablesOf(dsn_), QStringList{"PEOPLE"});
