@@ -9,7 +9,8 @@ namespace {
 constexpr const char* kDescription =
     "Copies Paradox tables, structure and rows, from FOLDER (subfolders included) into the data\n"
     "source DSN: the named TABLEs, or every table of the folder. Each table goes in one\n"
-    "transaction, its drop included, so that it arrives whole or not at all.\n"
+    "transaction, under a name of its own until it is whole, so that it arrives whole or not\n"
+    "at all; a table it replaces stays as it was until its copy is whole and checked.\n"
     "\n"
     "Exit status: 0 every table was copied; 1 some table failed or arrived incomplete, or a\n"
     "folder could not be read (the tables that were copied are complete); 2 bad usage, a folder\n"
@@ -35,7 +36,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     const QCommandLineOption list(QStringLiteral("list"),
                                   QStringLiteral("Print the tables of both sides and exit."));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"),
-                                       QStringLiteral("Drop and recreate existing target tables."));
+                                       QStringLiteral("Replace existing target tables, each only by a complete, checked copy."));
     const QCommandLineOption skip(QStringLiteral("skip-existing"),
                                   QStringLiteral("Leave existing target tables as they are."));
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
