@@ -219,8 +219,7 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     ReplacementNotice notice(trap_, table, overwrite);
     ado::RecordSet source;
     std::optional<TableLayout> layout;
-    if (!readyToWrite(entry, table, overwrite, source, layout) ||
-        (work != table && !removeLeftover(work))) {
+    if (!readyToWrite(entry, table, source, layout) || (work != table && !removeLeftover(work))) {
         finishTable(source);
         return Outcome::Skipped;
     }
@@ -462,7 +461,7 @@ bool TableTransfer::check(const TableEntry& entry, const QString& table, const Q
     });
 }
 
-bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table, bool overwrite,
+bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table,
                                  ado::RecordSet& source, std::optional<TableLayout>& layout) {
     // Opening walks the whole table file, which takes a while for a large one on a cold disk.
     if (!trap_.step(
@@ -470,9 +469,9 @@ bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table, 
         !trap_.step(156, [&] { layout.emplace(source, *product_, typed_ ? &*typed_ : nullptr); }) ||
         !namesFit(source, table))
         return false;
-    // Before an overwrite, and where a blank AutoInc value decides its column, the source is
-    // read through first: a table that cannot be read whole costs the target nothing.
-    if (!overwrite && !(layout->typed() && layout->autoIncrementColumn()))
+    // Where a blank AutoInc value decides its column, the source is read through first. An
+    // overwrite needs no such reading: a source that fails part-way fails its work table only.
+    if (!(layout->typed() && layout->autoIncrementColumn()))
         return true;
     SourceScan scan;
     if (!trap_.step(232, [&] { RunLettingEventsRun([&] { scan = scanSource(entry, *layout); }); }))

@@ -106,11 +106,11 @@ class TableTransfer {
     // The target's spelling of the table's name, and whether to go on with it: true when the
     // target has no such table or the user answered Yes (then `overwrite` is set).
     bool askToOverwrite(QString& table, bool& overwrite);
-    // Opens the source, lays the table out, and checks that nothing stands in the way of
-    // writing it: names the target would cut, and, before an overwrite, a source that cannot be
-    // read whole. False, reported at the line of the step that failed.
-    bool readyToWrite(const TableEntry& entry, const QString& table, bool overwrite,
-                      ado::RecordSet& source, std::optional<TableLayout>& layout);
+    // Opens the source, lays the table out, and checks that no name stands in the way of
+    // writing it; typed, reads the source through for its AutoInc field. False, reported at the
+    // line of the step that failed.
+    bool readyToWrite(const TableEntry& entry, const QString& table, ado::RecordSet& source,
+                      std::optional<TableLayout>& layout);
     bool namesFit(ado::RecordSet& source, const QString& table);
     // What a first reading of the whole source (every value, blobs included) tells of its
     // AutoInc field, typed. Throws when the source cannot be read to its end.
