@@ -22,11 +22,12 @@
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
 #include "data/products/TargetProduct.h"
-#include "paradox/FormatError.h"
-#include "paradox/Table.h"
-#include "runtime/ErrorTrap.h"
 #include "operations/TableTransfer.h"
 #include "operations/TargetNames.h"
+#include "paradox/FormatError.h"
+#include "paradox/SecondaryIndex.h"
+#include "paradox/Table.h"
+#include "runtime/ErrorTrap.h"
 
 namespace {
 
@@ -80,7 +81,22 @@ QString listBothSides(const TransferOptions& options, Dialogs& dialogs, RunSumma
     return {};
 }
 
-// Each Paradox table with its fields and their Paradox types, and the data source's tables.
+// The table's secondary indexes, each with its fields; one that cannot be read, with why.
+void printIndexes(const px::Table& source) {
+    std::vector<std::string> problems;
+    for (const px::SecondaryIndex& index :
+         px::secondaryIndexesOf(source.path(), source.keyFieldCount(), problems)) {
+        std::string keys;
+        for (const px::SecondaryIndex::Key& key : index.keys)
+            keys += (keys.empty() ? "" : ", ") + key.field + (key.descending ? " DESC" : "");
+        std::printf("      index %s: %s\n", index.name.c_str(), keys.c_str());
+    }
+    for (const std::string& problem : problems)
+        std::printf("      (index %s)\n", problem.c_str());
+}
+
+// Each Paradox table with its fields, their Paradox types and its secondary indexes, and the
+// data source's tables.
 void printSides(const TransferOptions& options, const Sides& sides) {
     std::printf("Paradox tables in %s:\n", qPrintable(options.folder));
     for (const TableEntry& table : sides.paradox) {
@@ -91,6 +107,7 @@ void printSides(const TransferOptions& options, const Sides& sides) {
                 std::printf("      %s\t%s%s\n", source.fields()[i].name.c_str(),
                             source.fields()[i].typeName().c_str(),
                             static_cast<int>(i) < source.keyFieldCount() ? "\tkey" : "");
+            printIndexes(source);
         } catch (const std::exception& failure) {
             std::printf("      (%s)\n", failure.what());
         }

@@ -290,6 +290,19 @@ INSERT INTO sqlite_sequence(name, seq) SELECT 'ORDERS', 9 WHERE NOT EXISTS (SELE
         << list.out.toStdString();
 }
 
+// The listing names each table's secondary indexes, their fields in order and which descend.
+TEST(Typed, TheListingNamesEachTablesSecondaryIndexes) {
+    if (!QFileInfo(corpus()).isDir())
+        GTEST_SKIP() << "no corpus";
+    const TransferRun list =
+        transfer({"--list", corpus() + "/joins", TestDatabases::newSqliteDsn()});
+    ASSERT_EQ(list.status, 0) << list.err.toStdString();
+    for (const char* line :
+         {"      index A: A\n      index B: B\n", "      index reference: FK1, FK\n",
+          "      index Descending: Indexed DESC\n"})
+        EXPECT_TRUE(list.out.contains(line)) << line << "\n" << list.out.toStdString();
+}
+
 // A blank AutoInc value arrives as NULL, never as a number the target made up: as the key it
 // leaves the table without its key (SQLite's keyed copy would have filled it in); elsewhere the
 // column takes NULL and, on PostgreSQL, still counts on through its default.
