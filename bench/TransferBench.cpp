@@ -14,9 +14,9 @@
 #include "ado/Connection.h"
 #include "data/Datatype.h"
 #include "data/ParadoxModule.h"
-#include "paradox/Table.h"
 #include "operations/TableCheck.h"
 #include "operations/TableLayout.h"
+#include "paradox/Table.h"
 
 using px::FieldType;
 using px::Value;

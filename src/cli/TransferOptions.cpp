@@ -35,8 +35,9 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                                  QStringLiteral("[TABLE...]"));
     const QCommandLineOption list(QStringLiteral("list"),
                                   QStringLiteral("Print the tables of both sides and exit."));
-    const QCommandLineOption overwrite(QStringLiteral("overwrite"),
-                                       QStringLiteral("Replace existing target tables, each only by a complete, checked copy."));
+    const QCommandLineOption overwrite(
+        QStringLiteral("overwrite"),
+        QStringLiteral("Replace existing target tables, each only by a complete, checked copy."));
     const QCommandLineOption skip(QStringLiteral("skip-existing"),
                                   QStringLiteral("Leave existing target tables as they are."));
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},

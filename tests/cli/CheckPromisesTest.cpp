@@ -8,11 +8,11 @@
 #include "ado/Connection.h"
 #include "data/products/TargetProduct.h"
 #include "fixture/ParadoxWriter.h"
+#include "operations/TableCheck.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/TempDir.h"
 #include "support/TransferProcess.h"
-#include "operations/TableCheck.h"
 
 using px::FieldType;
 using px::Value;

@@ -6,12 +6,12 @@
 #include "ado/Connection.h"
 #include "data/products/TargetProduct.h"
 #include "fixture/ParadoxWriter.h"
+#include "operations/TableCheck.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/RoundingServer.h"
 #include "support/TablesScreen.h"
 #include "support/TempDir.h"
-#include "operations/TableCheck.h"
 
 using px::FieldType;
 using px::Value;

@@ -5,9 +5,9 @@
 #include "ado/Connection.h"
 #include "data/products/TargetProduct.h"
 #include "fixture/ParadoxWriter.h"
+#include "operations/TableCheck.h"
 #include "support/Databases.h"
 #include "support/TempDir.h"
-#include "operations/TableCheck.h"
 
 using px::FieldType;
 using px::Value;

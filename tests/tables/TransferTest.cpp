@@ -5,12 +5,12 @@
 
 #include "ado/Connection.h"
 #include "app/Shell.h"
+#include "operations/TableTransfer.h"
 #include "runtime/ErrorTrap.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TablesScreen.h"
-#include "operations/TableTransfer.h"
 #include "ui/ProgressBar.h"
 
 using px::FieldType;
