@@ -172,20 +172,6 @@ int main(int argc, char** argv) {
         }
         report(name, screen, bare, check);
         if (!postgres) {
-            // Before an overwrite the source is read through once, so that a damaged one never
-            // costs the target its table.
-            const Measurement readThrough = medianOf(3, [&] {
-                px::Table source(folder.file("BIG.db"));
-                std::vector<Value> row;
-                long long rows = 0;
-                while (source.next(row))
-                    ++rows;
-                return rows;
-            });
-            std::printf(
-                "  reading the source through before an overwrite: %.3f s, %.1f%% of the "
-                "copy (goal: small)\n",
-                readThrough.seconds, 100.0 * readThrough.seconds / screen.seconds);
             const QString c = fresh();
             const Measurement quarter = measureInChild(
                 [&] { return throughTheScreen(c, folder.path(), "QUARTER", kRows / 4); });
