@@ -14,40 +14,26 @@ QString MariaDb::screenColumnType(const QString& word) const {
 
 // TIME and DATETIME keep milliseconds only when told; its TIMESTAMP ends in 2038.
 QString MariaDb::typedColumnType(const px::Field& field, bool) const {
-    const QString size = QString::number(field.size);
     switch (field.type) {
-        case FieldType::Alpha:
-            return QStringLiteral("VARCHAR(") + size + QLatin1Char(')');
         case FieldType::Memo:
             return QStringLiteral("LONGTEXT");
-        case FieldType::Short:
-            return QStringLiteral("SMALLINT");
-        case FieldType::Long:
-        case FieldType::AutoIncrement:
-            return QStringLiteral("INTEGER");
-        case FieldType::Money:
-        case FieldType::Number:
-            return QStringLiteral("DOUBLE");
         case FieldType::Bcd:
             return QStringLiteral("DECIMAL(32, ") + QString::number(field.decimals) +
                    QLatin1Char(')');
-        case FieldType::Date:
-            return QStringLiteral("DATE");
         case FieldType::Time:
             return QStringLiteral("TIME(3)");
         case FieldType::Timestamp:
             return QStringLiteral("DATETIME(3)");
-        case FieldType::Logical:
-            return QStringLiteral("BOOLEAN");
         case FieldType::Bytes:
-            return QStringLiteral("VARBINARY(") + size + QLatin1Char(')');
+            return QStringLiteral("VARBINARY(") + QString::number(field.size) + QLatin1Char(')');
         case FieldType::Blob:
         case FieldType::FormattedMemo:
         case FieldType::Ole:
         case FieldType::Graphic:
             return QStringLiteral("LONGBLOB");
+        default:
+            return commonType(field);
     }
-    return {};
 }
 
 QStringList MariaDb::counterStatements(const QString& table, const std::vector<px::Field>& fields,

@@ -7,42 +7,27 @@ using px::FieldType;
 // VARCHAR counts bytes unless told CHAR; BIT is NOT NULL unless told NULL, and a blank Logical
 // field is NULL; an AUTOINCREMENT column takes NULL only when told so.
 QString SqlAnywhere::typedColumnType(const px::Field& field, bool blankCounter) const {
-    const QString size = QString::number(field.size);
     switch (field.type) {
         case FieldType::Alpha:
-            return QStringLiteral("VARCHAR(") + size + QStringLiteral(" CHAR)");
+            return QStringLiteral("VARCHAR(") + QString::number(field.size) +
+                   QStringLiteral(" CHAR)");
         case FieldType::Memo:
             return QStringLiteral("LONG VARCHAR");
-        case FieldType::Short:
-            return QStringLiteral("SMALLINT");
-        case FieldType::Long:
-            return QStringLiteral("INTEGER");
         case FieldType::AutoIncrement:
             return blankCounter ? QStringLiteral("INTEGER NULL DEFAULT AUTOINCREMENT")
                                 : QStringLiteral("INTEGER DEFAULT AUTOINCREMENT");
-        case FieldType::Money:
-        case FieldType::Number:
-            return QStringLiteral("DOUBLE");
-        case FieldType::Bcd:
-            return QStringLiteral("NUMERIC(32, ") + QString::number(field.decimals) +
-                   QLatin1Char(')');
-        case FieldType::Date:
-            return QStringLiteral("DATE");
-        case FieldType::Time:
-            return QStringLiteral("TIME");
-        case FieldType::Timestamp:
-            return QStringLiteral("TIMESTAMP");
         case FieldType::Logical:
             return QStringLiteral("BIT NULL");
         case FieldType::Bytes:
-            return QStringLiteral("VARBINARY(") + size + QLatin1Char(')');
+            return QStringLiteral("VARBINARY(") + QString::number(field.size) + QLatin1Char(')');
         case FieldType::Blob:
         case FieldType::FormattedMemo:
         case FieldType::Ole:
         case FieldType::Graphic:
             return QStringLiteral("LONG BINARY");
+        default:
+            return commonType(field);
     }
-    return {};
 }
 
 QStringList SqlAnywhere::counterStatements(const QString& table,

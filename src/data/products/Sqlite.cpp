@@ -25,38 +25,7 @@ QString freeRowidAlias(const QStringList& columnNames) {
 }  // namespace
 
 QString Sqlite::typedColumnType(const px::Field& field, bool) const {
-    switch (field.type) {
-        case FieldType::Alpha:
-            return QStringLiteral("VARCHAR(") + QString::number(field.size) + QLatin1Char(')');
-        case FieldType::Memo:
-            return QStringLiteral("TEXT");
-        case FieldType::Short:
-            return QStringLiteral("SMALLINT");
-        case FieldType::Long:
-        case FieldType::AutoIncrement:
-            return QStringLiteral("INTEGER");
-        case FieldType::Money:
-        case FieldType::Number:
-            return QStringLiteral("DOUBLE");
-        case FieldType::Bcd:
-            return QStringLiteral("NUMERIC(32, ") + QString::number(field.decimals) +
-                   QLatin1Char(')');
-        case FieldType::Date:
-            return QStringLiteral("DATE");
-        case FieldType::Time:
-            return QStringLiteral("TIME");
-        case FieldType::Timestamp:
-            return QStringLiteral("TIMESTAMP");
-        case FieldType::Logical:
-            return QStringLiteral("BOOLEAN");
-        case FieldType::Bytes:
-        case FieldType::Blob:
-        case FieldType::FormattedMemo:
-        case FieldType::Ole:
-        case FieldType::Graphic:
-            return QStringLiteral("BLOB");
-    }
-    return {};
+    return commonType(field);
 }
 
 bool Sqlite::counts(const std::vector<px::Field>& fields, int keyFields, bool blankCounter) {

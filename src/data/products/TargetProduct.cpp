@@ -137,6 +137,42 @@ void TargetProduct::readRows(ado::Connection& connection, const QString& table,
         row(rows->CurrentRow());
 }
 
+QString TargetProduct::commonType(const px::Field& field) {
+    using px::FieldType;
+    switch (field.type) {
+        case FieldType::Alpha:
+            return QStringLiteral("VARCHAR(") + QString::number(field.size) + QLatin1Char(')');
+        case FieldType::Memo:
+            return QStringLiteral("TEXT");
+        case FieldType::Short:
+            return QStringLiteral("SMALLINT");
+        case FieldType::Long:
+        case FieldType::AutoIncrement:
+            return QStringLiteral("INTEGER");
+        case FieldType::Money:
+        case FieldType::Number:
+            return QStringLiteral("DOUBLE");
+        case FieldType::Bcd:
+            return QStringLiteral("NUMERIC(32, ") + QString::number(field.decimals) +
+                   QLatin1Char(')');
+        case FieldType::Date:
+            return QStringLiteral("DATE");
+        case FieldType::Time:
+            return QStringLiteral("TIME");
+        case FieldType::Timestamp:
+            return QStringLiteral("TIMESTAMP");
+        case FieldType::Logical:
+            return QStringLiteral("BOOLEAN");
+        case FieldType::Bytes:
+        case FieldType::Blob:
+        case FieldType::FormattedMemo:
+        case FieldType::Ole:
+        case FieldType::Graphic:
+            return QStringLiteral("BLOB");
+    }
+    return {};
+}
+
 const px::Field* TargetProduct::autoIncrementField(const std::vector<px::Field>& fields) {
     const auto found = std::find_if(fields.begin(), fields.end(), [](const px::Field& field) {
         return field.type == px::FieldType::AutoIncrement;

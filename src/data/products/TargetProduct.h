@@ -108,6 +108,9 @@ class TargetProduct {
     // The ALTER TABLE ... ADD PRIMARY KEY that most products take.
     static QString addPrimaryKey(const QString& table, const std::vector<px::Field>& fields,
                                  int keyFields);
+    // The type most products give the field in the typed mapping, each from the SQL standard:
+    // a product names only the fields it types otherwise.
+    static QString commonType(const px::Field& field);
     // The AutoInc field of `fields`, or null.
     static const px::Field* autoIncrementField(const std::vector<px::Field>& fields);
     // A string literal: between single quotes, each quote doubled.
