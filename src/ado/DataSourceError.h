@@ -12,8 +12,11 @@ class DataSourceError : public std::runtime_error {
         : std::runtime_error(message), sqlState_(std::move(sqlState)) {}
 
     const std::string& sqlState() const { return sqlState_; }
-    // SQLSTATE class 08: the connection could not be made or was lost.
-    bool isConnectionFailure() const { return sqlState_.rfind("08", 0) == 0; }
+    // SQLSTATE class 08: the connection could not be made or was lost. A server that is shutting
+    // down (57P01-57P03) ends the session too, before the driver sees the link go.
+    bool isConnectionFailure() const {
+        return sqlState_.rfind("08", 0) == 0 || sqlState_.rfind("57P0", 0) == 0;
+    }
 
   private:
     std::string sqlState_;
