@@ -4,6 +4,9 @@
 #include <cctype>
 #include <cstdint>
 
+#include <strings.h>
+
+#include "ByteCursor.h"
 #include "File.h"
 #include "FormatError.h"
 #include "TableFiles.h"
@@ -17,12 +20,15 @@ constexpr size_t kHeaderSizeAt = 0x02;
 constexpr size_t kFileTypeAt = 0x04;
 constexpr size_t kFieldCountAt = 0x21;
 constexpr size_t kVersionAt = 0x39;
-constexpr size_t kDirectionAt = 0x55;  // 0x11: a descending index (Paradox 7)
+// Paradox 7's flags of the index: 0x01 case-insensitive, 0x10 descending, 0x20 unique.
+constexpr size_t kIndexFlagsAt = 0x55;
+constexpr uint8_t kCaseInsensitive = 0x01;
+constexpr uint8_t kDescending = 0x10;
+constexpr uint8_t kUnique = 0x20;
 constexpr size_t kCommonHeader = 0x58;
 constexpr size_t kVersion4Header = 0x78;  // where field types begin from version 4.0 on
 constexpr int kFirstVersion4 = 5;
 constexpr int kVersion7 = 12;
-constexpr uint8_t kDescendingIndex = 0x11;
 constexpr uint16_t kDescendingField = 0x8000;  // on a field number in the header
 
 // File types 3 and 5 are .Xnn files, 6 and 8 .XGn files (non-incrementing or not).
@@ -33,44 +39,6 @@ bool isSecondaryIndexType(unsigned type) {
 uint16_t le16(const unsigned char* at) {
     return static_cast<uint16_t>(at[0] | at[1] << 8);
 }
-
-// Reads the header as a cursor over its bytes; any read past its end is a damaged header.
-class HeaderReader {
-  public:
-    HeaderReader(std::string path, std::vector<unsigned char> bytes)
-        : path_(std::move(path)), bytes_(std::move(bytes)) {}
-
-    void skip(size_t count) {
-        require(count);
-        at_ += count;
-    }
-    uint16_t word() {
-        require(2);
-        const uint16_t value = le16(bytes_.data() + at_);
-        at_ += 2;
-        return value;
-    }
-    // A NUL-terminated string.
-    std::string text() {
-        const auto begin = bytes_.begin() + static_cast<std::ptrdiff_t>(at_);
-        const auto end = std::find(begin, bytes_.end(), 0);
-        if (end == bytes_.end())
-            throw FormatError(path_, "has an index header that ends inside a name");
-        std::string value(begin, end);
-        at_ += value.size() + 1;
-        return value;
-    }
-
-  private:
-    void require(size_t count) const {
-        if (at_ + count > bytes_.size())
-            throw FormatError(path_, "has an index header shorter than its fields need");
-    }
-
-    std::string path_;
-    std::vector<unsigned char> bytes_;
-    size_t at_ = 0;
-};
 
 bool isSecondaryIndexFile(const std::string& name) {
     const size_t dot = name.rfind('.');
@@ -101,7 +69,7 @@ SecondaryIndex readSecondaryIndex(const std::string& path, int tableKeyFields) {
     std::vector<unsigned char> bytes(headerSize);
     file.readAt(0, bytes.data(), bytes.size());
 
-    HeaderReader header(path, std::move(bytes));
+    ByteCursor header(path, std::move(bytes));
     header.skip(version >= kFirstVersion4 ? kVersion4Header : kCommonHeader);
     header.skip(2 * static_cast<size_t>(fieldCount));  // field types and sizes
     // The table name's pointer and the field names' pointers, then the file's own first name.
@@ -115,7 +83,10 @@ SecondaryIndex readSecondaryIndex(const std::string& path, int tableKeyFields) {
         numbers.push_back(header.word());
 
     SecondaryIndex index;
-    const bool descending = version >= kVersion7 && common[kDirectionAt] == kDescendingIndex;
+    const uint8_t flags = version >= kVersion7 ? common[kIndexFlagsAt] : 0;
+    const bool descending = flags & kDescending;
+    index.unique = flags & kUnique;
+    index.caseInsensitive = flags & kCaseInsensitive;
     for (int i = 0; i < indexed; ++i)
         index.keys.push_back({names[static_cast<size_t>(i)],
                               descending || (numbers[static_cast<size_t>(i)] & kDescendingField)});
@@ -145,6 +116,14 @@ std::vector<SecondaryIndex> secondaryIndexesOf(const std::string& tablePath, int
             SecondaryIndex index = readSecondaryIndex(folder + "/" + name, tableKeyFields);
             index.file = name;
             indexes.push_back(std::move(index));
+            // The definition is whole without the .Ynn, which only speeds Paradox's searches.
+            std::string companion = name;
+            companion[companion.size() - 3] = companion[companion.size() - 3] == 'x' ? 'y' : 'Y';
+            if (!std::any_of(files.begin(), files.end(), [&](const std::string& file) {
+                    return strcasecmp(file.c_str(), companion.c_str()) == 0;
+                }))
+                problems.push_back(name + ": its companion " + companion +
+                                   " is missing; the index is made from its own header");
         } catch (const std::exception& failure) {
             problems.push_back(name + ": " + failure.what());
         }

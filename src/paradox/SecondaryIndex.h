@@ -18,6 +18,8 @@ struct SecondaryIndex {
     // An .XGn file's own name; for an .Xnn file, which indexes one field, that field's name.
     std::string name;
     std::vector<Key> keys;
+    bool unique = false;
+    bool caseInsensitive = false;  // orders text as if it were all lower-case
 };
 
 // Reads one index file's header. `tableKeyFields` is the table's own key length, whose fields

@@ -23,7 +23,8 @@ std::vector<std::string> indexesOf(const std::string& relative) {
         std::string line = index.name + ":";
         for (const px::SecondaryIndex::Key& key : index.keys)
             line += " " + key.field + (key.descending ? " DESC" : "");
-        described.push_back(line);
+        described.push_back(line + (index.unique ? " unique" : "") +
+                            (index.caseInsensitive ? " ignoring case" : ""));
     }
     EXPECT_TRUE(problems.empty()) << problems.front();
     return described;
@@ -36,21 +37,23 @@ TEST(SecondaryIndex, EachCorpusIndexNamesItsFieldsInOrder) {
         GTEST_SKIP() << "no corpus";
     EXPECT_EQ(indexesOf("joins/C.DB"), (std::vector<std::string>{"A: A", "B: B"}));
     EXPECT_EQ(indexesOf("joins/fk4.db"), std::vector<std::string>{"reference: FK1 FK"});
-    EXPECT_EQ(indexesOf("joins/indexed.db"), std::vector<std::string>{"Descending: Indexed DESC"});
+    EXPECT_EQ(indexesOf("joins/indexed.db"),
+              std::vector<std::string>{"Descending: Indexed DESC ignoring case"});
     EXPECT_EQ(indexesOf("joins/case.db"), std::vector<std::string>{"C: C"});
     EXPECT_EQ(indexesOf("joins/multiple.db"), (std::vector<std::string>{"FK: FK", "FK2: FK2"}));
-    EXPECT_EQ(indexesOf("db/AREACODES.DB"), std::vector<std::string>{"ste: State"});
+    EXPECT_EQ(indexesOf("db/AREACODES.DB"), std::vector<std::string>{"ste: State ignoring case"});
     EXPECT_EQ(indexesOf("db/CUSTOMER.DB"), std::vector<std::string>{"City: City"});
     EXPECT_TRUE(indexesOf("db/ORDERS.DB").empty());
 }
 
-// A damaged index file is named with its fault; the table's other indexes are still read.
+// A damaged index file is named with its fault; the table's other indexes are still read, one
+// without its .Ynn too, which is named.
 TEST(SecondaryIndex, ADamagedIndexFileIsNamedAndTheOthersStillRead) {
     if (!std::filesystem::is_directory(MORVANE_CORPUS))
         GTEST_SKIP() << "no corpus";
     TempDir folder;
     const std::string joins = std::string(MORVANE_CORPUS) + "/joins/";
-    for (const char* name : {"C.DB", "C.PX", "C.X02", "C.X03"})
+    for (const char* name : {"C.DB", "C.PX", "C.X02", "C.X03", "C.Y03"})
         std::filesystem::copy_file(joins + name, folder.file(name));
     std::filesystem::permissions(folder.file("C.X03"), std::filesystem::perms::owner_all);
     std::filesystem::resize_file(folder.file("C.X03"), 200);
@@ -61,7 +64,10 @@ TEST(SecondaryIndex, ADamagedIndexFileIsNamedAndTheOthersStillRead) {
         px::secondaryIndexesOf(folder.file("C.DB"), table.keyFieldCount(), problems);
     ASSERT_EQ(indexes.size(), 1u);
     EXPECT_EQ(indexes[0].file, "C.X02");
-    ASSERT_EQ(problems.size(), 2u);
-    EXPECT_EQ(problems[0].rfind("C.X03: The Paradox table file ", 0), 0u) << problems[0];
-    EXPECT_EQ(problems[1].rfind("C.XG1: ", 0), 0u) << problems[1];
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_EQ(problems[0],
+              "C.X02: its companion C.Y02 is missing; the index is made from its own "
+              "header");
+    EXPECT_EQ(problems[1].rfind("C.X03: The Paradox table file ", 0), 0u) << problems[1];
+    EXPECT_EQ(problems[2].rfind("C.XG1: ", 0), 0u) << problems[2];
 }
