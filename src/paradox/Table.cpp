@@ -395,6 +395,12 @@ void Table::decodeField(const Field& field, const unsigned char* data, Value& ou
     out = decodeValue(field, data);
 }
 
+Value Table::decodeStored(const Field& field, const unsigned char* data) {
+    Value value;
+    decodeField(field, data, value);
+    return value;
+}
+
 Value Table::decodeValue(const Field& field, const unsigned char* data) {
     const auto size = static_cast<size_t>(field.size);
     switch (field.type) {

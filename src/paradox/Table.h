@@ -35,6 +35,9 @@ class Table {
 
     // Fills `row` with the next row's values; false after the last row.
     bool next(std::vector<Value>& row);
+    // A value of `field` stored as this table stores its rows (a validity check's minimum,
+    // maximum or default); not for memos and blobs.
+    Value decodeStored(const Field& field, const unsigned char* data);
 
   private:
     void readHeader();
