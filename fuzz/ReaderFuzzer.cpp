@@ -1,5 +1,6 @@
-// libFuzzer target: any bytes as a table file and its blob file, read to the end. Only a
-// FormatError may come out; anything else is a finding.
+// libFuzzer target: any bytes as a table file and its companions (blob file, validity checks,
+// secondary index), read to the end. Only a FormatError may come out; anything else is a
+// finding.
 #include <unistd.h>
 
 #include <cstdint>
@@ -8,7 +9,9 @@
 #include <string>
 
 #include "paradox/FormatError.h"
+#include "paradox/SecondaryIndex.h"
 #include "paradox/Table.h"
+#include "paradox/ValidityFile.h"
 
 namespace {
 
@@ -33,7 +36,8 @@ void writeFile(const std::string& path, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-// Input: a four-byte little-endian length of the .db part, the .db bytes, then the .mb bytes.
+// Input: a four-byte little-endian length of the .db part, the .db bytes, then the bytes of the
+// .mb, .val and .x02 files alike.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4)
         return 0;
@@ -44,9 +48,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         dbSize = size;
     const std::string folder = workFolder();
     writeFile(folder + "/t.db", data, dbSize);
-    writeFile(folder + "/t.mb", data + dbSize, size - dbSize);
+    for (const char* companion : {"/t.mb", "/t.val", "/t.x02"})
+        writeFile(folder + companion, data + dbSize, size - dbSize);
     try {
         px::Table table(folder + "/t.db");
+        try {
+            px::readValidityFile(folder + "/t.val", table);
+        } catch (const px::FormatError&) {
+        }
+        std::vector<std::string> problems;
+        px::secondaryIndexesOf(folder + "/t.db", table.keyFieldCount(), problems);
         std::vector<px::Value> row;
         std::string items;
         while (table.next(row)) {

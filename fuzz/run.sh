@@ -15,9 +15,10 @@ cmake --build "$build" --target reader_fuzzer --parallel "$(nproc)"
 seeds="$build/seeds"
 rm -rf "$seeds" && mkdir -p "$seeds"
 if [[ -d "$corpus_dir" ]]; then
-    # Each seed: the table's length in four little-endian bytes, the table, its blob file.
+    # Each seed: the table's length in four little-endian bytes, the table, then its blob file,
+    # or else its validity file.
     for db in "$corpus_dir"/*/*.[dD][bB]; do
-        mb=$(ls "${db%.*}".[mM][bB] 2>/dev/null | head -n 1 || true)
+        mb=$(ls "${db%.*}".[mM][bB] "${db%.*}".[vV][aA][lL] 2>/dev/null | head -n 1 || true)
         size=$(stat -c %s "$db")
         out="$seeds/$(basename "$(dirname "$db")")-$(basename "$db")"
         printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((size & 255)) $((size >> 8 & 255)) \
