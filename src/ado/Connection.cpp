@@ -114,6 +114,16 @@ std::unique_ptr<RecordSet> Connection::Query(const QString& sql, std::vector<Val
     return std::make_unique<RecordSet>(requireTarget().query(sql, std::move(readAs)));
 }
 
+std::unique_ptr<RecordSet> Connection::PrimaryKeys(const QString& table) {
+    requireIdle();
+    return std::make_unique<RecordSet>(requireTarget().primaryKeys(table));
+}
+
+std::unique_ptr<RecordSet> Connection::ForeignKeysTo(const QString& table) {
+    requireIdle();
+    return std::make_unique<RecordSet>(requireTarget().foreignKeysTo(table));
+}
+
 std::unique_ptr<RecordSet> Connection::TypeInfo() {
     requireIdle();
     return std::make_unique<RecordSet>(requireTarget().typeInfo());

@@ -62,6 +62,11 @@ class Connection {
     // The data types the data source offers: TYPE_NAME, DATA_TYPE, CREATE_PARAMS... as ODBC's
     // SQLGetTypeInfo lists them.
     std::unique_ptr<RecordSet> TypeInfo();
+    // SQLPrimaryKeys of `table`: TABLE_CAT, TABLE_SCHEM, TABLE_NAME, COLUMN_NAME, KEY_SEQ...
+    std::unique_ptr<RecordSet> PrimaryKeys(const QString& table);
+    // SQLForeignKeys that refer to `table`: PKTABLE_CAT... FKTABLE_NAME (7), FKCOLUMN_NAME (8),
+    // KEY_SEQ (9), UPDATE_RULE (10), FK_NAME (12).
+    std::unique_ptr<RecordSet> ForeignKeysTo(const QString& table);
     // The data source's product, user and name limits.
     DataSourceInfo Info();
     // The statements from BeginTrans on take effect together at CommitTrans, or none of them.

@@ -48,6 +48,8 @@ struct DataSourceInfo {
     // A statement that defines data ends the transaction it runs in (SQL_TXN_CAPABLE): a
     // rollback cannot take back a table made or dropped.
     bool ddlCommits = false;
+    unsigned alterTable = 0;      // what ALTER TABLE can do: SQL_ALTER_TABLE's SQL_AT_ bits
+    bool createsIndexes = false;  // CREATE INDEX (SQL_DDL_INDEX)
 };
 
 struct FieldInfo {

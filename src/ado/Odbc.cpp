@@ -339,6 +339,27 @@ std::unique_ptr<Cursor> OdbcConnection::typeInfo() {
         std::vector<ValueType>{});
 }
 
+std::unique_ptr<Cursor> OdbcConnection::primaryKeys(const QString& table) {
+    return std::make_unique<OdbcCursor>(
+        newStatement(connection_, "list a table's key",
+                     [&](SQLHSTMT statement) {
+                         return SQLPrimaryKeysW(statement, nullptr, 0, nullptr, 0, wide(table),
+                                                static_cast<SQLSMALLINT>(table.size()));
+                     }),
+        std::vector<ValueType>{});
+}
+
+std::unique_ptr<Cursor> OdbcConnection::foreignKeysTo(const QString& table) {
+    return std::make_unique<OdbcCursor>(
+        newStatement(connection_, "list the foreign keys to a table",
+                     [&](SQLHSTMT statement) {
+                         return SQLForeignKeysW(statement, nullptr, 0, nullptr, 0, wide(table),
+                                                static_cast<SQLSMALLINT>(table.size()), nullptr, 0,
+                                                nullptr, 0, nullptr, 0);
+                     }),
+        std::vector<ValueType>{});
+}
+
 std::unique_ptr<Cursor> OdbcConnection::query(const QString& sql, std::vector<ValueType> readAs) {
     return std::make_unique<OdbcCursor>(
         newStatement(connection_, "run a query",
@@ -380,6 +401,13 @@ DataSourceInfo OdbcConnection::info() {
         info.catalog = text(SQL_DATABASE_NAME);
     // Anything but "all statements in a transaction" leaves a table made or dropped in place.
     info.ddlCommits = number(SQL_TXN_CAPABLE) != SQL_TC_ALL;
+    SQLUINTEGER bits = 0;
+    if (succeeded(SQLGetInfoW(connection_, SQL_ALTER_TABLE, &bits, sizeof bits, nullptr)))
+        info.alterTable = bits;
+    bits = 0;
+    info.createsIndexes =
+        succeeded(SQLGetInfoW(connection_, SQL_DDL_INDEX, &bits, sizeof bits, nullptr)) &&
+        (bits & SQL_DI_CREATE_INDEX);
     return info;
 }
 

@@ -27,6 +27,10 @@ class OdbcConnection {
     std::unique_ptr<Cursor> tables();
     // The data types the data source offers, as SQLGetTypeInfo lists them.
     std::unique_ptr<Cursor> typeInfo();
+    // The primary key columns of `table` (SQLPrimaryKeys), and the foreign keys that refer to
+    // it (SQLForeignKeys), in any catalog and schema the driver reaches with the bare name.
+    std::unique_ptr<Cursor> primaryKeys(const QString& table);
+    std::unique_ptr<Cursor> foreignKeysTo(const QString& table);
     // The rows of a query, each column read as `readAs` says (text where it says nothing).
     std::unique_ptr<Cursor> query(const QString& sql, std::vector<ValueType> readAs);
     DataSourceInfo info();

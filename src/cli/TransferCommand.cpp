@@ -231,6 +231,11 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
         progress.created = false;
         const TableTransfer::Outcome outcome = transfer.copy(tables[i]);
         result.causes = dialogs.takeFailures();
+        // What of its definition could not be carried leaves the table whole: a warning.
+        for (const QString& problem : transfer.takeDefinitionProblems()) {
+            result.causes.removeOne(problem);
+            summary.warn(problem);
+        }
         result.sourceRows = transfer.sourceRows();
         result.rowsWritten = transfer.rowsWritten();
         const bool whole = outcome == TableTransfer::Outcome::Done && result.causes.isEmpty();
@@ -310,9 +315,13 @@ int run(const TransferOptions& options, RunSummary& summary) {
     if (!transfer.open({options.folder, options.dataSource}))
         return refuse(dialogs.takeFailures().join(QStringLiteral("; ")));
 
-    if (transfer.typedMapping())
+    if (transfer.typedMapping()) {
         if (const QString notice = transfer.typedMapping()->notice(); !notice.isEmpty())
             progress.note(notice);
+        if (const QString leftOut = transfer.product().leftOut(); !leftOut.isEmpty())
+            progress.note(transfer.product().displayName() +
+                          QStringLiteral(": left out of each table's definition: ") + leftOut);
+    }
     std::vector<TableEntry> toCopy;
     for (const TableEntry& table : tables) {
         if (options.skipExisting && existing.has(table.name)) {
@@ -340,6 +349,11 @@ int run(const TransferOptions& options, RunSummary& summary) {
             }
         });
         copyAll(toCopy, options, transfer, dialogs, progress, summary);
+        if (transfer.typedMapping() && !Interruption::requested()) {
+            progress.doing(QStringLiteral("making the relationships between the tables"));
+            transfer.makeRelationships();
+            transfer.takeDefinitionProblems();
+        }
     }
     transfer.close();
     for (const QString& failure : dialogs.takeFailures())

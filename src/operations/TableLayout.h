@@ -43,6 +43,10 @@ class TableLayout {
     void counterMayBeBlank() { blankCounter_ = true; }
     // The column of the AutoInc field, if the table has one.
     std::optional<size_t> autoIncrementColumn() const;
+    // The source's own fields, its key's length, and whether its counter holds a blank.
+    const std::vector<px::Field>& sourceFields() const { return sourceFields_; }
+    int keyFieldCount() const { return keys_.keyFields; }
+    bool blankCounter() const { return blankCounter_; }
     // The last value the source's AutoInc field handed out, by its header.
     long long lastAutoIncrement() const { return keys_.lastAutoIncrement; }
 

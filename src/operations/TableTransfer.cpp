@@ -1,5 +1,6 @@
 #include "TableTransfer.h"
 
+#include "TogetherStatements.h"
 #include "ado/Connection.h"
 #include "ado/DataSourceError.h"
 #include "data/Datatype.h"
@@ -61,6 +62,7 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
     }) && trap_.step(118, [&] {
         target_->Open(Sybase::DsnConnectionString(connection.dataSourceName));
         product_ = TargetProduct::of(*target_);
+        definitions_ = std::make_unique<DefinitionWriter>(trap_, *target_, *product_);
         if (typedRequested_)
             typed_.emplace(*product_);
     });
@@ -243,12 +245,35 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
         return outcome;
     }
     notice.done();
-    if (layout->typed())
+    if (layout->typed()) {
         addKeyAndCounter(*layout, table);
+        addDefinition(entry, *layout, table);
+    }
+    // Made again once the copy has its key, which they refer to.
+    definitions_->remake(std::exchange(references_, {}));
     // A table that lost rows is already reported; one that was checked as a work table is done.
     if (checking_ && !rowsRefused_ && !(overwrite && lastCheck_))
         check(entry, table, table, layout->checkedColumns());
     return outcome;
+}
+
+void TableTransfer::addDefinition(const TableEntry& entry, const TableLayout& layout,
+                                  const QString& table) {
+    std::optional<SourceDefinition> definition;
+    if (trap_.step(270, [&] {
+            definition = readSourceDefinition(entry.file, table, *product_, layout.sourceFields(),
+                                              layout.keyFieldCount(), layout.blankCounter());
+        }))
+        definitions_->addTo(std::move(*definition));
+}
+
+void TableTransfer::makeRelationships() {
+    if (definitions_)
+        definitions_->makeRelationships(targetNames_);
+}
+
+QStringList TableTransfer::takeDefinitionProblems() {
+    return definitions_ ? definitions_->takeProblems() : QStringList{};
 }
 
 bool TableTransfer::removeLeftover(const QString& work) {
@@ -283,6 +308,14 @@ TableTransfer::Outcome TableTransfer::putInPlace(const QString& work, const QStr
     if (observer_.stopRequested())
         return Outcome::Interrupted;
     const QString rename = product_->renameStatement(work, table);
+    const QString drop = QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
+    // Other tables' foreign keys to the old table would refuse its drop: they go with it, and
+    // are made again to the copy.
+    std::vector<DefinitionWriter::Reference> references;
+    if (overwrite && product_->foreignKeysHoldDrops() &&
+        !trap_.step(144, [&] { references = definitions_->referencesTo(table); }))
+        return failedOn(trap_.lastFailure());
+    const QStringList dropReferences = definitions_->dropStatements(references);
     const bool placed = trap_.step(144, [&] {
         runCancellable(table, [&] {
             if (!overwrite)
@@ -290,9 +323,15 @@ TableTransfer::Outcome TableTransfer::putInPlace(const QString& work, const QStr
             // Where the drop commits at once, a rename that fails after it leaves the whole copy
             // under the work table's name, and says so.
             if (!product_->ddlCommits())
-                return runTogether(
-                    {QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table), rename});
-            target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table));
+                return runTogether(dropReferences + QStringList{drop, rename});
+            for (const QString& statement : dropReferences)
+                target_->Execute(statement);
+            try {
+                target_->Execute(drop);
+            } catch (const std::exception&) {
+                definitions_->remake(references);
+                throw;
+            }
             try {
                 target_->Execute(rename);
             } catch (const std::exception& failure) {
@@ -313,6 +352,7 @@ TableTransfer::Outcome TableTransfer::putInPlace(const QString& work, const QStr
         observer_.targetDropped(table);
     }
     announceCreated(table);
+    references_ = std::move(references);
     return Outcome::Done;
 }
 
@@ -350,6 +390,10 @@ QStringList TableTransfer::plannedStatements(const TableEntry& entry, bool overw
     if (layout.autoIncrementColumn())
         statements << layout.counterStatements(
             table, std::max(layout.lastAutoIncrement(), scan.highestCounter));
+    if (layout.typed())
+        statements << definitions_->plannedStatements(
+            readSourceDefinition(entry.file, table, *product_, layout.sourceFields(),
+                                 layout.keyFieldCount(), scan.blankCounter));
     return statements;
 }
 
@@ -403,22 +447,7 @@ void TableTransfer::addKeyAndCounter(const TableLayout& layout, const QString& t
 }
 
 void TableTransfer::runTogether(const QStringList& statements) {
-    if (statements.isEmpty())
-        return;
-    if (statements.size() == 1)
-        return target_->Execute(statements.front());
-    target_->BeginTrans();
-    try {
-        for (const QString& statement : statements)
-            target_->Execute(statement);
-        target_->CommitTrans();
-    } catch (...) {
-        try {
-            target_->RollbackTrans();
-        } catch (const std::exception&) {
-        }
-        throw;
-    }
+    ::runTogether(*target_, statements);
 }
 
 TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "DefinitionWriter.h"
 #include "TableCheck.h"
 #include "TableLayout.h"
 #include "TargetNames.h"
@@ -91,6 +92,12 @@ class TableTransfer {
     bool keyMade() const { return keyMade_; }
     // The check of the last table, when it was made.
     const std::optional<TableCheck::Result>& lastCheck() const { return lastCheck_; }
+    // Typed: makes the foreign keys of the tables copied so far, once they are all on the
+    // target (line 278).
+    void makeRelationships();
+    // What of the tables' definitions could not be carried, since the last call: each as its
+    // report's text, so that a caller can tell it from a failed copy.
+    QStringList takeDefinitionProblems();
     // Closes both sides.
     void close();
     // From another thread: cancels the statement that waits now, when it is one that may wait
@@ -136,6 +143,8 @@ class TableTransfer {
     void runCancellable(const QString& table, const std::function<void()>& statements);
     // The typed table's key (line 266) and its AutoInc counter (line 267).
     void addKeyAndCounter(const TableLayout& layout, const QString& table);
+    // The typed table's column rules and indexes (line 270); its relationships wait.
+    void addDefinition(const TableEntry& entry, const TableLayout& layout, const QString& table);
     // Statements that take effect together or not at all.
     void runTogether(const QStringList& statements);
     // Reads the copied table back (from `readFrom`) and compares it with its source; false
@@ -162,6 +171,9 @@ class TableTransfer {
     std::unique_ptr<ado::Connection> paradox_;
     std::unique_ptr<ado::Connection> target_;
     std::unique_ptr<TargetProduct> product_;
+    std::unique_ptr<DefinitionWriter> definitions_;
+    // Other tables' foreign keys to the table just replaced, dropped with the old one.
+    std::vector<DefinitionWriter::Reference> references_;
     std::atomic<bool> cancellable_ = false;
     long long sourceRows_ = 0;
     long long rowsWritten_ = 0;

@@ -303,6 +303,7 @@ void Form2::PushButton4_Click() {
                 if (transfer.copy(entryAt(*List2, entry)) == TableTransfer::Outcome::TransferEnds)
                     break;
             }
+            transfer.makeRelationships();
         }
         transfer.close();
     });

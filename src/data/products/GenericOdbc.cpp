@@ -91,3 +91,42 @@ QString GenericOdbc::typedNotice() const {
                "the kind of field (SQLGetTypeInfo); AutoInc fields become plain integers "
                "without a counter.");
 }
+
+bool GenericOdbc::setsDefaults() const {
+    return info_.alterTable & SQL_AT_SET_COLUMN_DEFAULT;
+}
+
+bool GenericOdbc::addsConstraints() const {
+    return info_.alterTable & (SQL_AT_ADD_CONSTRAINT | SQL_AT_ADD_TABLE_CONSTRAINT);
+}
+
+QString GenericOdbc::leftOut() const {
+    QStringList parts{QStringLiteral("required fields"), QStringLiteral("pictures")};
+    if (!setsDefaults())
+        parts << QStringLiteral("defaults");
+    if (!addsConstraints())
+        parts << QStringLiteral("range checks") << QStringLiteral("foreign keys");
+    if (!info_.createsIndexes)
+        parts << QStringLiteral("secondary indexes");
+    return parts.join(QStringLiteral(", ")) +
+           QStringLiteral(": its ODBC driver names no statement for them");
+}
+
+std::vector<DefinitionStep> GenericOdbc::definitionSteps(const TableDefinition& definition) const {
+    std::vector<DefinitionStep> steps;
+    for (const ColumnRules& rules : definition.columns) {
+        if (setsDefaults() && !rules.defaultValue.isEmpty())
+            steps.push_back(defaultStep(definition.table, rules));
+        if (addsConstraints() && !rangeCondition(rules).isEmpty())
+            steps.push_back(rangeStep(definition.table, rules));
+    }
+    if (info_.createsIndexes)
+        for (const IndexDefinition& index : definition.indexes)
+            steps.push_back(indexStep(definition.table, index));
+    return steps;
+}
+
+std::vector<DefinitionStep> GenericOdbc::foreignKeySteps(const TableDefinition& definition) const {
+    return addsConstraints() ? TargetProduct::foreignKeySteps(definition)
+                             : std::vector<DefinitionStep>{};
+}

@@ -23,7 +23,14 @@ class GenericOdbc : public TargetProduct {
 
     QString typedColumnType(const px::Field& field, bool blankCounter) const override;
     QString typedNotice() const override;
+    // What its driver says it cannot do (SQL_ALTER_TABLE, SQL_DDL_INDEX) is left out; a column
+    // is made required by no statement every product takes.
+    QString leftOut() const override;
+    std::vector<DefinitionStep> definitionSteps(const TableDefinition& definition) const override;
+    std::vector<DefinitionStep> foreignKeySteps(const TableDefinition& definition) const override;
 
   private:
+    bool setsDefaults() const;
+    bool addsConstraints() const;
     TypeNames typeNames_;
 };

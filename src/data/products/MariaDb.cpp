@@ -51,3 +51,42 @@ QStringList MariaDb::counterStatements(const QString& table, const std::vector<p
             QStringLiteral(" INTEGER NOT NULL AUTO_INCREMENT, AUTO_INCREMENT = ") +
             QString::number(above + 1)};
 }
+
+QString MariaDb::leftOut() const {
+    return QStringLiteral(
+        "an index that ignores case is made as a plain one: MariaDB compares "
+        "text by its columns' collation");
+}
+
+QString MariaDb::dropForeignKey(const QString& table, const QString& name) const {
+    return QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(table) +
+           QStringLiteral(" DROP FOREIGN KEY ") + Datatype::QuotedName(name);
+}
+
+QString MariaDb::textLiteral(const QString& text) const {
+    // A backslash escapes in its string literals.
+    return literal(QString(text).replace(QLatin1Char('\\'), QStringLiteral("\\\\")));
+}
+
+std::vector<DefinitionStep> MariaDb::columnSteps(const QString& table,
+                                                 const ColumnRules& rules) const {
+    // NOT NULL and a comment come only with the column's whole type (MODIFY); a default can be
+    // set alone.
+    std::vector<DefinitionStep> steps;
+    const QString name = QString::fromStdString(rules.field.name);
+    if (rules.required || !rules.picture.isEmpty())
+        steps.push_back(
+            {name + (rules.required ? QStringLiteral(" cannot be required")
+                                    : QStringLiteral(" keeps no picture")),
+             {QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(table) +
+              QStringLiteral(" MODIFY ") + quoted(rules.field) + QLatin1Char(' ') +
+              typedColumnType(rules.field, false) +
+              (rules.required ? QStringLiteral(" NOT NULL") : QString()) +
+              (rules.picture.isEmpty()
+                   ? QString()
+                   : QStringLiteral(" COMMENT ") +
+                         textLiteral(QStringLiteral("Paradox picture: ") + rules.picture))}});
+    if (!rules.defaultValue.isEmpty())
+        steps.push_back(defaultStep(table, rules));
+    return steps;
+}

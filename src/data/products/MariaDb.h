@@ -15,4 +15,11 @@ class MariaDb : public TargetProduct {
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
                                   int keyFields, long long above, bool blankCounter) const override;
     bool ddlCommits() const override { return true; }
+    QString leftOut() const override;
+    QString dropForeignKey(const QString& table, const QString& name) const override;
+
+  protected:
+    QString textLiteral(const QString& text) const override;
+    std::vector<DefinitionStep> columnSteps(const QString& table,
+                                            const ColumnRules& rules) const override;
 };

@@ -82,3 +82,10 @@ void PostgreSql::readRows(ado::Connection& connection, const QString& table,
         throw;
     }
 }
+
+QString PostgreSql::indexedColumn(const QString& column, bool descending, bool ignoringCase) const {
+    if (!ignoringCase)
+        return TargetProduct::indexedColumn(column, descending, false);
+    return QStringLiteral("lower(") + Datatype::QuotedName(column) + QLatin1Char(')') +
+           (descending ? QStringLiteral(" DESC") : QString());
+}

@@ -36,8 +36,8 @@ QStringList SqlAnywhere::counterStatements(const QString& table,
     if (!autoIncrementField(fields))
         return {};
     // The next value it hands out is the one given plus one.
-    return {QStringLiteral("CALL sa_reset_identity(") + literal(table) + QStringLiteral(", ") +
-            literal(info_.userName) + QStringLiteral(", ") + QString::number(above) +
+    return {QStringLiteral("CALL sa_reset_identity(") + textLiteral(table) + QStringLiteral(", ") +
+            textLiteral(info_.userName) + QStringLiteral(", ") + QString::number(above) +
             QLatin1Char(')')};
 }
 
@@ -45,4 +45,22 @@ QStringList SqlAnywhere::counterStatements(const QString& table,
 QString SqlAnywhere::renameStatement(const QString& from, const QString& to) const {
     return QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(from) +
            QStringLiteral(" RENAME ") + Datatype::QuotedName(to);
+}
+
+QString SqlAnywhere::leftOut() const {
+    return QStringLiteral(
+        "an index that ignores case is made as a plain one: SQL Anywhere "
+        "compares text by its database's collation");
+}
+
+QString SqlAnywhere::textLiteral(const QString& text) const {
+    // A backslash escapes in its string literals.
+    return literal(QString(text).replace(QLatin1Char('\\'), QStringLiteral("\\\\")));
+}
+
+QString SqlAnywhere::alterColumn(const QString& table, const px::Field& field,
+                                 const QString& change) const {
+    // Its ALTER TABLE alters a column without the words COLUMN and SET.
+    return QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(table) +
+           QStringLiteral(" ALTER ") + quoted(field) + QLatin1Char(' ') + change;
 }

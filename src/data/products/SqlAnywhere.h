@@ -14,10 +14,17 @@ class SqlAnywhere : public TargetProduct {
                                   int keyFields, long long above, bool blankCounter) const override;
     bool ddlCommits() const override { return true; }
     QString renameStatement(const QString& from, const QString& to) const override;
+    QString leftOut() const override;
 
   protected:
     bool namesInBytes() const override { return true; }
     Qt::CaseSensitivity namesOfSchemas() const override { return Qt::CaseInsensitive; }
     // A user's own tables come first, and new ones are its own.
     QString currentSchema(ado::Connection&) const override { return info_.userName; }
+    QString textLiteral(const QString& text) const override;
+    QString booleanLiteral(bool value) const override {
+        return value ? QStringLiteral("1") : QStringLiteral("0");
+    }
+    QString alterColumn(const QString& table, const px::Field& field,
+                        const QString& change) const override;
 };

@@ -36,26 +36,89 @@ QStringList Sqlite::keyStatements(const QString& table, const std::vector<px::Fi
                                   int keyFields, bool blankCounter) const {
     if (keyFields <= 0 || keyFields > static_cast<int>(fields.size()))
         return {};
-    // SQLite adds no key to a table that exists: the table is made again with its key, the rows
-    // are moved into it, and it takes the old one's place.
+    return rebuild({table, fields, keyFields, blankCounter, {}, {}, {}});
+}
+
+QStringList Sqlite::rebuild(const TableDefinition& definition) const {
+    // SQLite adds no key or constraint to a table that exists: the table is made again with
+    // them, the rows are moved into it, and it takes the old one's place, counter included.
+    const QString& table = definition.table;
+    const std::vector<px::Field>& fields = definition.fields;
     const QString name = Datatype::QuotedName(table);
-    const QString keyed = Datatype::QuotedName(table + QStringLiteral("__morvane_key"));
-    const bool counted = counts(fields, keyFields, blankCounter);
+    const QString keyedName = table + QStringLiteral("__morvane_key");
+    const QString keyed = Datatype::QuotedName(keyedName);
+    const bool counted = counts(fields, definition.keyFields, definition.blankCounter);
     QStringList definitions, keyColumns;
-    for (size_t i = 0; i < fields.size(); ++i)
-        definitions << quoted(fields[i]) + QLatin1Char(' ') +
-                           (counted && i == 0 ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
-                                              : typedColumnType(fields[i], blankCounter));
-    for (int i = 0; i < keyFields; ++i)
+    for (size_t i = 0; i < fields.size(); ++i) {
+        QString column = quoted(fields[i]) + QLatin1Char(' ') +
+                         (counted && i == 0 ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
+                                            : typedColumnType(fields[i], definition.blankCounter));
+        for (const ColumnRules& rules : definition.columns) {
+            if (rules.field.name != fields[i].name)
+                continue;
+            if (rules.required)
+                column += QStringLiteral(" NOT NULL");
+            if (!rules.defaultValue.isEmpty())
+                column += QStringLiteral(" DEFAULT ") + rules.defaultValue;
+            if (const QString range = rangeCondition(rules); !range.isEmpty())
+                column += QStringLiteral(" CHECK (") + range + QLatin1Char(')');
+        }
+        definitions << column;
+    }
+    for (int i = 0; i < definition.keyFields; ++i)
         keyColumns << quoted(fields[static_cast<size_t>(i)]);
-    if (!counted)
+    if (!counted && definition.keyFields > 0)
         definitions << QStringLiteral("PRIMARY KEY (") + keyColumns.join(QStringLiteral(", ")) +
                            QLatin1Char(')');
-    return {QStringLiteral("CREATE TABLE ") + keyed + QLatin1Char('(') +
-                definitions.join(QStringLiteral(", ")) + QLatin1Char(')'),
-            QStringLiteral("INSERT INTO ") + keyed + QStringLiteral(" SELECT * FROM ") + name,
-            QStringLiteral("DROP TABLE ") + name,
-            QStringLiteral("ALTER TABLE ") + keyed + QStringLiteral(" RENAME TO ") + name};
+    for (const ForeignKey& key : definition.foreignKeys)
+        definitions << foreignKeyClause(key);
+    QStringList statements{
+        QStringLiteral("CREATE TABLE ") + keyed + QLatin1Char('(') +
+            definitions.join(QStringLiteral(", ")) + QLatin1Char(')'),
+        QStringLiteral("INSERT INTO ") + keyed + QStringLiteral(" SELECT * FROM ") + name};
+    if (counted) {
+        const QString own = QStringLiteral("(SELECT seq FROM sqlite_sequence WHERE name = ") +
+                            literal(table) + QLatin1Char(')');
+        statements << QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ifnull(") + own +
+                          QStringLiteral(", 0)) WHERE name = ") + literal(keyedName)
+                   << QStringLiteral("INSERT INTO sqlite_sequence(name, seq) SELECT ") +
+                          literal(keyedName) + QStringLiteral(", ") + own +
+                          QStringLiteral(" WHERE ") + own +
+                          QStringLiteral(
+                              " IS NOT NULL AND NOT EXISTS (SELECT 1 FROM "
+                              "sqlite_sequence WHERE name = ") +
+                          literal(keyedName) + QLatin1Char(')');
+    }
+    return statements << QStringLiteral("DROP TABLE ") + name
+                      << QStringLiteral("ALTER TABLE ") + keyed + QStringLiteral(" RENAME TO ") +
+                             name;
+}
+
+std::vector<DefinitionStep> Sqlite::definitionSteps(const TableDefinition& definition) const {
+    std::vector<DefinitionStep> steps;
+    bool constrained = false;
+    for (const ColumnRules& rules : definition.columns)
+        constrained = constrained || rules.required || !rules.defaultValue.isEmpty() ||
+                      !rangeCondition(rules).isEmpty();
+    if (constrained)
+        steps.push_back({QStringLiteral("its required fields, defaults and checks cannot be made"),
+                         rebuild(definition)});
+    for (const IndexDefinition& index : definition.indexes)
+        steps.push_back(indexStep(definition.table, index));
+    return steps;
+}
+
+std::vector<DefinitionStep> Sqlite::foreignKeySteps(const TableDefinition& definition) const {
+    // The rebuild drops the table's indexes with it: they are made again.
+    QStringList keyNames;
+    for (const ForeignKey& key : definition.foreignKeys)
+        keyNames << key.parent;
+    std::vector<DefinitionStep> steps{
+        {QStringLiteral("no foreign key to ") + keyNames.join(QStringLiteral(", ")),
+         rebuild(definition)}};
+    for (const IndexDefinition& index : definition.indexes)
+        steps.push_back(indexStep(definition.table, index));
+    return steps;
 }
 
 QStringList Sqlite::counterStatements(const QString& table, const std::vector<px::Field>& fields,

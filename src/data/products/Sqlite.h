@@ -16,6 +16,13 @@ class Sqlite : public TargetProduct {
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
                                   int keyFields, long long above, bool blankCounter) const override;
     bool ddlCommits() const override { return false; }
+    QString leftOut() const override {
+        return QStringLiteral("pictures are not kept: SQLite has no column comments");
+    }
+    // Its foreign keys are part of the child's definition, checked only when asked to.
+    bool foreignKeysHoldDrops() const override { return false; }
+    std::vector<DefinitionStep> definitionSteps(const TableDefinition& definition) const override;
+    std::vector<DefinitionStep> foreignKeySteps(const TableDefinition& definition) const override;
     ReadBack readBack(const QString& column, ado::ValueType type, bool numeric) const override;
     void readRows(ado::Connection& connection, const QString& table, const QStringList& columns,
                   const QStringList& columnNames, const std::vector<ado::ValueType>& readAs,
@@ -24,4 +31,8 @@ class Sqlite : public TargetProduct {
   private:
     // The AutoInc field that SQLite can count for: the table's one key field.
     static bool counts(const std::vector<px::Field>& fields, int keyFields, bool blankCounter);
+
+    // The table made again with its key, column rules and foreign keys, taking the old one's
+    // place.
+    QStringList rebuild(const TableDefinition& definition) const;
 };

@@ -68,14 +68,18 @@ bool TargetProduct::reaches(const QString& catalog, const QString& schema) const
 }
 
 QString TargetProduct::workTableName(const QString& table) const {
-    const QString whole = table + kWorkSuffix;
+    return derivedName(table, kWorkSuffix);
+}
+
+QString TargetProduct::derivedName(const QString& table, const QString& suffix) const {
+    const QString whole = table + suffix;
     if (nameTooLong(QString(), whole, info_.maxTableNameLength).isEmpty())
         return whole;
     // Too long: as much of the name as fits, and a digest of all of it, so that two long names
-    // that begin alike get work tables of their own.
+    // that begin alike get names of their own.
     const QString digest = QString::fromLatin1(
-        QCryptographicHash::hash(table.toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
-    const QString tail = QLatin1Char('_') + digest + kWorkSuffix;
+        QCryptographicHash::hash(whole.toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
+    const QString tail = QLatin1Char('_') + digest + suffix;
     QList<uint> characters = table.toUcs4();
     QString cut;
     do {

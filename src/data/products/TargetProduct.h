@@ -7,8 +7,10 @@
 #include <memory>
 #include <vector>
 
+#include "TableDefinition.h"
 #include "ado/Cursor.h"
 #include "paradox/Field.h"
+#include "paradox/Value.h"
 
 namespace ado {
 class Connection;
@@ -67,6 +69,26 @@ class TargetProduct {
                                           const std::vector<px::Field>& fields, int keyFields,
                                           long long above, bool blankCounter) const;
 
+    // ---- the rest of a table's definition
+
+    // The parts of a definition the product cannot carry, for one line of the report; "" when
+    // it carries them all.
+    virtual QString leftOut() const { return {}; }
+    // A minimum, maximum or default as an SQL literal of its column; "" for none.
+    QString valueLiteral(const px::Value& value) const;
+    // The steps that give a copied table its column rules and indexes, after its key and
+    // counter; and those that make its foreign keys, once their parents are on the target.
+    virtual std::vector<DefinitionStep> definitionSteps(const TableDefinition& definition) const;
+    virtual std::vector<DefinitionStep> foreignKeySteps(const TableDefinition& definition) const;
+    virtual QString dropForeignKey(const QString& table, const QString& name) const;
+    // Whether a foreign key to a table keeps it from being dropped.
+    virtual bool foreignKeysHoldDrops() const { return true; }
+    // A name within the product's length for something of `table`: the table's name and
+    // `suffix`, cut and told apart by a digest where too long.
+    QString derivedName(const QString& table, const QString& suffix) const;
+    // The condition a column's minimum and maximum make, "" for none.
+    static QString rangeCondition(const ColumnRules& rules);
+
     // ---- tables
 
     // Whether CREATE, DROP and ALTER commit at once, beyond a rollback's reach.
@@ -115,6 +137,25 @@ class TargetProduct {
     static const px::Field* autoIncrementField(const std::vector<px::Field>& fields);
     // A string literal: between single quotes, each quote doubled.
     static QString literal(const QString& text);
+    // A string literal as the product reads it: where a backslash escapes, it is doubled too.
+    virtual QString textLiteral(const QString& text) const { return literal(text); }
+    virtual QString booleanLiteral(bool value) const;
+    // What a column's rules take: NOT NULL, DEFAULT and the picture as its comment, each a
+    // step; the range check is a step of its own.
+    virtual std::vector<DefinitionStep> columnSteps(const QString& table,
+                                                    const ColumnRules& rules) const;
+    // ALTER TABLE's change of one column: "NOT NULL" or "DEFAULT value".
+    virtual QString alterColumn(const QString& table, const px::Field& field,
+                                const QString& change) const;
+    DefinitionStep defaultStep(const QString& table, const ColumnRules& rules) const;
+    DefinitionStep rangeStep(const QString& table, const ColumnRules& rules) const;
+    DefinitionStep indexStep(const QString& table, const IndexDefinition& index) const;
+    // An index's column: descending, or its lower-case value where the index ignores case and
+    // the product indexes expressions.
+    virtual QString indexedColumn(const QString& column, bool descending,
+                                  bool caseInsensitive) const;
+    DefinitionStep foreignKeyStep(const QString& table, const ForeignKey& key) const;
+    static QString foreignKeyClause(const ForeignKey& key);
     // The field's name, quoted.
     static QString quoted(const px::Field& field);
 

@@ -1,0 +1,234 @@
+#include "DefinitionWriter.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <map>
+#include <stdexcept>
+
+#include "TargetNames.h"
+#include "TogetherStatements.h"
+#include "ado/Connection.h"
+#include "data/Datatype.h"
+#include "runtime/ErrorTrap.h"
+
+namespace {
+
+// The lines of the transfer's numbering that report a definition's parts.
+constexpr int kRulesLine = 270;
+constexpr int kRelationshipsLine = 278;
+
+QString quoted(const QString& name) {
+    return Datatype::QuotedName(name);
+}
+
+QString textOf(const ado::Variant& value) {
+    return QString::fromStdString(value.toText());
+}
+
+QString rowsSaying(long long rows, const char* one, const char* many) {
+    return QString::number(rows) + QLatin1Char(' ') + QString::fromLatin1(rows == 1 ? one : many);
+}
+
+}  // namespace
+
+long long DefinitionWriter::count(const QString& query) {
+    const auto counted = target_.Query(query, {ado::ValueType::Integer});
+    return counted->Eof() ? 0 : counted->Fields(0).Value().asInteger();
+}
+
+void DefinitionWriter::report(int line, const QString& table, const QString& what,
+                              const QString& why) {
+    const QString text = table + QStringLiteral(": ") + what + QStringLiteral(": ") + why;
+    problems_ << text;
+    trap_.report(line, std::runtime_error(text.toStdString()));
+}
+
+bool DefinitionWriter::run(int line, const QString& table, const DefinitionStep& step) {
+    try {
+        runTogether(target_, step.statements);
+        return true;
+    } catch (const std::exception& failure) {
+        report(line, table, step.failure, QString::fromUtf8(failure.what()));
+        return false;
+    }
+}
+
+void DefinitionWriter::addTo(SourceDefinition definition) {
+    TableDefinition& table = definition.table;
+    for (const QString& problem : definition.problems) {
+        problems_ << table.table + QStringLiteral(": ") + problem;
+        trap_.report(kRulesLine, std::runtime_error(problems_.back().toStdString()));
+    }
+    // A rule that rows already break is left out, and said so, rather than refused.
+    const QString from = QStringLiteral(" FROM ") + quoted(table.table) + QStringLiteral(" WHERE ");
+    for (ColumnRules& rules : table.columns) {
+        const QString field = QString::fromStdString(rules.field.name);
+        try {
+            if (rules.required) {
+                const long long blank = count(QStringLiteral("SELECT count(*)") + from +
+                                              quoted(field) + QStringLiteral(" IS NULL"));
+                if (blank > 0) {
+                    rules.required = false;
+                    report(kRulesLine, table.table, field + QStringLiteral(" cannot be required"),
+                           rowsSaying(blank, "row has no value in it", "rows have no value in it"));
+                }
+            }
+            if (const QString range = TargetProduct::rangeCondition(rules); !range.isEmpty()) {
+                const long long outside = count(QStringLiteral("SELECT count(*)") + from +
+                                                QStringLiteral("NOT (") + range + QLatin1Char(')'));
+                if (outside > 0) {
+                    rules.minimum.clear();
+                    rules.maximum.clear();
+                    report(kRulesLine, table.table,
+                           field + QStringLiteral(" gets no check of its range"),
+                           rowsSaying(outside, "row lies outside it", "rows lie outside it"));
+                }
+            }
+        } catch (const std::exception& failure) {
+            report(kRulesLine, table.table, field + QStringLiteral(" keeps no rules"),
+                   QString::fromUtf8(failure.what()));
+            rules = ColumnRules{rules.field, false, {}, {}, {}, {}};
+        }
+    }
+    for (const DefinitionStep& step : product_.definitionSteps(table))
+        run(kRulesLine, table.table, step);
+    if (!definition.relationships.empty())
+        waiting_.push_back(std::move(definition));
+}
+
+QString DefinitionWriter::obstacleTo(PendingRelationship& relationship, const TargetNames& names) {
+    ForeignKey& key = relationship.key;
+    try {
+        key.parentColumns = parentColumnsOf(relationship);
+    } catch (const std::exception& failure) {
+        return QString::fromUtf8(failure.what());
+    }
+    if (!names.has(key.parent))
+        return key.parent + QStringLiteral(" is not on the target");
+    key.parent = names.spellingOf(key.parent);
+    // The referenced columns must be the parent's whole key, in any order.
+    QStringList keyColumns;
+    const auto primary = target_.PrimaryKeys(key.parent);
+    for (; !primary->Eof(); primary->MoveNext())
+        keyColumns << textOf(primary->Fields(3).Value());
+    QStringList wanted = key.parentColumns, have = keyColumns;
+    for (QStringList* columns : {&wanted, &have})
+        for (QString& column : *columns)
+            column = column.toLower();
+    std::sort(wanted.begin(), wanted.end());
+    std::sort(have.begin(), have.end());
+    if (wanted != have)
+        return key.parent + QStringLiteral(" has no key on ") +
+               key.parentColumns.join(QStringLiteral(", "));
+    // A child value without a parent row would be refused: the first one is named.
+    QStringList present, matches;
+    for (qsizetype i = 0; i < key.columns.size(); ++i) {
+        present << QStringLiteral("c.") + quoted(key.columns[i]) + QStringLiteral(" IS NOT NULL");
+        matches << QStringLiteral("p.") + quoted(key.parentColumns[i]) + QStringLiteral(" = c.") +
+                       quoted(key.columns[i]);
+    }
+    QStringList selected;
+    for (const QString& column : key.columns)
+        selected << QStringLiteral("c.") + quoted(column);
+    const auto orphans = target_.Query(
+        QStringLiteral("SELECT ") + selected.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+        quoted(relationship.child) + QStringLiteral(" c WHERE ") +
+        present.join(QStringLiteral(" AND ")) + QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM ") +
+        quoted(key.parent) + QStringLiteral(" p WHERE ") + matches.join(QStringLiteral(" AND ")) +
+        QLatin1Char(')'));
+    if (orphans->Eof())
+        return {};
+    QStringList values;
+    for (qsizetype i = 0; i < key.columns.size(); ++i)
+        values << textOf(orphans->Fields(static_cast<int>(i)).Value());
+    const bool one = values.size() == 1;
+    return (one ? values.front()
+                : QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')')) +
+           QStringLiteral(" in ") +
+           (one ? key.columns.front()
+                : QLatin1Char('(') + key.columns.join(QStringLiteral(", ")) + QLatin1Char(')')) +
+           QStringLiteral(" has no row in ") + key.parent;
+}
+
+void DefinitionWriter::makeRelationships(const TargetNames& names) {
+    for (SourceDefinition& definition : std::exchange(waiting_, {})) {
+        TableDefinition& child = definition.table;
+        for (PendingRelationship& relationship : definition.relationships) {
+            QString obstacle;
+            try {
+                obstacle = obstacleTo(relationship, names);
+            } catch (const std::exception& failure) {
+                obstacle = QString::fromUtf8(failure.what());
+            }
+            if (obstacle.isEmpty())
+                child.foreignKeys.push_back(relationship.key);
+            else
+                report(kRelationshipsLine, child.table,
+                       QStringLiteral("no foreign key to ") + relationship.key.parent, obstacle);
+        }
+        if (!child.foreignKeys.empty())
+            for (const DefinitionStep& step : product_.foreignKeySteps(child))
+                run(kRelationshipsLine, child.table, step);
+    }
+}
+
+std::vector<DefinitionWriter::Reference> DefinitionWriter::referencesTo(const QString& table) {
+    // SQLForeignKeys: FKTABLE_CAT 4, FKTABLE_SCHEM 5, FKTABLE_NAME 6, FKCOLUMN_NAME 7, KEY_SEQ 8,
+    // UPDATE_RULE 9, FK_NAME 11 (from 0), PKCOLUMN_NAME 3.
+    std::map<std::pair<QString, QString>, Reference> byName;
+    const auto keys = target_.ForeignKeysTo(table);
+    for (; !keys->Eof(); keys->MoveNext()) {
+        const auto text = [&](int column) { return textOf(keys->Fields(column).Value()); };
+        if (!product_.reaches(text(4), text(5)))
+            continue;
+        Reference& reference = byName[{text(6), text(11)}];
+        reference.child = text(6);
+        reference.key.name = text(11);
+        reference.key.parent = table;
+        reference.key.columns << text(7);
+        reference.key.parentColumns << text(3);
+        reference.key.cascadesUpdates = keys->Fields(9).Value().asInteger() == SQL_CASCADE;
+    }
+    std::vector<Reference> references;
+    for (auto& [name, reference] : byName)
+        references.push_back(std::move(reference));
+    return references;
+}
+
+QStringList DefinitionWriter::dropStatements(const std::vector<Reference>& references) const {
+    QStringList statements;
+    for (const Reference& reference : references)
+        statements << product_.dropForeignKey(reference.child, reference.key.name);
+    return statements;
+}
+
+void DefinitionWriter::remake(const std::vector<Reference>& references) {
+    for (const Reference& reference : references) {
+        TableDefinition child;
+        child.table = reference.child;
+        child.foreignKeys = {reference.key};
+        for (const DefinitionStep& step : product_.foreignKeySteps(child))
+            run(kRelationshipsLine, reference.child, step);
+    }
+}
+
+QStringList DefinitionWriter::plannedStatements(const SourceDefinition& definition) const {
+    QStringList statements;
+    for (const DefinitionStep& step : product_.definitionSteps(definition.table))
+        statements << step.statements;
+    TableDefinition withKeys = definition.table;
+    for (const PendingRelationship& relationship : definition.relationships) {
+        ForeignKey key = relationship.key;
+        try {
+            key.parentColumns = parentColumnsOf(relationship);
+        } catch (const std::exception&) {
+            continue;
+        }
+        withKeys.foreignKeys.push_back(key);
+    }
+    if (!withKeys.foreignKeys.empty())
+        for (const DefinitionStep& step : product_.foreignKeySteps(withKeys))
+            statements << step.statements;
+    return statements;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+#include "SourceDefinition.h"
+
+class ErrorTrap;
+class TargetNames;
+
+namespace ado {
+class Connection;
+}
+
+// Gives typed copies the rest of their definition, once their rows, key and counter are in:
+// column rules and indexes at once, foreign keys when every table of the run is on the target.
+// What cannot be carried is reported through the trap, "T: what: why", and the table stays as
+// it arrived: a rule that rows break is never made, so no row is lost to it.
+class DefinitionWriter {
+  public:
+    DefinitionWriter(ErrorTrap& trap, ado::Connection& target, const TargetProduct& product)
+        : trap_(trap), target_(target), product_(product) {}
+
+    // The column rules and indexes of a copied table; its relationships wait for
+    // makeRelationships().
+    void addTo(SourceDefinition definition);
+    // The foreign keys of the tables given so far, to parents that `names` has.
+    void makeRelationships(const TargetNames& names);
+
+    // A foreign key of another table that refers to a table about to be replaced.
+    struct Reference {
+        QString child;
+        ForeignKey key;
+    };
+    // The foreign keys that refer to `table` on the target, which its drop would refuse.
+    std::vector<Reference> referencesTo(const QString& table);
+    QStringList dropStatements(const std::vector<Reference>& references) const;
+    // Makes them again, to the table now in its place; each that fails is reported.
+    void remake(const std::vector<Reference>& references);
+
+    // The statements addTo() and makeRelationships() would run, for a dry run: checks against
+    // the rows cannot be made then.
+    QStringList plannedStatements(const SourceDefinition& definition) const;
+
+    // The failures reported since the last call, each as its report's text.
+    QStringList takeProblems() { return std::exchange(problems_, {}); }
+
+  private:
+    long long count(const QString& query);
+    void report(int line, const QString& table, const QString& what, const QString& why);
+    bool run(int line, const QString& table, const DefinitionStep& step);
+    // Why `relationship` cannot be a foreign key, or "" when it can; fills in its parent's
+    // columns.
+    QString obstacleTo(PendingRelationship& relationship, const TargetNames& names);
+
+    ErrorTrap& trap_;
+    ado::Connection& target_;
+    const TargetProduct& product_;
+    std::vector<SourceDefinition> waiting_;  // tables whose relationships are still to be made
+    QStringList problems_;
+};
