@@ -27,6 +27,7 @@
 #include "paradox/FormatError.h"
 #include "paradox/SecondaryIndex.h"
 #include "paradox/Table.h"
+#include "paradox/ValidityFile.h"
 #include "runtime/ErrorTrap.h"
 
 namespace {
@@ -89,25 +90,68 @@ void printIndexes(const px::Table& source) {
         std::string keys;
         for (const px::SecondaryIndex::Key& key : index.keys)
             keys += (keys.empty() ? "" : ", ") + key.field + (key.descending ? " DESC" : "");
-        std::printf("      index %s: %s\n", index.name.c_str(), keys.c_str());
+        std::printf("      index %s: %s%s%s\n", index.name.c_str(), keys.c_str(),
+                    index.unique ? ", unique" : "", index.caseInsensitive ? ", ignoring case" : "");
     }
     for (const std::string& problem : problems)
         std::printf("      (index %s)\n", problem.c_str());
 }
 
-// Each Paradox table with its fields, their Paradox types and its secondary indexes, and the
-// data source's tables.
+// The table's validity checks and its relationships to parent tables, from its .VAL file.
+void printValidityChecks(px::Table& source) {
+    const std::optional<std::string> file = px::validityFileOf(source.path());
+    if (!file)
+        return;
+    px::ValidityChecks checks;
+    try {
+        checks = px::readValidityFile(*file, source);
+    } catch (const std::exception& failure) {
+        std::printf("      (validity checks: %s)\n", failure.what());
+        return;
+    }
+    for (const px::FieldChecks& field : checks.fields) {
+        std::string line;
+        const auto add = [&](const std::string& part) {
+            line += (line.empty() ? "" : ", ") + part;
+        };
+        if (field.required)
+            add("required");
+        if (!field.minimum.isNull())
+            add("at least " + field.minimum.toText());
+        if (!field.maximum.isNull())
+            add("at most " + field.maximum.toText());
+        if (!field.defaultValue.isNull())
+            add("default " + field.defaultValue.toText());
+        if (!field.picture.empty())
+            add("picture " + field.picture);
+        if (!field.lookupTable.empty())
+            add("looked up in " + field.lookupTable);
+        std::printf("      check %s: %s\n", field.field.c_str(), line.c_str());
+    }
+    for (const px::Relationship& related : checks.relationships) {
+        std::string fields;
+        for (const std::string& field : related.fields)
+            fields += (fields.empty() ? "" : ", ") + field;
+        std::printf("      relationship %s: %s -> %s, updates %s\n", related.name.c_str(),
+                    fields.c_str(), related.parentTable.c_str(),
+                    related.cascadesUpdates ? "cascade" : "restricted");
+    }
+}
+
+// Each Paradox table with its fields, their Paradox types, its secondary indexes, validity
+// checks and relationships; and the data source's tables.
 void printSides(const TransferOptions& options, const Sides& sides) {
     std::printf("Paradox tables in %s:\n", qPrintable(options.folder));
     for (const TableEntry& table : sides.paradox) {
         std::printf("  %s\t%s\n", qPrintable(table.name), qPrintable(table.file));
         try {
-            const px::Table source(QFile::encodeName(table.file).toStdString());
+            px::Table source(QFile::encodeName(table.file).toStdString());
             for (size_t i = 0; i < source.fields().size(); ++i)
                 std::printf("      %s\t%s%s\n", source.fields()[i].name.c_str(),
                             source.fields()[i].typeName().c_str(),
                             static_cast<int>(i) < source.keyFieldCount() ? "\tkey" : "");
             printIndexes(source);
+            printValidityChecks(source);
         } catch (const std::exception& failure) {
             std::printf("      (%s)\n", failure.what());
         }

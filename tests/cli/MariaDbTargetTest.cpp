@@ -61,7 +61,10 @@ TEST(MariaDbTarget, TheWholeCorpusArrivesVerifiedThroughBothMappings) {
         SCOPED_TRACE(mode.toStdString());
         const TransferRun run = transfer((mode.isEmpty() ? QStringList{} : QStringList{mode}) +
                                          QStringList{"--overwrite", corpus(), dsn});
-        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        // Typed, two lookups of the corpus cannot be foreign keys: their parents have no key.
+        const bool typed = mode == "--typed";
+        ASSERT_EQ(run.status, typed ? 1 : 0) << run.err.toStdString();
+        EXPECT_EQ(warningsOf(run), typed ? corpusDefinitionWarnings() : QStringList{});
         const QStringList verified = verifiedIn(run.err);
         if (expected.isEmpty())
             expected = verified;

@@ -86,3 +86,16 @@ bool waitForOutput(QProcess& process, QString& seen, const QString& text) {
     }
     return seen.contains(text);
 }
+
+QStringList warningsOf(const TransferRun& run) {
+    QStringList warnings;
+    for (const QString& line : run.err.split(QLatin1Char('\n')))
+        if (line.startsWith(QStringLiteral("Warning: ")))
+            warnings << line.mid(9);
+    return warnings;
+}
+
+QStringList corpusDefinitionWarnings() {
+    return {QStringLiteral("JOINB: no foreign key to JOINA: JOINA has no key on ID"),
+            QStringLiteral("ORIGIN: no foreign key to DESTINATION: DESTINATION has no key on ID")};
+}

@@ -11,6 +11,12 @@ struct TransferRun {
     QString err;
 };
 
+// The warnings a run printed at its end, each without its "Warning: ".
+QStringList warningsOf(const TransferRun& run);
+// What a typed copy of the whole corpus cannot carry of its definition: two lookups whose
+// parent has no key.
+QStringList corpusDefinitionWarnings();
+
 // Runs it to its end.
 TransferRun transfer(const QStringList& arguments);
 // The same with standard error (and output) on a pseudo-terminal.

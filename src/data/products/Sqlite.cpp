@@ -36,10 +36,10 @@ QStringList Sqlite::keyStatements(const QString& table, const std::vector<px::Fi
                                   int keyFields, bool blankCounter) const {
     if (keyFields <= 0 || keyFields > static_cast<int>(fields.size()))
         return {};
-    return rebuild({table, fields, keyFields, blankCounter, {}, {}, {}});
+    return rebuild({table, fields, keyFields, blankCounter, {}, {}, {}}, false);
 }
 
-QStringList Sqlite::rebuild(const TableDefinition& definition) const {
+QStringList Sqlite::rebuild(const TableDefinition& definition, bool keepCounter) const {
     // SQLite adds no key or constraint to a table that exists: the table is made again with
     // them, the rows are moved into it, and it takes the old one's place, counter included.
     const QString& table = definition.table;
@@ -76,7 +76,7 @@ QStringList Sqlite::rebuild(const TableDefinition& definition) const {
         QStringLiteral("CREATE TABLE ") + keyed + QLatin1Char('(') +
             definitions.join(QStringLiteral(", ")) + QLatin1Char(')'),
         QStringLiteral("INSERT INTO ") + keyed + QStringLiteral(" SELECT * FROM ") + name};
-    if (counted) {
+    if (counted && keepCounter) {
         const QString own = QStringLiteral("(SELECT seq FROM sqlite_sequence WHERE name = ") +
                             literal(table) + QLatin1Char(')');
         statements << QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ifnull(") + own +
@@ -102,7 +102,7 @@ std::vector<DefinitionStep> Sqlite::definitionSteps(const TableDefinition& defin
                       !rangeCondition(rules).isEmpty();
     if (constrained)
         steps.push_back({QStringLiteral("its required fields, defaults and checks cannot be made"),
-                         rebuild(definition)});
+                         rebuild(definition, true)});
     for (const IndexDefinition& index : definition.indexes)
         steps.push_back(indexStep(definition.table, index));
     return steps;
@@ -115,7 +115,7 @@ std::vector<DefinitionStep> Sqlite::foreignKeySteps(const TableDefinition& defin
         keyNames << key.parent;
     std::vector<DefinitionStep> steps{
         {QStringLiteral("no foreign key to ") + keyNames.join(QStringLiteral(", ")),
-         rebuild(definition)}};
+         rebuild(definition, true)}};
     for (const IndexDefinition& index : definition.indexes)
         steps.push_back(indexStep(definition.table, index));
     return steps;

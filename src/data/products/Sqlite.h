@@ -33,6 +33,6 @@ class Sqlite : public TargetProduct {
     static bool counts(const std::vector<px::Field>& fields, int keyFields, bool blankCounter);
 
     // The table made again with its key, column rules and foreign keys, taking the old one's
-    // place.
-    QStringList rebuild(const TableDefinition& definition) const;
+    // place; `keepCounter`: the old table's counter is already set, and carried over.
+    QStringList rebuild(const TableDefinition& definition, bool keepCounter) const;
 };
