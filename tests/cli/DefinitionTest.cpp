@@ -234,3 +234,30 @@ TEST_P(Definition, RulesTheRowsBreakAreNamedAndTheOthersHoldOnTheTarget) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, Definition, ::testing::Values("postgres", "mariadb"));
+
+// SQLite adds no constraint to a table: the table is made again with its required fields and
+// foreign keys, and its indexes made after; a second run replaces parents without dropping the
+// keys that refer to them.
+TEST(DefinitionOnSqlite, TheTableIsMadeAgainWithItsRulesAndForeignKeys) {
+    if (!QFileInfo(corpus("joins")).isDir())
+        GTEST_SKIP() << "no corpus";
+    const QString dsn = TestDatabases::newSqliteDsn();
+    for (int run = 0; run < 2; ++run) {
+        const TransferRun copied = transfer({"--typed", "--overwrite", corpus("joins"), dsn});
+        EXPECT_EQ(copied.status, 1) << copied.err.toStdString();
+        EXPECT_EQ(warningsOf(copied), corpusDefinitionWarnings());
+    }
+    EXPECT_EQ(queryRows(dsn,
+                        "SELECT \"table\" || ' ' || \"from\" || ' ' || \"to\" || ' ' || "
+                        "on_update || ' ' || on_delete FROM pragma_foreign_key_list('FK4') "
+                        "ORDER BY seq"),
+              (std::vector<QStringList>{{"TWO FK1 ID1 CASCADE RESTRICT"},
+                                        {"TWO FK ID2 CASCADE RESTRICT"}}));
+    EXPECT_EQ(queryRows(dsn,
+                        "SELECT name || ' ' || \"notnull\" FROM pragma_table_info('MULTIPLE') "
+                        "ORDER BY cid"),
+              (std::vector<QStringList>{{"ID 0"}, {"FK 1"}, {"A 0"}, {"FK2 0"}}));
+    EXPECT_EQ(queryRows(dsn, "SELECT name FROM pragma_index_list('FK4') WHERE origin = 'c'"),
+              std::vector<QStringList>{{"FK4_reference"}});
+    EXPECT_EQ(queryRows(dsn, "PRAGMA foreign_key_check"), std::vector<QStringList>{});
+}

@@ -87,6 +87,51 @@ TEST(TypedMapping, SqlAnywhereRenamesAndNamesWorkTablesByItsOwnRules) {
     EXPECT_NE(anywhere.workTableName(QString(60, QChar(0x00E9)) + "B"), work);
 }
 
+// The rest of a definition on SQL Anywhere: ALTER column-name with NOT NULL or DEFAULT (no
+// COLUMN, no SET), a named CHECK, COMMENT ON COLUMN, CREATE UNIQUE INDEX with DESC (an index that
+// ignores case is a plain one: its collation decides), and a named FOREIGN KEY whose deletes are
+// restricted; its string literals double a backslash, its booleans are BIT.
+TEST(TypedMapping, SqlAnywhereWritesTheDefinitionInItsDocumentedGrammar) {
+    ado::DataSourceInfo info;
+    info.maxTableNameLength = 128;
+    const SqlAnywhere anywhere(info);
+    TableDefinition definition{"Orders", kEveryType, 1, false, {}, {}, {}};
+    ColumnRules count;
+    count.field = kEveryType[4];
+    count.required = true;
+    count.minimum = anywhere.valueLiteral(px::Value::integer(0));
+    count.maximum = anywhere.valueLiteral(px::Value::integer(100));
+    ColumnRules name;
+    name.field = kEveryType[1];
+    name.defaultValue = anywhere.valueLiteral(px::Value::text(R"(O'a\b)"));
+    name.picture = "&&;#";
+    definition.columns = {count, name};
+    definition.indexes.push_back({"ByName", {"NAME", "COUNT"}, {true, false}, {true, false}, true});
+    QStringList statements;
+    for (const DefinitionStep& step : anywhere.definitionSteps(definition))
+        statements << step.statements;
+    EXPECT_EQ(statements,
+              (QStringList{R"(ALTER TABLE "Orders" ALTER "COUNT" NOT NULL)",
+                           R"(ALTER TABLE "Orders" ADD CONSTRAINT "Orders_COUNT_range" CHECK )"
+                           R"(("COUNT" >= 0 AND "COUNT" <= 100))",
+                           R"(ALTER TABLE "Orders" ALTER "NAME" DEFAULT 'O''a\\b')",
+                           R"(COMMENT ON COLUMN "Orders"."NAME" IS 'Paradox picture: &&;#')",
+                           R"(CREATE UNIQUE INDEX "Orders_ByName" ON "Orders" ("NAME" DESC, )"
+                           R"("COUNT"))"}));
+    EXPECT_EQ(anywhere.valueLiteral(px::Value::boolean(true)), "1");
+    definition.foreignKeys.push_back({"Orders_ref", {"COUNT"}, "Parent", {"ID"}, false});
+    const std::vector<DefinitionStep> keys = anywhere.foreignKeySteps(definition);
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].failure, "no foreign key to Parent");
+    EXPECT_EQ(keys[0].statements,
+              QStringList{R"(ALTER TABLE "Orders" ADD CONSTRAINT "Orders_ref" FOREIGN KEY )"
+                          R"(("COUNT") REFERENCES "Parent" ("ID") ON UPDATE RESTRICT ON DELETE )"
+                          R"(RESTRICT)"});
+    EXPECT_EQ(anywhere.dropForeignKey("Orders", "Orders_ref"),
+              R"(ALTER TABLE "Orders" DROP CONSTRAINT "Orders_ref")");
+    EXPECT_TRUE(anywhere.foreignKeysHoldDrops());
+}
+
 // A product the program does not know by name: each type is the first its driver lists for the
 // kind of field, which SQLite's driver answers for here, and the statements run.
 TEST(TypedMapping, AnUnknownTargetIsMappedFromTheTypesItsDriverLists) {
