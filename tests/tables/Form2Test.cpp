@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QScreen>
 #include <QTest>
@@ -311,4 +312,39 @@ TEST(Form2Typed, TheCheckBoxIsRememberedAndKeepsTypesAndKeys) {
     TablesScreen::select(*form.List2, {"PLAIN"});
     form.PushButton4_Click();
     EXPECT_EQ(columns("PLAIN"), QStringList{"text"});
+}
+
+// With the box on, the relationships are made once the selected tables are sent: one whose
+// parent has no key is reported through the error box with its line, the others are made.
+TEST(Form2Typed, RelationshipsAreMadeAfterTheSelectedTablesAndWhatCannotBeIsReported) {
+    const QString joins = QStringLiteral(MORVANE_CORPUS) + "/joins/";
+    if (!QDir(joins).exists())
+        GTEST_SKIP() << "no corpus";
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    TablesScreen screen(dsn);
+    for (const char* name : {"joina.db", "joinb.db", "joinb.val", "primary.db", "primary.px",
+                             "primary.val", "fk1.db", "fk1.px", "fk1.val", "fk1.x02", "fk1.y02"})
+        ASSERT_TRUE(QFile::copy(joins + name, QString::fromStdString(screen.paradox.file(name))));
+    screen.reload();
+    Form2& form = screen.form2();
+    form.Check1->click();
+    TablesScreen::select(*form.List2, {"JOINA", "JOINB", "PRIMARY", "FK1"});
+    form.PushButton4_Click();
+    const QStringList errors = screen.test.dialogs.texts("error");
+    ASSERT_EQ(errors.size(), 1) << errors.join("\n").toStdString();
+    EXPECT_TRUE(errors[0].contains("JOINB: no foreign key to JOINA: JOINA has no key on ID"))
+        << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains("PushButton4_Click at line 278")) << errors[0].toStdString();
+    EXPECT_EQ(
+        queryRows(dsn,
+                  "SELECT conrelid::regclass::text || ' ' || "
+                  "pg_get_constraintdef(oid) FROM pg_constraint WHERE contype = 'f'"),
+        std::vector<QStringList>{{"\"FK1\" FOREIGN KEY (\"FK\") REFERENCES "
+                                  "\"PRIMARY\"(\"ID\") ON UPDATE CASCADE ON DELETE RESTRICT"}});
+    EXPECT_EQ(queryRows(dsn,
+                        "SELECT indexname FROM pg_indexes WHERE tablename = 'FK1' AND "
+                        "indexname NOT LIKE '%pkey'"),
+              std::vector<QStringList>{{"FK1_FK"}});
 }
