@@ -34,7 +34,9 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     parser.addPositionalArgument(QStringLiteral("TABLE"), QStringLiteral("Tables to copy."),
                                  QStringLiteral("[TABLE...]"));
     const QCommandLineOption list(QStringLiteral("list"),
-                                  QStringLiteral("Print the tables of both sides and exit."));
+                                  QStringLiteral("Print the tables of both sides and exit: each "
+                                                 "Paradox table with its fields, key, indexes, "
+                                                 "validity checks and relationships."));
     const QCommandLineOption overwrite(
         QStringLiteral("overwrite"),
         QStringLiteral("Replace existing target tables, each only by a complete, checked copy."));
@@ -64,11 +66,16 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
         QStringLiteral("typed"),
         QStringLiteral("Give each column a type that holds the Paradox field's values exactly "
                        "(text, integers, doubles, decimals, dates, times, booleans, bytes), and "
-                       "each table its primary key and its AutoInc counter. Otherwise every "
-                       "column is TEXT or NUMERIC, as the tables screen makes them."));
+                       "each table its primary key, its AutoInc counter, its validity checks "
+                       "(required fields, defaults, ranges; pictures as comments) and secondary "
+                       "indexes; once every table is on the target, its lookups and referential "
+                       "integrity become foreign keys. What cannot be carried is named as a "
+                       "warning and the table stays whole. Otherwise every column is TEXT or "
+                       "NUMERIC, as the tables screen makes them."));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
-        QStringLiteral("Print the statements that would create each table, and write nothing."));
+        QStringLiteral("Print the statements that would create each table (with --typed: its "
+                       "key, rules, indexes and foreign keys too), and write nothing."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Display this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),

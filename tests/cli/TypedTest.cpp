@@ -291,17 +291,39 @@ INSERT INTO sqlite_sequence(name, seq) SELECT 'ORDERS', 9 WHERE NOT EXISTS (SELE
         << list.out.toStdString();
 }
 
-// The listing names each table's secondary indexes, their fields in order and which descend.
-TEST(Typed, TheListingNamesEachTablesSecondaryIndexes) {
+// The listing names each table's secondary indexes (fields in order, which descend, whether the
+// index ignores case), its validity checks and its relationships; a dry run prints the
+// statements that would make them.
+TEST(Typed, TheListingAndTheDryRunShowEachTablesWholeDefinition) {
     if (!QFileInfo(corpus()).isDir())
         GTEST_SKIP() << "no corpus";
     const TransferRun list =
         transfer({"--list", corpus() + "/joins", TestDatabases::newSqliteDsn()});
     ASSERT_EQ(list.status, 0) << list.err.toStdString();
     for (const char* line :
-         {"      index A: A\n      index B: B\n", "      index reference: FK1, FK\n",
-          "      index Descending: Indexed DESC\n"})
+         {"      index A: A\n      index B: B\n      check C: required\n      check A: required\n"
+          "      relationship Reference A: A -> A.db, updates cascade\n",
+          "      index reference: FK1, FK\n      relationship reference: FK1, FK -> two.db, "
+          "updates cascade\n",
+          "      index Descending: Indexed DESC, ignoring case\n",
+          "      check Id: looked up in joina.db\n",
+          "      check A: picture [(*3{#}) ]*3{#}-*4{#}\n",
+          "      relationship reference: FK -> primary.db, updates restricted\n"})
         EXPECT_TRUE(list.out.contains(line)) << line << "\n" << list.out.toStdString();
+
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        return;
+    const TransferRun dry = transfer({"--typed", "--dry-run", corpus() + "/joins", dsn, "FK4"});
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_TRUE(dry.out.endsWith(
+        "CREATE INDEX \"FK4_reference\" ON \"FK4\" (\"FK1\", \"FK\");\n"
+        "ALTER TABLE \"FK4\" ADD CONSTRAINT \"FK4_reference\" FOREIGN KEY (\"FK1\", \"FK\") "
+        "REFERENCES \"TWO\" (\"ID1\", \"ID2\") ON UPDATE CASCADE ON DELETE RESTRICT;\n"))
+        << dry.out.toStdString();
+    EXPECT_TRUE(queryRows(dsn, "SELECT tablename FROM pg_tables WHERE schemaname = "
+                               "current_schema()")
+                    .empty());
 }
 
 // A blank AutoInc value arrives as NULL, never as a number the target made up: as the key it
