@@ -237,6 +237,7 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     if (outcome == Outcome::Done && work != table)
         outcome = putInPlace(work, table, overwrite);
     if (outcome != Outcome::Done) {
+        connectionLost_ = connectionLost_ || outcome == Outcome::TransferEnds;
         // A stop that no failure has told yet.
         if (overwrite && outcome == Outcome::Interrupted && trap_.lastFailure() == failedBefore)
             trap_.report(144, std::runtime_error("the run was stopped"));
@@ -268,7 +269,8 @@ void TableTransfer::addDefinition(const TableEntry& entry, const TableLayout& la
 }
 
 void TableTransfer::makeRelationships() {
-    if (definitions_)
+    // After a lost connection there is no target to make them on.
+    if (definitions_ && !connectionLost_)
         definitions_->makeRelationships(targetNames_);
 }
 

@@ -182,6 +182,7 @@ class TableTransfer {
     bool rowsRefused_ = false;  // the target refused a row of the table being copied
     bool created_ = false;      // the table being copied was created
     bool keyMade_ = true;
+    bool connectionLost_ = false;
     bool typedRequested_ = false;
     std::optional<TypedMapping::Mapping> typed_;
     std::optional<TableCheck::Result> lastCheck_;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fixture/IndexHeaderWriter.h"
 #include "paradox/FormatError.h"
 #include "paradox/SecondaryIndex.h"
 #include "paradox/Table.h"
@@ -70,4 +71,18 @@ TEST(SecondaryIndex, ADamagedIndexFileIsNamedAndTheOthersStillRead) {
               "header");
     EXPECT_EQ(problems[1].rfind("C.X03: The Paradox table file ", 0), 0u) << problems[1];
     EXPECT_EQ(problems[2].rfind("C.XG1: ", 0), 0u) << problems[2];
+}
+
+// The header the benchmarks and tests write reads back as the index it describes.
+TEST(SecondaryIndex, AWrittenHeaderReadsBackAsItsIndex) {
+    TempDir folder;
+    const std::vector<px::Field> fields = {{"ID", px::FieldType::Long, 4, 0},
+                                           {"NAME", px::FieldType::Alpha, 30, 0},
+                                           {"CITY", px::FieldType::Alpha, 20, 0}};
+    pxfixture::writeSecondaryIndexHeader(folder.file("T.X02"), fields, {3, 2}, 1);
+    const px::SecondaryIndex index = px::readSecondaryIndex(folder.file("T.X02"), 1);
+    EXPECT_EQ(index.name, "CITY");
+    ASSERT_EQ(index.keys.size(), 2u);
+    EXPECT_EQ(index.keys[0].field, "CITY");
+    EXPECT_EQ(index.keys[1].field, "NAME");
 }
