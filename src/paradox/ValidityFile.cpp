@@ -57,6 +57,7 @@ ValidityChecks readValidityFile(const std::string& path, Table& table) {
         throw UnknownValidityVersion(
             path, std::string("holds validity checks of a version (") + hex + ") not known here");
     }
+    cursor.moveTo(kCheckCountAt);
     const int checkCount = cursor.byte();
     cursor.moveTo(kFooterAt);
     const uint32_t footerAt = cursor.longWord();
