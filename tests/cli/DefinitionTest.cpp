@@ -174,6 +174,7 @@ TEST_P(Definition, TheCorpusArrivesWithEveryRuleIndexAndRelationshipOfItsFiles) 
     // Parents referred to are dropped and made again: their children's keys go and come back.
     const TransferRun again = transfer({"--typed", "--overwrite", corpus("joins"), dsn_});
     EXPECT_EQ(again.status, 1) << again.err.toStdString();
+    EXPECT_TRUE(again.err.contains("Copied 18 of 18 tables")) << again.err.toStdString();
     EXPECT_EQ(warningsOf(again), corpusDefinitionWarnings());
     EXPECT_EQ(foreignKeys(), keys);
     EXPECT_EQ(queryRows(dsn_, "SELECT count(*) FROM \"C\"")[0][0], "3");
