@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <fstream>
+
 #include "fixture/ParadoxWriter.h"
 #include "fixture/ValidityWriter.h"
 #include "support/Databases.h"
@@ -198,9 +200,9 @@ TEST_P(Definition, AParentOnTheTargetIsReferredToAndAnOrphanValueIsNamed) {
     EXPECT_EQ(foreignKeys().size(), 1);
 }
 
-// A required field that holds a blank, a range that a row breaks: named, left out, every row
-// kept. Where the rows keep them, the rules hold on the target; a default keeps its quote and
-// backslash.
+// A required field that holds a blank, a range that a row breaks, a validity file cut short or
+// of a later version: named, left out, every row kept. Where the rows keep them, the rules hold on
+// the target; a default keeps its quote and backslash.
 TEST_P(Definition, RulesTheRowsBreakAreNamedAndTheOthersHoldOnTheTarget) {
     TempDir folder;
     const std::vector<px::Field> fields = {{"ID", FieldType::Long, 4, 0},
@@ -219,12 +221,35 @@ TEST_P(Definition, RulesTheRowsBreakAreNamedAndTheOthersHoldOnTheTarget) {
                           {{Value::integer(1), Value::integer(5), Value::text("x")}});
     pxfixture::writeValidityFile(folder.file("kept.val"), fields, checks);
 
+    // Validity files that cannot be read: cut short, and of a later version.
+    for (const char* name : {"cut", "later"}) {
+        pxfixture::writeTable(folder.file(std::string(name) + ".db"), layout,
+                              {{Value::integer(1), Value(), Value::text("x")}});
+        std::string bytes;
+        {
+            std::ifstream in(folder.file("kept.val"), std::ios::binary);
+            bytes.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        if (std::string(name) == "cut")
+            bytes.resize(bytes.size() - 3);
+        else
+            bytes[1] = 0x0C;
+        std::ofstream(folder.file(std::string(name) + ".val"), std::ios::binary) << bytes;
+    }
+
     const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn_});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(warningsOf(run),
-              (QStringList{"BROKEN: QTY cannot be required: 1 row has no value in it",
-                           "BROKEN: QTY gets no check of its range: 1 row lies outside it"}));
+    const QStringList warnings = warningsOf(run);
+    ASSERT_EQ(warnings.size(), 4) << run.err.toStdString();
+    EXPECT_EQ(warnings[0], "BROKEN: QTY cannot be required: 1 row has no value in it");
+    EXPECT_EQ(warnings[1], "BROKEN: QTY gets no check of its range: 1 row lies outside it");
+    EXPECT_TRUE(
+        warnings[2].startsWith("CUT: its validity checks are not carried: The Paradox "
+                               "table file "))
+        << warnings[2].toStdString();
+    EXPECT_EQ(warnings[3], "LATER: validity checks of this Paradox version are not carried");
     EXPECT_EQ(queryRows(dsn_, "SELECT count(*) FROM \"BROKEN\"")[0][0], "3");
+    EXPECT_TRUE(run.err.contains("Copied 4 of 4 tables")) << run.err.toStdString();
 
     TestDatabases::execute(dsn_, R"(INSERT INTO "KEPT" ("ID", "QTY") VALUES (2, 10))");
     EXPECT_EQ(queryRows(dsn_, R"(SELECT "CODE" FROM "KEPT" WHERE "ID" = 2)")[0][0], R"(a\b'c)");
