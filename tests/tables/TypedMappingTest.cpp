@@ -5,6 +5,9 @@
 
 #include <QRegularExpression>
 
+#include <sql.h>
+#include <sqlext.h>
+
 #include "ado/Connection.h"
 #include "data/TypedMapping.h"
 #include "data/products/GenericOdbc.h"
@@ -130,6 +133,34 @@ TEST(TypedMapping, SqlAnywhereWritesTheDefinitionInItsDocumentedGrammar) {
     EXPECT_EQ(anywhere.dropForeignKey("Orders", "Orders_ref"),
               R"(ALTER TABLE "Orders" DROP CONSTRAINT "Orders_ref")");
     EXPECT_TRUE(anywhere.foreignKeysHoldDrops());
+}
+
+// A product not known by name carries what its driver says it can (here defaults and indexes,
+// no constraints), and names the rest in one line.
+TEST(TypedMapping, AnUnknownTargetCarriesWhatItsDriverSaysItCan) {
+    ado::DataSourceInfo info;
+    info.alterTable = SQL_AT_SET_COLUMN_DEFAULT;
+    info.createsIndexes = true;
+    const GenericOdbc somebase(info, {});
+    TableDefinition definition{"T", kEveryType, 1, false, {}, {}, {}};
+    ColumnRules count;
+    count.field = kEveryType[4];
+    count.required = true;
+    count.defaultValue = "7";
+    count.minimum = "0";
+    count.picture = "#";
+    definition.columns = {count};
+    definition.indexes.push_back({"ByCount", {"COUNT"}, {false}, {false}, false});
+    definition.foreignKeys.push_back({"T_ref", {"COUNT"}, "P", {"ID"}, true});
+    QStringList statements;
+    for (const DefinitionStep& step : somebase.definitionSteps(definition))
+        statements << step.statements;
+    EXPECT_EQ(statements, (QStringList{R"(ALTER TABLE "T" ALTER COLUMN "COUNT" SET DEFAULT 7)",
+                                       R"(CREATE INDEX "T_ByCount" ON "T" ("COUNT"))"}));
+    EXPECT_TRUE(somebase.foreignKeySteps(definition).empty());
+    EXPECT_EQ(somebase.leftOut(),
+              "required fields, pictures, range checks, foreign keys: its "
+              "ODBC driver names no statement for them");
 }
 
 // A product the program does not know by name: each type is the first its driver lists for the
