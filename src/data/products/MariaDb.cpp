@@ -63,11 +63,6 @@ QString MariaDb::dropForeignKey(const QString& table, const QString& name) const
            QStringLiteral(" DROP FOREIGN KEY ") + Datatype::QuotedName(name);
 }
 
-QString MariaDb::textLiteral(const QString& text) const {
-    // A backslash escapes in its string literals.
-    return literal(QString(text).replace(QLatin1Char('\\'), QStringLiteral("\\\\")));
-}
-
 std::vector<DefinitionStep> MariaDb::columnSteps(const QString& table,
                                                  const ColumnRules& rules) const {
     // NOT NULL and a comment come only with the column's whole type (MODIFY); a default can be
@@ -82,10 +77,8 @@ std::vector<DefinitionStep> MariaDb::columnSteps(const QString& table,
               QStringLiteral(" MODIFY ") + quoted(rules.field) + QLatin1Char(' ') +
               typedColumnType(rules.field, false) +
               (rules.required ? QStringLiteral(" NOT NULL") : QString()) +
-              (rules.picture.isEmpty()
-                   ? QString()
-                   : QStringLiteral(" COMMENT ") +
-                         textLiteral(QStringLiteral("Paradox picture: ") + rules.picture))}});
+              (rules.picture.isEmpty() ? QString()
+                                       : QStringLiteral(" COMMENT ") + pictureComment(rules))}});
     if (!rules.defaultValue.isEmpty())
         steps.push_back(defaultStep(table, rules));
     return steps;

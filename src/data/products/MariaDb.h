@@ -19,7 +19,8 @@ class MariaDb : public TargetProduct {
     QString dropForeignKey(const QString& table, const QString& name) const override;
 
   protected:
-    QString textLiteral(const QString& text) const override;
+    // A backslash escapes in its string literals.
+    bool backslashEscapes() const override { return true; }
     std::vector<DefinitionStep> columnSteps(const QString& table,
                                             const ColumnRules& rules) const override;
 };

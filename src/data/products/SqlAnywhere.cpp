@@ -53,11 +53,6 @@ QString SqlAnywhere::leftOut() const {
         "compares text by its database's collation");
 }
 
-QString SqlAnywhere::textLiteral(const QString& text) const {
-    // A backslash escapes in its string literals.
-    return literal(QString(text).replace(QLatin1Char('\\'), QStringLiteral("\\\\")));
-}
-
 QString SqlAnywhere::alterColumn(const QString& table, const px::Field& field,
                                  const QString& change) const {
     // Its ALTER TABLE alters a column without the words COLUMN and SET.

@@ -21,7 +21,8 @@ class SqlAnywhere : public TargetProduct {
     Qt::CaseSensitivity namesOfSchemas() const override { return Qt::CaseInsensitive; }
     // A user's own tables come first, and new ones are its own.
     QString currentSchema(ado::Connection&) const override { return info_.userName; }
-    QString textLiteral(const QString& text) const override;
+    // A backslash escapes in its string literals.
+    bool backslashEscapes() const override { return true; }
     QString booleanLiteral(bool value) const override {
         return value ? QStringLiteral("1") : QStringLiteral("0");
     }

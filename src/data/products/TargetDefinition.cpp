@@ -40,6 +40,16 @@ QString TargetProduct::valueLiteral(const px::Value& value) const {
     }
 }
 
+QString TargetProduct::textLiteral(const QString& text) const {
+    if (!backslashEscapes())
+        return literal(text);
+    return literal(QString(text).replace(QLatin1Char('\\'), QStringLiteral("\\\\")));
+}
+
+QString TargetProduct::pictureComment(const ColumnRules& rules) const {
+    return textLiteral(QStringLiteral("Paradox picture: ") + rules.picture);
+}
+
 QString TargetProduct::booleanLiteral(bool value) const {
     return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
 }
@@ -67,10 +77,10 @@ std::vector<DefinitionStep> TargetProduct::columnSteps(const QString& table,
     if (!rules.defaultValue.isEmpty())
         steps.push_back(defaultStep(table, rules));
     if (!rules.picture.isEmpty())
-        steps.push_back({fieldName(rules) + QStringLiteral(" keeps no picture"),
-                         {QStringLiteral("COMMENT ON COLUMN ") + quotedName(table) +
-                          QLatin1Char('.') + quoted(rules.field) + QStringLiteral(" IS ") +
-                          textLiteral(QStringLiteral("Paradox picture: ") + rules.picture)}});
+        steps.push_back(
+            {fieldName(rules) + QStringLiteral(" keeps no picture"),
+             {QStringLiteral("COMMENT ON COLUMN ") + quotedName(table) + QLatin1Char('.') +
+              quoted(rules.field) + QStringLiteral(" IS ") + pictureComment(rules)}});
     return steps;
 }
 

@@ -138,7 +138,11 @@ class TargetProduct {
     // A string literal: between single quotes, each quote doubled.
     static QString literal(const QString& text);
     // A string literal as the product reads it: where a backslash escapes, it is doubled too.
-    virtual QString textLiteral(const QString& text) const { return literal(text); }
+    QString textLiteral(const QString& text) const;
+    // Whether a backslash escapes the next character in the product's string literals.
+    virtual bool backslashEscapes() const { return false; }
+    // A picture as the column's comment, a string literal.
+    QString pictureComment(const ColumnRules& rules) const;
     virtual QString booleanLiteral(bool value) const;
     // What a column's rules take: NOT NULL, DEFAULT and the picture as its comment, each a
     // step; the range check is a step of its own.
