@@ -36,16 +36,44 @@ void check(SQLRETURN code, SQLSMALLINT handleType, SQLHANDLE handle, const char*
         fail(handleType, handle, operation);
 }
 
+namespace {
+
+// Whether a diagnostic record after the first says the link is gone: a driver may put the
+// statement's own failure first and the lost connection behind it.
+bool laterRecordTellsALostConnection(SQLHSTMT statement) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER nativeError = 0;
+    SQLSMALLINT length = 0;
+    for (SQLSMALLINT record = 2; succeeded(SQLGetDiagRecW(SQL_HANDLE_STMT, statement, record, state,
+                                                          &nativeError, nullptr, 0, &length));
+         ++record)
+        if (DataSourceError(
+                std::string(),
+                QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5).toStdString())
+                .isConnectionFailure())
+            return true;
+    return false;
+}
+
+}  // namespace
+
+bool connectionIsDead(SQLHDBC connection) {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return succeeded(SQLGetConnectAttr(connection, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
+}
+
 void failStatement(SQLHDBC connection, SQLHSTMT statement, const char* operation) {
     try {
         fail(SQL_HANDLE_STMT, statement, operation);
     } catch (const DataSourceError& failure) {
+        // Drivers do not always say first that the link is gone; a later record or the
+        // connection itself may know.
+        const bool lost =
+            !failure.isConnectionFailure() &&
+            (laterRecordTellsALostConnection(statement) || connectionIsDead(connection));
         SQLFreeStmt(statement, SQL_CLOSE);
-        // Drivers do not always say that the link is gone; the connection itself knows.
-        SQLUINTEGER dead = SQL_CD_FALSE;
-        if (!failure.isConnectionFailure() &&
-            succeeded(SQLGetConnectAttr(connection, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
-            dead == SQL_CD_TRUE)
+        if (lost)
             throw DataSourceError(failure.what(), "08S01");
         throw;
     }

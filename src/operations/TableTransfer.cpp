@@ -156,7 +156,8 @@ bool TableTransfer::tellFailedInserts() {
     while (const std::exception_ptr failure = target_->TakeExecutionFailure()) {
         rowsRefused_ = true;
         trap_.step(252, [&] { std::rethrow_exception(failure); });
-        if (isConnectionFailure(failure)) {
+        // A driver may tell a lost link only after the failure it caused.
+        if (isConnectionFailure(failure) || target_->IsDead()) {
             target_->Cancel();
             return false;
         }
