@@ -80,10 +80,6 @@ void Connection::InsertAsync(InsertStatement& insert, std::vector<Variant> row,
         whileWaiting);
 }
 
-bool Connection::IsDead() const {
-    return odbc_ && odbc_->isDead();
-}
-
 std::exception_ptr Connection::TakeExecutionFailure() {
     return queue_ ? queue_->takeFailure() : nullptr;
 }

@@ -55,8 +55,6 @@ class Connection {
     // From another thread: cancels the Execute() that runs now (one waiting on another
     // session's lock fails at once). The connection must stay open meanwhile.
     void CancelRunning();
-    // Whether an open data source's link is known to be gone; false for a Paradox folder.
-    bool IsDead() const;
     std::unique_ptr<RecordSet> OpenSchema(int schema);
     // The rows of a query on a data source, each column read as `readAs` says (text where it
     // says nothing).

@@ -411,10 +411,6 @@ DataSourceInfo OdbcConnection::info() {
     return info;
 }
 
-bool OdbcConnection::isDead() const {
-    return connectionIsDead(connection_);
-}
-
 void OdbcConnection::cancelRunning() {
     if (void* statement = running_.load())
         SQLCancel(statement);

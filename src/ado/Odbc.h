@@ -37,8 +37,6 @@ class OdbcConnection {
     // Cancels the statement that execute() runs now, from any thread: one that waits on a lock
     // then fails at once.
     void cancelRunning();
-    // Whether the driver knows the link to the data source is gone.
-    bool isDead() const;
     // Autocommit off until commit() or rollback(), which turn it back on.
     void beginTransaction();
     void commit();

@@ -55,13 +55,14 @@ bool laterRecordTellsALostConnection(SQLHSTMT statement) {
     return false;
 }
 
-}  // namespace
-
+// Whether the connection knows its link to the data source is gone.
 bool connectionIsDead(SQLHDBC connection) {
     SQLUINTEGER dead = SQL_CD_FALSE;
     return succeeded(SQLGetConnectAttr(connection, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
            dead == SQL_CD_TRUE;
 }
+
+}  // namespace
 
 void failStatement(SQLHDBC connection, SQLHSTMT statement, const char* operation) {
     try {

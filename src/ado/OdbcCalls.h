@@ -26,9 +26,6 @@ void check(SQLRETURN code, SQLSMALLINT handleType, SQLHANDLE handle, const char*
 // a lost connection (SQLSTATE 08S01) even where the statement's own text does not say so.
 [[noreturn]] void failStatement(SQLHDBC connection, SQLHSTMT statement, const char* operation);
 
-// Whether the connection knows its link to the data source is gone (SQL_ATTR_CONNECTION_DEAD).
-bool connectionIsDead(SQLHDBC connection);
-
 // A new statement of the connection on which `start` has succeeded; freed again when it failed.
 template <typename Start>
 SQLHSTMT newStatement(SQLHDBC connection, const char* operation, Start start) {

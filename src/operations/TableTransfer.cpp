@@ -156,8 +156,7 @@ bool TableTransfer::tellFailedInserts() {
     while (const std::exception_ptr failure = target_->TakeExecutionFailure()) {
         rowsRefused_ = true;
         trap_.step(252, [&] { std::rethrow_exception(failure); });
-        // A driver may tell a lost link only after the failure it caused.
-        if (isConnectionFailure(failure) || target_->IsDead()) {
+        if (isConnectionFailure(failure)) {
             target_->Cancel();
             return false;
         }
