@@ -1,16 +1,6 @@
 #include "ConsoleDialogs.h"
 
-namespace {
-
-// A cause on one line: drivers' messages may hold line breaks.
-QString oneLine(QString text) {
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return text.trimmed();
-}
-
-}  // namespace
+#include "runtime/OneLine.h"
 
 QStringList ConsoleDialogs::takeFailures() {
     return std::exchange(failures_, {});

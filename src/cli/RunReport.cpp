@@ -93,13 +93,15 @@ QString write(const QString& file, const TransferOptions& options, const RunSumm
               const QDateTime& start, int exitStatus) {
     QJsonArray tables;
     for (const TableResult& result : summary.results()) {
-        QJsonObject table{{QStringLiteral("name"), result.entry.name},
-                          {QStringLiteral("sourceFile"), result.entry.file},
-                          {QStringLiteral("state"), stateName(result.state)},
-                          {QStringLiteral("rowsRead"), result.sourceRows},
-                          {QStringLiteral("rowsWritten"), result.rowsWritten},
-                          {QStringLiteral("seconds"), result.seconds},
-                          {QStringLiteral("causes"), QJsonArray::fromStringList(result.causes)}};
+        QJsonObject table{
+            {QStringLiteral("name"), result.entry.name},
+            {QStringLiteral("sourceFile"), result.entry.file},
+            {QStringLiteral("state"), stateName(result.state)},
+            {QStringLiteral("rowsRead"), result.sourceRows},
+            {QStringLiteral("rowsWritten"), result.rowsWritten},
+            {QStringLiteral("seconds"), result.seconds},
+            {QStringLiteral("causes"), QJsonArray::fromStringList(result.causes)},
+            {QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings)}};
         describeCheck(result, options.verify, table);
         tables.append(table);
     }

@@ -2,9 +2,14 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 #include "ProgressReport.h"
 
 namespace {
+
+// Every table arrived whole, but a part of some table's definition did not.
+constexpr int kDefinitionNotCarried = 3;
 
 QString count(long long value) {
     return QLocale::c().toString(value);
@@ -70,16 +75,40 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
     if (!notCopied.isEmpty())
         report.error(QStringLiteral("Not copied, the run was stopped first: ") +
                      notCopied.join(QStringLiteral(", ")));
+    for (const TableResult& result : results_)
+        for (const QString& warning : result.warnings)
+            report.error(QStringLiteral("Warning: ") + warning);
     for (const QString& warning : warnings_)
         report.error(QStringLiteral("Warning: ") + warning);
+}
+
+void RunSummary::warnOn(const QString& table, const QString& warning) {
+    for (TableResult& result : results_)
+        if (result.entry.name.compare(table, Qt::CaseInsensitive) == 0) {
+            result.warnings << warning;
+            return;
+        }
+    warnings_ << warning;
+}
+
+bool RunSummary::warnedOf(const QString& text) const {
+    return std::any_of(results_.begin(), results_.end(),
+                       [&](const TableResult& result) { return result.warnings.contains(text); });
 }
 
 int RunSummary::exitStatus() const {
     if (interruptedStatus_ != 0)
         return interruptedStatus_;
-    for (const TableResult& result : results_)
+    bool definitionLost = false;
+    for (const TableResult& result : results_) {
         if (result.state != TableResult::State::Copied &&
+            result.state != TableResult::State::Unkeyed &&
             result.state != TableResult::State::Skipped)
             return 1;
-    return warnings_.isEmpty() ? 0 : 1;
+        definitionLost = definitionLost || result.state == TableResult::State::Unkeyed ||
+                         !result.warnings.isEmpty();
+    }
+    if (!warnings_.isEmpty())
+        return 1;
+    return definitionLost ? kDefinitionNotCarried : 0;
 }

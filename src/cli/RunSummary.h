@@ -26,7 +26,8 @@ struct TableResult {
     State state = State::NotCopied;
     long long sourceRows = 0;
     long long rowsWritten = 0;
-    QStringList causes;  // what went wrong, the first cause first
+    QStringList causes;    // what went wrong, the first cause first
+    QStringList warnings;  // what of its definition could not be carried
     double seconds = 0;
     std::optional<TableCheck::Result> check;  // made when its rows were all sent
 };
@@ -37,6 +38,11 @@ class RunSummary {
   public:
     void add(TableResult result) { results_.push_back(std::move(result)); }
     void warn(const QString& warning) { warnings_ << warning; }
+    // A part of `table`'s definition (its name on the target) that could not be carried: on
+    // its table's entry, or the run's where no table of the run has that name.
+    void warnOn(const QString& table, const QString& warning);
+    // Whether `text` was told as a table's warning.
+    bool warnedOf(const QString& text) const;
     // The run was stopped by a signal; its exit status.
     void interrupted(int exitStatus) { interruptedStatus_ = exitStatus; }
     const std::vector<TableResult>& results() const { return results_; }
@@ -47,8 +53,9 @@ class RunSummary {
 
     // Prints the summary through `report` (errors even when quiet); the seconds of the run.
     void print(ProgressReport& report, bool quiet, double seconds) const;
-    // 0 every table copied (or skipped as asked); 1 some table not whole, or a warning; the
-    // signal's status when the run was stopped.
+    // 0 every table copied (or skipped as asked); 3 every table arrived whole, but a part of a
+    // definition was not carried; 1 some table not whole, or another warning; the signal's
+    // status when the run was stopped.
     int exitStatus() const;
 
   private:

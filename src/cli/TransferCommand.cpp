@@ -276,9 +276,11 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
         const TableTransfer::Outcome outcome = transfer.copy(tables[i]);
         result.causes = dialogs.takeFailures();
         // What of its definition could not be carried leaves the table whole: a warning.
-        for (const QString& problem : transfer.takeDefinitionProblems()) {
-            result.causes.removeOne(problem);
-            summary.warn(problem);
+        for (const DefinitionWriter::Problem& problem : transfer.takeDefinitionProblems()) {
+            // Told under a replacement's heading too, where it came while the table was replaced.
+            result.causes.removeIf(
+                [&](const QString& cause) { return cause.endsWith(problem.text); });
+            result.warnings << problem.text;
         }
         result.sourceRows = transfer.sourceRows();
         result.rowsWritten = transfer.rowsWritten();
@@ -396,12 +398,15 @@ int run(const TransferOptions& options, RunSummary& summary) {
         if (transfer.typedMapping() && !Interruption::requested()) {
             progress.doing(QStringLiteral("making the relationships between the tables"));
             transfer.makeRelationships();
-            transfer.takeDefinitionProblems();
+            for (const DefinitionWriter::Problem& related : transfer.takeDefinitionProblems())
+                summary.warnOn(related.table, related.text);
         }
     }
     transfer.close();
+    // The relationships' problems are told on their tables, once.
     for (const QString& failure : dialogs.takeFailures())
-        summary.warn(failure);
+        if (!summary.warnedOf(failure))
+            summary.warn(failure);
     if (Interruption::requested())
         summary.interrupted(Interruption::exitStatus());
     summary.print(progress, options.quiet, double(clock.elapsed()) / 1000.0);

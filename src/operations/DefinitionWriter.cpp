@@ -1,16 +1,14 @@
 #include "DefinitionWriter.h"
 
-#include <sql.h>
-#include <sqlext.h>
-
-#include <map>
 #include <stdexcept>
 
+#include "ReferringKeys.h"
 #include "TargetNames.h"
 #include "TogetherStatements.h"
 #include "ado/Connection.h"
 #include "data/Datatype.h"
 #include "runtime/ErrorTrap.h"
+#include "runtime/OneLine.h"
 
 namespace {
 
@@ -39,9 +37,12 @@ long long DefinitionWriter::count(const QString& query) {
 
 void DefinitionWriter::report(int line, const QString& table, const QString& what,
                               const QString& why) {
-    const QString text = table + QStringLiteral(": ") + what + QStringLiteral(": ") + why;
-    problems_ << text;
-    trap_.report(line, std::runtime_error(text.toStdString()));
+    tell(line, table, table + QStringLiteral(": ") + what + QStringLiteral(": ") + why);
+}
+
+void DefinitionWriter::tell(int line, const QString& table, const QString& text) {
+    problems_.push_back({table, oneLine(text)});
+    trap_.report(line, std::runtime_error(problems_.back().text.toStdString()));
 }
 
 bool DefinitionWriter::run(int line, const QString& table, const DefinitionStep& step) {
@@ -56,10 +57,8 @@ bool DefinitionWriter::run(int line, const QString& table, const DefinitionStep&
 
 void DefinitionWriter::addTo(SourceDefinition definition) {
     TableDefinition& table = definition.table;
-    for (const QString& problem : definition.problems) {
-        problems_ << table.table + QStringLiteral(": ") + problem;
-        trap_.report(kRulesLine, std::runtime_error(problems_.back().toStdString()));
-    }
+    for (const QString& problem : definition.problems)
+        tell(kRulesLine, table.table, table.table + QStringLiteral(": ") + problem);
     // A rule that rows already break is left out, and said so, rather than refused.
     const QString from = QStringLiteral(" FROM ") + quoted(table.table) + QStringLiteral(" WHERE ");
     for (ColumnRules& rules : table.columns) {
@@ -122,33 +121,11 @@ QString DefinitionWriter::obstacleTo(PendingRelationship& relationship, const Ta
         return key.parent + QStringLiteral(" has no key on ") +
                key.parentColumns.join(QStringLiteral(", "));
     // A child value without a parent row would be refused: the first one is named.
-    QStringList present, matches;
-    for (qsizetype i = 0; i < key.columns.size(); ++i) {
-        present << QStringLiteral("c.") + quoted(key.columns[i]) + QStringLiteral(" IS NOT NULL");
-        matches << QStringLiteral("p.") + quoted(key.parentColumns[i]) + QStringLiteral(" = c.") +
-                       quoted(key.columns[i]);
-    }
-    QStringList selected;
-    for (const QString& column : key.columns)
-        selected << QStringLiteral("c.") + quoted(column);
-    const auto orphans = target_.Query(
-        QStringLiteral("SELECT ") + selected.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-        quoted(relationship.child) + QStringLiteral(" c WHERE ") +
-        present.join(QStringLiteral(" AND ")) + QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM ") +
-        quoted(key.parent) + QStringLiteral(" p WHERE ") + matches.join(QStringLiteral(" AND ")) +
-        QLatin1Char(')'));
-    if (orphans->Eof())
+    const auto orphan =
+        firstOrphan(target_, relationship.child, key.columns, key.parent, key.parentColumns);
+    if (!orphan)
         return {};
-    QStringList values;
-    for (qsizetype i = 0; i < key.columns.size(); ++i)
-        values << textOf(orphans->Fields(static_cast<int>(i)).Value());
-    const bool one = values.size() == 1;
-    return (one ? values.front()
-                : QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')')) +
-           QStringLiteral(" in ") +
-           (one ? key.columns.front()
-                : QLatin1Char('(') + key.columns.join(QStringLiteral(", ")) + QLatin1Char(')')) +
-           QStringLiteral(" has no row in ") + key.parent;
+    return valuesIn(*orphan, key.columns) + QStringLiteral(" has no row in ") + key.parent;
 }
 
 void DefinitionWriter::makeRelationships(const TargetNames& names) {
@@ -170,46 +147,6 @@ void DefinitionWriter::makeRelationships(const TargetNames& names) {
         if (!child.foreignKeys.empty())
             for (const DefinitionStep& step : product_.foreignKeySteps(child))
                 run(kRelationshipsLine, child.table, step);
-    }
-}
-
-std::vector<DefinitionWriter::Reference> DefinitionWriter::referencesTo(const QString& table) {
-    // SQLForeignKeys: FKTABLE_CAT 4, FKTABLE_SCHEM 5, FKTABLE_NAME 6, FKCOLUMN_NAME 7, KEY_SEQ 8,
-    // UPDATE_RULE 9, FK_NAME 11 (from 0), PKCOLUMN_NAME 3.
-    std::map<std::pair<QString, QString>, Reference> byName;
-    const auto keys = target_.ForeignKeysTo(table);
-    for (; !keys->Eof(); keys->MoveNext()) {
-        const auto text = [&](int column) { return textOf(keys->Fields(column).Value()); };
-        if (!product_.reaches(text(4), text(5)))
-            continue;
-        Reference& reference = byName[{text(6), text(11)}];
-        reference.child = text(6);
-        reference.key.name = text(11);
-        reference.key.parent = table;
-        reference.key.columns << text(7);
-        reference.key.parentColumns << text(3);
-        reference.key.cascadesUpdates = keys->Fields(9).Value().asInteger() == SQL_CASCADE;
-    }
-    std::vector<Reference> references;
-    for (auto& [name, reference] : byName)
-        references.push_back(std::move(reference));
-    return references;
-}
-
-QStringList DefinitionWriter::dropStatements(const std::vector<Reference>& references) const {
-    QStringList statements;
-    for (const Reference& reference : references)
-        statements << product_.dropForeignKey(reference.child, reference.key.name);
-    return statements;
-}
-
-void DefinitionWriter::remake(const std::vector<Reference>& references) {
-    for (const Reference& reference : references) {
-        TableDefinition child;
-        child.table = reference.child;
-        child.foreignKeys = {reference.key};
-        for (const DefinitionStep& step : product_.foreignKeySteps(child))
-            run(kRelationshipsLine, reference.child, step);
     }
 }
 

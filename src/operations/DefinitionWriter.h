@@ -29,27 +29,24 @@ class DefinitionWriter {
     // The foreign keys of the tables given so far, to parents that `names` has.
     void makeRelationships(const TargetNames& names);
 
-    // A foreign key of another table that refers to a table about to be replaced.
-    struct Reference {
-        QString child;
-        ForeignKey key;
-    };
-    // The foreign keys that refer to `table` on the target, which its drop would refuse.
-    std::vector<Reference> referencesTo(const QString& table);
-    QStringList dropStatements(const std::vector<Reference>& references) const;
-    // Makes them again, to the table now in its place; each that fails is reported.
-    void remake(const std::vector<Reference>& references);
-
     // The statements addTo() and makeRelationships() would run, for a dry run: checks against
     // the rows cannot be made then.
     QStringList plannedStatements(const SourceDefinition& definition) const;
 
-    // The failures reported since the last call, each as its report's text.
-    QStringList takeProblems() { return std::exchange(problems_, {}); }
+    // A part of a table's definition that could not be carried: its table on the target, and
+    // the report's text, on one line.
+    struct Problem {
+        QString table;
+        QString text;
+    };
+    // The failures reported since the last call.
+    std::vector<Problem> takeProblems() { return std::exchange(problems_, {}); }
+    // Reports what could not be carried of `table`'s definition: "T: what: why".
+    void report(int line, const QString& table, const QString& what, const QString& why);
 
   private:
     long long count(const QString& query);
-    void report(int line, const QString& table, const QString& what, const QString& why);
+    void tell(int line, const QString& table, const QString& text);
     bool run(int line, const QString& table, const DefinitionStep& step);
     // Why `relationship` cannot be a foreign key, or "" when it can; fills in its parent's
     // columns.
@@ -59,5 +56,5 @@ class DefinitionWriter {
     ado::Connection& target_;
     const TargetProduct& product_;
     std::vector<SourceDefinition> waiting_;  // tables whose relationships are still to be made
-    QStringList problems_;
+    std::vector<Problem> problems_;
 };

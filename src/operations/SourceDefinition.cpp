@@ -114,7 +114,7 @@ SourceDefinition readSourceDefinition(const QString& tablePath, const QString& t
         for (const std::string& field : related.fields)
             pending.key.columns << fromUtf8(field);
         pending.key.parent = Paradox::TableNameOf(fromUtf8(related.parentTable));
-        pending.key.cascadesUpdates = related.cascadesUpdates;
+        pending.key.onUpdate = related.cascadesUpdates ? KeyAction::Cascade : KeyAction::Restrict;
         pending.parentFile = tableFileIn(folder, fromUtf8(related.parentTable));
         pending.parentFieldNumbers = related.parentFieldNumbers;
         definition.relationships.push_back(std::move(pending));

@@ -1,5 +1,6 @@
 #include "TableTransfer.h"
 
+#include "ReferringKeys.h"
 #include "TogetherStatements.h"
 #include "ado/Connection.h"
 #include "ado/DataSourceError.h"
@@ -12,6 +13,7 @@
 #include "runtime/EventPump.h"
 
 #include <algorithm>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 
@@ -69,6 +71,7 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
 }
 
 void TableTransfer::cancelWaitingStatement() {
+    const std::lock_guard lock(cancelling_);
     if (cancellable_)
         target_->CancelRunning();
 }
@@ -190,16 +193,20 @@ namespace {
 // While a table is being replaced, every failure says that the target keeps the old one.
 class ReplacementNotice {
   public:
-    ReplacementNotice(ErrorTrap& trap, const QString& table, bool replacing) : trap_(trap) {
-        if (replacing)
-            trap_.setPrefix(table + QStringLiteral(" was not replaced: the target keeps its table "
-                                                   "as it was: "));
+    ReplacementNotice(ErrorTrap& trap, const QString& table, bool replacing)
+        : trap_(trap),
+          prefix_(replacing ? table + QStringLiteral(" was not replaced: the target keeps its "
+                                                     "table as it was: ")
+                            : QString()) {
+        trap_.setPrefix(prefix_);
     }
     ~ReplacementNotice() { done(); }
     void done() { trap_.setPrefix({}); }
+    void resume() { trap_.setPrefix(prefix_); }
 
   private:
     ErrorTrap& trap_;
+    QString prefix_;
 };
 
 }  // namespace
@@ -230,12 +237,19 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     // A new table made under its own name is the target's, whole or not.
     if (work == table && created_)
         announceCreated(table);
-    // The old table stays until the copy is whole, and checked.
-    if (outcome == Outcome::Done && overwrite && checking_ &&
-        !check(entry, table, work, layout->checkedColumns()))
-        outcome = Outcome::Skipped;
+    // A copy under its work table's name gets its key and counter there, is checked after
+    // them, since they may change its rows, and takes the table's name only when verified.
+    if (outcome == Outcome::Done && work != table) {
+        if (layout->typed()) {
+            notice.done();  // a table without its key still arrives
+            addKeyAndCounter(*layout, work);
+            notice.resume();
+        }
+        if (checking_ && !check(entry, table, work, layout->checkedColumns()))
+            outcome = Outcome::Skipped;
+    }
     if (outcome == Outcome::Done && work != table)
-        outcome = putInPlace(work, table, overwrite);
+        outcome = putInPlace(work, table, overwrite, *layout);
     if (outcome != Outcome::Done) {
         connectionLost_ = connectionLost_ || outcome == Outcome::TransferEnds;
         // A stop that no failure has told yet.
@@ -247,13 +261,12 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     }
     notice.done();
     if (layout->typed()) {
-        addKeyAndCounter(*layout, table);
+        if (work == table)
+            addKeyAndCounter(*layout, table);
         addDefinition(entry, *layout, table);
     }
-    // Made again once the copy has its key, which they refer to.
-    definitions_->remake(std::exchange(references_, {}));
-    // A table that lost rows is already reported; one that was checked as a work table is done.
-    if (checking_ && !rowsRefused_ && !(overwrite && lastCheck_))
+    // A copy under its own name from the start (row by row) is checked where it stands.
+    if (checking_ && !rowsRefused_ && !lastCheck_)
         check(entry, table, table, layout->checkedColumns());
     return outcome;
 }
@@ -274,8 +287,8 @@ void TableTransfer::makeRelationships() {
         definitions_->makeRelationships(targetNames_);
 }
 
-QStringList TableTransfer::takeDefinitionProblems() {
-    return definitions_ ? definitions_->takeProblems() : QStringList{};
+std::vector<DefinitionWriter::Problem> TableTransfer::takeDefinitionProblems() {
+    return definitions_ ? definitions_->takeProblems() : std::vector<DefinitionWriter::Problem>{};
 }
 
 bool TableTransfer::removeLeftover(const QString& work) {
@@ -306,46 +319,26 @@ void TableTransfer::discard(const QString& work) {
 }
 
 TableTransfer::Outcome TableTransfer::putInPlace(const QString& work, const QString& table,
-                                                 bool overwrite) {
+                                                 bool overwrite, const TableLayout& layout) {
     if (observer_.stopRequested())
         return Outcome::Interrupted;
-    const QString rename = product_->renameStatement(work, table);
-    const QString drop = QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
-    // Other tables' foreign keys to the old table would refuse its drop: they go with it, and
-    // are made again to the copy.
-    std::vector<DefinitionWriter::Reference> references;
-    if (overwrite && product_->foreignKeysHoldDrops() &&
-        !trap_.step(144, [&] { references = definitions_->referencesTo(table); }))
+    const QStringList renames = product_->renameStatements(work, table, layout.sourceFields());
+    ReferringKeys keys;
+    if (overwrite && !readReferringKeys(table, work, keys))
         return failedOn(trap_.lastFailure());
-    const QStringList dropReferences = definitions_->dropStatements(references);
     const bool placed = trap_.step(144, [&] {
-        runCancellable(table, [&] {
-            if (!overwrite)
-                return target_->Execute(rename);
-            // Where the drop commits at once, a rename that fails after it leaves the whole copy
-            // under the work table's name, and says so.
-            if (!product_->ddlCommits())
-                return runTogether(dropReferences + QStringList{drop, rename});
-            for (const QString& statement : dropReferences)
-                target_->Execute(statement);
-            try {
-                target_->Execute(drop);
-            } catch (const std::exception&) {
-                definitions_->remake(references);
-                throw;
-            }
-            try {
-                target_->Execute(rename);
-            } catch (const std::exception& failure) {
-                // The copy is all the target has of the table now: it is kept, and the old
-                // table is no longer there to keep.
-                created_ = false;
-                trap_.setPrefix({});
-                throw std::runtime_error("the old table was dropped, and its complete copy " +
-                                         work.toStdString() +
-                                         " cannot take its name: " + failure.what());
-            }
-        });
+        if (!overwrite)
+            return runCancellable(table, [&] { runTogether(renames); });
+        const QString drop = QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
+        // Where the target keeps foreign keys to a dropped table, they need not go.
+        const bool dropsKeys = product_->foreignKeysHoldDrops();
+        if (!product_->ddlCommits()) {
+            const QStringList statements =
+                (dropsKeys ? keys.dropStatements(*product_) : QStringList{}) + QStringList{drop} +
+                renames + (dropsKeys ? keys.makeStatements(*product_) : QStringList{});
+            return runCancellable(table, [&] { runTogether(statements); });
+        }
+        replaceCommittingAtOnce(work, table, drop, renames, dropsKeys ? keys : ReferringKeys{});
     });
     if (!placed)
         return observer_.stopRequested() ? Outcome::Interrupted : failedOn(trap_.lastFailure());
@@ -354,22 +347,114 @@ TableTransfer::Outcome TableTransfer::putInPlace(const QString& work, const QStr
         observer_.targetDropped(table);
     }
     announceCreated(table);
-    references_ = std::move(references);
     return Outcome::Done;
 }
 
+bool TableTransfer::readReferringKeys(const QString& table, const QString& work,
+                                      ReferringKeys& keys) {
+    try {
+        keys = ReferringKeys::to(*target_, *product_, table);
+    } catch (const std::exception& failure) {
+        if (isConnectionFailure(std::current_exception()))
+            return trap_.step(144, [&] { std::rethrow_exception(std::current_exception()); });
+        // A driver that cannot list them: the replacement goes on, and says so once.
+        if (!keysUnknownTold_)
+            definitions_->report(144, table,
+                                 QStringLiteral("other tables' foreign keys to it "
+                                                "were not looked at"),
+                                 QString::fromUtf8(failure.what()));
+        keysUnknownTold_ = true;
+        keys = {};
+    }
+    // What the copy cannot take back, the old table keeps.
+    return trap_.step(144, [&] {
+        if (const QString obstacle = keys.obstacleIn(*target_, work); !obstacle.isEmpty())
+            throw std::runtime_error(obstacle.toStdString());
+    });
+}
+
+void TableTransfer::replaceCommittingAtOnce(const QString& work, const QString& table,
+                                            const QString& drop, const QStringList& renames,
+                                            const ReferringKeys& keys) {
+    // Each statement commits at once: the keys dropped so far are made again, to the old
+    // table, whatever stops the replacement, and the stop never cancels that.
+    std::vector<size_t> dropped;
+    try {
+        runCancellable(table, [&] {
+            for (size_t key = 0; key < keys.keys().size(); ++key) {
+                if (observer_.stopRequested())
+                    throw std::runtime_error("the run was stopped");
+                target_->Execute(keys.dropStatement(*product_, key));
+                dropped.push_back(key);
+            }
+            if (observer_.stopRequested())
+                throw std::runtime_error("the run was stopped");
+            target_->Execute(drop);
+        });
+    } catch (const std::exception&) {
+        remakeKeys(keys, dropped);
+        throw;
+    }
+    std::vector<size_t> all(keys.keys().size());
+    std::iota(all.begin(), all.end(), size_t{0});
+    try {
+        for (const QString& statement : renames)
+            target_->Execute(statement);
+    } catch (const std::exception& failure) {
+        // The copy is all the target has of the table now: it is kept, and the old table is no
+        // longer there to keep, nor its keys to refer to.
+        created_ = false;
+        trap_.setPrefix({});
+        for (size_t key : all)
+            definitions_->report(
+                278, keys.keys()[key].child,
+                QStringLiteral("foreign key ") + keys.keys()[key].key.name +
+                    QStringLiteral(" to ") + table + QStringLiteral(" was lost"),
+                QStringLiteral("make it once ") + work + QStringLiteral(" has its name: ") +
+                    keys.makeStatements(*product_, key).join(QStringLiteral("; ")));
+        throw std::runtime_error("the old table was dropped, and its complete copy " +
+                                 work.toStdString() + " cannot take its name: " + failure.what() +
+                                 "; " + product_->renameStatement(work, table).toStdString() +
+                                 " gives it");
+    }
+    remakeKeys(keys, all);
+}
+
+void TableTransfer::remakeKeys(const ReferringKeys& keys, const std::vector<size_t>& which) {
+    for (size_t key : which) {
+        const QStringList statements = keys.makeStatements(*product_, key);
+        try {
+            runTogether(statements);
+        } catch (const std::exception& failure) {
+            const ReferringKeys::Key& lost = keys.keys()[key];
+            definitions_->report(
+                278, lost.child,
+                QStringLiteral("foreign key ") + lost.key.name + QStringLiteral(" to ") +
+                    lost.key.parent + QStringLiteral(" could not be made again"),
+                QString::fromUtf8(failure.what()) + QStringLiteral("; it is made by: ") +
+                    statements.join(QStringLiteral("; ")));
+        }
+    }
+}
+
 void TableTransfer::runCancellable(const QString& table, const std::function<void()>& statements) {
-    cancellable_ = true;
+    setCancellable(true);
     try {
         statements();
     } catch (const std::exception&) {
-        cancellable_ = false;
+        setCancellable(false);
         if (observer_.stopRequested())
             throw std::runtime_error("stopped while waiting for " + table.toStdString() +
                                      "'s lock");
         throw;
     }
-    cancellable_ = false;
+    setCancellable(false);
+}
+
+void TableTransfer::setCancellable(bool cancellable) {
+    // Once it is off, no cancel reaches the statements that follow.
+    const std::lock_guard lock(cancelling_);
+    cancellable_ = cancellable;
 }
 
 QStringList TableTransfer::plannedStatements(const TableEntry& entry, bool overwrite) {
@@ -387,7 +472,7 @@ QStringList TableTransfer::plannedStatements(const TableEntry& entry, bool overw
     if (replacing)
         statements << QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
     if (work != table)
-        statements << product_->renameStatement(work, table);
+        statements << product_->renameStatements(work, table, layout.sourceFields());
     statements << layout.keyStatements(table);
     if (layout.autoIncrementColumn())
         statements << layout.counterStatements(

@@ -6,10 +6,12 @@
 #include <atomic>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "DefinitionWriter.h"
+#include "ReferringKeys.h"
 #include "TableCheck.h"
 #include "TableLayout.h"
 #include "TargetNames.h"
@@ -97,7 +99,7 @@ class TableTransfer {
     void makeRelationships();
     // What of the tables' definitions could not be carried, since the last call: each as its
     // report's text, so that a caller can tell it from a failed copy.
-    QStringList takeDefinitionProblems();
+    std::vector<DefinitionWriter::Problem> takeDefinitionProblems();
     // Closes both sides.
     void close();
     // From another thread: cancels the statement that waits now, when it is one that may wait
@@ -138,7 +140,18 @@ class TableTransfer {
     void discard(const QString& work);
     // Puts the complete copy in `work` in `table`'s place: drops the old table (when
     // `overwrite`) and renames the work table.
-    Outcome putInPlace(const QString& work, const QString& table, bool overwrite);
+    Outcome putInPlace(const QString& work, const QString& table, bool overwrite,
+                       const TableLayout& layout);
+    // Other tables' foreign keys to `table`, and whether the copy in `work` can take them all;
+    // false, reported, when it cannot or they cannot be read.
+    bool readReferringKeys(const QString& table, const QString& work, ReferringKeys& keys);
+    // The replacement where each statement commits at once: the keys' drops, the old table's,
+    // the renames, the keys again; throws what stopped it, the old table and its keys kept.
+    void replaceCommittingAtOnce(const QString& work, const QString& table, const QString& drop,
+                                 const QStringList& renames, const ReferringKeys& keys);
+    // Makes `which` of `keys` again; each that cannot be is named with its statement.
+    void remakeKeys(const ReferringKeys& keys, const std::vector<size_t>& which);
+    void setCancellable(bool cancellable);
     // Runs statements that may wait on another session's lock, and can be cancelled then.
     void runCancellable(const QString& table, const std::function<void()>& statements);
     // The typed table's key (line 266) and its AutoInc counter (line 267).
@@ -172,9 +185,9 @@ class TableTransfer {
     std::unique_ptr<ado::Connection> target_;
     std::unique_ptr<TargetProduct> product_;
     std::unique_ptr<DefinitionWriter> definitions_;
-    // Other tables' foreign keys to the table just replaced, dropped with the old one.
-    std::vector<DefinitionWriter::Reference> references_;
-    std::atomic<bool> cancellable_ = false;
+    std::mutex cancelling_;
+    bool cancellable_ = false;
+    bool keysUnknownTold_ = false;  // the driver could not list other tables' foreign keys
     long long sourceRows_ = 0;
     long long rowsWritten_ = 0;
     bool checking_ = true;

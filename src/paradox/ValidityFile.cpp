@@ -74,7 +74,7 @@ ValidityChecks readValidityFile(const std::string& path, Table& table) {
     }
     // The names end the file, which must hold them whole; they may be older than the table's own (a
     // field renamed since): the fields are the table's, by their place, which must hold the same
-    // type and size.
+    // type and size (a BCD field's size byte is its decimals, as in the table's header).
     cursor.skip(kTableNameSize);
     for (size_t i = 0; i < fieldCount; ++i)
         cursor.text();
@@ -83,7 +83,8 @@ ValidityChecks readValidityFile(const std::string& path, Table& table) {
                                     std::to_string(table.fields().size()));
     for (size_t i = 0; i < fieldCount; ++i) {
         const Field& own = table.fields()[i];
-        if (own.type != fields[i].type || own.size != fields[i].size)
+        const int ownSize = own.type == FieldType::Bcd ? own.decimals : own.size;
+        if (own.type != fields[i].type || ownSize != fields[i].size)
             throw FormatError(
                 path, "was written for another layout of its table (field " + own.name + ")");
         fields[i] = own;

@@ -104,7 +104,7 @@ class Definition : public ::testing::TestWithParam<std::string> {
 // relationships, replaces every table and makes the same relationships again.
 TEST_P(Definition, TheCorpusArrivesWithEveryRuleIndexAndRelationshipOfItsFiles) {
     const TransferRun run = transfer({"--typed", "--overwrite", corpus(), dsn_});
-    ASSERT_EQ(run.status, 1) << run.err.toStdString();
+    ASSERT_EQ(run.status, 3) << run.err.toStdString();
     EXPECT_EQ(warningsOf(run), corpusDefinitionWarnings());
 
     const QStringList pgIndexes = {"AREACODES (lower((\"State\")::text))",
@@ -175,7 +175,7 @@ TEST_P(Definition, TheCorpusArrivesWithEveryRuleIndexAndRelationshipOfItsFiles) 
 
     // Parents referred to are dropped and made again: their children's keys go and come back.
     const TransferRun again = transfer({"--typed", "--overwrite", corpus("joins"), dsn_});
-    EXPECT_EQ(again.status, 1) << again.err.toStdString();
+    EXPECT_EQ(again.status, 3) << again.err.toStdString();
     EXPECT_TRUE(again.err.contains("Copied 18 of 18 tables")) << again.err.toStdString();
     EXPECT_EQ(warningsOf(again), corpusDefinitionWarnings());
     EXPECT_EQ(foreignKeys(), keys);
@@ -188,7 +188,7 @@ TEST_P(Definition, AParentOnTheTargetIsReferredToAndAnOrphanValueIsNamed) {
     ASSERT_EQ(transfer({"--typed", corpus("joins"), dsn_, "JOINA"}).status, 0);
     TestDatabases::execute(dsn_, R"(ALTER TABLE "JOINA" ADD PRIMARY KEY ("ID"))");
     const TransferRun orphan = transfer({"--typed", corpus("joins"), dsn_, "JOINB"});
-    EXPECT_EQ(orphan.status, 1);
+    EXPECT_EQ(orphan.status, 3);
     EXPECT_EQ(warningsOf(orphan),
               QStringList{"JOINB: no foreign key to JOINA: 4 in Id has no row in JOINA"});
     EXPECT_EQ(queryRows(dsn_, "SELECT count(*) FROM \"JOINB\"")[0][0], "3");
@@ -238,7 +238,7 @@ TEST_P(Definition, RulesTheRowsBreakAreNamedAndTheOthersHoldOnTheTarget) {
     }
 
     const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn_});
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 3);
     const QStringList warnings = warningsOf(run);
     ASSERT_EQ(warnings.size(), 4) << run.err.toStdString();
     EXPECT_EQ(warnings[0], "BROKEN: QTY cannot be required: 1 row has no value in it");
@@ -270,7 +270,7 @@ TEST(DefinitionOnSqlite, TheTableIsMadeAgainWithItsRulesAndForeignKeys) {
     const QString dsn = TestDatabases::newSqliteDsn();
     for (int run = 0; run < 2; ++run) {
         const TransferRun copied = transfer({"--typed", "--overwrite", corpus("joins"), dsn});
-        EXPECT_EQ(copied.status, 1) << copied.err.toStdString();
+        EXPECT_EQ(copied.status, 3) << copied.err.toStdString();
         EXPECT_EQ(warningsOf(copied), corpusDefinitionWarnings());
     }
     EXPECT_EQ(queryRows(dsn,

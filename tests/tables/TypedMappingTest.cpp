@@ -122,14 +122,27 @@ TEST(TypedMapping, SqlAnywhereWritesTheDefinitionInItsDocumentedGrammar) {
                            R"(CREATE UNIQUE INDEX "Orders_ByName" ON "Orders" ("NAME" DESC, )"
                            R"("COUNT"))"}));
     EXPECT_EQ(anywhere.valueLiteral(px::Value::boolean(true)), "1");
-    definition.foreignKeys.push_back({"Orders_ref", {"COUNT"}, "Parent", {"ID"}, false});
+    definition.foreignKeys.push_back({"Orders_ref", {"COUNT"}, "Parent", {"ID"}});
+    // A key read from another table keeps its rules: SQL Anywhere has no NO ACTION, and checks
+    // a deferred key on commit.
+    definition.foreignKeys.push_back({"Kept",
+                                      {"COUNT"},
+                                      "Parent",
+                                      {"ID"},
+                                      KeyAction::NoAction,
+                                      KeyAction::SetNull,
+                                      KeyDeferral::InitiallyDeferred});
     const std::vector<DefinitionStep> keys = anywhere.foreignKeySteps(definition);
-    ASSERT_EQ(keys.size(), 1u);
+    ASSERT_EQ(keys.size(), 2u);
     EXPECT_EQ(keys[0].failure, "no foreign key to Parent");
     EXPECT_EQ(keys[0].statements,
               QStringList{R"(ALTER TABLE "Orders" ADD CONSTRAINT "Orders_ref" FOREIGN KEY )"
                           R"(("COUNT") REFERENCES "Parent" ("ID") ON UPDATE RESTRICT ON DELETE )"
                           R"(RESTRICT)"});
+    EXPECT_EQ(keys[1].statements,
+              QStringList{R"(ALTER TABLE "Orders" ADD CONSTRAINT "Kept" FOREIGN KEY ("COUNT") )"
+                          R"(REFERENCES "Parent" ("ID") ON UPDATE RESTRICT ON DELETE SET NULL )"
+                          R"(CHECK ON COMMIT)"});
     EXPECT_EQ(anywhere.dropForeignKey("Orders", "Orders_ref"),
               R"(ALTER TABLE "Orders" DROP CONSTRAINT "Orders_ref")");
     EXPECT_TRUE(anywhere.foreignKeysHoldDrops());
@@ -151,7 +164,7 @@ TEST(TypedMapping, AnUnknownTargetCarriesWhatItsDriverSaysItCan) {
     count.picture = "#";
     definition.columns = {count};
     definition.indexes.push_back({"ByCount", {"COUNT"}, {false}, {false}, false});
-    definition.foreignKeys.push_back({"T_ref", {"COUNT"}, "P", {"ID"}, true});
+    definition.foreignKeys.push_back({"T_ref", {"COUNT"}, "P", {"ID"}, KeyAction::Cascade});
     QStringList statements;
     for (const DefinitionStep& step : somebase.definitionSteps(definition))
         statements << step.statements;

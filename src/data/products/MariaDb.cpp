@@ -63,23 +63,25 @@ QString MariaDb::dropForeignKey(const QString& table, const QString& name) const
            QStringLiteral(" DROP FOREIGN KEY ") + Datatype::QuotedName(name);
 }
 
-std::vector<DefinitionStep> MariaDb::columnSteps(const QString& table,
+std::vector<DefinitionStep> MariaDb::columnSteps(const TableDefinition& definition,
                                                  const ColumnRules& rules) const {
-    // NOT NULL and a comment come only with the column's whole type (MODIFY); a default can be
-    // set alone.
+    // NOT NULL and a comment come only with the column's whole definition (MODIFY), which
+    // replaces all of it: the counter is stated again. A default can be set alone, after.
     std::vector<DefinitionStep> steps;
     const QString name = QString::fromStdString(rules.field.name);
+    const bool counter = rules.field.type == FieldType::AutoIncrement && !definition.blankCounter;
     if (rules.required || !rules.picture.isEmpty())
         steps.push_back(
             {name + (rules.required ? QStringLiteral(" cannot be required")
                                     : QStringLiteral(" keeps no picture")),
-             {QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(table) +
+             {QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(definition.table) +
               QStringLiteral(" MODIFY ") + quoted(rules.field) + QLatin1Char(' ') +
               typedColumnType(rules.field, false) +
-              (rules.required ? QStringLiteral(" NOT NULL") : QString()) +
+              (rules.required || counter ? QStringLiteral(" NOT NULL") : QString()) +
+              (counter ? QStringLiteral(" AUTO_INCREMENT") : QString()) +
               (rules.picture.isEmpty() ? QString()
                                        : QStringLiteral(" COMMENT ") + pictureComment(rules))}});
     if (!rules.defaultValue.isEmpty())
-        steps.push_back(defaultStep(table, rules));
+        steps.push_back(defaultStep(definition.table, rules));
     return steps;
 }

@@ -21,6 +21,8 @@ class MariaDb : public TargetProduct {
   protected:
     // A backslash escapes in its string literals.
     bool backslashEscapes() const override { return true; }
-    std::vector<DefinitionStep> columnSteps(const QString& table,
+    std::vector<DefinitionStep> columnSteps(const TableDefinition& definition,
                                             const ColumnRules& rules) const override;
+    // Its foreign keys are checked at each statement, and cannot be put off.
+    QString keyDeferral(KeyDeferral) const override { return {}; }
 };

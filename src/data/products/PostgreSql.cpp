@@ -53,6 +53,36 @@ QStringList PostgreSql::counterStatements(const QString& table,
                 QLatin1Char(')')};
 }
 
+QStringList PostgreSql::renameStatements(const QString& from, const QString& to,
+                                         const std::vector<px::Field>& fields) const {
+    // The key PostgreSQL named "<from>_pkey", and the counter's sequence, take the table's name
+    // where it is free.
+    const QString table = literal(Datatype::QuotedName(to));
+    const QString key = literal(from + QStringLiteral("_pkey"));
+    QString body = QStringLiteral("IF EXISTS (SELECT 1 FROM pg_constraint WHERE conrelid = ") +
+                   table + QStringLiteral("::regclass AND conname = ") + key +
+                   QStringLiteral(") AND to_regclass(") +
+                   literal(Datatype::QuotedName(to + QStringLiteral("_pkey"))) +
+                   QStringLiteral(") IS NULL THEN EXECUTE 'ALTER TABLE ' || ") + table +
+                   QStringLiteral(" || ' RENAME CONSTRAINT ' || quote_ident(") + key +
+                   QStringLiteral(") || ' TO ' || quote_ident(") +
+                   literal(to + QStringLiteral("_pkey")) + QStringLiteral("); END IF; ");
+    if (const px::Field* autoInc = autoIncrementField(fields)) {
+        const QString column = literal(QString::fromStdString(autoInc->name));
+        const QString sequence = literal(
+            to + QLatin1Char('_') + QString::fromStdString(autoInc->name) + QStringLiteral("_seq"));
+        const QString current = QStringLiteral("pg_get_serial_sequence(") + table +
+                                QStringLiteral(", ") + column + QLatin1Char(')');
+        body += QStringLiteral("IF ") + current +
+                QStringLiteral(" IS NOT NULL AND to_regclass(quote_ident(") + sequence +
+                QStringLiteral(")) IS NULL THEN EXECUTE 'ALTER SEQUENCE ' || ") + current +
+                QStringLiteral(" || ' RENAME TO ' || quote_ident(") + sequence +
+                QStringLiteral("); END IF; ");
+    }
+    return {renameStatement(from, to),
+            QStringLiteral("DO $morvane$ BEGIN ") + body + QStringLiteral("END $morvane$")};
+}
+
 QString PostgreSql::currentSchema(ado::Connection& connection) const {
     // The first schema of the search path that exists: where CREATE TABLE puts a table.
     const auto rows = connection.Query(QStringLiteral("SELECT current_schema()"));

@@ -13,6 +13,8 @@ class PostgreSql : public TargetProduct {
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
                                   int keyFields, long long above, bool blankCounter) const override;
     bool ddlCommits() const override { return false; }
+    QStringList renameStatements(const QString& from, const QString& to,
+                                 const std::vector<px::Field>& fields) const override;
     QString indexedColumn(const QString& column, bool descending, bool ignoringCase) const override;
     void readRows(ado::Connection& connection, const QString& table, const QStringList& columns,
                   const QStringList& columnNames, const std::vector<ado::ValueType>& readAs,

@@ -59,3 +59,12 @@ QString SqlAnywhere::alterColumn(const QString& table, const px::Field& field,
     return QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(table) +
            QStringLiteral(" ALTER ") + quoted(field) + QLatin1Char(' ') + change;
 }
+
+QString SqlAnywhere::keyAction(KeyAction action) const {
+    return TargetProduct::keyAction(action == KeyAction::NoAction ? KeyAction::Restrict : action);
+}
+
+QString SqlAnywhere::keyDeferral(KeyDeferral deferral) const {
+    return deferral == KeyDeferral::InitiallyDeferred ? QStringLiteral(" CHECK ON COMMIT")
+                                                      : QString();
+}

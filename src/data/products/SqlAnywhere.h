@@ -28,4 +28,7 @@ class SqlAnywhere : public TargetProduct {
     }
     QString alterColumn(const QString& table, const px::Field& field,
                         const QString& change) const override;
+    // Its actions have no NO ACTION, and a key checked at the commit says CHECK ON COMMIT.
+    QString keyAction(KeyAction action) const override;
+    QString keyDeferral(KeyDeferral deferral) const override;
 };

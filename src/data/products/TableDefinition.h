@@ -28,12 +28,19 @@ struct IndexDefinition {
     bool unique = false;
 };
 
+// What a foreign key does to its rows when their parent row's key changes or the row goes.
+enum class KeyAction { Restrict, Cascade, SetNull, SetDefault, NoAction };
+// When a foreign key is checked: at each statement, or (deferrable) at the commit.
+enum class KeyDeferral { NotDeferrable, InitiallyImmediate, InitiallyDeferred };
+
 struct ForeignKey {
     QString name;  // the constraint's name on the target
     QStringList columns;
     QString parent;
     QStringList parentColumns;
-    bool cascadesUpdates = false;
+    KeyAction onUpdate = KeyAction::Restrict;
+    KeyAction onDelete = KeyAction::Restrict;
+    KeyDeferral deferral = KeyDeferral::NotDeferrable;
 };
 
 struct TableDefinition {

@@ -58,7 +58,7 @@ std::vector<DefinitionStep> TargetProduct::definitionSteps(
     const TableDefinition& definition) const {
     std::vector<DefinitionStep> steps;
     for (const ColumnRules& rules : definition.columns) {
-        for (DefinitionStep& step : columnSteps(definition.table, rules))
+        for (DefinitionStep& step : columnSteps(definition, rules))
             steps.push_back(std::move(step));
         if (!rangeCondition(rules).isEmpty())
             steps.push_back(rangeStep(definition.table, rules));
@@ -68,8 +68,9 @@ std::vector<DefinitionStep> TargetProduct::definitionSteps(
     return steps;
 }
 
-std::vector<DefinitionStep> TargetProduct::columnSteps(const QString& table,
+std::vector<DefinitionStep> TargetProduct::columnSteps(const TableDefinition& definition,
                                                        const ColumnRules& rules) const {
+    const QString& table = definition.table;
     std::vector<DefinitionStep> steps;
     if (rules.required)
         steps.push_back({fieldName(rules) + QStringLiteral(" cannot be required"),
@@ -144,12 +145,38 @@ DefinitionStep TargetProduct::foreignKeyStep(const QString& table, const Foreign
              foreignKeyClause(key)}};
 }
 
-QString TargetProduct::foreignKeyClause(const ForeignKey& key) {
+QString TargetProduct::foreignKeyClause(const ForeignKey& key) const {
     return QStringLiteral("CONSTRAINT ") + quotedName(key.name) + QStringLiteral(" FOREIGN KEY (") +
            quotedList(key.columns) + QStringLiteral(") REFERENCES ") + quotedName(key.parent) +
            QStringLiteral(" (") + quotedList(key.parentColumns) + QStringLiteral(") ON UPDATE ") +
-           (key.cascadesUpdates ? QStringLiteral("CASCADE") : QStringLiteral("RESTRICT")) +
-           QStringLiteral(" ON DELETE RESTRICT");
+           keyAction(key.onUpdate) + QStringLiteral(" ON DELETE ") + keyAction(key.onDelete) +
+           keyDeferral(key.deferral);
+}
+
+QString TargetProduct::keyAction(KeyAction action) const {
+    switch (action) {
+        case KeyAction::Cascade:
+            return QStringLiteral("CASCADE");
+        case KeyAction::SetNull:
+            return QStringLiteral("SET NULL");
+        case KeyAction::SetDefault:
+            return QStringLiteral("SET DEFAULT");
+        case KeyAction::NoAction:
+            return QStringLiteral("NO ACTION");
+        default:
+            return QStringLiteral("RESTRICT");
+    }
+}
+
+QString TargetProduct::keyDeferral(KeyDeferral deferral) const {
+    switch (deferral) {
+        case KeyDeferral::InitiallyDeferred:
+            return QStringLiteral(" DEFERRABLE INITIALLY DEFERRED");
+        case KeyDeferral::InitiallyImmediate:
+            return QStringLiteral(" DEFERRABLE INITIALLY IMMEDIATE");
+        default:
+            return {};
+    }
 }
 
 QString TargetProduct::dropForeignKey(const QString& table, const QString& name) const {

@@ -94,6 +94,13 @@ class TargetProduct {
     // Whether CREATE, DROP and ALTER commit at once, beyond a rollback's reach.
     virtual bool ddlCommits() const { return info_.ddlCommits; }
     virtual QString renameStatement(const QString& from, const QString& to) const;
+    // The statements that give the copy in `from` the name `to`, once `to` is free: the rename,
+    // and the renames of what the product named after `from` itself (PostgreSQL's key and
+    // sequence), so that the next copy's work table finds those names free.
+    virtual QStringList renameStatements(const QString& from, const QString& to,
+                                         const std::vector<px::Field>&) const {
+        return {renameStatement(from, to)};
+    }
 
     // ---- reading a table back
 
@@ -146,7 +153,7 @@ class TargetProduct {
     virtual QString booleanLiteral(bool value) const;
     // What a column's rules take: NOT NULL, DEFAULT and the picture as its comment, each a
     // step; the range check is a step of its own.
-    virtual std::vector<DefinitionStep> columnSteps(const QString& table,
+    virtual std::vector<DefinitionStep> columnSteps(const TableDefinition& definition,
                                                     const ColumnRules& rules) const;
     // ALTER TABLE's change of one column: "NOT NULL" or "DEFAULT value".
     virtual QString alterColumn(const QString& table, const px::Field& field,
@@ -159,7 +166,11 @@ class TargetProduct {
     virtual QString indexedColumn(const QString& column, bool descending,
                                   bool caseInsensitive) const;
     DefinitionStep foreignKeyStep(const QString& table, const ForeignKey& key) const;
-    static QString foreignKeyClause(const ForeignKey& key);
+    QString foreignKeyClause(const ForeignKey& key) const;
+    // The words of a foreign key's action, and of when it is checked ("" when at each
+    // statement, where it cannot be put off).
+    virtual QString keyAction(KeyAction action) const;
+    virtual QString keyDeferral(KeyDeferral deferral) const;
     // The field's name, quoted.
     static QString quoted(const px::Field& field);
 

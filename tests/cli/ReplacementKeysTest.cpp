@@ -1,0 +1,219 @@
+// Replacing a table that other tables refer to, on a target whose definitions commit at once
+// (MariaDB, as SQL Anywhere) and on one that takes them back (PostgreSQL): the other tables'
+// foreign keys come back with their own rules, a replacement that stops part-way leaves every
+// key and the old table as they were, and a copy that could not take them back replaces nothing.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include <signal.h>
+
+#include "ado/Connection.h"
+#include "fixture/ParadoxWriter.h"
+#include "support/Databases.h"
+#include "support/OdbcQuery.h"
+#include "support/TempDir.h"
+#include "support/TransferProcess.h"
+
+using px::FieldType;
+using px::Value;
+
+namespace {
+
+// A keyed table PARENTS of `rows` rows, ID 0 to rows - 1.
+void writeParents(const TempDir& folder, int rows) {
+    std::vector<std::vector<Value>> values;
+    for (int i = 0; i < rows; ++i)
+        values.push_back({Value::integer(i), Value::text("parent " + std::to_string(i))});
+    pxfixture::TableLayout layout;
+    layout.keyFields = 1;
+    layout.fields = {{"ID", FieldType::Long, 4, 0}, {"NAME", FieldType::Alpha, 20, 0}};
+    pxfixture::writeTable(folder.file("parents.db"), layout, values);
+}
+
+QString path(const TempDir& dir) {
+    return QString::fromStdString(dir.path());
+}
+
+class ReplacementKeys : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        dsn_ = GetParam() == "mariadb" ? TestDatabases::newMariaDbDsn()
+                                       : TestDatabases::newPostgresDsn();
+        if (dsn_.isEmpty())
+            GTEST_SKIP() << GetParam() << " is not installed";
+        writeParents(old_, 3);
+        ASSERT_EQ(transfer({"--typed", path(old_), dsn_}).status, 0);
+    }
+    bool mariaDb() const { return GetParam() == "mariadb"; }
+    // A child table referring to PARENTS with `rules` ("ON UPDATE ... ON DELETE ...").
+    void addChild(const QString& name, const QString& rules, int parent = 1) {
+        TestDatabases::execute(dsn_, "CREATE TABLE \"" + name + "\" (\"P\" INTEGER, CONSTRAINT \"" +
+                                         name +
+                                         "_fk\" FOREIGN KEY (\"P\") REFERENCES \"PARENTS\" "
+                                         "(\"ID\") " +
+                                         rules + ")");
+        TestDatabases::execute(
+            dsn_, "INSERT INTO \"" + name + "\" VALUES (" + QString::number(parent) + ")");
+    }
+    // Every foreign key of the database: its table, name and rules.
+    QStringList keys() const {
+        QStringList found;
+        const QString schema = mariaDb() ? "database()" : "current_schema()";
+        for (const QStringList& row :
+             queryRows(dsn_,
+                       "SELECT t.table_name, r.constraint_name, r.update_rule, "
+                       "r.delete_rule FROM information_schema.referential_constraints r "
+                       "JOIN information_schema.table_constraints t ON t.constraint_name "
+                       "= r.constraint_name AND t.constraint_schema = r.constraint_schema "
+                       "WHERE r.constraint_schema = " +
+                           schema + " ORDER BY t.table_name, r.constraint_name"))
+            found << row.join(" ");
+        return found;
+    }
+    QString parents() const { return queryRows(dsn_, R"(SELECT count(*) FROM "PARENTS")")[0][0]; }
+    QString dsn_;
+    TempDir old_;
+};
+
+}  // namespace
+
+// Keys of every rule come back as they were after a typed overwrite, PostgreSQL's deferrable
+// ones included; the copy keeps its table's own name for its key and counter.
+TEST_P(ReplacementKeys, OtherTablesKeysComeBackWithTheirOwnRules) {
+    const QStringList actions =
+        mariaDb() ? QStringList{"RESTRICT", "CASCADE", "SET NULL", "NO ACTION"}
+                  : QStringList{"RESTRICT", "CASCADE", "SET NULL", "NO ACTION", "SET DEFAULT"};
+    int n = 0;
+    for (const QString& update : actions)
+        for (const QString& remove : actions)
+            addChild(QString("c%1").arg(n++), "ON UPDATE " + update + " ON DELETE " + remove);
+    if (!mariaDb())
+        addChild("deferred", "ON UPDATE SET NULL ON DELETE CASCADE DEFERRABLE INITIALLY DEFERRED");
+    // psqlODBC's own view of the rules, to compare deferral too.
+    const QString deferral =
+        "SELECT conname, condeferrable, condeferred FROM pg_constraint WHERE contype = 'f' "
+        "ORDER BY conname";
+    const QStringList before = keys();
+    const auto deferredBefore = mariaDb() ? std::vector<QStringList>{} : queryRows(dsn_, deferral);
+    ASSERT_EQ(before.size(), size_t(n) + (mariaDb() ? 0 : 1));
+
+    TempDir fresh;
+    writeParents(fresh, 5);
+    const TransferRun run = transfer({"--typed", "--overwrite", path(fresh), dsn_});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(parents(), "5");
+    EXPECT_EQ(keys(), before);
+    if (!mariaDb()) {
+        EXPECT_EQ(queryRows(dsn_, deferral), deferredBefore);
+        EXPECT_EQ(queryRows(dsn_,
+                            "SELECT conname FROM pg_constraint WHERE contype = 'p' "
+                            "AND conrelid = '\"PARENTS\"'::regclass")[0][0],
+                  "PARENTS_pkey");
+    }
+}
+
+// A drop that waits on another session's lock on the second referring table: a lock timeout
+// (MariaDB) or a Ctrl-C during the wait leaves the old table and every key as they were.
+TEST_P(ReplacementKeys, AStopWhileAKeyIsDroppedLeavesEveryKeyAndTheOldTable) {
+    addChild("c1", "ON UPDATE CASCADE ON DELETE RESTRICT");
+    addChild("c2", "ON UPDATE RESTRICT ON DELETE SET NULL");
+    const QStringList before = keys();
+    TempDir fresh;
+    writeParents(fresh, 5);
+
+    ado::Connection holder;
+    holder.Open("Data Source=" + dsn_);
+    holder.BeginTrans();
+    holder.Query(R"(SELECT count(*) FROM "c2")");
+    if (mariaDb()) {
+        TestDatabases::execute(dsn_, "SET GLOBAL lock_wait_timeout = 2");
+        const TransferRun timedOut = transfer({"--typed", "--overwrite", path(fresh), dsn_});
+        TestDatabases::execute(dsn_, "SET GLOBAL lock_wait_timeout = DEFAULT");
+        EXPECT_EQ(timedOut.status, 1) << timedOut.err.toStdString();
+        EXPECT_TRUE(timedOut.err.contains(
+            "Failed: PARENTS: PARENTS was not replaced: the target keeps its table as it was"))
+            << timedOut.err.toStdString();
+        EXPECT_EQ(keys(), before);
+        EXPECT_EQ(parents(), "3");
+    }
+    QProcess waiting;
+    startTransfer(waiting, {"--typed", "--overwrite", path(fresh), dsn_});
+    QString seen;
+    ASSERT_TRUE(waitForOutput(waiting, seen, "to answer")) << seen.toStdString();
+    ::kill(static_cast<pid_t>(waiting.processId()), SIGINT);
+    const TransferRun stopped = finishedTransfer(waiting, 30);
+    EXPECT_EQ(stopped.status, 130) << (seen + stopped.err).toStdString();
+    holder.RollbackTrans();
+    EXPECT_EQ(keys(), before) << (seen + stopped.err).toStdString();
+    EXPECT_EQ(parents(), "3");
+}
+
+// A copy that lacks a row another table refers to, or that has no key for them to refer to,
+// replaces nothing, and the message names why.
+TEST_P(ReplacementKeys, ACopyThatCannotTakeTheKeysBackReplacesNothing) {
+    TestDatabases::execute(dsn_, R"(INSERT INTO "PARENTS" VALUES (999, 'added on the target'))");
+    addChild("kid_o", "ON UPDATE CASCADE ON DELETE RESTRICT", 999);
+    const QStringList before = keys();
+    TempDir fresh;
+    writeParents(fresh, 5);
+
+    const TransferRun lacking = transfer({"--typed", "--overwrite", path(fresh), dsn_});
+    EXPECT_EQ(lacking.status, 1) << lacking.err.toStdString();
+    EXPECT_TRUE(
+        lacking.err.contains("PARENTS was not replaced: the target keeps its table as it "
+                             "was: kid_o refers to ID 999, which the new copy lacks"))
+        << lacking.err.toStdString();
+    EXPECT_EQ(parents(), "4");
+    EXPECT_EQ(keys(), before);
+
+    const TransferRun unkeyed = transfer({"--overwrite", path(fresh), dsn_});
+    EXPECT_EQ(unkeyed.status, 1) << unkeyed.err.toStdString();
+    EXPECT_TRUE(
+        unkeyed.err.contains("kid_o refers to PARENTS (ID), and the new copy has no key "
+                             "on it: copy it with its key (--typed"))
+        << unkeyed.err.toStdString();
+    EXPECT_EQ(parents(), "4");
+    EXPECT_EQ(keys(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, ReplacementKeys, ::testing::Values("postgres", "mariadb"));
+
+// A new table whose check finds a difference leaves nothing under its name, and the next run
+// copies it again.
+TEST(NewTables, ANewTableThatFailsItsCheckLeavesNothing) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    // Every new table's NAME is changed on its way in, once.
+    TestDatabases::execute(dsn, R"(CREATE FUNCTION spoil() RETURNS trigger LANGUAGE plpgsql AS
+        $$ BEGIN NEW."NAME" := NEW."NAME" || '!'; RETURN NEW; END $$)");
+    TestDatabases::execute(dsn, R"(CREATE FUNCTION spoil_new() RETURNS event_trigger
+        LANGUAGE plpgsql AS $$
+        DECLARE created record;
+        BEGIN
+            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands()
+                           WHERE command_tag = 'CREATE TABLE' LOOP
+                EXECUTE format('CREATE TRIGGER spoil BEFORE INSERT ON %s FOR EACH ROW '
+                               'EXECUTE FUNCTION spoil()', created.object_identity);
+            END LOOP;
+        END $$)");
+    TestDatabases::execute(dsn,
+                           "CREATE EVENT TRIGGER spoil_new ON ddl_command_end "
+                           "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION spoil_new()");
+    TempDir folder;
+    writeParents(folder, 3);
+    const QString tables =
+        "SELECT table_name FROM information_schema.tables WHERE "
+        "table_schema = current_schema()";
+    for (const QStringList& mode : {QStringList{}, QStringList{"--typed"}}) {
+        const TransferRun run = transfer(mode + QStringList{path(folder), dsn});
+        EXPECT_EQ(run.status, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("Copied 0 of 1 tables, 1 failed")) << run.err.toStdString();
+        EXPECT_TRUE(queryRows(dsn, tables).empty());
+    }
+    TestDatabases::execute(dsn, "DROP EVENT TRIGGER spoil_new");
+    const TransferRun again = transfer({"--typed", path(folder), dsn});
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM "PARENTS")")[0][0], "3");
+}
