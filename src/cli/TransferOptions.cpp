@@ -13,7 +13,9 @@ constexpr const char* kDescription =
     "at all; a table it replaces stays as it was until its copy is whole and checked.\n"
     "\n"
     "Exit status: 0 every table was copied; 1 some table failed or arrived incomplete, or a\n"
-    "folder could not be read (the tables that were copied are complete); 2 bad usage, a folder\n"
+    "folder could not be read (the tables that were copied are complete); 3 every table arrived\n"
+    "whole and verified, but a part of some table's definition (a key, a rule, an index, a\n"
+    "foreign key) could not be carried, each named in a warning; 2 bad usage, a folder\n"
     "without tables, a data source that cannot be opened, or existing tables met with neither\n"
     "--overwrite nor --skip-existing (nothing is written then); 130 stopped by Ctrl-C, 143 by\n"
     "SIGTERM (the table being copied is rolled back; the ones before it are complete).";
