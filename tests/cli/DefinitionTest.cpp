@@ -259,6 +259,32 @@ TEST_P(Definition, RulesTheRowsBreakAreNamedAndTheOthersHoldOnTheTarget) {
         EXPECT_ANY_THROW(TestDatabases::execute(dsn_, refused)) << refused;
 }
 
+// A picture on the AutoInc key and rules on a BCD field: the validity file, which gives a BCD
+// field's size as its decimals, is read, and the comment leaves the counter as it was.
+TEST_P(Definition, APictureKeepsTheCounterAndABcdFieldKeepsItsRules) {
+    TempDir folder;
+    const std::vector<px::Field> fields = {{"ID", FieldType::AutoIncrement, 4, 0},
+                                           {"PRICE", FieldType::Bcd, 17, 2}};
+    px::ValidityChecks checks;
+    checks.fields.push_back({"ID", false, {}, {}, {}, "#####", {}});
+    checks.fields.push_back(
+        {"PRICE", true, Value::decimal("0.00"), Value::decimal("100.00"), {}, {}, {}});
+    pxfixture::TableLayout layout{12, 2, 1252, fields, false, 1, 2};
+    pxfixture::writeTable(folder.file("priced.db"), layout,
+                          {{Value::integer(1), Value::decimal("9.50")},
+                           {Value::integer(2), Value::decimal("12.25")}});
+    pxfixture::writeValidityFile(folder.file("priced.val"), fields, checks);
+
+    const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn_});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(warningsOf(run).isEmpty()) << run.err.toStdString();
+    TestDatabases::execute(dsn_, R"(INSERT INTO "PRICED" ("PRICE") VALUES (1.00))");
+    EXPECT_EQ(queryRows(dsn_, R"(SELECT max("ID") FROM "PRICED")")[0][0], "3");
+    for (const char* refused : {R"(INSERT INTO "PRICED" ("PRICE") VALUES (NULL))",
+                                R"(INSERT INTO "PRICED" ("PRICE") VALUES (100.01))"})
+        EXPECT_ANY_THROW(TestDatabases::execute(dsn_, refused)) << refused;
+}
+
 INSTANTIATE_TEST_SUITE_P(Targets, Definition, ::testing::Values("postgres", "mariadb"));
 
 // SQLite adds no constraint to a table: the table is made again with its required fields and
@@ -286,4 +312,23 @@ TEST(DefinitionOnSqlite, TheTableIsMadeAgainWithItsRulesAndForeignKeys) {
     EXPECT_EQ(queryRows(dsn, "SELECT name FROM pragma_index_list('FK4') WHERE origin = 'c'"),
               std::vector<QStringList>{{"FK4_reference"}});
     EXPECT_EQ(queryRows(dsn, "PRAGMA foreign_key_check"), std::vector<QStringList>{});
+}
+
+// A range on a timestamp whose maximum a stored value equals holds on SQLite, which stores the
+// driver's text with milliseconds.
+TEST(DefinitionOnSqlite, ATimestampRangeComparesWithTheStoredForm) {
+    const QString dsn = TestDatabases::newSqliteDsn();
+    TempDir folder;
+    const std::vector<px::Field> fields = {{"AT", FieldType::Timestamp, 8, 0}};
+    const Value last = Value::timestamp(738000, 36000000);
+    px::ValidityChecks checks;
+    checks.fields.push_back({"AT", false, Value::timestamp(737000, 0), last, {}, {}, {}});
+    pxfixture::writeTable(folder.file("times.db"), {12, 2, 1252, fields},
+                          {{last}, {Value::timestamp(737500, 1500)}});
+    pxfixture::writeValidityFile(folder.file("times.val"), fields, checks);
+    const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(warningsOf(run).isEmpty()) << run.err.toStdString();
+    const QString above = QString::fromStdString(Value::timestamp(738000, 36000001).toText());
+    EXPECT_ANY_THROW(TestDatabases::execute(dsn, "INSERT INTO \"TIMES\" VALUES ('" + above + "')"));
 }

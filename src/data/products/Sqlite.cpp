@@ -28,6 +28,15 @@ QString Sqlite::typedColumnType(const px::Field& field, bool) const {
     return commonType(field);
 }
 
+QString Sqlite::valueLiteral(const px::Value& value) const {
+    QString text = QString::fromStdString(value.toText());
+    if (value.kind() != px::Value::Kind::Timestamp)
+        return TargetProduct::valueLiteral(value);
+    if (!text.contains(QLatin1Char('.')))
+        text += QStringLiteral(".000");
+    return literal(text);
+}
+
 bool Sqlite::counts(const std::vector<px::Field>& fields, int keyFields, bool blankCounter) {
     return !blankCounter && keyFields == 1 && fields[0].type == FieldType::AutoIncrement;
 }

@@ -11,6 +11,9 @@ class Sqlite : public TargetProduct {
 
     bool reaches(const QString&, const QString&) const override { return true; }
     QString typedColumnType(const px::Field& field, bool blankCounter) const override;
+    // A timestamp as its driver stores one, milliseconds always written, so that a range
+    // compares it with stored values as text.
+    QString valueLiteral(const px::Value& value) const override;
     QStringList keyStatements(const QString& table, const std::vector<px::Field>& fields,
                               int keyFields, bool blankCounter) const override;
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,

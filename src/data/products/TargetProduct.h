@@ -45,6 +45,8 @@ class TargetProduct {
     QString workTableName(const QString& table) const;
     // Whether `table` is a name workTableName() gives.
     static bool isWorkTableName(const QString& table);
+    // The table a work table's name was made from, where that name was not shortened.
+    static QString tableOfWorkTable(const QString& work);
 
     // ---- the tables screen's mapping
 
@@ -75,7 +77,7 @@ class TargetProduct {
     // it carries them all.
     virtual QString leftOut() const { return {}; }
     // A minimum, maximum or default as an SQL literal of its column; "" for none.
-    QString valueLiteral(const px::Value& value) const;
+    virtual QString valueLiteral(const px::Value& value) const;
     // The steps that give a copied table its column rules and indexes, after its key and
     // counter; and those that make its foreign keys, once their parents are on the target.
     virtual std::vector<DefinitionStep> definitionSteps(const TableDefinition& definition) const;
