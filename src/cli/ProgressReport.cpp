@@ -131,15 +131,23 @@ void ProgressReport::error(const QString& line) {
     print(line, false);
 }
 
+void ProgressReport::statementMayWait(bool waits) {
+    std::lock_guard lock(mutex_);
+    // A wait is counted from the statement's start, not from the work before it.
+    if (waits && !mayWait_)
+        markActivity();
+    mayWait_ = waits;
+}
+
 void ProgressReport::watchForWaits() {
     std::unique_lock lock(mutex_);
     while (!stop_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping_; })) {
         const auto waited = Clock::now() - lastActivity_;
-        if (quiet_ || waited < kLongWait || (waitTold_ && !terminal_))
+        const bool copying = doing_.startsWith(QStringLiteral("copying"));
+        if (quiet_ || waited < kLongWait || (waitTold_ && !terminal_) || (copying && !mayWait_))
             continue;
         // On a terminal the line counts the seconds; elsewhere one line per wait.
-        const QString what =
-            prefix_.isEmpty() || !doing_.startsWith(QStringLiteral("copying")) ? doing_ : prefix_;
+        const QString what = prefix_.isEmpty() || !copying ? doing_ : prefix_;
         const QString line =
             what + QStringLiteral(": waiting for ") + dataSource_ + QStringLiteral(" to answer, ") +
             QString::number(std::chrono::duration_cast<std::chrono::seconds>(waited).count()) +

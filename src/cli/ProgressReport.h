@@ -14,7 +14,8 @@
 // What the command line shows of a run on standard error: on a terminal one line per table that
 // updates in place (table n of m, rows done, percent, rows per second, seconds); elsewhere one
 // plain line per table when it ends. When the data source keeps the run waiting for more than
-// two seconds (a lock held by another session, a server that does not answer), it says so.
+// two seconds (a lock held by another session, a server that does not answer), it says so; not
+// while a table's rows, key or check keep the server at work.
 // Nothing but what the caller prints as errors when quiet.
 class ProgressReport : public TransferObserver {
   public:
@@ -41,6 +42,7 @@ class ProgressReport : public TransferObserver {
     void targetDropped(const QString&) override {}
     void targetCreated(const QString&) override {}
     bool stopRequested() const override { return stopRequested_(); }
+    void statementMayWait(bool waits) override;
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -57,7 +59,8 @@ class ProgressReport : public TransferObserver {
 
     mutable std::mutex mutex_;  // everything below, and the output
     QString doing_;
-    QString prefix_;  // "ORDERS (table 2 of 3)"
+    bool mayWait_ = false;  // a statement that may wait on another session's lock is out
+    QString prefix_;        // "ORDERS (table 2 of 3)"
     long long rows_ = 0;
     long long total_ = 0;
     Clock::time_point tableStart_;

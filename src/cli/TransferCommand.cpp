@@ -38,6 +38,7 @@ constexpr int kNothingWritten = 2;
 struct Sides {
     std::vector<TableEntry> paradox;
     QStringList target;  // the tables an unqualified name reaches
+    std::unique_ptr<TargetProduct> product;
 };
 
 // Why the folder cannot be the Paradox folder, or "".
@@ -73,8 +74,8 @@ QString listBothSides(const TransferOptions& options, Dialogs& dialogs, RunSumma
                   return QString::compare(a.name, b.name, Qt::CaseInsensitive) < 0;
               });
     try {
-        Sybase::ListReachableTables(options.dataSource,
-                                    [&](const QString& name) { sides.target << name; });
+        sides.product = Sybase::ListReachableTables(
+            options.dataSource, [&](const QString& name) { sides.target << name; });
     } catch (const std::exception& failure) {
         return QStringLiteral("the data source ") + options.dataSource +
                QStringLiteral(" cannot be opened: ") + QString::fromUtf8(failure.what());
@@ -138,6 +139,28 @@ void printValidityChecks(px::Table& source) {
     }
 }
 
+// What a work table left by an earlier run is, after its name; "" for other tables.
+QString workTableNote(const QString& name, const Sides& sides) {
+    if (!TargetProduct::isWorkTableName(name))
+        return {};
+    for (const QString& table : sides.target)
+        if (sides.product->workTableName(table).compare(name, Qt::CaseInsensitive) == 0)
+            return QStringLiteral(
+                "\t(a copy left unfinished; the next copy of its table "
+                "removes it)");
+    // Its own table is gone: a replacement whose rename failed leaves the only copy there is.
+    const QString table = TargetProduct::tableOfWorkTable(name);
+    const QString rename = sides.product->workTableName(table) == name
+                               ? QStringLiteral("; ") +
+                                     sides.product->renameStatement(name, table) +
+                                     QStringLiteral(" gives it its name")
+                               : QString();
+    return QStringLiteral(
+               "\t(the target has no table of its own: it may hold the only copy, "
+               "unless it is empty") +
+           rename + QLatin1Char(')');
+}
+
 // Each Paradox table with its fields, their Paradox types, its secondary indexes, validity
 // checks and relationships; and the data source's tables.
 void printSides(const TransferOptions& options, const Sides& sides) {
@@ -158,28 +181,49 @@ void printSides(const TransferOptions& options, const Sides& sides) {
     }
     std::printf("Tables in %s:\n", qPrintable(options.dataSource));
     for (const QString& name : sides.target)
-        std::printf("  %s%s\n", qPrintable(name),
-                    TargetProduct::isWorkTableName(name)
-                        ? "\t(a copy left unfinished; the next copy of its table removes it)"
-                        : "");
+        std::printf("  %s%s\n", qPrintable(name), qPrintable(workTableNote(name, sides)));
 }
 
-// The statements each table would take, on standard output; nothing is written.
-int printPlans(const std::vector<TableEntry>& tables, const TransferOptions& options,
-               TableTransfer& transfer, RunSummary& summary) {
+void printStatements(const QStringList& statements) {
+    // The screen's create statement ends with its own semicolon.
+    for (const QString& statement : statements)
+        std::printf("%s%s\n", qPrintable(statement),
+                    statement.endsWith(QLatin1Char(';')) ? "" : ";");
+}
+
+void printComments(const QStringList& lines) {
+    for (const QString& line : lines)
+        std::printf("-- %s\n", qPrintable(line));
+}
+
+// The script a run would give the target, on standard output, with what it would refuse, leave
+// out or warn of as comments; nothing is written.
+int printScript(const std::vector<TableEntry>& tables, const QStringList& notes,
+                const TransferOptions& options, TableTransfer& transfer, RunSummary& summary) {
+    std::printf(
+        "-- The statements morvane-transfer would give %s, in order; none was run. Each "
+        "table's rows\n-- go in after its CREATE TABLE, and each copy is checked before "
+        "it takes its name.\n",
+        qPrintable(options.dataSource));
+    printComments(summary.warnings() + notes);
     int status = kAllCopied;
     for (const TableEntry& table : tables) {
         std::printf("-- %s, from %s\n", qPrintable(table.name), qPrintable(table.file));
         try {
-            // The screen's create statement ends with its own semicolon.
-            for (const QString& statement : transfer.plannedStatements(table, options.overwrite))
-                std::printf("%s%s\n", qPrintable(statement),
-                            statement.endsWith(QLatin1Char(';')) ? "" : ";");
+            const TableTransfer::Plan plan = transfer.plan(table, options.overwrite);
+            printStatements(plan.statements);
+            printComments(plan.notes);
         } catch (const std::exception& failure) {
             std::printf("-- cannot be made: %s\n", failure.what());
             summary.warn(table.name + QStringLiteral(": ") + QString::fromUtf8(failure.what()));
             status = 1;
         }
+    }
+    const TableTransfer::Plan related = transfer.planRelationships();
+    if (!related.statements.isEmpty() || !related.notes.isEmpty()) {
+        std::printf("-- The foreign keys between the tables\n");
+        printStatements(related.statements);
+        printComments(related.notes);
     }
     return status;
 }
@@ -344,7 +388,9 @@ int run(const TransferOptions& options, RunSummary& summary) {
     for (const TableEntry& table : tables)
         if (existing.has(table.name))
             met << existing.spellingOf(table.name);
-    if (!met.isEmpty() && !options.overwrite && !options.skipExisting)
+    // A dry run over tables the target has shows the rest of the run.
+    const bool skipExisting = options.skipExisting || (options.dryRun && !options.overwrite);
+    if (!met.isEmpty() && !options.overwrite && !skipExisting)
         return refuse(QStringLiteral("these tables exist in %1: %2; choose --overwrite or "
                                      "--skip-existing")
                           .arg(options.dataSource, met.join(QStringLiteral(", "))));
@@ -361,27 +407,36 @@ int run(const TransferOptions& options, RunSummary& summary) {
     if (!transfer.open({options.folder, options.dataSource}))
         return refuse(dialogs.takeFailures().join(QStringLiteral("; ")));
 
+    QStringList notes;  // a dry run's script says them too
+    const auto note = [&](const QString& line) {
+        progress.note(line);
+        notes << line;
+    };
     if (transfer.typedMapping()) {
         if (const QString notice = transfer.typedMapping()->notice(); !notice.isEmpty())
-            progress.note(notice);
+            note(notice);
         if (const QString leftOut = transfer.product().leftOut(); !leftOut.isEmpty())
-            progress.note(transfer.product().displayName() +
-                          QStringLiteral(": left out of each table's definition: ") + leftOut);
+            note(transfer.product().displayName() +
+                 QStringLiteral(": left out of each table's definition: ") + leftOut);
     }
     std::vector<TableEntry> toCopy;
     for (const TableEntry& table : tables) {
-        if (options.skipExisting && existing.has(table.name)) {
+        if (skipExisting && existing.has(table.name)) {
             TableResult skipped;
             skipped.entry = table;
             skipped.state = TableResult::State::Skipped;
-            progress.note(table.name + QStringLiteral(": skipped, the target has it"));
+            note(table.name + QStringLiteral(": skipped, the target has it") +
+                 (options.skipExisting ? QString()
+                                       : QStringLiteral("; without --overwrite or "
+                                                        "--skip-existing the run would not "
+                                                        "start")));
             summary.add(skipped);
         } else {
             toCopy.push_back(table);
         }
     }
     if (options.dryRun) {
-        const int status = printPlans(toCopy, options, transfer, summary);
+        const int status = printScript(toCopy, notes, options, transfer, summary);
         transfer.close();
         return status;
     }

@@ -24,10 +24,11 @@ bool TestDataSource(const QString& dataSourceName) {
 namespace {
 
 // Each user table of the data source that an unqualified name reaches.
-void listReached(const QString& dataSourceName, const std::function<void(const QString&)>& found) {
+std::unique_ptr<TargetProduct> listReached(const QString& dataSourceName,
+                                           const std::function<void(const QString&)>& found) {
     ado::Connection connection;
     connection.Open(DsnConnectionString(dataSourceName));
-    const std::unique_ptr<TargetProduct> product = TargetProduct::of(connection);
+    std::unique_ptr<TargetProduct> product = TargetProduct::of(connection);
     std::unique_ptr<ado::RecordSet> tables = connection.OpenSchema(ado::Connection::adSchemaTables);
     while (!tables->Eof()) {
         LetEventsRun();
@@ -42,6 +43,7 @@ void listReached(const QString& dataSourceName, const std::function<void(const Q
     }
     tables->Close();
     connection.Close();
+    return product;
 }
 
 }  // namespace
@@ -54,9 +56,9 @@ void ListSybaseTables(const QString& dataSourceName,
     });
 }
 
-void ListReachableTables(const QString& dataSourceName,
-                         const std::function<void(const QString&)>& found) {
-    listReached(dataSourceName, found);
+std::unique_ptr<TargetProduct> ListReachableTables(
+    const QString& dataSourceName, const std::function<void(const QString&)>& found) {
+    return listReached(dataSourceName, found);
 }
 
 }  // namespace Sybase

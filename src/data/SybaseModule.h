@@ -3,6 +3,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class TargetProduct;
 
 namespace Sybase {
 
@@ -18,8 +21,8 @@ void ListSybaseTables(const QString& dataSourceName,
 // Hands each table that an unqualified name reaches to `found`, whatever its name: those of the
 // connection's current catalog (database) and, where the product has schemas, of the schema a
 // new table would be created in (on SQL Anywhere the connected user's own). Used to decide
-// whether a table exists.
-void ListReachableTables(const QString& dataSourceName,
-                         const std::function<void(const QString&)>& found);
+// whether a table exists. Returns the product the data source is.
+std::unique_ptr<TargetProduct> ListReachableTables(
+    const QString& dataSourceName, const std::function<void(const QString&)>& found);
 
 }  // namespace Sybase

@@ -20,10 +20,6 @@ QString quoted(const QString& name) {
     return Datatype::QuotedName(name);
 }
 
-QString textOf(const ado::Variant& value) {
-    return QString::fromStdString(value.toText());
-}
-
 QString rowsSaying(long long rows, const char* one, const char* many) {
     return QString::number(rows) + QLatin1Char(' ') + QString::fromLatin1(rows == 1 ? one : many);
 }
@@ -96,7 +92,8 @@ void DefinitionWriter::addTo(SourceDefinition definition) {
         waiting_.push_back(std::move(definition));
 }
 
-QString DefinitionWriter::obstacleTo(PendingRelationship& relationship, const TargetNames& names) {
+QString DefinitionWriter::obstacleTo(PendingRelationship& relationship, const TargetNames& names,
+                                     const KeyOf& keyOf, bool rowsThere) {
     ForeignKey& key = relationship.key;
     try {
         key.parentColumns = parentColumnsOf(relationship);
@@ -107,19 +104,11 @@ QString DefinitionWriter::obstacleTo(PendingRelationship& relationship, const Ta
         return key.parent + QStringLiteral(" is not on the target");
     key.parent = names.spellingOf(key.parent);
     // The referenced columns must be the parent's whole key, in any order.
-    QStringList keyColumns;
-    const auto primary = target_.PrimaryKeys(key.parent);
-    for (; !primary->Eof(); primary->MoveNext())
-        keyColumns << textOf(primary->Fields(3).Value());
-    QStringList wanted = key.parentColumns, have = keyColumns;
-    for (QStringList* columns : {&wanted, &have})
-        for (QString& column : *columns)
-            column = column.toLower();
-    std::sort(wanted.begin(), wanted.end());
-    std::sort(have.begin(), have.end());
-    if (wanted != have)
+    if (!sameColumns(key.parentColumns, keyOf(key.parent)))
         return key.parent + QStringLiteral(" has no key on ") +
                key.parentColumns.join(QStringLiteral(", "));
+    if (!rowsThere)
+        return {};
     // A child value without a parent row would be refused: the first one is named.
     const auto orphan =
         firstOrphan(target_, relationship.child, key.columns, key.parent, key.parentColumns);
@@ -128,44 +117,58 @@ QString DefinitionWriter::obstacleTo(PendingRelationship& relationship, const Ta
     return valuesIn(*orphan, key.columns) + QStringLiteral(" has no row in ") + key.parent;
 }
 
-void DefinitionWriter::makeRelationships(const TargetNames& names) {
-    for (SourceDefinition& definition : std::exchange(waiting_, {})) {
-        TableDefinition& child = definition.table;
-        for (PendingRelationship& relationship : definition.relationships) {
-            QString obstacle;
-            try {
-                obstacle = obstacleTo(relationship, names);
-            } catch (const std::exception& failure) {
-                obstacle = QString::fromUtf8(failure.what());
-            }
-            if (obstacle.isEmpty())
-                child.foreignKeys.push_back(relationship.key);
-            else
-                report(kRelationshipsLine, child.table,
-                       QStringLiteral("no foreign key to ") + relationship.key.parent, obstacle);
+void DefinitionWriter::addForeignKeys(SourceDefinition& definition, const TargetNames& names,
+                                      const KeyOf& keyOf, bool rowsThere, const Refusal& refused) {
+    for (PendingRelationship& relationship : definition.relationships) {
+        QString obstacle;
+        try {
+            obstacle = obstacleTo(relationship, names, keyOf, rowsThere);
+        } catch (const std::exception& failure) {
+            obstacle = QString::fromUtf8(failure.what());
         }
+        if (obstacle.isEmpty())
+            definition.table.foreignKeys.push_back(relationship.key);
+        else
+            refused(QStringLiteral("no foreign key to ") + relationship.key.parent, obstacle);
+    }
+}
+
+void DefinitionWriter::makeRelationships(const TargetNames& names) {
+    const KeyOf keyOf = [&](const QString& table) { return primaryKeyOf(target_, table); };
+    for (SourceDefinition& definition : std::exchange(waiting_, {})) {
+        const TableDefinition& child = definition.table;
+        addForeignKeys(definition, names, keyOf, true,
+                       [&](const QString& what, const QString& why) {
+                           report(kRelationshipsLine, child.table, what, why);
+                       });
         if (!child.foreignKeys.empty())
             for (const DefinitionStep& step : product_.foreignKeySteps(child))
                 run(kRelationshipsLine, child.table, step);
     }
 }
 
-QStringList DefinitionWriter::plannedStatements(const SourceDefinition& definition) const {
+QStringList DefinitionWriter::plannedStatements(SourceDefinition definition) {
     QStringList statements;
     for (const DefinitionStep& step : product_.definitionSteps(definition.table))
         statements << step.statements;
-    TableDefinition withKeys = definition.table;
-    for (const PendingRelationship& relationship : definition.relationships) {
-        ForeignKey key = relationship.key;
-        try {
-            key.parentColumns = parentColumnsOf(relationship);
-        } catch (const std::exception&) {
-            continue;
-        }
-        withKeys.foreignKeys.push_back(key);
+    if (!definition.relationships.empty())
+        waiting_.push_back(std::move(definition));
+    return statements;
+}
+
+QStringList DefinitionWriter::plannedRelationships(const TargetNames& names, const KeyOf& keyOf,
+                                                   QStringList& refused) {
+    QStringList statements;
+    for (SourceDefinition& definition : std::exchange(waiting_, {})) {
+        const TableDefinition& child = definition.table;
+        addForeignKeys(definition, names, keyOf, false,
+                       [&](const QString& what, const QString& why) {
+                           refused << oneLine(child.table + QStringLiteral(": ") + what +
+                                              QStringLiteral(": ") + why);
+                       });
+        if (!child.foreignKeys.empty())
+            for (const DefinitionStep& step : product_.foreignKeySteps(child))
+                statements << step.statements;
     }
-    if (!withKeys.foreignKeys.empty())
-        for (const DefinitionStep& step : product_.foreignKeySteps(withKeys))
-            statements << step.statements;
     return statements;
 }

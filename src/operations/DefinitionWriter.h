@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 #include "SourceDefinition.h"
@@ -29,9 +30,15 @@ class DefinitionWriter {
     // The foreign keys of the tables given so far, to parents that `names` has.
     void makeRelationships(const TargetNames& names);
 
-    // The statements addTo() and makeRelationships() would run, for a dry run: checks against
-    // the rows cannot be made then.
-    QStringList plannedStatements(const SourceDefinition& definition) const;
+    // For a dry run, where no rows are on the target to check rules against: the statements
+    // addTo() would run, its relationships kept for plannedRelationships().
+    QStringList plannedStatements(SourceDefinition definition);
+    // The columns of a table's key, on the target or as a planned copy will have it.
+    using KeyOf = std::function<QStringList(const QString& table)>;
+    // The foreign keys makeRelationships() would make of the tables planned so far, and a line
+    // for each it would refuse, saying why.
+    QStringList plannedRelationships(const TargetNames& names, const KeyOf& keyOf,
+                                     QStringList& refused);
 
     // A part of a table's definition that could not be carried: its table on the target, and
     // the report's text, on one line.
@@ -50,7 +57,14 @@ class DefinitionWriter {
     bool run(int line, const QString& table, const DefinitionStep& step);
     // Why `relationship` cannot be a foreign key, or "" when it can; fills in its parent's
     // columns.
-    QString obstacleTo(PendingRelationship& relationship, const TargetNames& names);
+    // Gives the definition's table the foreign keys its relationships can be, and `refused` each
+    // that cannot, with why.
+    using Refusal = std::function<void(const QString& what, const QString& why)>;
+    void addForeignKeys(SourceDefinition& definition, const TargetNames& names, const KeyOf& keyOf,
+                        bool rowsThere, const Refusal& refused);
+    // The rows are looked at only when `rowsThere`.
+    QString obstacleTo(PendingRelationship& relationship, const TargetNames& names,
+                       const KeyOf& keyOf, bool rowsThere);
 
     ErrorTrap& trap_;
     ado::Connection& target_;

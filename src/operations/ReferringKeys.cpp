@@ -62,6 +62,17 @@ QStringList sortedLower(QStringList names) {
 
 }  // namespace
 
+QStringList primaryKeyOf(ado::Connection& target, const QString& table) {
+    QStringList columns;
+    for (const auto primary = target.PrimaryKeys(table); !primary->Eof(); primary->MoveNext())
+        columns << textOf(primary->Fields(3).Value());
+    return columns;
+}
+
+bool sameColumns(const QStringList& a, const QStringList& b) {
+    return sortedLower(a) == sortedLower(b);
+}
+
 std::optional<QStringList> firstOrphan(ado::Connection& target, const QString& child,
                                        const QStringList& columns, const QString& parent,
                                        const QStringList& parentColumns) {
@@ -136,23 +147,26 @@ ReferringKeys ReferringKeys::to(ado::Connection& target, const TargetProduct& pr
 QString ReferringKeys::obstacleIn(ado::Connection& target, const QString& copy) const {
     if (keys_.empty())
         return {};
-    QStringList keyColumns;
-    for (const auto primary = target.PrimaryKeys(copy); !primary->Eof(); primary->MoveNext())
-        keyColumns << textOf(primary->Fields(3).Value());
-    for (const Key& key : keys_) {
-        const QStringList& refers = key.key.parentColumns;
-        if (sortedLower(refers) != sortedLower(keyColumns))
+    if (const QString obstacle = keyObstacle(primaryKeyOf(target, copy)); !obstacle.isEmpty())
+        return obstacle;
+    for (const Key& key : keys_)
+        if (const auto orphan =
+                firstOrphan(target, key.child, key.key.columns, copy, key.key.parentColumns))
+            return key.child + QStringLiteral(" refers to ") + listed(key.key.parentColumns) +
+                   QLatin1Char(' ') + listed(*orphan) +
+                   QStringLiteral(", which the new copy lacks");
+    return {};
+}
+
+QString ReferringKeys::keyObstacle(const QStringList& copyKey) const {
+    for (const Key& key : keys_)
+        if (!sameColumns(key.key.parentColumns, copyKey))
             return key.child + QStringLiteral(" refers to ") + table_ + QStringLiteral(" (") +
-                   refers.join(QStringLiteral(", ")) +
+                   key.key.parentColumns.join(QStringLiteral(", ")) +
                    QStringLiteral(
                        "), and the new copy has no key on it: copy it with its key "
                        "(--typed, or the tables screen's \"Keep Paradox types, keys "
                        "and rules\")");
-        if (const auto orphan =
-                firstOrphan(target, key.child, key.key.columns, copy, key.key.parentColumns))
-            return key.child + QStringLiteral(" refers to ") + listed(refers) + QLatin1Char(' ') +
-                   listed(*orphan) + QStringLiteral(", which the new copy lacks");
-    }
     return {};
 }
 

@@ -19,6 +19,10 @@ class Connection;
 std::optional<QStringList> firstOrphan(ado::Connection& target, const QString& child,
                                        const QStringList& columns, const QString& parent,
                                        const QStringList& parentColumns);
+// The columns of `table`'s primary key on the target, in key order.
+QStringList primaryKeyOf(ado::Connection& target, const QString& table);
+// Whether two lists name the same columns, in any order and case.
+bool sameColumns(const QStringList& a, const QStringList& b);
 // "999", or "(1, 2)".
 QString listed(const QStringList& items);
 // "999 in ID", or "(1, 2) in (A, B)".
@@ -44,6 +48,9 @@ class ReferringKeys {
     // Why the copy in `copy` cannot take every key, or "": it has no key on the columns they
     // refer to, or a referring row has no row in it.
     QString obstacleIn(ado::Connection& target, const QString& copy) const;
+    // The part of obstacleIn() that the rows play no part in: a copy whose key is on `copyKey`
+    // (none for an unkeyed one) cannot take a key referring to other columns.
+    QString keyObstacle(const QStringList& copyKey) const;
     // Each key's drop, and the statement that makes it, to the table of its parent's name.
     QString dropStatement(const TargetProduct& product, size_t key) const;
     QStringList makeStatements(const TargetProduct& product, size_t key) const;

@@ -103,7 +103,9 @@ bool TableTransfer::askToOverwrite(QString& table, bool& overwrite) {
 
 TableTransfer::Outcome TableTransfer::createTable(const TableLayout& layout, const QString& table) {
     // Rows go only into a table this transfer has just created.
-    if (!trap_.step(210, [&] { target_->Execute(layout.createStatement(table)); }))
+    if (!trap_.step(210, [&] {
+            runCancellable(table, [&] { target_->Execute(layout.createStatement(table)); });
+        }))
         return failedOn(trap_.lastFailure());
     created_ = true;
     return Outcome::Done;
@@ -228,7 +230,8 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     ReplacementNotice notice(trap_, table, overwrite);
     ado::RecordSet source;
     std::optional<TableLayout> layout;
-    if (!readyToWrite(entry, table, source, layout) || (work != table && !removeLeftover(work))) {
+    if (!readyToWrite(entry, table, source, layout) ||
+        (work != table && !removeLeftover(work, table))) {
         finishTable(source);
         return Outcome::Skipped;
     }
@@ -291,17 +294,38 @@ std::vector<DefinitionWriter::Problem> TableTransfer::takeDefinitionProblems() {
     return definitions_ ? definitions_->takeProblems() : std::vector<DefinitionWriter::Problem>{};
 }
 
-bool TableTransfer::removeLeftover(const QString& work) {
+bool TableTransfer::removeLeftover(const QString& work, const QString& table) {
     if (!targetNames_.has(work))
         return true;
     return trap_.step(144, [&] {
         const QString leftover = targetNames_.spellingOf(work);
+        // Without its own table, a work table with rows may be the only copy there is (a
+        // replacement whose rename failed): it is left for the user.
+        if (const long long rows = rowsIn(leftover); !targetNames_.has(table) && rows > 0)
+            throw std::runtime_error(onlyCopyNote(leftover, table, rows).toStdString());
         runCancellable(leftover, [&] {
             target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(leftover));
         });
         targetNames_.remove(leftover);
         observer_.targetDropped(leftover);
     });
+}
+
+long long TableTransfer::rowsIn(const QString& table) {
+    const auto counted =
+        target_->Query(QStringLiteral("SELECT count(*) FROM ") + Datatype::QuotedName(table),
+                       {ado::ValueType::Integer});
+    return counted->Eof() ? 0 : counted->Fields(0).Value().asInteger();
+}
+
+QString TableTransfer::onlyCopyNote(const QString& work, const QString& table,
+                                    long long rows) const {
+    return work + QStringLiteral(" holds ") + QString::number(rows) +
+           QString::fromLatin1(rows == 1 ? " row" : " rows") +
+           QStringLiteral(" and the target has no ") + table +
+           QStringLiteral(": it may be the only copy of ") + table + QStringLiteral("; ") +
+           product_->renameStatement(work, table) +
+           QStringLiteral(" gives it its name, or drop it to copy the table again");
 }
 
 void TableTransfer::discard(const QString& work) {
@@ -421,6 +445,8 @@ void TableTransfer::replaceCommittingAtOnce(const QString& work, const QString& 
 }
 
 void TableTransfer::remakeKeys(const ReferringKeys& keys, const std::vector<size_t>& which) {
+    // They wait for the other tables' locks as they must, and no stop cancels them.
+    observer_.statementMayWait(true);
     for (size_t key : which) {
         const QStringList statements = keys.makeStatements(*product_, key);
         try {
@@ -435,6 +461,7 @@ void TableTransfer::remakeKeys(const ReferringKeys& keys, const std::vector<size
                     statements.join(QStringLiteral("; ")));
         }
     }
+    observer_.statementMayWait(false);
 }
 
 void TableTransfer::runCancellable(const QString& table, const std::function<void()>& statements) {
@@ -452,36 +479,10 @@ void TableTransfer::runCancellable(const QString& table, const std::function<voi
 }
 
 void TableTransfer::setCancellable(bool cancellable) {
+    observer_.statementMayWait(cancellable);
     // Once it is off, no cancel reaches the statements that follow.
     const std::lock_guard lock(cancelling_);
     cancellable_ = cancellable;
-}
-
-QStringList TableTransfer::plannedStatements(const TableEntry& entry, bool overwrite) {
-    const QString table =
-        targetNames_.has(entry.name) ? targetNames_.spellingOf(entry.name) : entry.name;
-    ado::RecordSet source;
-    source.OpenTable(entry.file, *paradox_);
-    TableLayout layout(source, *product_, typed_ ? &*typed_ : nullptr);
-    const SourceScan scan = scanSource(entry, layout);
-    if (scan.blankCounter)
-        layout.counterMayBeBlank();
-    const bool replacing = overwrite && targetNames_.has(entry.name);
-    const QString work = replacing || mode_ == Mode::Fast ? product_->workTableName(table) : table;
-    QStringList statements{layout.createStatement(work)};
-    if (replacing)
-        statements << QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
-    if (work != table)
-        statements << product_->renameStatements(work, table, layout.sourceFields());
-    statements << layout.keyStatements(table);
-    if (layout.autoIncrementColumn())
-        statements << layout.counterStatements(
-            table, std::max(layout.lastAutoIncrement(), scan.highestCounter));
-    if (layout.typed())
-        statements << definitions_->plannedStatements(
-            readSourceDefinition(entry.file, table, *product_, layout.sourceFields(),
-                                 layout.keyFieldCount(), scan.blankCounter));
-    return statements;
 }
 
 TableTransfer::SourceScan TableTransfer::scanSource(const TableEntry& entry,

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -43,6 +44,9 @@ class TransferObserver {
     // Whether the transfer is to stop before its next row, the table being copied left as a
     // failed one is (the command line's answer to Ctrl-C).
     virtual bool stopRequested() const { return false; }
+    // A statement that takes locks another session may hold (a create, drop or rename, a key
+    // to another table) starts or ends; only then can a slow answer be a wait on another session.
+    virtual void statementMayWait(bool /*waits*/) {}
 };
 
 // Copies Paradox tables, structure and rows, into the target, and checks what arrived: one
@@ -82,11 +86,17 @@ class TableTransfer {
     const std::optional<TypedMapping::Mapping>& typedMapping() const { return typed_; }
     // The target's product, once open() has found out what it is.
     const TargetProduct& product() const { return *product_; }
-    // The statements copy() would run to make the table, without running any: the work table's
-    // create statement, the drop of the old table (when `overwrite`) and the rename that puts
-    // the copy in its place, and, typed, its key and counter. Throws what keeps the source from
+    // What copy() would give the target for a table, for a dry run that writes nothing: the
+    // statements in the order it runs them (the rows go in after the first), and a line for
+    // each thing it would refuse or leave out, saying why. Throws what keeps the source from
     // being read.
-    QStringList plannedStatements(const TableEntry& entry, bool overwrite);
+    struct Plan {
+        QStringList statements;
+        QStringList notes;
+    };
+    Plan plan(const TableEntry& entry, bool overwrite);
+    // The foreign keys makeRelationships() would make once the planned tables are there.
+    Plan planRelationships();
     // Leaves copied tables unchecked.
     void skipChecks() { checking_ = false; }
     // Whether the last table, typed, got its key and its counter (a table whose rows break its
@@ -134,8 +144,12 @@ class TableTransfer {
     // Creates the table and copies its rows.
     Outcome copyInto(ado::RecordSet& source, const TableLayout& layout, const QString& table);
     Outcome createTable(const TableLayout& layout, const QString& table);
-    // Drops a work table that a run stopped outright left behind.
-    bool removeLeftover(const QString& work);
+    // Drops a work table that a run stopped outright left behind, unless it may hold the only
+    // copy of `table`: then false, reported.
+    bool removeLeftover(const QString& work, const QString& table);
+    long long rowsIn(const QString& table);
+    // Why a work table of `rows` rows whose own table is missing is left alone.
+    QString onlyCopyNote(const QString& work, const QString& table, long long rows) const;
     // Drops the work table of a copy that failed, where the target still has it.
     void discard(const QString& work);
     // Puts the complete copy in `work` in `table`'s place: drops the old table (when
@@ -187,6 +201,7 @@ class TableTransfer {
     std::unique_ptr<DefinitionWriter> definitions_;
     std::mutex cancelling_;
     bool cancellable_ = false;
+    std::map<QString, QStringList> plannedKeys_;  // a dry run's tables (lower case): their keys
     bool keysUnknownTold_ = false;  // the driver could not list other tables' foreign keys
     long long sourceRows_ = 0;
     long long rowsWritten_ = 0;

@@ -370,3 +370,63 @@ TEST(Waiting, ALockedTargetIsToldAsAWaitAndTheTimesAreTrue) {
     EXPECT_GE(table.captured(1).toDouble() + 0.5, total.captured(1).toDouble())
         << "the wait must count in the table's time";
 }
+
+// A server at work for a while (a key that takes three seconds to make) keeps no one waiting on
+// another session: no waiting line, and the table's time counts it.
+TEST(Waiting, AServerAtWorkIsNoWait) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "no PostgreSQL";
+    TestDatabases::execute(dsn,
+                           "CREATE FUNCTION slow_key() RETURNS event_trigger LANGUAGE plpgsql "
+                           "AS $$ BEGIN IF current_query() LIKE '%ADD PRIMARY KEY%' THEN "
+                           "PERFORM pg_sleep(3); END IF; END $$");
+    TestDatabases::execute(dsn,
+                           "CREATE EVENT TRIGGER slow_key ON ddl_command_end "
+                           "EXECUTE FUNCTION slow_key()");
+    TempDir folder;
+    pxfixture::TableLayout keyed{12, 2, 1252, kNumbered};
+    keyed.keyFields = 1;
+    pxfixture::writeTable(folder.file("orders.db"), keyed, {{Value::integer(1), Value::text("a")}});
+    const TransferRun run = transfer({"--typed", path(folder), dsn});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("waiting for")) << run.err.toStdString();
+    EXPECT_TRUE(QRegularExpression(R"(1 of 1 rows, 100%, \d+ rows/s, [3-9]\.\d s, verified)")
+                    .match(run.err)
+                    .hasMatch())
+        << run.err.toStdString();
+}
+
+// A work table whose own table is gone may hold the only copy of it (a replacement whose rename
+// failed after the drop): the listing says so with the statement that names it, and a later run
+// leaves it alone. An empty one, as a stopped first copy leaves, is removed by the next copy.
+TEST(Leftovers, AWorkTableWithoutItsTableIsKeptWhenItHoldsRows) {
+    const QString dsn = TestDatabases::newSqliteDsn();
+    TempDir folder;
+    writeNumbered(folder.file("orders.db"), 5);
+    TestDatabases::execute(dsn, R"(CREATE TABLE "ORDERS__morvane_new"("N" NUMERIC))");
+    TestDatabases::execute(dsn, R"(INSERT INTO "ORDERS__morvane_new" VALUES(1), (2))");
+    const TransferRun list = transfer({"--list", path(folder), dsn});
+    EXPECT_TRUE(list.out.contains(
+        "  ORDERS__morvane_new\t(the target has no table of its own: it may hold the only copy, "
+        "unless it is empty; ALTER TABLE \"ORDERS__morvane_new\" RENAME TO \"ORDERS\" gives it "
+        "its name)\n"))
+        << list.out.toStdString();
+
+    const TransferRun kept = transfer({path(folder), dsn});
+    EXPECT_EQ(kept.status, 1) << kept.err.toStdString();
+    EXPECT_TRUE(
+        kept.err.contains("ORDERS__morvane_new holds 2 rows and the target has no ORDERS: "
+                          "it may be the only copy of ORDERS; ALTER TABLE "
+                          "\"ORDERS__morvane_new\" RENAME TO \"ORDERS\" gives it its name, "
+                          "or drop it to copy the table again"))
+        << kept.err.toStdString();
+    EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM "ORDERS__morvane_new")")[0][0], "2");
+    EXPECT_TRUE(queryRows(dsn, "SELECT name FROM sqlite_master WHERE name = 'ORDERS'").empty());
+
+    TestDatabases::execute(dsn, R"(DELETE FROM "ORDERS__morvane_new")");
+    const TransferRun copied = transfer({path(folder), dsn});
+    EXPECT_EQ(copied.status, 0) << copied.err.toStdString();
+    EXPECT_EQ(queryRows(dsn, "SELECT name FROM sqlite_master WHERE type = 'table'"),
+              (std::vector<QStringList>{{"ORDERS"}}));
+}

@@ -279,19 +279,19 @@ TEST(Typed, ADryRunPrintsTheStatementsAndWritesNothing) {
     const QString path = QString::fromStdString(folder.path());
     const TransferRun dry = transfer({"--typed", "--dry-run", path, dsn});
     EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
-    EXPECT_EQ(
-        dry.out,
+    // The key and the counter are made on the work table, which takes its name once checked.
+    EXPECT_TRUE(dry.out.endsWith(
         "-- ORDERS, from " + path +
-            "/orders.db\n"
-            R"(CREATE TABLE "ORDERS__morvane_new"("ID" INTEGER, "AMOUNT" NUMERIC(32, 2), "WHEN" TIMESTAMP);
+        "/orders.db\n"
+        R"(CREATE TABLE "ORDERS__morvane_new"("ID" INTEGER, "AMOUNT" NUMERIC(32, 2), "WHEN" TIMESTAMP);
+CREATE TABLE "ORDERS__morvane_new__morvane_key"("ID" INTEGER PRIMARY KEY AUTOINCREMENT, "AMOUNT" NUMERIC(32, 2), "WHEN" TIMESTAMP);
+INSERT INTO "ORDERS__morvane_new__morvane_key" SELECT * FROM "ORDERS__morvane_new";
+DROP TABLE "ORDERS__morvane_new";
+ALTER TABLE "ORDERS__morvane_new__morvane_key" RENAME TO "ORDERS__morvane_new";
+UPDATE sqlite_sequence SET seq = 9 WHERE name = 'ORDERS__morvane_new' AND seq < 9;
+INSERT INTO sqlite_sequence(name, seq) SELECT 'ORDERS__morvane_new', 9 WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'ORDERS__morvane_new');
 ALTER TABLE "ORDERS__morvane_new" RENAME TO "ORDERS";
-CREATE TABLE "ORDERS__morvane_key"("ID" INTEGER PRIMARY KEY AUTOINCREMENT, "AMOUNT" NUMERIC(32, 2), "WHEN" TIMESTAMP);
-INSERT INTO "ORDERS__morvane_key" SELECT * FROM "ORDERS";
-DROP TABLE "ORDERS";
-ALTER TABLE "ORDERS__morvane_key" RENAME TO "ORDERS";
-UPDATE sqlite_sequence SET seq = 9 WHERE name = 'ORDERS' AND seq < 9;
-INSERT INTO sqlite_sequence(name, seq) SELECT 'ORDERS', 9 WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'ORDERS');
-)");
+)")) << dry.out.toStdString();
     // The screen's create statement keeps its own semicolon, and gets no second one.
     const TransferRun screenMapping = transfer({"--dry-run", path, dsn});
     EXPECT_TRUE(screenMapping.out.contains(
@@ -330,10 +330,13 @@ TEST(Typed, TheListingAndTheDryRunShowEachTablesWholeDefinition) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         return;
-    const TransferRun dry = transfer({"--typed", "--dry-run", corpus() + "/joins", dsn, "FK4"});
+    const TransferRun dry =
+        transfer({"--typed", "--dry-run", corpus() + "/joins", dsn, "FK4", "TWO"});
     ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_TRUE(dry.out.contains("CREATE INDEX \"FK4_reference\" ON \"FK4\" (\"FK1\", \"FK\");\n"))
+        << dry.out.toStdString();
     EXPECT_TRUE(dry.out.endsWith(
-        "CREATE INDEX \"FK4_reference\" ON \"FK4\" (\"FK1\", \"FK\");\n"
+        "-- The foreign keys between the tables\n"
         "ALTER TABLE \"FK4\" ADD CONSTRAINT \"FK4_reference\" FOREIGN KEY (\"FK1\", \"FK\") "
         "REFERENCES \"TWO\" (\"ID1\", \"ID2\") ON UPDATE CASCADE ON DELETE RESTRICT;\n"))
         << dry.out.toStdString();

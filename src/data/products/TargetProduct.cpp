@@ -97,6 +97,10 @@ bool TargetProduct::isWorkTableName(const QString& table) {
     return table.endsWith(kWorkSuffix, Qt::CaseInsensitive);
 }
 
+QString TargetProduct::tableOfWorkTable(const QString& work) {
+    return work.left(work.size() - kWorkSuffix.size());
+}
+
 QString TargetProduct::addPrimaryKey(const QString& table, const std::vector<px::Field>& fields,
                                      int keyFields) {
     QStringList columns;
