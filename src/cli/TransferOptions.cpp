@@ -76,8 +76,12 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                        "NUMERIC, as the tables screen makes them."));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
-        QStringLiteral("Print the statements that would create each table (with --typed: its "
-                       "key, rules, indexes and foreign keys too), and write nothing."));
+        QStringLiteral("Print the script the run would give the target, in its order, and write "
+                       "nothing: each table's statements (with --typed: its key, rules and "
+                       "indexes), then the foreign keys between the tables; other tables' keys "
+                       "that a replacement drops and makes again; what the run would refuse or "
+                       "leave out, and its warnings, as comments. Tables the target has are "
+                       "skipped unless --overwrite is given."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Display this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),
