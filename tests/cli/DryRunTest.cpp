@@ -99,6 +99,9 @@ TEST(DryRun, TheScriptMakesEveryTableThenTheForeignKeysAndTheRealRunKeepsItsWord
     EXPECT_EQ(tables["ORIGIN"]["warnings"].toArray().first().toString(), refused[1]);
     for (const auto& [name, table] : tables)
         EXPECT_EQ(table["state"].toString(), "copied") << name.toStdString();
+    // A counter made on the work table takes the table's own name with it.
+    EXPECT_EQ(queryRows(fresh, R"(SELECT pg_get_serial_sequence('"PRIMARY"', 'ID'))")[0][0],
+              R"(public."PRIMARY_ID_seq")");
 }
 
 // Over tables the target has: with --overwrite, other tables' foreign keys are dropped and made
