@@ -139,6 +139,13 @@ void ProgressReport::statementMayWait(bool waits) {
     mayWait_ = waits;
 }
 
+void ProgressReport::copyingAgain(const QString& table, int copy, int copies) {
+    note(table + QStringLiteral(" changed while it was copied: a program is writing to it; "
+                                "copying it again (copy %1 of %2)")
+                     .arg(copy)
+                     .arg(copies));
+}
+
 void ProgressReport::watchForWaits() {
     std::unique_lock lock(mutex_);
     while (!stop_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping_; })) {

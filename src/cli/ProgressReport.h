@@ -43,6 +43,7 @@ class ProgressReport : public TransferObserver {
     void targetCreated(const QString&) override {}
     bool stopRequested() const override { return stopRequested_(); }
     void statementMayWait(bool waits) override;
+    void copyingAgain(const QString& table, int copy, int copies) override;
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -41,7 +41,8 @@ QJsonObject optionsOf(const TransferOptions& options) {
             {QStringLiteral("skipExisting"), options.skipExisting},
             {QStringLiteral("rowByRow"), options.rowByRow},
             {QStringLiteral("verify"), options.verify},
-            {QStringLiteral("typed"), options.typed}};
+            {QStringLiteral("typed"), options.typed},
+            {QStringLiteral("copyAttempts"), options.copyAttempts}};
 }
 
 // How the table was checked, in words, and the differences found.
@@ -100,6 +101,7 @@ QString write(const QString& file, const TransferOptions& options, const RunSumm
             {QStringLiteral("rowsRead"), result.sourceRows},
             {QStringLiteral("rowsWritten"), result.rowsWritten},
             {QStringLiteral("seconds"), result.seconds},
+            {QStringLiteral("copies"), result.copies},
             {QStringLiteral("causes"), QJsonArray::fromStringList(result.causes)},
             {QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings)}};
         describeCheck(result, options.verify, table);
@@ -113,7 +115,8 @@ QString write(const QString& file, const TransferOptions& options, const RunSumm
         {QStringLiteral("end"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
         {QStringLiteral("exitStatus"), exitStatus},
         {QStringLiteral("tables"), tables},
-        {QStringLiteral("warnings"), QJsonArray::fromStringList(summary.warnings())}};
+        {QStringLiteral("warnings"), QJsonArray::fromStringList(summary.warnings())},
+        {QStringLiteral("notes"), QJsonArray::fromStringList(summary.notes())}};
     if (!summary.refusal().isEmpty())
         run[QStringLiteral("refused")] = summary.refusal();
     QSaveFile out(file);

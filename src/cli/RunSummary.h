@@ -29,6 +29,7 @@ struct TableResult {
     QStringList causes;    // what went wrong, the first cause first
     QStringList warnings;  // what of its definition could not be carried
     double seconds = 0;
+    int copies = 0;  // more than one when its source changed while it was copied
     std::optional<TableCheck::Result> check;  // made when its rows were all sent
 };
 
@@ -38,6 +39,9 @@ class RunSummary {
   public:
     void add(TableResult result) { results_.push_back(std::move(result)); }
     void warn(const QString& warning) { warnings_ << warning; }
+    // What the run noticed that changes nothing of its outcome (lock files beside the tables).
+    void note(const QString& note) { notes_ << note; }
+    const QStringList& notes() const { return notes_; }
     // A part of `table`'s definition (its name on the target) that could not be carried: on
     // its table's entry, or the run's where no table of the run has that name.
     void warnOn(const QString& table, const QString& warning);
@@ -61,6 +65,7 @@ class RunSummary {
   private:
     std::vector<TableResult> results_;
     QStringList warnings_;
+    QStringList notes_;
     int interruptedStatus_ = 0;
     QString refusal_;
 };

@@ -139,6 +139,24 @@ void printValidityChecks(px::Table& source) {
     }
 }
 
+// Each folder of `tables` where a Paradox program's lock files lie, with a sentence naming them.
+std::vector<std::pair<QString, QString>> lockedFolders(const std::vector<TableEntry>& tables) {
+    QStringList folders;
+    for (const TableEntry& table : tables)
+        if (const QString folder = QFileInfo(table.file).absolutePath(); !folders.contains(folder))
+            folders << folder;
+    std::vector<std::pair<QString, QString>> locked;
+    for (const QString& folder : folders)
+        if (const QStringList files = Paradox::LockFilesIn(folder); !files.isEmpty())
+            locked.emplace_back(folder, QStringLiteral("a Paradox program may be using ") + folder +
+                                            QStringLiteral(": ") +
+                                            files.join(QStringLiteral(", ")) +
+                                            QStringLiteral(" lie beside its tables (a program that "
+                                                           "ended without closing them leaves them "
+                                                           "too)"));
+    return locked;
+}
+
 // What a work table left by an earlier run is, after its name; "" for other tables.
 QString workTableNote(const QString& name, const Sides& sides) {
     if (!TargetProduct::isWorkTableName(name))
@@ -165,6 +183,8 @@ QString workTableNote(const QString& name, const Sides& sides) {
 // checks and relationships; and the data source's tables.
 void printSides(const TransferOptions& options, const Sides& sides) {
     std::printf("Paradox tables in %s:\n", qPrintable(options.folder));
+    for (const auto& [folder, note] : lockedFolders(sides.paradox))
+        std::printf("  (%s)\n", qPrintable(note));
     for (const TableEntry& table : sides.paradox) {
         std::printf("  %s\t%s\n", qPrintable(table.name), qPrintable(table.file));
         try {
@@ -272,7 +292,9 @@ void passOverOtherFiles(std::vector<TableEntry>& tables, ProgressReport& progres
 TableResult::State stateOf(TableTransfer::Outcome outcome, bool rowByRow, bool created,
                            const TableTransfer& transfer) {
     using State = TableResult::State;
-    if (rowByRow && created && transfer.rowsWritten() < transfer.sourceRows())
+    // Row by row the rows that arrived stay: short, or read from a source that moved.
+    if (rowByRow && created &&
+        (transfer.rowsWritten() < transfer.sourceRows() || transfer.sourceMoved()))
         return State::Incomplete;
     return outcome == TableTransfer::Outcome::Interrupted && !rowByRow ? State::Interrupted
                                                                        : State::Failed;
@@ -328,6 +350,7 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
         }
         result.sourceRows = transfer.sourceRows();
         result.rowsWritten = transfer.rowsWritten();
+        result.copies = transfer.copies();
         const bool whole = outcome == TableTransfer::Outcome::Done && result.causes.isEmpty();
         const bool unkeyed = outcome == TableTransfer::Outcome::Done && !transfer.keyMade() &&
                              (!transfer.lastCheck() || transfer.lastCheck()->exact());
@@ -381,6 +404,11 @@ int run(const TransferOptions& options, RunSummary& summary) {
         passOverOtherFiles(tables, progress);
     if (tables.empty())
         return refuse(QStringLiteral("no Paradox tables in ") + options.folder);
+    // Nothing is written there, and the copies notice a table that changes under them.
+    for (const auto& [folder, note] : lockedFolders(tables)) {
+        progress.note(note);
+        summary.note(note);
+    }
 
     // Existing target tables are met before anything is written.
     const TargetNames existing(sides.target);
@@ -401,6 +429,7 @@ int run(const TransferOptions& options, RunSummary& summary) {
         options.rowByRow ? TableTransfer::Mode::StatementPerRow : TableTransfer::Mode::Fast);
     if (!options.verify)
         transfer.skipChecks();
+    transfer.setCopyAttempts(options.copyAttempts);
     if (options.typed)
         transfer.useTypedMapping();
     progress.doing(QStringLiteral("opening the data source"));

@@ -74,6 +74,12 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                        "integrity become foreign keys. What cannot be carried is named as a "
                        "warning and the table stays whole. Otherwise every column is TEXT or "
                        "NUMERIC, as the tables screen makes them."));
+    const QCommandLineOption copyAttempts(
+        QStringLiteral("copy-attempts"),
+        QStringLiteral("Copy a table whose source file changes while it is read (a program "
+                       "saving to it) up to N times, each from the start, before it fails; "
+                       "default 3."),
+        QStringLiteral("N"), QStringLiteral("3"));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Print the script the run would give the target, in its order, and write "
@@ -87,7 +93,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Display the version and exit."));
     parser.addOptions({list, overwrite, skip, quiet, rowByRow, fast, noVerify, report, typed,
-                       dryRun, help, version});
+                       copyAttempts, dryRun, help, version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -116,7 +122,15 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
         exitCode = usageError(QStringLiteral("--fast and --row-by-row exclude each other"));
         return std::nullopt;
     }
+    bool attemptsRead = false;
+    const int attempts = parser.value(copyAttempts).toInt(&attemptsRead);
+    if (!attemptsRead || attempts < 1) {
+        exitCode = usageError(QStringLiteral("--copy-attempts takes a whole number from 1, not ") +
+                              parser.value(copyAttempts));
+        return std::nullopt;
+    }
     TransferOptions options;
+    options.copyAttempts = attempts;
     options.folder = positional.takeFirst();
     options.dataSource = positional.takeFirst();
     options.tables = positional;

@@ -49,4 +49,17 @@ void ListParadoxTables(const QString& folder, Dialogs& dialogs,
     }
 }
 
+QStringList LockFilesIn(const QString& folder) {
+    QStringList found;
+    const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System,
+                                                       QDir::Name | QDir::IgnoreCase);
+    for (const QString& name : entries) {
+        const QString upper = name.toUpper();
+        // PARADOX.LCK, PDOXUSRS.LCK and each open table's own end alike.
+        if (upper.endsWith(QStringLiteral(".LCK")) || upper == QStringLiteral("PDOXUSRS.NET"))
+            found << name;
+    }
+    return found;
+}
+
 }  // namespace Paradox

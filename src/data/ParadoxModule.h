@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -24,5 +25,9 @@ void ListParadoxTables(const QString& folder, Dialogs& dialogs,
                        const AddFolder::SkippedFolder& skipped = {});
 // The table name of a table file name.
 QString TableNameOf(const QString& fileName);
+// The files a Paradox program keeps beside tables it has open, as `folder` names them:
+// PARADOX.LCK, PDOXUSRS.LCK, a table's own .LCK (any name ending .LCK) and PDOXUSRS.NET, in any
+// case. Reads the folder's names only.
+QStringList LockFilesIn(const QString& folder);
 
 }  // namespace Paradox

@@ -12,10 +12,14 @@
 #include "runtime/ErrorTrap.h"
 #include "runtime/EventPump.h"
 
+#include <QFile>
+
 #include <algorithm>
+#include <chrono>
 #include <numeric>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -139,7 +143,7 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const Tab
             return finish(Outcome::Skipped);
         observer_.rowStarting(row, rows);
         std::vector<ado::Variant> values(static_cast<size_t>(columns));
-        if (!trap_.step(232, [&] {
+        if (!readStep(232, [&] {
                 for (int column = 0; column < columns; ++column) {
                     LetEventsRun();
                     values[static_cast<size_t>(column)] = source.Fields(column).Value();
@@ -150,7 +154,7 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const Tab
             return finish(Outcome::TransferEnds);
         target_->InsertAsync(*insert, std::move(values), LetEventsRunNow);
         // A table that cannot be read on is reported once, and the next table follows.
-        if (!trap_.step(254, [&] { source.MoveNext(); }))
+        if (!readStep(254, [&] { source.MoveNext(); }))
             return finish(Outcome::Skipped);
     }
     return finish(Outcome::Done);
@@ -216,14 +220,85 @@ class ReplacementNotice {
 TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     QString table = entry.name;
     bool overwrite = false;
+    copies_ = 0;
+    sourceMoved_ = false;
+    if (!askToOverwrite(table, overwrite)) {
+        rowsWritten_ = sourceRows_ = 0;
+        lastCheck_.reset();
+        return Outcome::Skipped;
+    }
+    // Rows copied one by one under the table's own name stay where they arrived.
+    const bool rowsStay = mode_ == Mode::StatementPerRow && !overwrite;
+    for (;;) {
+        const std::string file = QFile::encodeName(entry.file).toStdString();
+        stamp_ = SourceStamp{file, px::changeStampOf(file)};
+        sourceMoved_ = false;
+        ++copies_;
+        const Outcome outcome = copyOnce(entry, table, overwrite);
+        if (!sourceMoved_)
+            return outcome;
+        if (rowsStay) {
+            trap_.report(232, std::runtime_error(
+                                  (table + QStringLiteral(" changed while it was copied: a "
+                                                          "program is writing to it, and the rows "
+                                                          "that arrived may mix two states of it"))
+                                      .toStdString()));
+            return Outcome::Skipped;
+        }
+        if (copies_ >= attempts_) {
+            const ReplacementNotice notice(trap_, table, overwrite);
+            trap_.report(232, std::runtime_error(
+                                  (table + QStringLiteral(" changed while it was copied: a "
+                                                          "program is writing to it; copied %1 %2")
+                                               .arg(copies_)
+                                               .arg(copies_ == 1 ? "time" : "times"))
+                                      .toStdString()));
+            return Outcome::Skipped;
+        }
+        observer_.copyingAgain(table, copies_ + 1, attempts_);
+        if (!pauseBeforeCopyingAgain())
+            return Outcome::Interrupted;
+    }
+}
+
+bool TableTransfer::pauseBeforeCopyingAgain() {
+    // Long enough for a program's save to end; a stop is answered at once.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500 * copies_);
+    while (std::chrono::steady_clock::now() < until) {
+        LetEventsRun();
+        if (observer_.stopRequested())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+bool TableTransfer::sourceChanged() {
+    if (!sourceMoved_ && stamp_ && px::changeStampOf(stamp_->file) != stamp_->stamp)
+        sourceMoved_ = true;
+    return sourceMoved_;
+}
+
+bool TableTransfer::readStep(int line, const std::function<void()>& read) {
+    return trap_.step(line, [&] {
+        try {
+            read();
+        } catch (const std::exception&) {
+            // A reading that fails because the source moved under it is no damage.
+            if (!sourceChanged())
+                throw;
+        }
+    }) && !sourceMoved_;
+}
+
+TableTransfer::Outcome TableTransfer::copyOnce(const TableEntry& entry, const QString& table,
+                                               bool overwrite) {
     rowsWritten_ = 0;
     sourceRows_ = 0;
     keyMade_ = true;
     rowsRefused_ = false;
     created_ = false;
     lastCheck_.reset();
-    if (!askToOverwrite(table, overwrite))
-        return Outcome::Skipped;
     replacing_ = overwrite;
     const std::exception_ptr failedBefore = trap_.lastFailure();
     const QString work = overwrite || mode_ == Mode::Fast ? product_->workTableName(table) : table;
@@ -237,6 +312,9 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     }
     Outcome outcome = mode_ == Mode::StatementPerRow ? copyInto(source, *layout, work)
                                                      : copyInTransaction(source, *layout, work);
+    // Rows read while the source moved may mix two of its states: not a copy.
+    if ((outcome == Outcome::Done || outcome == Outcome::Skipped) && sourceChanged())
+        outcome = Outcome::Skipped;
     // A new table made under its own name is the target's, whole or not.
     if (work == table && created_)
         announceCreated(table);
@@ -573,16 +651,17 @@ bool TableTransfer::check(const TableEntry& entry, const QString& table, const Q
                 lastCheck_ = TableCheck::Result::notVerified(QString::fromUtf8(failure.what()));
             }
         });
-        if (!lastCheck_->exact())
+        // A difference is the server's only when the source stood still.
+        if (!lastCheck_->exact() && !sourceChanged())
             throw std::runtime_error(lastCheck_->describe(table, 3).toStdString());
-    });
+    }) && !sourceMoved_;
 }
 
 bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table,
                                  ado::RecordSet& source, std::optional<TableLayout>& layout) {
     // Opening walks the whole table file, which takes a while for a large one on a cold disk.
-    if (!trap_.step(
-            148, [&] { RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); }); }) ||
+    if (!readStep(148,
+                  [&] { RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); }); }) ||
         !trap_.step(156, [&] { layout.emplace(source, *product_, typed_ ? &*typed_ : nullptr); }) ||
         !namesFit(source, table))
         return false;
@@ -591,7 +670,7 @@ bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table,
     if (!(layout->typed() && layout->autoIncrementColumn()))
         return true;
     SourceScan scan;
-    if (!trap_.step(232, [&] { RunLettingEventsRun([&] { scan = scanSource(entry, *layout); }); }))
+    if (!readStep(232, [&] { RunLettingEventsRun([&] { scan = scanSource(entry, *layout); }); }))
         return false;
     if (scan.blankCounter)
         layout->counterMayBeBlank();
@@ -640,14 +719,14 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
         if (observer_.stopRequested())
             return Outcome::Interrupted;
         observer_.rowStarting(row, rows);
-        if (!trap_.step(232, [&] {
+        if (!readStep(232, [&] {
                 for (int column = 0; column < columns; ++column)
                     values[static_cast<size_t>(column)] = source.Fields(column).Value();
             }))
             return Outcome::Skipped;
         if (!trap_.step(252, [&] { insert->addRow(values); }))
             return failedOn(trap_.lastFailure());
-        if (!trap_.step(254, [&] { source.MoveNext(); }))
+        if (!readStep(254, [&] { source.MoveNext(); }))
             return Outcome::Skipped;
     }
     if (!trap_.step(252, [&] { insert->flush(); }))

@@ -3,8 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -21,6 +23,7 @@
 #include "data/TableEntry.h"
 #include "data/TypedMapping.h"
 #include "data/products/TargetProduct.h"
+#include "paradox/ChangeStamp.h"
 
 class Dialogs;
 class ErrorTrap;
@@ -47,6 +50,8 @@ class TransferObserver {
     // A statement that takes locks another session may hold (a create, drop or rename, a key
     // to another table) starts or ends; only then can a slow answer be a wait on another session.
     virtual void statementMayWait(bool /*waits*/) {}
+    // The source of `table` changed while it was copied; copy `copy` of at most `copies` starts.
+    virtual void copyingAgain(const QString& /*table*/, int /*copy*/, int /*copies*/) {}
 };
 
 // Copies Paradox tables, structure and rows, into the target, and checks what arrived: one
@@ -97,6 +102,12 @@ class TableTransfer {
     Plan plan(const TableEntry& entry, bool overwrite);
     // The foreign keys makeRelationships() would make once the planned tables are there.
     Plan planRelationships();
+    // How many times a table whose source changes while it is read is copied before it fails
+    // (at least once).
+    void setCopyAttempts(int attempts) { attempts_ = std::max(attempts, 1); }
+    // How many times the last table was copied, and whether its source changed the last time.
+    int copies() const { return copies_; }
+    bool sourceMoved() const { return sourceMoved_; }
     // Leaves copied tables unchecked.
     void skipChecks() { checking_ = false; }
     // Whether the last table, typed, got its key and its counter (a table whose rows break its
@@ -122,6 +133,15 @@ class TableTransfer {
     long long rowsWritten() const { return rowsWritten_; }
 
   private:
+    // One copy of the table under the target's spelling of its name.
+    Outcome copyOnce(const TableEntry& entry, const QString& table, bool overwrite);
+    // Whether the source differs from its stamp (and so from now on); false with no stamp.
+    bool sourceChanged();
+    // A trap step that reads the source: a failure while the source moved is not reported; the
+    // copy is made again. False when it failed or the source moved.
+    bool readStep(int line, const std::function<void()>& read);
+    // False when a stop was asked for during the pause.
+    bool pauseBeforeCopyingAgain();
     // The target's spelling of the table's name, and whether to go on with it: true when the
     // target has no such table or the user answered Yes (then `overwrite` is set).
     bool askToOverwrite(QString& table, bool& overwrite);
@@ -201,6 +221,14 @@ class TableTransfer {
     std::unique_ptr<DefinitionWriter> definitions_;
     std::mutex cancelling_;
     bool cancellable_ = false;
+    struct SourceStamp {
+        std::string file;
+        px::ChangeStamp stamp;
+    };
+    std::optional<SourceStamp> stamp_;  // the source as it was before this copy read it
+    bool sourceMoved_ = false;
+    int attempts_ = 3;
+    int copies_ = 0;
     std::map<QString, QStringList> plannedKeys_;  // a dry run's tables (lower case): their keys
     bool keysUnknownTold_ = false;  // the driver could not list other tables' foreign keys
     long long sourceRows_ = 0;
