@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as a table file and its companions (blob file, validity checks,
-// secondary index), read to the end. Only a FormatError may come out; anything else is a
-// finding.
+// secondary index), read to the end, strictly and by the salvage reading. Only a FormatError
+// may come out; anything else is a finding.
 #include <unistd.h>
 
 #include <cstdint>
@@ -65,6 +65,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (const px::Value& value : row)
                 value.appendSqlItem(items);
         }
+    } catch (const px::FormatError&) {
+    }
+    // The salvage reading of the same files: it ends, or refuses with a reason, and hands out
+    // no more rows than it counted.
+    try {
+        px::Table table(folder + "/t.db", px::Table::Reading::Salvage);
+        std::vector<px::Value> row;
+        uint64_t rows = 0;
+        while (table.next(row))
+            ++rows;
+        if (rows != table.rowCount())
+            std::abort();
+        table.salvaged().describe();
     } catch (const px::FormatError&) {
     }
     return 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "FormatError.h"
+#include "StoredBytes.h"
 
 namespace px {
 
@@ -13,50 +14,15 @@ namespace {
 
 constexpr size_t kCommonHeader = 0x58;
 constexpr size_t kVersion4Header = 0x78;
-constexpr unsigned kBlockHeader = 6;
 constexpr int kFirstVersion4 = 5;
 constexpr int kFirstVersion7 = 12;
-constexpr unsigned kBlobTrailer = 10;
 constexpr int64_t kMillisecondsPerDay = 86400000;
 constexpr size_t kRecordCountAt = 0x06;
 constexpr size_t kFirstBlockAt = 0x0E;
+constexpr size_t kLastBlockAt = 0x10;
+constexpr size_t kFirstFreeBlockAt = 0x4D;
 constexpr size_t kKeyFieldsAt = 0x23;
 constexpr size_t kAutoIncrementAt = 0x49;
-
-uint16_t le16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t le32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-bool allZero(const unsigned char* p, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (p[i] != 0)
-            return false;
-    return true;
-}
-
-// Integers are stored big-endian with the sign bit flipped, so that all zeros means blank.
-int64_t storedInteger(const unsigned char* p, size_t n) {
-    uint64_t bits = p[0] ^ 0x80u;
-    for (size_t i = 1; i < n; ++i)
-        bits = bits << 8 | p[i];
-    const unsigned shift = static_cast<unsigned>(64 - 8 * n);
-    return static_cast<int64_t>(bits << shift) >> shift;
-}
-
-// Doubles: positive ones have the sign bit flipped, negative ones every bit.
-double storedDouble(const unsigned char* p) {
-    uint64_t bits = 0;
-    const bool positive = (p[0] & 0x80) != 0;
-    for (int i = 0; i < 8; ++i)
-        bits = bits << 8 | p[i];
-    bits = positive ? bits ^ (uint64_t(1) << 63) : ~bits;
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 // A BCD field: sign and decimals in the first byte, then 32 digits of which the last `decimals`
 // stand after the point; a negative number stores every digit as its complement to 15. Writers
@@ -104,10 +70,26 @@ std::string fieldTypeHex(uint8_t code) {
 
 }  // namespace
 
-Table::Table(const std::string& path) : file_(path) {
+Table::Table(const std::string& path, Reading reading) : file_(path), reading_(reading) {
     readHeader();
-    countRows();
-    openBlobFile();
+    if (reading_ == Reading::Strict) {
+        countRows();
+        openBlobFile();
+    } else {
+        try {
+            countRows();
+        } catch (const FormatError& damage) {
+            planSalvage(damage.what());
+        }
+        try {
+            openBlobFile();
+        } catch (const FormatError&) {
+            // Memo values fall back on the text their records hold, the others on NULL.
+            salvage_.blobFileProblem = "its blob file is missing";
+        }
+        salvage_.rowsInHeader = recordsInHeader_;
+        salvage_.rowsFound = rowCount_;
+    }
     block_.resize(blockSize_);
     nextBlock_ = firstBlock_;
 }
@@ -128,6 +110,8 @@ void Table::readHeader() {
     const int fieldCount = static_cast<int16_t>(le16(common + 0x21));
     keyFields_ = static_cast<int16_t>(le16(common + kKeyFieldsAt));
     autoIncrement_ = static_cast<int32_t>(le32(common + kAutoIncrementAt));
+    lastBlock_ = le16(common + kLastBlockAt);
+    firstFreeBlock_ = le16(common + kFirstFreeBlockAt);
 
     if (fileType != 0 && fileType != 2)
         throw NotATable(path(),
@@ -367,13 +351,33 @@ void Table::loadBlock(uint32_t blockNumber) {
 bool Table::next(std::vector<Value>& row) {
     if (rowsRead_ >= rowCount_)
         return false;
-    while (nextRecord_ >= recordsInBlock_)
-        loadBlock(nextBlock_);
-    const unsigned char* record = block_.data() + kBlockHeader + nextRecord_ * recordSize_;
+    const unsigned char* record = nullptr;
+    if (plan_.empty()) {
+        while (nextRecord_ >= recordsInBlock_)
+            loadBlock(nextBlock_);
+        record = block_.data() + kBlockHeader + nextRecord_ * recordSize_;
+    } else {
+        // The records that planSalvage() counted, and only those.
+        for (;;) {
+            while (nextRecord_ >= recordsInBlock_)
+                loadPlannedBlock();
+            record = block_.data() + kBlockHeader + nextRecord_ * recordSize_;
+            if (recordReadable(record))
+                break;
+            ++nextRecord_;
+        }
+    }
     row.resize(fields_.size());
-    for (size_t i = 0; i < fields_.size(); ++i) {
-        decodeField(fields_[i], record, row[i]);
-        record += fields_[i].size;
+    if (reading_ == Reading::Strict) {
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            decodeField(fields_[i], record, row[i]);
+            record += fields_[i].size;
+        }
+    } else {
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            decodeSalvaged(fields_[i], record, row[i]);
+            record += fields_[i].size;
+        }
     }
     ++nextRecord_;
     ++rowsRead_;

@@ -11,6 +11,7 @@
 #include "CodePage.h"
 #include "Field.h"
 #include "File.h"
+#include "Salvage.h"
 #include "Value.h"
 
 namespace px {
@@ -18,9 +19,14 @@ namespace px {
 // A Paradox data table (.db), read forward one row at a time. Opening it checks the header and
 // walks the whole block chain, so the row count is exact and a damaged chain is found before the
 // first row. Reading holds one block and one row in memory, whatever the size of the table.
+//
+// A salvage reading opens a damaged table too (only its header must be sound): it hands out
+// every record that can be read, each once, none invented, and names every loss in salvaged().
+// A table whose strict reading succeeds is read as the strict reading reads it.
 class Table {
   public:
-    explicit Table(const std::string& path);
+    enum class Reading { Strict, Salvage };
+    explicit Table(const std::string& path, Reading reading = Reading::Strict);
 
     const std::string& path() const { return file_.path(); }
     const std::vector<Field>& fields() const { return fields_; }
@@ -38,8 +44,29 @@ class Table {
     // A value of `field` stored as this table stores its rows (a validity check's minimum,
     // maximum or default); not for memos and blobs.
     Value decodeStored(const Field& field, const unsigned char* data);
+    // A salvage reading's losses; complete once every row was read. Empty for a strict one.
+    const SalvageReport& salvaged() const { return salvage_; }
 
   private:
+    // The blocks a salvage reading takes, in the order it reads them.
+    struct PlannedBlock {
+        uint32_t number;
+        unsigned records;  // those wholly inside the file
+    };
+    // Salvage: finds the blocks to read where the chain is broken (forward, then backward from
+    // the last block, then every other block that is not free), counts their readable records.
+    void planSalvage(const std::string& damage);
+    // Free blocks, by the header's free-block list.
+    std::vector<bool> freeBlocks() const;
+    // The records a block holds wholly inside the file, or none when its header claims records
+    // the block cannot hold (`why` then says so).
+    std::optional<unsigned> plausibleRecords(uint32_t number, unsigned char* head,
+                                             std::string& why) const;
+    // Whether every field of the record decodes as its type allows.
+    bool recordReadable(const unsigned char* record) const;
+    void loadPlannedBlock();
+    // A salvage reading's decoding: a value that cannot be read is counted lost.
+    void decodeSalvaged(const Field& field, const unsigned char* data, Value& out);
     void readHeader();
     void readFieldNames(const std::vector<unsigned char>& header, size_t at);
     // Walks the block chain and counts its records, which must be the header's count.
@@ -74,6 +101,8 @@ class Table {
     unsigned headerSize_ = 0;
     unsigned blockSize_ = 0;
     uint32_t firstBlock_ = 0;
+    uint32_t lastBlock_ = 0;
+    uint32_t firstFreeBlock_ = 0;
     uint32_t blocksInFile_ = 0;
     uint64_t rowCount_ = 0;
     uint32_t recordsInHeader_ = 0;
@@ -86,6 +115,11 @@ class Table {
     unsigned recordsInBlock_ = 0;
     unsigned nextRecord_ = 0;
     uint64_t rowsRead_ = 0;
+
+    Reading reading_;
+    std::vector<PlannedBlock> plan_;  // empty unless a salvage reading found the chain broken
+    size_t nextPlanned_ = 0;
+    SalvageReport salvage_;
 };
 
 }  // namespace px
