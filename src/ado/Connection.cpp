@@ -165,6 +165,11 @@ OdbcConnection& Connection::requireTarget() const {
     return *odbc_;
 }
 
+void Connection::SalvageDamagedTables(bool salvage) {
+    if (paradox_)
+        paradox_->setSalvaging(salvage);
+}
+
 std::unique_ptr<Cursor> Connection::openTable(const QString& file) {
     if (paradox_)
         return paradox_->openTable(file);
@@ -219,6 +224,10 @@ Field RecordSet::Fields(const QString& name) const {
         if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return Fields(static_cast<int>(i));
     throw DataSourceError("The record set has no field named " + name.toStdString() + ".");
+}
+
+const px::SalvageReport* RecordSet::Salvaged() const {
+    return cursor_ ? cursor_->salvaged() : nullptr;
 }
 
 KeyInfo RecordSet::Keys() const {

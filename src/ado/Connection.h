@@ -75,6 +75,8 @@ class Connection {
     void RollbackTrans();
     void Close();
     bool isOpen() const;
+    // A Paradox connection: whether its tables open by the salvage reading, damaged ones too.
+    void SalvageDamagedTables(bool salvage);
 
   private:
     friend class RecordSet;
@@ -124,6 +126,8 @@ class RecordSet {
     const std::vector<Variant>& CurrentRow() const;
     void MoveNext();
     void Close();
+    // A Paradox table opened by the salvage reading: what it could not read; else none.
+    const px::SalvageReport* Salvaged() const;
 
   private:
     void requireOpen() const;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "paradox/Field.h"
+#include "paradox/Salvage.h"
 #include "paradox/Value.h"
 
 namespace ado {
@@ -75,6 +76,8 @@ class Cursor {
     // Fills `row` with the next row; false after the last.
     virtual bool fetch(std::vector<Variant>& row) = 0;
     virtual KeyInfo keyInfo() const { return {}; }
+    // A Paradox table read by the salvage reading: what it could not read; else none.
+    virtual const px::SalvageReport* salvaged() const { return nullptr; }
 };
 
 }  // namespace ado

@@ -12,7 +12,7 @@ namespace {
 
 class ParadoxCursor : public Cursor {
   public:
-    explicit ParadoxCursor(const std::string& path) : table_(path) {
+    ParadoxCursor(const std::string& path, px::Table::Reading reading) : table_(path, reading) {
         for (const px::Field& field : table_.fields())
             fields_.push_back({QString::fromStdString(field.name), field.adoType(), field});
     }
@@ -22,6 +22,9 @@ class ParadoxCursor : public Cursor {
     bool fetch(std::vector<Variant>& row) override { return table_.next(row); }
     KeyInfo keyInfo() const override {
         return {table_.keyFieldCount(), static_cast<long long>(table_.autoIncrementValue())};
+    }
+    const px::SalvageReport* salvaged() const override {
+        return table_.reading() == px::Table::Reading::Salvage ? &table_.salvaged() : nullptr;
     }
 
   private:
@@ -38,7 +41,9 @@ ParadoxSource::ParadoxSource(const QString& folder) {
 }
 
 std::unique_ptr<Cursor> ParadoxSource::openTable(const QString& file) const {
-    return std::make_unique<ParadoxCursor>(QFile::encodeName(file).toStdString());
+    return std::make_unique<ParadoxCursor>(
+        QFile::encodeName(file).toStdString(),
+        salvaging_ ? px::Table::Reading::Salvage : px::Table::Reading::Strict);
 }
 
 }  // namespace ado

@@ -29,6 +29,8 @@ QString stateName(TableResult::State state) {
             return QStringLiteral("not copied");
         case TableResult::State::Skipped:
             return QStringLiteral("skipped");
+        case TableResult::State::Salvaged:
+            return QStringLiteral("salvaged");
     }
     return {};
 }
@@ -42,7 +44,28 @@ QJsonObject optionsOf(const TransferOptions& options) {
             {QStringLiteral("rowByRow"), options.rowByRow},
             {QStringLiteral("verify"), options.verify},
             {QStringLiteral("typed"), options.typed},
-            {QStringLiteral("copyAttempts"), options.copyAttempts}};
+            {QStringLiteral("copyAttempts"), options.copyAttempts},
+            {QStringLiteral("salvage"), options.salvage}};
+}
+
+// What the salvage reading of a damaged table could not read: per block and per field.
+QJsonObject salvageOf(const px::SalvageReport& salvage) {
+    QJsonArray blocks;
+    for (const px::SalvageReport::LostBlock& block : salvage.lostBlocks)
+        blocks.append(QJsonObject{{QStringLiteral("block"), qint64(block.number)},
+                                  {QStringLiteral("rows"), qint64(block.rows)},
+                                  {QStringLiteral("why"), QString::fromStdString(block.why)}});
+    QJsonObject values;
+    for (const auto& [field, lost] : salvage.valuesLost)
+        values[QString::fromStdString(field)] = qint64(lost);
+    return {{QStringLiteral("damage"), QString::fromStdString(salvage.damage)},
+            {QStringLiteral("rowsInHeader"), qint64(salvage.rowsInHeader)},
+            {QStringLiteral("rowsRead"), qint64(salvage.rowsFound)},
+            {QStringLiteral("rowsLostInBlocks"), qint64(salvage.rowsLost())},
+            {QStringLiteral("lostBlocks"), blocks},
+            {QStringLiteral("valuesLost"), values},
+            {QStringLiteral("blobFile"), QString::fromStdString(salvage.blobFileProblem)},
+            {QStringLiteral("summary"), QString::fromStdString(salvage.describe())}};
 }
 
 // How the table was checked, in words, and the differences found.
@@ -105,6 +128,8 @@ QString write(const QString& file, const TransferOptions& options, const RunSumm
             {QStringLiteral("causes"), QJsonArray::fromStringList(result.causes)},
             {QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings)}};
         describeCheck(result, options.verify, table);
+        if (result.salvage)
+            table[QStringLiteral("salvage")] = salvageOf(*result.salvage);
         tables.append(table);
     }
     QJsonObject run{

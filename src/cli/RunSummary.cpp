@@ -33,12 +33,13 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
     long long rows = 0;
     QStringList notCopied;
     for (const TableResult& result : results_) {
-        copied += result.state == State::Copied || result.state == State::Unkeyed;
+        copied += result.state == State::Copied || result.state == State::Unkeyed ||
+                  result.state == State::Salvaged;
         skipped += result.state == State::Skipped;
         failed += result.state == State::Failed || result.state == State::Interrupted;
         incomplete += result.state == State::Incomplete;
         if (result.state == State::Copied || result.state == State::Unkeyed ||
-            result.state == State::Incomplete)
+            result.state == State::Incomplete || result.state == State::Salvaged)
             rows += result.rowsWritten;
         if (result.state == State::NotCopied)
             notCopied << result.entry.name;
@@ -57,6 +58,11 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
     for (const TableResult& result : results_) {
         if (result.state == State::Failed)
             printCauses(report, QStringLiteral("Failed: "), result.entry.name, {}, result.causes);
+        // Also on a table whose rows arrived without its key.
+        if ((result.state == State::Salvaged || result.state == State::Unkeyed) && result.salvage &&
+            !result.salvage->nothingLost())
+            report.error(QStringLiteral("Salvaged: ") + result.entry.name + QStringLiteral(": ") +
+                         QString::fromStdString(result.salvage->describe()));
         if (result.state == State::Unkeyed)
             printCauses(report, QStringLiteral("Without its key: "), result.entry.name,
                         QStringLiteral(": its rows arrived whole"), result.causes);
@@ -104,6 +110,8 @@ int RunSummary::exitStatus() const {
         if (result.state != TableResult::State::Copied &&
             result.state != TableResult::State::Unkeyed &&
             result.state != TableResult::State::Skipped)
+            return 1;
+        if (result.salvage && !result.salvage->nothingLost())
             return 1;
         definitionLost = definitionLost || result.state == TableResult::State::Unkeyed ||
                          !result.warnings.isEmpty();

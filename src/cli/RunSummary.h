@@ -8,6 +8,7 @@
 
 #include "data/TableEntry.h"
 #include "operations/TableCheck.h"
+#include "paradox/Salvage.h"
 
 class ProgressReport;
 
@@ -21,6 +22,7 @@ struct TableResult {
         Interrupted,  // rolled back when the run was stopped
         NotCopied,    // the run ended before its turn
         Skipped,      // the target has a table of its name, and --skip-existing said to leave it
+        Salvaged,     // damaged: every row that could be read arrived, and something was lost
     };
     TableEntry entry;
     State state = State::NotCopied;
@@ -30,7 +32,8 @@ struct TableResult {
     QStringList warnings;  // what of its definition could not be carried
     double seconds = 0;
     int copies = 0;  // more than one when its source changed while it was copied
-    std::optional<TableCheck::Result> check;  // made when its rows were all sent
+    std::optional<TableCheck::Result> check;   // made when its rows were all sent
+    std::optional<px::SalvageReport> salvage;  // read by the salvage reading, damaged
 };
 
 // The results of a run and what the command line says of them at its end: one summary line,

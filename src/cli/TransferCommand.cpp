@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <unistd.h>
 
@@ -358,6 +359,16 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
                        : unkeyed ? TableResult::State::Unkeyed
                                  : stateOf(outcome, options.rowByRow, progress.created, transfer);
         result.check = transfer.lastCheck();
+        result.salvage = transfer.lastSalvage();
+        if (result.state == TableResult::State::Copied && result.salvage &&
+            !result.salvage->nothingLost())
+            result.state = TableResult::State::Salvaged;
+        // A damaged table refused: the way out, with what it would bring.
+        if (transfer.salvageableRows() && !result.causes.isEmpty())
+            result.causes.first() +=
+                QStringLiteral("; --salvage copies the ") +
+                QLocale::c().toString(qulonglong(*transfer.salvageableRows())) +
+                QStringLiteral(" rows that can be read");
         progress.tableFinished(whole, !whole         ? outcomeLine(result)
                                       : result.check ? QStringLiteral("verified")
                                                      : QString());
@@ -430,6 +441,8 @@ int run(const TransferOptions& options, RunSummary& summary) {
     if (!options.verify)
         transfer.skipChecks();
     transfer.setCopyAttempts(options.copyAttempts);
+    transfer.setDamagedTables(options.salvage ? TableTransfer::DamagedTables::Salvage
+                                              : TableTransfer::DamagedTables::Refuse);
     if (options.typed)
         transfer.useTypedMapping();
     progress.doing(QStringLiteral("opening the data source"));

@@ -80,6 +80,11 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                        "saving to it) up to N times, each from the start, before it fails; "
                        "default 3."),
         QStringLiteral("N"), QStringLiteral("3"));
+    const QCommandLineOption salvage(
+        QStringLiteral("salvage"),
+        QStringLiteral("Copy damaged tables too: every row that can be read, none invented; "
+                       "what could not be read is named per table (exit status 1). Without it "
+                       "a damaged table fails."));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Print the script the run would give the target, in its order, and write "
@@ -93,7 +98,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Display the version and exit."));
     parser.addOptions({list, overwrite, skip, quiet, rowByRow, fast, noVerify, report, typed,
-                       copyAttempts, dryRun, help, version});
+                       copyAttempts, salvage, dryRun, help, version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -131,6 +136,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     }
     TransferOptions options;
     options.copyAttempts = attempts;
+    options.salvage = parser.isSet(salvage);
     options.folder = positional.takeFirst();
     options.dataSource = positional.takeFirst();
     options.tables = positional;

@@ -88,7 +88,8 @@ SourceDefinition readSourceDefinition(const QString& tablePath, const QString& t
         return definition;
     px::ValidityChecks checks;
     try {
-        px::Table source(path);
+        // Its header and fields are all a definition needs, damaged or not.
+        px::Table source(path, px::Table::Reading::Salvage);
         checks = px::readValidityFile(*validity, source);
     } catch (const px::UnknownValidityVersion&) {
         definition.problems << QStringLiteral(
@@ -126,7 +127,8 @@ QStringList parentColumnsOf(const PendingRelationship& relationship) {
     if (relationship.parentFile.isEmpty())
         throw std::runtime_error(relationship.key.parent.toStdString() +
                                  " has no table file beside its child's, to name its fields");
-    const px::Table parent(QFile::encodeName(relationship.parentFile).toStdString());
+    const px::Table parent(QFile::encodeName(relationship.parentFile).toStdString(),
+                           px::Table::Reading::Salvage);
     QStringList columns;
     for (int number : relationship.parentFieldNumbers) {
         if (number < 1 || number > static_cast<int>(parent.fields().size()))

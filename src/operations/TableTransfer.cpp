@@ -8,11 +8,14 @@
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
 #include "data/TypedMapping.h"
+#include "paradox/FormatError.h"
+#include "paradox/Table.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ErrorTrap.h"
 #include "runtime/EventPump.h"
 
 #include <QFile>
+#include <QLocale>
 
 #include <algorithm>
 #include <chrono>
@@ -183,6 +186,8 @@ bool TableTransfer::finishInserts() {
 }
 
 void TableTransfer::finishTable(ado::RecordSet& source) {
+    if (const px::SalvageReport* salvaged = source.Salvaged(); salvaged && salvaged->damaged())
+        lastSalvage_ = *salvaged;
     observer_.tableEnded();
     trap_.step(260, [&] { source.Close(); });
 }
@@ -222,11 +227,18 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     bool overwrite = false;
     copies_ = 0;
     sourceMoved_ = false;
-    if (!askToOverwrite(table, overwrite)) {
+    lastSalvage_.reset();
+    salvageableRows_.reset();
+    if (!askToOverwrite(table, overwrite) || !decideOnDamage(entry, table)) {
         rowsWritten_ = sourceRows_ = 0;
         lastCheck_.reset();
         return Outcome::Skipped;
     }
+    // Salvaging is decided per table, and ends with its copy.
+    const struct SalvagingEnds {
+        ado::Connection& paradox;
+        ~SalvagingEnds() { paradox.SalvageDamagedTables(false); }
+    } salvagingEnds{*paradox_};
     // Rows copied one by one under the table's own name stay where they arrived.
     const bool rowsStay = mode_ == Mode::StatementPerRow && !overwrite;
     for (;;) {
@@ -235,8 +247,16 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
         sourceMoved_ = false;
         ++copies_;
         const Outcome outcome = copyOnce(entry, table, overwrite);
-        if (!sourceMoved_)
+        if (!sourceMoved_) {
+            // The window names the losses of a table it was asked to salvage in one box.
+            if (damaged_ == DamagedTables::Ask && lastSalvage_ && !lastSalvage_->nothingLost() &&
+                outcome == Outcome::Done)
+                trap_.report(232,
+                             std::runtime_error((table + QStringLiteral(" was salvaged: ") +
+                                                 QString::fromStdString(lastSalvage_->describe()))
+                                                    .toStdString()));
             return outcome;
+        }
         if (rowsStay) {
             trap_.report(232, std::runtime_error(
                                   (table + QStringLiteral(" changed while it was copied: a "
@@ -259,6 +279,47 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
         if (!pauseBeforeCopyingAgain())
             return Outcome::Interrupted;
     }
+}
+
+bool TableTransfer::decideOnDamage(const TableEntry& entry, const QString& table) {
+    // The salvage reading reads an intact table as the strict one does.
+    if (damaged_ == DamagedTables::Salvage) {
+        paradox_->SalvageDamagedTables(true);
+        return true;
+    }
+    const std::string path = QFile::encodeName(entry.file).toStdString();
+    QString damage;
+    try {
+        const px::Table probe(path);
+        return true;
+    } catch (const px::NotATable&) {
+        return true;  // no table at all: the copy says so
+    } catch (const px::FormatError& failure) {
+        damage = QString::fromStdString(failure.what());
+    } catch (const std::exception&) {
+        return true;
+    }
+    try {
+        salvageableRows_ = px::Table(path, px::Table::Reading::Salvage).rowCount();
+    } catch (const std::exception&) {
+        return true;  // not even its header: refused as it is
+    }
+    if (damaged_ == DamagedTables::Refuse)
+        return true;
+    if (damage.endsWith(QLatin1Char('.')))
+        damage.chop(1);
+    bool yes = false;
+    trap_.step(136, [&] {
+        yes = dialogs_.question(owner_,
+                                table + QStringLiteral(" is damaged: ") + damage +
+                                    QStringLiteral(". Copy the ") +
+                                    QLocale::c().toString(qulonglong(*salvageableRows_)) +
+                                    QStringLiteral(" rows that can be read?"),
+                                QStringLiteral("Damaged table"));
+    });
+    // No: the copy goes on as it would have, and fails on the damage.
+    paradox_->SalvageDamagedTables(yes);
+    return true;
 }
 
 bool TableTransfer::pauseBeforeCopyingAgain() {

@@ -102,6 +102,14 @@ class TableTransfer {
     Plan plan(const TableEntry& entry, bool overwrite);
     // The foreign keys makeRelationships() would make once the planned tables are there.
     Plan planRelationships();
+    // What becomes of a damaged table (one the strict reading refuses): refused, as a failure;
+    // copied by the salvage reading, which takes every row it can read; or asked about.
+    enum class DamagedTables { Refuse, Salvage, Ask };
+    void setDamagedTables(DamagedTables damaged) { damaged_ = damaged; }
+    // The last table's losses, when it was damaged and read by the salvage reading.
+    const std::optional<px::SalvageReport>& lastSalvage() const { return lastSalvage_; }
+    // The rows the salvage reading could copy of the last table, when it was refused as damaged.
+    const std::optional<uint64_t>& salvageableRows() const { return salvageableRows_; }
     // How many times a table whose source changes while it is read is copied before it fails
     // (at least once).
     void setCopyAttempts(int attempts) { attempts_ = std::max(attempts, 1); }
@@ -142,6 +150,9 @@ class TableTransfer {
     bool readStep(int line, const std::function<void()>& read);
     // False when a stop was asked for during the pause.
     bool pauseBeforeCopyingAgain();
+    // With which reading to copy the table: a damaged one is salvaged, refused, or asked about
+    // (No refuses it). False when the question could not be asked.
+    bool decideOnDamage(const TableEntry& entry, const QString& table);
     // The target's spelling of the table's name, and whether to go on with it: true when the
     // target has no such table or the user answered Yes (then `overwrite` is set).
     bool askToOverwrite(QString& table, bool& overwrite);
@@ -227,6 +238,9 @@ class TableTransfer {
     };
     std::optional<SourceStamp> stamp_;  // the source as it was before this copy read it
     bool sourceMoved_ = false;
+    DamagedTables damaged_ = DamagedTables::Refuse;
+    std::optional<px::SalvageReport> lastSalvage_;
+    std::optional<uint64_t> salvageableRows_;
     int attempts_ = 3;
     int copies_ = 0;
     std::map<QString, QStringList> plannedKeys_;  // a dry run's tables (lower case): their keys

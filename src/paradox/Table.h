@@ -46,6 +46,7 @@ class Table {
     Value decodeStored(const Field& field, const unsigned char* data);
     // A salvage reading's losses; complete once every row was read. Empty for a strict one.
     const SalvageReport& salvaged() const { return salvage_; }
+    Reading reading() const { return reading_; }
 
   private:
     // The blocks a salvage reading takes, in the order it reads them.

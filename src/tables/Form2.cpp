@@ -294,6 +294,7 @@ void Form2::PushButton4_Click() {
         }
         HourglassScope busy(MousePointer);
         TableTransfer transfer(trap, runtime_.dialogs, this, *this, namesIn(*List1));
+        transfer.setDamagedTables(TableTransfer::DamagedTables::Ask);
         if (Check1->isChecked())
             transfer.useTypedMapping();
         if (transfer.open(connection_)) {

@@ -18,6 +18,7 @@
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
+#include "support/SqliteOrPostgres.h"
 #include "support/TablesScreen.h"
 #include "support/TempDir.h"
 #include "support/TransferProcess.h"
@@ -115,17 +116,7 @@ bool hasTable(const QString& dsn, const QString& table) {
     }
 }
 
-class MovingSource : public ::testing::TestWithParam<std::string> {
-  protected:
-    QString newTarget() {
-        return GetParam() == "sqlite" ? TestDatabases::newSqliteDsn()
-                                      : TestDatabases::newPostgresDsn();
-    }
-    void SetUp() override {
-        if (newTarget().isEmpty())
-            GTEST_SKIP() << GetParam() << " is not installed";
-    }
-};
+class MovingSource : public SqliteOrPostgres {};
 
 const QString kAgain =
     "BIG changed while it was copied: a program is writing to it; copying it "

@@ -3,9 +3,9 @@
 // did.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 
+#include "fixture/DamagedTable.h"
 #include "fixture/ParadoxWriter.h"
 #include "paradox/FormatError.h"
 #include "paradox/Table.h"
@@ -16,28 +16,16 @@ using px::Value;
 
 namespace {
 
-constexpr unsigned kHeader = 0x800;
-constexpr unsigned kBlock = 1024;
+using pxfixture::DamagedTable;
+using Damage = DamagedTable::Damage;
+constexpr unsigned kHeader = DamagedTable::kHeader;
+constexpr unsigned kBlock = DamagedTable::kBlock;
+constexpr int kPerBlock = DamagedTable::kPerBlock;
 constexpr int kRows = 1000;
-constexpr int kPerBlock = 13;  // records of 75 bytes in a block of 1,024
-constexpr int kBlocks = (kRows + kPerBlock - 1) / kPerBlock;
 
 class Salvage : public ::testing::Test {
   protected:
-    void SetUp() override {
-        path_ = dir_.file("orders.db");
-        pxfixture::ParadoxWriter writer(path_, {12,
-                                                1,
-                                                1252,
-                                                {{"N", FieldType::Long, 4, 0},
-                                                 {"T", FieldType::Alpha, 60, 0},
-                                                 {"M", FieldType::Memo, 11, 0}}});
-        for (int i = 0; i < kRows; ++i)
-            writer.addRow({Value::integer(i), Value::text("text " + std::to_string(i)),
-                           Value::text("m" + std::string(20 + i % 50, 'x'))});
-        writer.finish();
-        bytes_ = readWholeFile(path_);
-    }
+    void SetUp() override { path_ = dir_.file("orders.db"); }
 
     size_t blockAt(unsigned number) const { return kHeader + (number - 1) * kBlock; }
     void patch16(size_t at, unsigned value) {
@@ -45,6 +33,10 @@ class Salvage : public ::testing::Test {
         bytes_[at + 1] = static_cast<char>(value >> 8);
     }
     void save() { writeWholeFile(path_, bytes_); }
+    void write(Damage damage) {
+        DamagedTable::write(path_, kRows, false, damage);
+        bytes_ = readWholeFile(path_);
+    }
 
     // The N of each row a salvage reading hands out, in order; its report in `report`.
     std::vector<int64_t> salvaged(px::SalvageReport& report, std::vector<std::string>* memos = {}) {
@@ -79,6 +71,7 @@ class Salvage : public ::testing::Test {
 
 // Intact, the salvage reading is the strict one, and names nothing.
 TEST_F(Salvage, AnIntactTableReadsAsItAlwaysDid) {
+    write(Damage::None);
     px::SalvageReport report;
     EXPECT_EQ(salvaged(report), numbers(0, kRows));
     EXPECT_FALSE(report.damaged());
@@ -88,14 +81,11 @@ TEST_F(Salvage, AnIntactTableReadsAsItAlwaysDid) {
 // A chain cut short, or one that points outside the file, is repaired from the blocks
 // themselves: backward from the last block, then by position; every row arrives once, in order.
 TEST_F(Salvage, ABrokenChainIsRepairedFromTheBlocksThemselves) {
-    const std::string intact = bytes_;
-    for (const unsigned next : {0u, 5000u}) {
-        bytes_ = intact;
-        patch16(blockAt(17), next);
-        save();
+    for (const Damage damage : {Damage::EndedChain, Damage::BrokenChain}) {
+        write(damage);
         EXPECT_THROW(px::Table strict(path_), px::FormatError);
         px::SalvageReport report;
-        EXPECT_EQ(salvaged(report), numbers(0, kRows)) << next;
+        EXPECT_EQ(salvaged(report), numbers(0, kRows));
         EXPECT_TRUE(report.damaged());
         EXPECT_TRUE(report.nothingLost()) << report.describe();
         EXPECT_EQ(report.describe(), "1,000 of 1,000 rows");
@@ -104,10 +94,7 @@ TEST_F(Salvage, ABrokenChainIsRepairedFromTheBlocksThemselves) {
 
 // A block of garbage loses its rows only; the header's count tells how many the report misses.
 TEST_F(Salvage, ABlockOfGarbageLosesItsRowsAndIsNamed) {
-    std::mt19937 random(29);
-    for (unsigned i = 0; i < kBlock; ++i)
-        bytes_[blockAt(17) + i] = static_cast<char>(random() | 0x80);
-    save();
+    write(Damage::GarbageBlock);
     px::SalvageReport report;
     EXPECT_EQ(salvaged(report), numbers(0, kRows, {16 * kPerBlock, 17 * kPerBlock}));
     ASSERT_EQ(report.lostBlocks.size(), 1u);
@@ -143,8 +130,7 @@ TEST_F(Salvage, RecordsThatDoNotDecodeAreLeftOutAndCounted) {
 // A file cut inside a block keeps the records wholly before the cut; a header that counts more
 // rows than were found gets both counts named.
 TEST_F(Salvage, AFileCutShortKeepsTheRecordsBeforeTheCut) {
-    bytes_.resize(blockAt(40) + 6 + 5 * 75 + 30);
-    save();
+    write(Damage::CutInsideABlock);
     px::SalvageReport report;
     EXPECT_EQ(salvaged(report), numbers(0, 39 * kPerBlock + 5));
     EXPECT_EQ(report.describe(),
@@ -155,7 +141,7 @@ TEST_F(Salvage, AFileCutShortKeepsTheRecordsBeforeTheCut) {
 // Without its blob file, or with one cut short, every row arrives: a memo keeps the first
 // characters its record holds, and the values lost are counted per field.
 TEST_F(Salvage, AMissingOrCutBlobFileLosesValuesNotRows) {
-    std::filesystem::resize_file(dir_.file("orders.mb"), 4096 * 2);
+    write(Damage::CutBlobFile);
     px::SalvageReport report;
     std::vector<std::string> memos;
     EXPECT_EQ(salvaged(report, &memos), numbers(0, kRows));
@@ -165,7 +151,7 @@ TEST_F(Salvage, AMissingOrCutBlobFileLosesValuesNotRows) {
     EXPECT_LT(cut, uint64_t(kRows));
     EXPECT_EQ(std::count(memos.begin(), memos.end(), "m"), static_cast<long>(cut));
 
-    std::filesystem::remove(dir_.file("orders.mb"));
+    write(Damage::NoBlobFile);
     memos.clear();
     EXPECT_EQ(salvaged(report, &memos), numbers(0, kRows));
     EXPECT_EQ(report.valuesLost.at("M"), uint64_t(kRows));
@@ -178,6 +164,7 @@ TEST_F(Salvage, AMissingOrCutBlobFileLosesValuesNotRows) {
 // Damage anywhere gives a salvage reading that ends, or an error naming the file: never a crash,
 // a hang, or more rows than the file holds.
 TEST_F(Salvage, RandomDamageIsSalvagedOrRefusedNeverWorse) {
+    write(Damage::None);
     std::mt19937 random(20261209);
     const std::string intact = bytes_;
     for (int round = 0; round < 500; ++round) {
