@@ -229,11 +229,12 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     sourceMoved_ = false;
     lastSalvage_.reset();
     salvageableRows_.reset();
-    if (!askToOverwrite(table, overwrite) || !decideOnDamage(entry, table)) {
+    if (!askToOverwrite(table, overwrite)) {
         rowsWritten_ = sourceRows_ = 0;
         lastCheck_.reset();
         return Outcome::Skipped;
     }
+    chooseReading(entry, table);
     // Salvaging is decided per table, and ends with its copy.
     const struct SalvagingEnds {
         ado::Connection& paradox;
@@ -257,21 +258,18 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
                                                     .toStdString()));
             return outcome;
         }
-        if (rowsStay) {
-            trap_.report(232, std::runtime_error(
-                                  (table + QStringLiteral(" changed while it was copied: a "
-                                                          "program is writing to it, and the rows "
-                                                          "that arrived may mix two states of it"))
-                                      .toStdString()));
-            return Outcome::Skipped;
-        }
-        if (copies_ >= attempts_) {
+        if (rowsStay || copies_ >= attempts_) {
             const ReplacementNotice notice(trap_, table, overwrite);
+            const QString moved = table + QStringLiteral(
+                                              " changed while it was copied: a program "
+                                              "is writing to it");
             trap_.report(232, std::runtime_error(
-                                  (table + QStringLiteral(" changed while it was copied: a "
-                                                          "program is writing to it; copied %1 %2")
-                                               .arg(copies_)
-                                               .arg(copies_ == 1 ? "time" : "times"))
+                                  (moved + (rowsStay ? QStringLiteral(", and the rows that "
+                                                                      "arrived may mix two states "
+                                                                      "of it")
+                                                     : QStringLiteral("; copied %1 %2")
+                                                           .arg(copies_)
+                                                           .arg(copies_ == 1 ? "time" : "times")))
                                       .toStdString()));
             return Outcome::Skipped;
         }
@@ -281,31 +279,31 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     }
 }
 
-bool TableTransfer::decideOnDamage(const TableEntry& entry, const QString& table) {
+void TableTransfer::chooseReading(const TableEntry& entry, const QString& table) {
     // The salvage reading reads an intact table as the strict one does.
     if (damaged_ == DamagedTables::Salvage) {
         paradox_->SalvageDamagedTables(true);
-        return true;
+        return;
     }
     const std::string path = QFile::encodeName(entry.file).toStdString();
     QString damage;
     try {
         const px::Table probe(path);
-        return true;
+        return;
     } catch (const px::NotATable&) {
-        return true;  // no table at all: the copy says so
+        return;  // no table at all: the copy says so
     } catch (const px::FormatError& failure) {
         damage = QString::fromStdString(failure.what());
     } catch (const std::exception&) {
-        return true;
+        return;
     }
     try {
         salvageableRows_ = px::Table(path, px::Table::Reading::Salvage).rowCount();
     } catch (const std::exception&) {
-        return true;  // not even its header: refused as it is
+        return;  // not even its header: refused as it is
     }
     if (damaged_ == DamagedTables::Refuse)
-        return true;
+        return;
     if (damage.endsWith(QLatin1Char('.')))
         damage.chop(1);
     bool yes = false;
@@ -319,7 +317,6 @@ bool TableTransfer::decideOnDamage(const TableEntry& entry, const QString& table
     });
     // No: the copy goes on as it would have, and fails on the damage.
     paradox_->SalvageDamagedTables(yes);
-    return true;
 }
 
 bool TableTransfer::pauseBeforeCopyingAgain() {

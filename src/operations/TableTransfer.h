@@ -150,9 +150,9 @@ class TableTransfer {
     bool readStep(int line, const std::function<void()>& read);
     // False when a stop was asked for during the pause.
     bool pauseBeforeCopyingAgain();
-    // With which reading to copy the table: a damaged one is salvaged, refused, or asked about
-    // (No refuses it). False when the question could not be asked.
-    bool decideOnDamage(const TableEntry& entry, const QString& table);
+    // With which reading to copy the table: a damaged one is salvaged, refused (the rows the
+    // salvage reading would copy noted), or asked about, where No refuses it.
+    void chooseReading(const TableEntry& entry, const QString& table);
     // The target's spelling of the table's name, and whether to go on with it: true when the
     // target has no such table or the user answered Yes (then `overwrite` is set).
     bool askToOverwrite(QString& table, bool& overwrite);
