@@ -83,8 +83,10 @@ void StatementQueue::cancel() {
     std::unique_lock lock(mutex_);
     queued_.clear();
     queuedBytes_ = 0;
-    failure_ = nullptr;
     changed_.wait(lock, [this] { return !running_; });
+    // The statement that was running when the cancel came has ended now: its failure, the same
+    // lost connection told again, goes with the rest.
+    failure_ = nullptr;
 }
 
 void StatementQueue::serve() {
