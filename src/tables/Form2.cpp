@@ -293,7 +293,11 @@ void Form2::PushButton4_Click() {
             return;
         }
         HourglassScope busy(MousePointer);
-        TableTransfer transfer(trap, runtime_.dialogs, this, *this, namesIn(*List1));
+        // The box's copy is the command line's --typed: a table per transaction, through a work
+        // table that takes the table's name once checked. Without it, a statement per row.
+        TableTransfer transfer(
+            trap, runtime_.dialogs, this, *this, namesIn(*List1),
+            Check1->isChecked() ? TableTransfer::Mode::Fast : TableTransfer::Mode::StatementPerRow);
         transfer.setDamagedTables(TableTransfer::DamagedTables::Ask);
         if (Check1->isChecked())
             transfer.useTypedMapping();

@@ -4,6 +4,8 @@
 // key and the old table as they were, and a copy that could not take them back replaces nothing.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+
 #include <QProcess>
 
 #include <signal.h>
@@ -12,6 +14,7 @@
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
+#include "support/TablesScreen.h"
 #include "support/TempDir.h"
 #include "support/TransferProcess.h"
 
@@ -211,6 +214,20 @@ TEST(NewTables, ANewTableThatFailsItsCheckLeavesNothing) {
         EXPECT_EQ(run.status, 1) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("Copied 0 of 1 tables, 1 failed")) << run.err.toStdString();
         EXPECT_TRUE(queryRows(dsn, tables).empty());
+    }
+    // The window's copy with "Keep Paradox types, keys and rules" the same: one error box.
+    {
+        TablesScreen screen(dsn);
+        writeParents(screen.paradox, 3);
+        screen.reload();
+        screen.form2().Check1->click();
+        TablesScreen::select(*screen.form2().List2, {"PARENTS"});
+        screen.form2().PushButton4_Click();
+        const QStringList errors = screen.test.dialogs.texts("error");
+        ASSERT_EQ(errors.size(), 1) << errors.join("\n").toStdString();
+        EXPECT_TRUE(errors[0].contains("differs from its source")) << errors[0].toStdString();
+        EXPECT_TRUE(queryRows(dsn, tables).empty());
+        EXPECT_TRUE(TablesScreen::entries(*screen.form2().List1).isEmpty());
     }
     TestDatabases::execute(dsn, "DROP EVENT TRIGGER spoil_new");
     const TransferRun again = transfer({"--typed", path(folder), dsn});
