@@ -367,7 +367,7 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
         if (transfer.salvageableRows() && !result.causes.isEmpty())
             result.causes.first() +=
                 QStringLiteral("; --salvage copies the ") +
-                QLocale::c().toString(qulonglong(*transfer.salvageableRows())) +
+                QLocale(QLocale::English).toString(qulonglong(*transfer.salvageableRows())) +
                 QStringLiteral(" rows that can be read");
         progress.tableFinished(whole, !whole         ? outcomeLine(result)
                                       : result.check ? QStringLiteral("verified")

@@ -308,12 +308,12 @@ void TableTransfer::chooseReading(const TableEntry& entry, const QString& table)
         damage.chop(1);
     bool yes = false;
     trap_.step(136, [&] {
-        yes = dialogs_.question(owner_,
-                                table + QStringLiteral(" is damaged: ") + damage +
-                                    QStringLiteral(". Copy the ") +
-                                    QLocale::c().toString(qulonglong(*salvageableRows_)) +
-                                    QStringLiteral(" rows that can be read?"),
-                                QStringLiteral("Damaged table"));
+        yes = dialogs_.question(
+            owner_,
+            table + QStringLiteral(" is damaged: ") + damage + QStringLiteral(". Copy the ") +
+                QLocale(QLocale::English).toString(qulonglong(*salvageableRows_)) +
+                QStringLiteral(" rows that can be read?"),
+            QStringLiteral("Damaged table"));
     });
     // No: the copy goes on as it would have, and fails on the damage.
     paradox_->SalvageDamagedTables(yes);

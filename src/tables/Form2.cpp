@@ -6,6 +6,7 @@
 
 #include <tuple>
 
+#include "ProgressCaption.h"
 #include "data/ConnectionSettings.h"
 #include "data/FileChecks.h"
 #include "data/ParadoxModule.h"
@@ -305,7 +306,9 @@ void Form2::PushButton4_Click() {
             for (int entry = List2->count() - 1; entry >= 0; --entry) {
                 if (!trap.test(130, [&] { return List2->isEntrySelected(entry); }))
                     continue;
-                if (transfer.copy(entryAt(*List2, entry)) == TableTransfer::Outcome::TransferEnds)
+                const TableEntry chosen = entryAt(*List2, entry);
+                tableCopied_ = chosen.name;
+                if (transfer.copy(chosen) == TableTransfer::Outcome::TransferEnds)
                     break;
             }
             transfer.makeRelationships();
@@ -316,6 +319,13 @@ void Form2::PushButton4_Click() {
 
 void Form2::rowStarting(long long row, long long rows) {
     ProgressBar1->setPercent(double(row + 1) / double(rows) * 100.0);
+    if (row == 0)
+        tableClock_.start();
+    // The text is set ten times a second at most: setting it repaints the bar.
+    if (row != 0 && row + 1 != rows && captionClock_.isValid() && captionClock_.elapsed() < 100)
+        return;
+    captionClock_.start();
+    ProgressBar1->setCaption(progressCaption(tableCopied_, row + 1, rows, tableClock_.elapsed()));
 }
 
 void Form2::tableEnded() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
@@ -90,4 +91,8 @@ class Form2 : public QWidget, private TransferObserver {
     std::function<void()> back_;
     HoverFeedback* hover_;
     bool operationRunning_ = false;
+    // The table being copied, and the clocks of its progress text.
+    QString tableCopied_;
+    QElapsedTimer tableClock_;
+    QElapsedTimer captionClock_;
 };
