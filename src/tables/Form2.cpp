@@ -12,6 +12,7 @@
 #include "data/ParadoxModule.h"
 #include "data/Settings.h"
 #include "data/SybaseModule.h"
+#include "data/products/TargetProduct.h"
 #include "operations/ParadoxTables.h"
 #include "operations/TargetTables.h"
 #include "runtime/Dialogs.h"
@@ -194,9 +195,15 @@ void Form2::Form_Load() {
     trap.step(110, [&] { setWindowTitle(Vendor::kProductTitle); });
     trap.step(112, [&] { List1->removeAll(); });
     trap.step(114, [&] { List2->removeAll(); });
+    workTables_.clear();
     trap.step(116, [&] {
-        Sybase::ListSybaseTables(connection_.dataSourceName,
-                                 [&](const QString& name) { List1->addEntry(name); });
+        // A copy left unfinished is no table of the user's: the next copy of its table removes it.
+        Sybase::ListSybaseTables(connection_.dataSourceName, [&](const QString& name) {
+            if (TargetProduct::isWorkTableName(name))
+                workTables_ << name;
+            else
+                List1->addEntry(name);
+        });
     });
     trap.step(118, [&] {
         Paradox::ListParadoxTables(
@@ -297,7 +304,7 @@ void Form2::PushButton4_Click() {
         // The box's copy is the command line's --typed: a table per transaction, through a work
         // table that takes the table's name once checked. Without it, a statement per row.
         TableTransfer transfer(
-            trap, runtime_.dialogs, this, *this, namesIn(*List1),
+            trap, runtime_.dialogs, this, *this, namesIn(*List1) + workTables_,
             Check1->isChecked() ? TableTransfer::Mode::Fast : TableTransfer::Mode::StatementPerRow);
         transfer.setDamagedTables(TableTransfer::DamagedTables::Ask);
         if (Check1->isChecked())
@@ -335,6 +342,7 @@ void Form2::tableEnded() {
 }
 
 void Form2::targetDropped(const QString& name) {
+    workTables_.removeAll(name);
     // RemoveListName: every entry exactly equal to the name.
     for (int i = List1->count() - 1; i >= 0; --i)
         if (List1->entryText(i) == name)

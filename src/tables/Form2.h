@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -91,6 +92,8 @@ class Form2 : public QWidget, private TransferObserver {
     std::function<void()> back_;
     HoverFeedback* hover_;
     bool operationRunning_ = false;
+    // Work tables that earlier copies left on the target: kept out of List1, known to the copy.
+    QStringList workTables_;
     // The table being copied, and the clocks of its progress text.
     QString tableCopied_;
     QElapsedTimer tableClock_;

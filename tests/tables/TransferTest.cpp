@@ -1,6 +1,8 @@
 // The transfer into real target databases.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+
 #include <filesystem>
 
 #include "ado/Connection.h"
@@ -388,4 +390,27 @@ TEST(LongNames, AreRefusedAtTheCreateLineBeforeAnythingIsWritten) {
     EXPECT_EQ(queryRows(dsn, R"(SELECT column_name FROM information_schema.columns
                                 WHERE table_name = 'WIDE')"),
               std::vector<QStringList>{{"kept"}});
+}
+
+// A copy left unfinished is no table of the user's: List1 never shows it, and the next copy of
+// its table removes it, in either mode of the window.
+TEST_F(Transfer, WorkTablesAreNotListedAndTheNextCopyRemovesThem) {
+    screen.writeParadoxTable("orders.db", kPeople,
+                             {{Value::integer(1), Value::text("a"), Value()}});
+    send({"ORDERS"});
+    ASSERT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
+    for (const bool typed : {false, true}) {
+        TestDatabases::execute(screen.dsn, R"(CREATE TABLE "ORDERS__morvane_new"("x" TEXT))");
+        TestDatabases::execute(screen.dsn, R"(INSERT INTO "ORDERS__morvane_new" VALUES('left'))");
+        screen.reload();
+        EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"ORDERS"});
+        if (screen.form2().Check1->isChecked() != typed)
+            screen.form2().Check1->click();
+        screen.test.dialogs.answerQuestion(true);
+        send({"ORDERS"});
+        EXPECT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
+        EXPECT_EQ(flatRows(screen.dsn, "SELECT name FROM sqlite_master WHERE type = 'table'"),
+                  QStringList{"ORDERS"});
+        EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"ORDERS"});
+    }
 }
