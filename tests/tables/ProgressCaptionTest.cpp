@@ -25,7 +25,7 @@ TEST(ProgressCaption, NamesTheTableTheRowsAndTheTimeLeftOnceItCanBeTold) {
 }
 
 // With and without "Keep Paradox types, keys and rules": the bar's text is seen naming the table
-// and its counts during the copy, and is the Parts' caption again at its end.
+// and its counts during the copy, and is "Progress Bar" again at its end.
 TEST(ProgressCaption, TheWindowShowsItWhileATableIsCopied) {
     const QString dsn = TestDatabases::newSqliteDsn();
     TablesScreen screen(dsn);
