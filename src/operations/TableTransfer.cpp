@@ -222,6 +222,32 @@ class ReplacementNotice {
 
 }  // namespace
 
+namespace {
+
+// What the strict reading finds wrong with the table file, or "" when it opens (or is no table).
+QString damageOf(const std::string& path) {
+    try {
+        const px::Table probe(path);
+    } catch (const px::NotATable&) {
+        return {};  // no table at all: the copy says so
+    } catch (const px::FormatError& failure) {
+        return QString::fromStdString(failure.what());
+    } catch (const std::exception&) {
+    }
+    return {};
+}
+
+// The rows the salvage reading would copy, where it can read the table at all.
+std::optional<uint64_t> salvageableRowsOf(const std::string& path) {
+    try {
+        return px::Table(path, px::Table::Reading::Salvage).rowCount();
+    } catch (const std::exception&) {
+        return std::nullopt;  // not even its header
+    }
+}
+
+}  // namespace
+
 TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     QString table = entry.name;
     bool overwrite = false;
@@ -249,6 +275,12 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
         ++copies_;
         const Outcome outcome = copyOnce(entry, table, overwrite);
         if (!sourceMoved_) {
+            // A table refused as damaged: what the salvage reading would bring of it.
+            if (damaged_ == DamagedTables::Refuse && outcome != Outcome::Done) {
+                const std::string path = QFile::encodeName(entry.file).toStdString();
+                if (!damageOf(path).isEmpty())
+                    salvageableRows_ = salvageableRowsOf(path);
+            }
             // The window names the losses of a table it was asked to salvage in one box.
             if (damaged_ == DamagedTables::Ask && lastSalvage_ && !lastSalvage_->nothingLost() &&
                 outcome == Outcome::Done)
@@ -280,29 +312,14 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
 }
 
 void TableTransfer::chooseReading(const TableEntry& entry, const QString& table) {
-    // The salvage reading reads an intact table as the strict one does.
-    if (damaged_ == DamagedTables::Salvage) {
-        paradox_->SalvageDamagedTables(true);
+    // The salvage reading reads an intact table as the strict one does; a refused table is
+    // looked at only once its copy failed.
+    paradox_->SalvageDamagedTables(damaged_ == DamagedTables::Salvage);
+    if (damaged_ != DamagedTables::Ask)
         return;
-    }
     const std::string path = QFile::encodeName(entry.file).toStdString();
-    QString damage;
-    try {
-        const px::Table probe(path);
-        return;
-    } catch (const px::NotATable&) {
-        return;  // no table at all: the copy says so
-    } catch (const px::FormatError& failure) {
-        damage = QString::fromStdString(failure.what());
-    } catch (const std::exception&) {
-        return;
-    }
-    try {
-        salvageableRows_ = px::Table(path, px::Table::Reading::Salvage).rowCount();
-    } catch (const std::exception&) {
-        return;  // not even its header: refused as it is
-    }
-    if (damaged_ == DamagedTables::Refuse)
+    QString damage = damageOf(path);
+    if (damage.isEmpty() || !(salvageableRows_ = salvageableRowsOf(path)))
         return;
     if (damage.endsWith(QLatin1Char('.')))
         damage.chop(1);
