@@ -54,10 +54,28 @@ void Connection::requireIdle() const {
         throw DataSourceError("Operation cannot be performed while executing asynchronously.");
 }
 
+void Connection::RunWaitingCallsWith(Runner runner) {
+    runner_ = std::move(runner);
+    runnerThread_ = std::this_thread::get_id();
+}
+
+template <typename Call>
+auto Connection::waitingCall(Call call) -> decltype(call()) {
+    if (!runner_ || std::this_thread::get_id() != runnerThread_)
+        return call();
+    if constexpr (std::is_void_v<decltype(call())>) {
+        runner_(call);
+    } else {
+        decltype(call()) result;
+        runner_([&] { result = call(); });
+        return result;
+    }
+}
+
 void Connection::Execute(const QString& sql) {
     requireIdle();
     if (odbc_)
-        return odbc_->execute(sql);
+        return waitingCall([&] { odbc_->execute(sql); });
     refuseStatement(sql.toStdString());
 }
 
@@ -68,16 +86,31 @@ void Connection::refuseStatement(const std::string& sql) const {
     throw DataSourceError("The connection is not open.", "08003");
 }
 
-void Connection::InsertAsync(InsertStatement& insert, std::vector<Variant> row,
-                             const Waiting& whileWaiting) {
-    if (!queue_)
-        queue_ = std::make_unique<StatementQueue>();
+size_t bytesHeldBy(const std::vector<Variant>& row) {
     size_t bytes = 0;
     for (const Variant& value : row)
         bytes += value.raw().size() + sizeof(Variant);
-    queue_->add(
-        {[&insert, row = std::move(row)]() mutable { insert.addRow(std::move(row)); }, bytes},
-        whileWaiting);
+    return bytes;
+}
+
+void Connection::InsertAsync(InsertStatement& insert, Rows rows, const Waiting& whileWaiting) {
+    if (!queue_)
+        queue_ = std::make_unique<StatementQueue>();
+    size_t bytes = 0;
+    for (const std::vector<Variant>& row : rows)
+        bytes += bytesHeldBy(row);
+    queue_->add({[&insert, rows = std::move(rows)]() mutable {
+                     for (std::vector<Variant>& row : rows)
+                         insert.addRow(std::move(row));
+                 },
+                 bytes},
+                whileWaiting);
+}
+
+void Connection::FlushAsync(InsertStatement& insert, const Waiting& whileWaiting) {
+    if (!queue_)
+        queue_ = std::make_unique<StatementQueue>();
+    queue_->add({[&insert] { insert.flush(); }, 0}, whileWaiting);
 }
 
 std::exception_ptr Connection::TakeExecutionFailure() {
@@ -93,9 +126,9 @@ bool Connection::isExecuting() const {
     return queue_ && queue_->busy();
 }
 
-void Connection::Cancel() {
+void Connection::Cancel(const Waiting& whileWaiting) {
     if (queue_)
-        queue_->cancel();
+        queue_->cancel(whileWaiting);
 }
 
 std::unique_ptr<RecordSet> Connection::OpenSchema(int schema) {
@@ -106,27 +139,30 @@ std::unique_ptr<RecordSet> Connection::OpenSchema(int schema) {
         throw DataSourceError(
             paradox_ ? "A Paradox folder has no tables schema." : "The connection is not open.",
             paradox_ ? "" : "08003");
-    return std::make_unique<RecordSet>(odbc_->tables());
+    return waitingCall([&] { return std::make_unique<RecordSet>(odbc_->tables()); });
 }
 
 std::unique_ptr<RecordSet> Connection::Query(const QString& sql, std::vector<ValueType> readAs) {
     requireIdle();
-    return std::make_unique<RecordSet>(requireTarget().query(sql, std::move(readAs)));
+    return waitingCall(
+        [&] { return std::make_unique<RecordSet>(requireTarget().query(sql, std::move(readAs))); });
 }
 
 std::unique_ptr<RecordSet> Connection::PrimaryKeys(const QString& table) {
     requireIdle();
-    return std::make_unique<RecordSet>(requireTarget().primaryKeys(table));
+    return waitingCall(
+        [&] { return std::make_unique<RecordSet>(requireTarget().primaryKeys(table)); });
 }
 
 std::unique_ptr<RecordSet> Connection::ForeignKeysTo(const QString& table) {
     requireIdle();
-    return std::make_unique<RecordSet>(requireTarget().foreignKeysTo(table));
+    return waitingCall(
+        [&] { return std::make_unique<RecordSet>(requireTarget().foreignKeysTo(table)); });
 }
 
 std::unique_ptr<RecordSet> Connection::TypeInfo() {
     requireIdle();
-    return std::make_unique<RecordSet>(requireTarget().typeInfo());
+    return waitingCall([&] { return std::make_unique<RecordSet>(requireTarget().typeInfo()); });
 }
 
 void Connection::CancelRunning() {
@@ -144,11 +180,11 @@ void Connection::BeginTrans() {
 }
 
 void Connection::CommitTrans() {
-    requireTarget().commit();
+    waitingCall([&] { requireTarget().commit(); });
 }
 
 void Connection::RollbackTrans() {
-    requireTarget().rollback();
+    waitingCall([&] { requireTarget().rollback(); });
 }
 
 std::unique_ptr<InsertStatement> Connection::PrepareInsert(const QString& prefix,

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Cursor.h"
@@ -40,18 +41,20 @@ class Connection {
     // nothing else runs on the connection meanwhile. `whileWaiting` is called every few
     // milliseconds while the caller waits for them.
     using Waiting = std::function<void()>;
-    // Queues a row for `insert`, which must live until the queue has run; waits while too many
+    using Rows = std::vector<std::vector<Variant>>;
+    // Queues rows for `insert`, which must live until the queue has run; waits while too many
     // are queued.
-    void InsertAsync(InsertStatement& insert, std::vector<Variant> row,
-                     const Waiting& whileWaiting);
+    void InsertAsync(InsertStatement& insert, Rows rows, const Waiting& whileWaiting);
+    // Queues the sending of the rows `insert` holds back (a batching insert's last ones).
+    void FlushAsync(InsertStatement& insert, const Waiting& whileWaiting);
     // The failure of a queued insert: the queue halts at a failed one until this has been
     // called. Null when none has failed.
     std::exception_ptr TakeExecutionFailure();
     // Waits until the queued statements have run or one has failed.
     void WaitForExecution(const Waiting& whileWaiting);
     bool isExecuting() const;
-    // Drops the queued statements not yet started.
-    void Cancel();
+    // Drops the queued statements not yet started, and waits for the one running.
+    void Cancel(const Waiting& whileWaiting);
     // From another thread: cancels the Execute() that runs now (one waiting on another
     // session's lock fails at once). The connection must stay open meanwhile.
     void CancelRunning();
@@ -75,6 +78,12 @@ class Connection {
     void RollbackTrans();
     void Close();
     bool isOpen() const;
+    // From now on, each call made on this thread that waits for the data source (a statement,
+    // a query, a commit or a rollback) goes through `runner`, which may run it on another
+    // thread while this one goes on handling a window's events; calls from other threads run
+    // as they come.
+    using Runner = std::function<void(const std::function<void()>&)>;
+    void RunWaitingCallsWith(Runner runner);
     // A Paradox connection: whether its tables open by the salvage reading, damaged ones too.
     void SalvageDamagedTables(bool salvage);
 
@@ -84,11 +93,19 @@ class Connection {
     void requireIdle() const;
     OdbcConnection& requireTarget() const;
     [[noreturn]] void refuseStatement(const std::string& sql) const;
+    // Runs `call` through the runner, where one was given to this thread.
+    template <typename Call>
+    auto waitingCall(Call call) -> decltype(call());
 
     std::unique_ptr<OdbcConnection> odbc_;
     std::unique_ptr<ParadoxSource> paradox_;
     std::unique_ptr<StatementQueue> queue_;
+    Runner runner_;
+    std::thread::id runnerThread_;
 };
+
+// The bytes a row of values holds, as the queue's bound counts them.
+size_t bytesHeldBy(const std::vector<Variant>& row);
 
 // The fields of a record set's current row.
 class Field {

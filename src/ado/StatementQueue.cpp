@@ -14,7 +14,7 @@ constexpr std::chrono::milliseconds kWaitingInterval(10);
 StatementQueue::StatementQueue() : thread_([this] { serve(); }) {}
 
 StatementQueue::~StatementQueue() {
-    cancel();
+    cancel([] {});
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -79,11 +79,11 @@ bool StatementQueue::busy() const {
     return running_ || !queued_.empty();
 }
 
-void StatementQueue::cancel() {
+void StatementQueue::cancel(const Waiting& whileWaiting) {
     std::unique_lock lock(mutex_);
     queued_.clear();
     queuedBytes_ = 0;
-    changed_.wait(lock, [this] { return !running_; });
+    waitUntil(lock, whileWaiting, [this] { return !running_; });
     // The statement that was running when the cancel came has ended now: its failure, the same
     // lost connection told again, goes with the rest.
     failure_ = nullptr;

@@ -42,7 +42,7 @@ class StatementQueue {
     // Statements queued or running.
     bool busy() const;
     // Drops the statements not yet started and waits for the one running.
-    void cancel();
+    void cancel(const Waiting& whileWaiting);
 
   private:
     void serve();

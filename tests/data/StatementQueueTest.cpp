@@ -112,7 +112,7 @@ TEST(StatementQueue, ACancelRunsNothingMoreAndTheQueueServesAgainAfterwards) {
     for (const char* sql : {"fail", "never 1", "never 2"})
         queue.add(statement(recorder, sql), kNothing);
     queue.wait(kNothing);
-    queue.cancel();
+    queue.cancel(kNothing);
     EXPECT_FALSE(queue.busy());
     EXPECT_EQ(queue.takeFailure(), nullptr);
     queue.add(statement(recorder, "after"), kNothing);
@@ -128,7 +128,7 @@ TEST(StatementQueue, AConnectionRefusesOtherWorkWhileItsStatementsRun) {
     auto insert = connection.PrepareInsert(R"(INSERT INTO "T" VALUES)", "(?)",
                                            {ado::ValueType::Integer}, ado::Batching::RowByRow);
     for (int i = 0; i < 3000; ++i)
-        connection.InsertAsync(*insert, {px::Value::integer(i)}, kNothing);
+        connection.InsertAsync(*insert, {{px::Value::integer(i)}}, kNothing);
     if (connection.isExecuting()) {
         EXPECT_THROW(connection.Execute(R"(DROP TABLE "T")"), std::exception);
     }
