@@ -23,8 +23,14 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace {
+
+// A copy in one transaction hands its rows to the connection's thread this many at a time, or
+// fewer when they hold this many bytes (long memos).
+constexpr size_t kChunkRows = 256;
+constexpr size_t kChunkBytes = size_t(1) << 20;
 
 // A failure that ends the whole transfer: a connection that was lost or never made.
 bool isConnectionFailure(const std::exception_ptr& failure) {
@@ -70,6 +76,9 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
         paradox_->Open(Paradox::ParadoxConnectionString(connection.paradoxFolder));
     }) && trap_.step(118, [&] {
         target_->Open(Sybase::DsnConnectionString(connection.dataSourceName));
+        // A key over many rows or a drop waiting on another session's lock: the window goes on
+        // handling its events meanwhile, and its Stop is heard.
+        target_->RunWaitingCallsWith(RunLettingEventsRun);
         product_ = TargetProduct::of(*target_);
         definitions_ = std::make_unique<DefinitionWriter>(trap_, *target_, *product_);
         if (typedRequested_)
@@ -155,7 +164,9 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const Tab
             return finish(Outcome::Skipped);
         if (!tellFailedInserts())
             return finish(Outcome::TransferEnds);
-        target_->InsertAsync(*insert, std::move(values), LetEventsRunNow);
+        ado::Connection::Rows one;
+        one.push_back(std::move(values));
+        target_->InsertAsync(*insert, std::move(one), LetEventsRunNow);
         // A table that cannot be read on is reported once, and the next table follows.
         if (!readStep(254, [&] { source.MoveNext(); }))
             return finish(Outcome::Skipped);
@@ -169,7 +180,7 @@ bool TableTransfer::tellFailedInserts() {
         rowsRefused_ = true;
         trap_.step(252, [&] { std::rethrow_exception(failure); });
         if (isConnectionFailure(failure)) {
-            target_->Cancel();
+            target_->Cancel(LetEventsRunNow);
             return false;
         }
     }
@@ -788,24 +799,45 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
     if (!trap_.step(
             252, [&] { insert = prepareInsert(*target_, layout, table, ado::Batching::Batched); }))
         return failedOn(trap_.lastFailure());
-    std::vector<ado::Variant> values(static_cast<size_t>(columns));
+    // The rows go to the connection's thread in chunks while the next ones are read, so that
+    // neither side waits for the other and the window keeps handling its events. The first
+    // failure ends the table: its transaction is rolled back whole.
+    const auto ended = [&](Outcome outcome) {
+        target_->Cancel(LetEventsRunNow);
+        return outcome;
+    };
+    const auto sentSoFar = [&] {
+        const std::exception_ptr failure = target_->TakeExecutionFailure();
+        return !failure || trap_.step(252, [&] { std::rethrow_exception(failure); });
+    };
+    ado::Connection::Rows chunk;
+    size_t chunkBytes = 0;
     for (long long row = 0; row < rows; ++row) {
         LetEventsRun();
         if (observer_.stopRequested())
-            return Outcome::Interrupted;
+            return ended(Outcome::Interrupted);
         observer_.rowStarting(row, rows);
+        std::vector<ado::Variant> values(static_cast<size_t>(columns));
         if (!readStep(232, [&] {
                 for (int column = 0; column < columns; ++column)
                     values[static_cast<size_t>(column)] = source.Fields(column).Value();
             }))
-            return Outcome::Skipped;
-        if (!trap_.step(252, [&] { insert->addRow(values); }))
-            return failedOn(trap_.lastFailure());
+            return ended(Outcome::Skipped);
+        chunkBytes += ado::bytesHeldBy(values);
+        chunk.push_back(std::move(values));
+        if (chunk.size() == kChunkRows || chunkBytes >= kChunkBytes || row + 1 == rows) {
+            if (!sentSoFar())
+                return ended(failedOn(trap_.lastFailure()));
+            target_->InsertAsync(*insert, std::exchange(chunk, {}), LetEventsRunNow);
+            chunkBytes = 0;
+        }
         if (!readStep(254, [&] { source.MoveNext(); }))
-            return Outcome::Skipped;
+            return ended(Outcome::Skipped);
     }
-    if (!trap_.step(252, [&] { insert->flush(); }))
-        return failedOn(trap_.lastFailure());
+    target_->FlushAsync(*insert, LetEventsRunNow);
+    target_->WaitForExecution(LetEventsRunNow);
+    if (!sentSoFar())
+        return ended(failedOn(trap_.lastFailure()));
     rowsWritten_ = insert->rowsWritten();
     // A stop asked for while the last rows were on their way still rolls the table back.
     return observer_.stopRequested() ? Outcome::Interrupted : Outcome::Done;
