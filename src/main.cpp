@@ -3,6 +3,7 @@
 
 #include "app/Shell.h"
 #include "data/Settings.h"
+#include "ui/MainModule.h"
 #include "ui/QtDialogs.h"
 #include "ui/Runtime.h"
 
@@ -10,9 +11,12 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     Settings settings(Settings::defaultPath());
     QtDialogs dialogs;
-    Runtime runtime{QCoreApplication::applicationDirPath(), dialogs, settings,
+    Runtime runtime{QCoreApplication::applicationDirPath(),
+                    dialogs,
+                    settings,
                     drawOneToHundredFromClock,
-                    [](const QUrl& url) { QDesktopServices::openUrl(url); }};
+                    [](const QUrl& url) { QDesktopServices::openUrl(url); },
+                    EndProgram};
     Shell shell(runtime);
     shell.start();
     return QApplication::exec();

@@ -62,7 +62,11 @@ int main(int argc, char** argv) {
     QtDialogs dialogs;
     Runtime shared{
         QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../src")),
-        dialogs, settings, [] { return 1; }, [](const QUrl&) {}};
+        dialogs,
+        settings,
+        [] { return 1; },
+        [](const QUrl&) {},
+        [] {}};
 
     Shell shell(shared);
     Form1& form1 = shell.connectionScreen();

@@ -187,7 +187,7 @@ bool Form1::Form_Load() {
 }
 
 void Form1::Form_Unload() {
-    EndProgram();
+    runtime_.endProgram();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -9,14 +9,15 @@ class Dialogs;
 class Settings;
 
 // What the whole process shares: where the program lives, the dialogs and settings services,
-// and the two outside effects the start-up may cause (a random draw and opening a web page),
-// injectable so that tests cause neither.
+// the two outside effects the start-up may cause (a random draw and opening a web page), and the
+// program's end when a screen closes: injectable so that tests cause none of them.
 struct Runtime {
     QString applicationFolder;
     Dialogs& dialogs;
     Settings& settings;
     std::function<int()> drawOneToHundred;
     std::function<void(const QUrl&)> openUrl;
+    std::function<void()> endProgram;
 };
 
 // The draw of the start-up: seeded from the seconds since midnight, 1 to 100.

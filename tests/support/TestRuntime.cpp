@@ -4,7 +4,11 @@
 
 TestRuntime::TestRuntime()
     : settings(QString::fromStdString(home.file("config/Quellory/Quellory.ini"))),
-      runtime{QString::fromStdString(home.file("app")), dialogs, settings, [this] { return draw; },
-              [this](const QUrl& url) { openedUrls.push_back(url); }} {
+      runtime{QString::fromStdString(home.file("app")),
+              dialogs,
+              settings,
+              [this] { return draw; },
+              [this](const QUrl& url) { openedUrls.push_back(url); },
+              [this] { ++programEnds; }} {
     QDir().mkpath(runtime.applicationFolder);
 }

@@ -20,6 +20,7 @@ struct TestRuntime {
     Settings settings;
     int draw = 50;
     std::vector<QUrl> openedUrls;
+    int programEnds = 0;  // the times a closed screen ended the program
     Runtime runtime;
 
     QString applicationFolder() const { return runtime.applicationFolder; }

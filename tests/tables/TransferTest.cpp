@@ -238,8 +238,12 @@ TEST_F(Transfer, ClicksDuringARunningOperationAreIgnored) {
     ClickWhileAsking dialogs;
     dialogs.form = &screen.form2();
     dialogs.answerQuestion(false);
-    Runtime runtime{screen.test.runtime.applicationFolder, dialogs, screen.test.settings,
-                    [] { return 1; }, [](const QUrl&) {}};
+    Runtime runtime{screen.test.runtime.applicationFolder,
+                    dialogs,
+                    screen.test.settings,
+                    [] { return 1; },
+                    [](const QUrl&) {},
+                    [] {}};
     Shell form1Shell(runtime);
     Form1& form1 = form1Shell.connectionScreen();
     form1.Text1->setText(screen.folder());
