@@ -43,6 +43,19 @@ class Dialogs {
     }
 
   protected:
+    // For a service that passes boxes on to another one.
+    static bool showOn(Dialogs& other, QWidget* owner, const Box& box) {
+        return other.showBox(owner, box);
+    }
+    static QString askTextOn(Dialogs& other, QWidget* owner, const QString& title,
+                             const QString& prompt, const QString& defaultText) {
+        return other.askText(owner, title, prompt, defaultText);
+    }
+    static QString askFolderOn(Dialogs& other, QWidget* owner, const QString& title,
+                               const QString& startFolder) {
+        return other.askFolder(owner, title, startFolder);
+    }
+
     // Shows a box and waits; true for OK or Yes.
     virtual bool showBox(QWidget* owner, const Box& box) = 0;
     virtual QString askText(QWidget* owner, const QString& title, const QString& prompt,
