@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QShortcut>
 
+#include <algorithm>
 #include <tuple>
 
 #include "ProgressCaption.h"
@@ -17,6 +19,7 @@
 #include "operations/TargetTables.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ErrorTrap.h"
+#include "runtime/HeldFailures.h"
 #include "runtime/Vendor.h"
 #include "ui/AppIcon.h"
 #include "ui/HoverFeedback.h"
@@ -122,7 +125,11 @@ void Form2::buildControls() {
     Check1 = new QCheckBox(QStringLiteral("Keep Paradox types, keys and rules"), this);
     Check1->setObjectName(QStringLiteral("Check1"));
     Check1->setAccessibleName(Check1->text());
-    Check1->setGeometry(fromTwips(120, 5460, 7800, 300));
+    Check1->setGeometry(fromTwips(120, 5460, 3840, 300));
+    PushButton13 = button("PushButton13", "Stop", this, fromTwips(4080, 5430, 3840, 330));
+    PushButton13->setAccessibleName(QStringLiteral("Stop the transfer"));
+    PushButton13->setToolTip(QStringLiteral("Stop the transfer (Esc)"));
+    PushButton13->setEnabled(false);
 
     // The buttons of each side carry the side in their accessible names; the captions repeat.
     for (auto [widget, side] : {std::pair{PushButton10, "Sybase iAnywhere"},
@@ -139,7 +146,7 @@ void Form2::buildControls() {
     const QList<QWidget*> order = {List1,       List2,        PushButton10, PushButton11,
                                    PushButton3, PushButton1,  PushButton6,  PushButton8,
                                    PushButton9, PushButton4,  PushButton5,  PushButton7,
-                                   PushButton2, PushButton12, Check1};
+                                   PushButton2, PushButton12, Check1,       PushButton13};
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
     for (QWidget* widget : order)
@@ -151,7 +158,7 @@ void Form2::connectHandlers() {
     hover_ = new HoverFeedback(MousePointer, this);
     for (PushButton* button :
          {PushButton1, PushButton2, PushButton4, PushButton5, PushButton6, PushButton7, PushButton8,
-          PushButton9, PushButton10, PushButton11, PushButton12})
+          PushButton9, PushButton10, PushButton11, PushButton12, PushButton13})
         hover_->showHandOver(button);
     for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1),
                             static_cast<QWidget*>(Frame2)})
@@ -165,11 +172,19 @@ void Form2::connectHandlers() {
         {PushButton6, &Form2::PushButton6_Click},   {PushButton7, &Form2::PushButton7_Click},
         {PushButton8, &Form2::PushButton8_Click},   {PushButton9, &Form2::PushButton9_Click},
         {PushButton10, &Form2::PushButton10_Click}, {PushButton11, &Form2::PushButton11_Click},
-        {PushButton12, &Form2::PushButton12_Click},
+        {PushButton12, &Form2::PushButton12_Click}, {PushButton13, &Form2::PushButton13_Click},
     };
     for (const auto& [button, handler] : clicks)
         connect(button, &QPushButton::clicked, this, handler);
     connect(Check1, &QCheckBox::clicked, this, &Form2::Check1_Click);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &Form2::PushButton13_Click);
+    // As on the command line: a statement that starts waiting after the stop is cancelled too.
+    cancelWaiting_.setInterval(50);
+    connect(&cancelWaiting_, &QTimer::timeout, this, [this] {
+        if (transfer_)
+            transfer_->cancelWaitingStatement();
+    });
 }
 
 void Form2::Check1_Click() {
@@ -212,8 +227,11 @@ void Form2::Form_Load() {
     });
     // The window's outer height is the bottom of its last row plus 580 twips: the caption and
     // the borders, and a margin of 9 pixels under it.
-    trap.step(120,
-              [&] { setFixedHeight(Check1->geometry().bottom() + 1 + ScreenFonts::pixels(135)); });
+    trap.step(120, [&] {
+        const int lastRow =
+            std::max(Check1->geometry().bottom(), PushButton13->geometry().bottom());
+        setFixedHeight(lastRow + 1 + ScreenFonts::pixels(135));
+    });
     trap.step(122, [&] {
         Check1->setChecked(runtime_.settings.read(SettingKeys::kKeepParadoxTypes) ==
                            QLatin1String("1"));
@@ -263,10 +281,15 @@ void Form2::PushButton12_Click() {
 }
 
 void Form2::runOperation(const QString& procedure, const std::function<void(ErrorTrap&)>& handler) {
+    runOperation(procedure, runtime_.dialogs, handler);
+}
+
+void Form2::runOperation(const QString& procedure, Dialogs& dialogs,
+                         const std::function<void(ErrorTrap&)>& handler) {
     if (operationRunning_)
         return;
     const BusyScope running(operationRunning_);
-    ErrorTrap trap(runtime_.dialogs, this, procedure);
+    ErrorTrap trap(dialogs, this, procedure);
     handler(trap);
 }
 
@@ -292,8 +315,33 @@ QString Form2::askNewName(const QString& oldName) {
         this, QStringLiteral("Enter new name of ") + oldName + QLatin1Char(':'), oldName);
 }
 
+// While a transfer runs: Stop is enabled, and the screen knows the transfer and its dialogs.
+class Form2::StoppableTransfer {
+  public:
+    StoppableTransfer(Form2& form, TableTransfer& transfer, HeldFailures& dialogs) : form_(form) {
+        form_.transfer_ = &transfer;
+        form_.transferDialogs_ = &dialogs;
+        form_.stopRequested_ = false;
+        form_.PushButton13->setEnabled(true);
+    }
+    ~StoppableTransfer() {
+        form_.cancelWaiting_.stop();
+        form_.transfer_ = nullptr;
+        form_.transferDialogs_ = nullptr;
+        form_.PushButton13->setEnabled(false);
+        form_.tableEnded();
+    }
+    StoppableTransfer(const StoppableTransfer&) = delete;
+    StoppableTransfer& operator=(const StoppableTransfer&) = delete;
+
+  private:
+    Form2& form_;
+};
+
 void Form2::PushButton4_Click() {
-    runOperation(QStringLiteral("Form2.PushButton4_Click"), [&](ErrorTrap& trap) {
+    // The failures a stop causes are told in its one box.
+    HeldFailures dialogs(runtime_.dialogs);
+    runOperation(QStringLiteral("Form2.PushButton4_Click"), dialogs, [&](ErrorTrap& trap) {
         if (trap.test(100, [&] { return nothingChosen(*List2); })) {
             trap.step(102, [&] {
                 runtime_.dialogs.message(this, QStringLiteral("Please select a table to send."));
@@ -304,24 +352,68 @@ void Form2::PushButton4_Click() {
         // The box's copy is the command line's --typed: a table per transaction, through a work
         // table that takes the table's name once checked. Without it, a statement per row.
         TableTransfer transfer(
-            trap, runtime_.dialogs, this, *this, namesIn(*List1) + workTables_,
+            trap, dialogs, this, *this, namesIn(*List1) + workTables_,
             Check1->isChecked() ? TableTransfer::Mode::Fast : TableTransfer::Mode::StatementPerRow);
         transfer.setDamagedTables(TableTransfer::DamagedTables::Ask);
         if (Check1->isChecked())
             transfer.useTypedMapping();
-        if (transfer.open(connection_)) {
-            for (int entry = List2->count() - 1; entry >= 0; --entry) {
-                if (!trap.test(130, [&] { return List2->isEntrySelected(entry); }))
-                    continue;
-                const TableEntry chosen = entryAt(*List2, entry);
-                tableCopied_ = chosen.name;
-                if (transfer.copy(chosen) == TableTransfer::Outcome::TransferEnds)
-                    break;
+        QStringList notCopied;
+        {
+            const StoppableTransfer stoppable(*this, transfer, dialogs);
+            if (transfer.open(connection_)) {
+                notCopied = copyChosenTables(transfer, trap);
+                if (!stopRequested_)
+                    transfer.makeRelationships();
             }
-            transfer.makeRelationships();
+            transfer.close();
         }
-        transfer.close();
+        if (stopRequested_ && !closeRequested_)
+            tellWhatTheStopLeft(trap, notCopied, dialogs.takeHeld());
     });
+    if (closeRequested_)
+        Form_Unload();
+}
+
+QStringList Form2::copyChosenTables(TableTransfer& transfer, ErrorTrap& trap) {
+    QStringList notCopied;
+    for (int entry = List2->count() - 1; entry >= 0; --entry) {
+        if (!trap.test(130, [&] { return List2->isEntrySelected(entry); }))
+            continue;
+        const TableEntry chosen = entryAt(*List2, entry);
+        if (stopRequested_) {
+            notCopied << chosen.name;
+            continue;
+        }
+        tableCopied_ = chosen.name;
+        const TableTransfer::Outcome outcome = transfer.copy(chosen);
+        if (stopRequested_ && outcome != TableTransfer::Outcome::Done)
+            notCopied << chosen.name;
+        if (outcome == TableTransfer::Outcome::TransferEnds)
+            break;
+    }
+    return notCopied;
+}
+
+void Form2::PushButton13_Click() {
+    if (!transfer_ || stopRequested_)
+        return;
+    stopRequested_ = true;
+    transferDialogs_->hold();
+    PushButton13->setEnabled(false);
+    ProgressBar1->setCaption(QStringLiteral("Stopping"));
+    transfer_->cancelWaitingStatement();
+    cancelWaiting_.start();
+}
+
+void Form2::tellWhatTheStopLeft(ErrorTrap& trap, const QStringList& notCopied,
+                                const QStringList& causes) {
+    QString text = notCopied.isEmpty()
+                       ? QStringLiteral("The transfer was stopped once every table was copied.")
+                       : QStringLiteral("The transfer was stopped. Not copied: ") +
+                             notCopied.join(QStringLiteral(", ")) + QLatin1Char('.');
+    for (const QString& cause : causes)
+        text += QStringLiteral("\n") + cause;
+    trap.step(280, [&] { runtime_.dialogs.message(this, text); });
 }
 
 void Form2::rowStarting(long long row, long long rows) {
@@ -435,10 +527,17 @@ void Form2::PushButton7_Click() {
 }
 
 void Form2::Form_Unload() {
-    EndProgram();
+    runtime_.endProgram();
 }
 
 void Form2::closeEvent(QCloseEvent* event) {
+    // The table being copied is rolled back, or its old table kept, before the program ends.
+    if (transfer_) {
+        closeRequested_ = true;
+        PushButton13_Click();
+        event->ignore();
+        return;
+    }
     event->accept();
     Form_Unload();
 }

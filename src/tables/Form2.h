@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -11,7 +12,9 @@
 
 class QCheckBox;
 class QGroupBox;
+class Dialogs;
 class ErrorTrap;
+class HeldFailures;
 class HoverFeedback;
 class ProgressBar;
 class PushButton;
@@ -47,6 +50,8 @@ class Form2 : public QWidget, private TransferObserver {
     // Off: the tables screen's mapping (every column TEXT or NUMERIC). On: each column a type
     // that holds its field's values exactly, with the table's key and counter, as --typed does.
     QCheckBox* Check1;
+    // Stops a running transfer, as Escape does; enabled only while one runs.
+    PushButton* PushButton13;
     ScreenPointer MousePointer{this};
 
     void Form_Load();
@@ -63,26 +68,40 @@ class Form2 : public QWidget, private TransferObserver {
     void PushButton11_Click();  // deselect all target tables
     void PushButton12_Click();  // help
     void Check1_Click();        // remember whether to keep Paradox types
+    void PushButton13_Click();  // stop the transfer
 
     // True while a transfer, deletion or renaming runs, or the lists are loaded; clicks on those
     // buttons, "< Back" and "Next >" are ignored then.
     bool operationRunning() const { return operationRunning_; }
 
   protected:
+    // Closing the window during a transfer stops it first; the program ends once it has.
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    class StoppableTransfer;
+
     void buildControls();
     void connectHandlers();
     void setAllSelected(TableList& list, bool selected, const QString& procedure);
-    // Runs an operation's handler under its trap, unless another operation runs.
+    // Runs an operation's handler under its trap, unless another operation runs; the trap
+    // reports through `dialogs`.
     void runOperation(const QString& procedure, const std::function<void(ErrorTrap&)>& handler);
+    void runOperation(const QString& procedure, Dialogs& dialogs,
+                      const std::function<void(ErrorTrap&)>& handler);
+    // Copies the chosen tables, from the last to the first; the names of those a stop left
+    // uncopied.
+    QStringList copyChosenTables(TableTransfer& transfer, ErrorTrap& trap);
+    // The one box after a stop: what was not copied, and what the stop's failures said.
+    void tellWhatTheStopLeft(ErrorTrap& trap, const QStringList& notCopied,
+                             const QStringList& causes);
     // Whether the list has exactly one chosen entry; tells the user what is missing when not.
     // The two checks carry the line `firstLine` and the one after it.
     bool oneTableChosen(TableList& list, ErrorTrap& trap, int firstLine);
     QString askNewName(const QString& oldName);
 
     void rowStarting(long long row, long long rows) override;
+    bool stopRequested() const override { return stopRequested_; }
     void tableEnded() override;
     void targetDropped(const QString& name) override;
     void targetCreated(const QString& name) override;
@@ -98,4 +117,11 @@ class Form2 : public QWidget, private TransferObserver {
     QString tableCopied_;
     QElapsedTimer tableClock_;
     QElapsedTimer captionClock_;
+    // The transfer that runs, and what a stop of it does: the failures it causes are held for
+    // one box, and a statement waiting on another session's lock is cancelled until it ends.
+    TableTransfer* transfer_ = nullptr;
+    HeldFailures* transferDialogs_ = nullptr;
+    bool stopRequested_ = false;
+    bool closeRequested_ = false;
+    QTimer cancelWaiting_;
 };

@@ -67,18 +67,6 @@ QString path(const TempDir& dir) {
     return QString::fromStdString(dir.path());
 }
 
-// The tables of the data source's own database (MariaDB) or schema (PostgreSQL), by name.
-QStringList tablesOf(const QString& dsn) {
-    const bool mariaDb = dsn.contains("MariaDb");
-    QStringList names;
-    for (const QStringList& row :
-         queryRows(dsn, QString("SELECT table_name FROM information_schema.tables WHERE "
-                                "table_schema = %1 ORDER BY table_name")
-                            .arg(mariaDb ? "database()" : "current_schema()")))
-        names << row[0];
-    return names;
-}
-
 // A table's rows, each "ID NAME".
 QStringList people(const QString& dsn, const QString& table) {
     QStringList rows;

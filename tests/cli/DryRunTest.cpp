@@ -41,16 +41,6 @@ QString runWithPsql(const QString& dsn, const QString& script, int& status) {
     return QString::fromUtf8(psql.readAll());
 }
 
-QStringList tablesOf(const QString& dsn) {
-    QStringList tables;
-    for (const QStringList& row :
-         queryRows(dsn,
-                   "SELECT tablename FROM pg_tables WHERE schemaname = current_schema() "
-                   "ORDER BY tablename"))
-        tables << row[0];
-    return tables;
-}
-
 // Each table of a run's report, by name, as the report has it.
 std::map<QString, QJsonObject> reportedTables(const std::string& path) {
     QFile file(QString::fromStdString(path));

@@ -38,15 +38,6 @@ QStringList verifiedIn(const QString& err) {
     return names;
 }
 
-QStringList tablesOf(const QString& dsn) {
-    QStringList names;
-    for (const QStringList& row : queryRows(dsn,
-                                            "SELECT table_name FROM information_schema.tables "
-                                            "WHERE table_schema = database() ORDER BY table_name"))
-        names << row[0];
-    return names;
-}
-
 }  // namespace
 
 // Numbers keep every decimal and memos any length with the screen's mapping (DECIMAL(65, 30)

@@ -79,3 +79,14 @@ std::vector<QStringList> queryRows(const QString& dsn, const QString& sql) {
     SQLFreeHandle(SQL_HANDLE_ENV, env);
     return rows;
 }
+
+QStringList tablesOf(const QString& dsn) {
+    const bool mariaDb = dsn.contains("MariaDb");
+    QStringList names;
+    for (const QStringList& row :
+         queryRows(dsn, QString("SELECT table_name FROM information_schema.tables WHERE "
+                                "table_schema = %1 ORDER BY table_name")
+                            .arg(mariaDb ? "database()" : "current_schema()")))
+        names << row[0];
+    return names;
+}

@@ -59,7 +59,7 @@ TEST(Form2Layout, CaptionsGeometryAndTabOrder) {
         {form.ProgressBar1, "", twips(120, 4460, 7800, 405)},
         {form.PushButton2, "< Back", twips(120, 4980, 3840, 405)},
         {form.PushButton12, "Help", twips(4080, 4980, 3840, 405)},
-        {form.Check1, "Keep Paradox types, keys and rules", twips(120, 5460, 7800, 300)},
+        {form.Check1, "Keep Paradox types, keys and rules", twips(120, 5460, 3840, 300)},
     };
     for (const auto& [widget, caption, rect] : controls) {
         EXPECT_EQ(widget->geometry(), rect) << widget->objectName().toStdString();
@@ -77,6 +77,11 @@ TEST(Form2Layout, CaptionsGeometryAndTabOrder) {
         EXPECT_TRUE(widget->isEnabled());
     }
     EXPECT_EQ(form.ProgressBar1->caption(), "Progress Bar");
+    // Stop: in the check box's row, and enabled only while a transfer runs.
+    EXPECT_EQ(form.PushButton13->geometry(), twips(4080, 5430, 3840, 330));
+    EXPECT_EQ(form.PushButton13->text(), "Stop");
+    EXPECT_EQ(form.PushButton13->accessibleName(), "Stop the transfer");
+    EXPECT_FALSE(form.PushButton13->isEnabled());
 
     form.show();
     QApplication::setActiveWindow(&form);
