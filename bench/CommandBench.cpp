@@ -6,11 +6,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -29,8 +24,6 @@
 #include "paradox/ChangeStamp.h"
 #include "paradox/Table.h"
 #include "runtime/ErrorTrap.h"
-
-extern char** environ;
 
 using px::FieldType;
 using px::Value;
@@ -90,34 +83,6 @@ void writeCsv(const std::string& table, const std::string& csv) {
     }
 }
 
-// Runs a program to its end: its time, and its own peak memory.
-Measurement run(const std::vector<std::string>& command, long long rows) {
-    std::vector<char*> argv;
-    std::vector<std::string> words = command;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    if (posix_spawn(&child, argv[0], &quiet, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + command[0]);
-    int status = 0;
-    rusage usage{};
-    ::wait4(child, &status, 0, &usage);
-    posix_spawn_file_actions_destroy(&quiet);
-    Measurement m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.items = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? rows : -1;
-    m.peakKiB = usage.ru_maxrss;
-    if (m.items < 0)
-        throw std::runtime_error(command[0] + " failed");
-    return m;
-}
-
 Measurement transfer(const std::string& folder, const QString& dsn, bool fast, long long rows,
                      std::vector<std::string> options = {}) {
     std::vector<std::string> command{MORVANE_TRANSFER, "--quiet"};
@@ -126,7 +91,7 @@ Measurement transfer(const std::string& folder, const QString& dsn, bool fast, l
     command.insert(command.end(), options.begin(), options.end());
     command.push_back(folder);
     command.push_back(dsn.toStdString());
-    return run(command, rows);
+    return measureProgram(command, rows);
 }
 
 // One table copied as the transfer copies it, in one transaction through a work table;
@@ -315,7 +280,7 @@ int main(int argc, char** argv) {
                             << "?tablename=big\n"
                             << "WITH fields optionally enclosed by '\"', fields terminated by ','"
                             << ";\n";
-        const Measurement loaded = run({pgloader.toStdString(), load}, kRows);
+        const Measurement loaded = measureProgram({pgloader.toStdString(), load}, kRows);
         if (queryRows(dsn, "SELECT count(*) FROM big")[0][0] != QString::number(kRows))
             throw std::runtime_error("pgloader did not load every row");
         line("pgloader, the same rows from CSV:", loaded);

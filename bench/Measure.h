@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // One measured run, made in a child process of its own so that its peak memory is its own.
 struct Measurement {
@@ -15,5 +16,8 @@ struct Measurement {
 // child before the clock starts.
 Measurement measureInChild(const std::function<long long()>& work,
                            const std::function<void()>& prepare = {});
+// Runs a program to its end, its output thrown away: its time, its own peak memory, and `items`
+// when it exits with 0 (else it throws).
+Measurement measureProgram(const std::vector<std::string>& command, long long items);
 // The median of several runs by time, to steady the figures on a busy machine.
 Measurement medianOf(int runs, const std::function<long long()>& work);
