@@ -492,9 +492,13 @@ int run(const TransferOptions& options, RunSummary& summary) {
             }
         });
         copyAll(toCopy, options, transfer, dialogs, progress, summary);
-        if (transfer.typedMapping() && !Interruption::requested()) {
-            progress.doing(QStringLiteral("making the relationships between the tables"));
-            transfer.makeRelationships();
+        if (transfer.typedMapping()) {
+            // After a stop none are made: the tables whose foreign keys are missing are named.
+            if (!Interruption::requested())
+                progress.doing(QStringLiteral("making the relationships between the tables"));
+            for (const QString& child : transfer.makeRelationships())
+                summary.warnOn(child, QStringLiteral("its foreign keys were not made: the run was "
+                                                     "stopped"));
             for (const DefinitionWriter::Problem& related : transfer.takeDefinitionProblems())
                 summary.warnOn(related.table, related.text);
         }

@@ -133,10 +133,16 @@ void DefinitionWriter::addForeignKeys(SourceDefinition& definition, const Target
     }
 }
 
-void DefinitionWriter::makeRelationships(const TargetNames& names) {
+QStringList DefinitionWriter::makeRelationships(const TargetNames& names,
+                                                const std::function<bool()>& stopped) {
     const KeyOf keyOf = [&](const QString& table) { return primaryKeyOf(target_, table); };
+    QStringList leftOut;
     for (SourceDefinition& definition : std::exchange(waiting_, {})) {
         const TableDefinition& child = definition.table;
+        if (stopped()) {
+            leftOut << child.table;
+            continue;
+        }
         addForeignKeys(definition, names, keyOf, true,
                        [&](const QString& what, const QString& why) {
                            report(kRelationshipsLine, child.table, what, why);
@@ -145,6 +151,7 @@ void DefinitionWriter::makeRelationships(const TargetNames& names) {
             for (const DefinitionStep& step : product_.foreignKeySteps(child))
                 run(kRelationshipsLine, child.table, step);
     }
+    return leftOut;
 }
 
 QStringList DefinitionWriter::plannedStatements(SourceDefinition definition) {

@@ -27,8 +27,9 @@ class DefinitionWriter {
     // The column rules and indexes of a copied table; its relationships wait for
     // makeRelationships().
     void addTo(SourceDefinition definition);
-    // The foreign keys of the tables given so far, to parents that `names` has.
-    void makeRelationships(const TargetNames& names);
+    // The foreign keys of the tables given so far, to parents that `names` has; once `stopped`
+    // says so, no more are made. The tables whose foreign keys a stop left out.
+    QStringList makeRelationships(const TargetNames& names, const std::function<bool()>& stopped);
 
     // For a dry run, where no rows are on the target to check rules against: the statements
     // addTo() would run, its relationships kept for plannedRelationships().

@@ -448,10 +448,12 @@ void TableTransfer::addDefinition(const TableEntry& entry, const TableLayout& la
         definitions_->addTo(std::move(*definition));
 }
 
-void TableTransfer::makeRelationships() {
+QStringList TableTransfer::makeRelationships() {
     // After a lost connection there is no target to make them on.
-    if (definitions_ && !connectionLost_)
-        definitions_->makeRelationships(targetNames_);
+    if (!definitions_ || connectionLost_)
+        return {};
+    return definitions_->makeRelationships(targetNames_,
+                                           [this] { return observer_.stopRequested(); });
 }
 
 std::vector<DefinitionWriter::Problem> TableTransfer::takeDefinitionProblems() {

@@ -124,8 +124,8 @@ class TableTransfer {
     // The check of the last table, when it was made.
     const std::optional<TableCheck::Result>& lastCheck() const { return lastCheck_; }
     // Typed: makes the foreign keys of the tables copied so far, once they are all on the
-    // target (line 278).
-    void makeRelationships();
+    // target (line 278); a stop leaves the rest out. The tables whose foreign keys it left out.
+    QStringList makeRelationships();
     // What of the tables' definitions could not be carried, since the last call: each as its
     // report's text, so that a caller can tell it from a failed copy.
     std::vector<DefinitionWriter::Problem> takeDefinitionProblems();

@@ -357,18 +357,19 @@ void Form2::PushButton4_Click() {
         transfer.setDamagedTables(TableTransfer::DamagedTables::Ask);
         if (Check1->isChecked())
             transfer.useTypedMapping();
-        QStringList notCopied;
+        StopLeft left;
         {
             const StoppableTransfer stoppable(*this, transfer, dialogs);
             if (transfer.open(connection_)) {
-                notCopied = copyChosenTables(transfer, trap);
-                if (!stopRequested_)
-                    transfer.makeRelationships();
+                left.notCopied = copyChosenTables(transfer, trap);
+                // After a stop none are made: the box names the tables that miss theirs.
+                left.keysLeftOut = transfer.makeRelationships();
             }
             transfer.close();
         }
+        left.causes = dialogs.takeHeld();
         if (stopRequested_ && !closeRequested_)
-            tellWhatTheStopLeft(trap, notCopied, dialogs.takeHeld());
+            tellWhatTheStopLeft(trap, left);
     });
     if (closeRequested_)
         Form_Unload();
@@ -405,13 +406,15 @@ void Form2::PushButton13_Click() {
     cancelWaiting_.start();
 }
 
-void Form2::tellWhatTheStopLeft(ErrorTrap& trap, const QStringList& notCopied,
-                                const QStringList& causes) {
-    QString text = notCopied.isEmpty()
+void Form2::tellWhatTheStopLeft(ErrorTrap& trap, const StopLeft& left) {
+    QString text = left.notCopied.isEmpty()
                        ? QStringLiteral("The transfer was stopped once every table was copied.")
                        : QStringLiteral("The transfer was stopped. Not copied: ") +
-                             notCopied.join(QStringLiteral(", ")) + QLatin1Char('.');
-    for (const QString& cause : causes)
+                             left.notCopied.join(QStringLiteral(", ")) + QLatin1Char('.');
+    if (!left.keysLeftOut.isEmpty())
+        text += QStringLiteral(" Foreign keys not made: those of ") +
+                left.keysLeftOut.join(QStringLiteral(", ")) + QLatin1Char('.');
+    for (const QString& cause : left.causes)
         text += QStringLiteral("\n") + cause;
     trap.step(280, [&] { runtime_.dialogs.message(this, text); });
 }

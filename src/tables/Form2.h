@@ -92,9 +92,15 @@ class Form2 : public QWidget, private TransferObserver {
     // Copies the chosen tables, from the last to the first; the names of those a stop left
     // uncopied.
     QStringList copyChosenTables(TableTransfer& transfer, ErrorTrap& trap);
-    // The one box after a stop: what was not copied, and what the stop's failures said.
-    void tellWhatTheStopLeft(ErrorTrap& trap, const QStringList& notCopied,
-                             const QStringList& causes);
+    // What a stop left undone: the tables not copied, the tables whose foreign keys were not
+    // made, and what the stop's failures said.
+    struct StopLeft {
+        QStringList notCopied;
+        QStringList keysLeftOut;
+        QStringList causes;
+    };
+    // The one box after a stop.
+    void tellWhatTheStopLeft(ErrorTrap& trap, const StopLeft& left);
     // Whether the list has exactly one chosen entry; tells the user what is missing when not.
     // The two checks carry the line `firstLine` and the one after it.
     bool oneTableChosen(TableList& list, ErrorTrap& trap, int firstLine);

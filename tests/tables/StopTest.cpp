@@ -18,6 +18,7 @@
 #include "ado/Connection.h"
 #include "data/products/TargetProduct.h"
 #include "fixture/ParadoxWriter.h"
+#include "fixture/ValidityWriter.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/TablesScreen.h"
@@ -261,6 +262,50 @@ TEST_P(WindowStop, StopCancelsADropThatWaitsOnAnotherSessionsLock) {
                           "stopped while waiting for PEOPLE's lock"});
     EXPECT_EQ(people(), (QStringList{"0 name 0", "1 name 1", "2 name 2"}));
     EXPECT_EQ(tablesOf(dsn_), QStringList{"PEOPLE"});
+    expectAtRest();
+}
+
+// Stop while the foreign keys are made, after the last table: the key being made is finished,
+// and the box names the tables whose keys were left out.
+TEST_P(WindowStop, StopWhileTheRelationshipsAreMadeNamesTheKeysLeftOut) {
+    if (GetParam() != "postgres")
+        GTEST_SKIP() << "a foreign key is made slow by an event trigger of PostgreSQL's";
+    TestDatabases::execute(dsn_,
+                           "CREATE FUNCTION slow_key() RETURNS event_trigger LANGUAGE plpgsql "
+                           "AS $$ BEGIN IF current_query() LIKE '%FOREIGN KEY%' THEN "
+                           "PERFORM pg_sleep(2); END IF; END $$");
+    TestDatabases::execute(dsn_,
+                           "CREATE EVENT TRIGGER slow_key ON ddl_command_end "
+                           "EXECUTE FUNCTION slow_key()");
+    const std::vector<px::Field> kid = {{"ID", FieldType::Long, 4, 0},
+                                        {"PARENT", FieldType::Long, 4, 0}};
+    for (const char* name : {"kida", "kidb"}) {
+        pxfixture::writeTable(screen_->paradox.file(std::string(name) + ".db"), {12, 2, 1252, kid},
+                              {{Value::integer(1), Value::integer(2)}});
+        px::ValidityChecks checks;
+        checks.relationships.push_back(
+            {std::string(name) + "_parent", {"PARENT"}, "PARENT.DB", {1}});
+        pxfixture::writeValidityFile(screen_->paradox.file(std::string(name) + ".val"), kid,
+                                     checks);
+    }
+    // From the last entry to the first: PARENT, KIDB, KIDA; then KIDB's key, then KIDA's.
+    choose({{"parent.db", 3}}, {"KIDA", "KIDB", "PARENT"});
+    const QString makingKey =
+        "SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%ADD CONSTRAINT%' AND "
+        "pid <> pg_backend_pid()";
+    const Watched watched = transferWatching(
+        form(), [&] { return queryRows(dsn_, makingKey)[0][0] != "0"; },
+        [&] { form().PushButton13->click(); });
+
+    ASSERT_TRUE(watched.acted);
+    EXPECT_EQ(screen_->test.dialogs.texts("message"),
+              QStringList{"The transfer was stopped once every table was copied. Foreign keys "
+                          "not made: those of KIDA."});
+    EXPECT_EQ(queryRows(dsn_,
+                        "SELECT conrelid::regclass::text FROM pg_constraint WHERE "
+                        "contype = 'f'"),
+              std::vector<QStringList>{{"\"KIDB\""}});
+    EXPECT_EQ(tablesOf(dsn_), (QStringList{"KIDA", "KIDB", "PARENT"}));
     expectAtRest();
 }
 
