@@ -322,6 +322,7 @@ class Form2::StoppableTransfer {
         form_.transfer_ = &transfer;
         form_.transferDialogs_ = &dialogs;
         form_.stopRequested_ = false;
+        form_.closeRequested_ = false;
         form_.PushButton13->setEnabled(true);
     }
     ~StoppableTransfer() {
@@ -368,7 +369,8 @@ void Form2::PushButton4_Click() {
             transfer.close();
         }
         left.causes = dialogs.takeHeld();
-        if (stopRequested_ && !closeRequested_)
+        // A window being closed says only what a failure of the stop left.
+        if (stopRequested_ && (!closeRequested_ || !left.causes.isEmpty()))
             tellWhatTheStopLeft(trap, left);
     });
     if (closeRequested_)

@@ -202,22 +202,37 @@ TEST_P(WindowStop, EscapeStopsANewTableAndLeavesNothingOfIt) {
 }
 
 // Closing the window mid-copy stops the transfer, and the program ends only once the table has
-// been taken back: no work table stays, and no box holds the program up.
+// been taken back: no work table stays, and no box holds the program up, unless the stop left
+// something to tell (a replacement's old table kept).
 TEST_P(WindowStop, ClosingTheWindowMidCopyStopsItBeforeTheProgramEnds) {
     choose({{"people.db", kRows}}, {"PEOPLE"});
     form().show();
     int endsAtClose = -1;
-    const Watched watched = transferWatching(form(), partWay, [&] {
+    const auto closeWindow = [&] {
         EXPECT_FALSE(form().close());
         endsAtClose = screen_->test.programEnds;
-    });
-
-    ASSERT_TRUE(watched.acted);
+    };
+    ASSERT_TRUE(transferWatching(form(), partWay, closeWindow).acted);
     EXPECT_EQ(endsAtClose, 0);
     EXPECT_EQ(screen_->test.programEnds, 1);
     EXPECT_TRUE(screen_->test.dialogs.calls().empty())
         << screen_->test.dialogs.calls().front().text.toStdString();
     EXPECT_TRUE(tablesOf(dsn_).isEmpty()) << tablesOf(dsn_).join(", ").toStdString();
+
+    // The same close while the table replaces one: the old table is kept, and said to be.
+    TestDatabases::execute(dsn_, R"(CREATE TABLE "PEOPLE"("ID" INTEGER, "NAME" VARCHAR(20)))");
+    TestDatabases::execute(dsn_, R"(INSERT INTO "PEOPLE" VALUES (7, 'old'))");
+    screen_->reload();
+    TablesScreen::select(*form().List2, {"PEOPLE"});
+    screen_->test.dialogs.answerQuestion(true);
+    ASSERT_TRUE(transferWatching(form(), partWay, closeWindow).acted);
+    EXPECT_EQ(endsAtClose, 1);
+    EXPECT_EQ(screen_->test.programEnds, 2);
+    EXPECT_EQ(screen_->test.dialogs.texts("message"),
+              QStringList{"The transfer was stopped. Not copied: PEOPLE.\n" + kKept +
+                          "the run was stopped"});
+    EXPECT_EQ(people(), QStringList{"7 old"});
+    EXPECT_EQ(tablesOf(dsn_), QStringList{"PEOPLE"});
 }
 
 // A replacement whose drop waits on another session's lock: the window goes on handling its
