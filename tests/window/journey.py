@@ -172,6 +172,9 @@ def main():
         wait_for("the tables screen", lambda: showing(find("Paradox Tables", "list")))
         assert list_entries("Paradox Tables") == ["CUSTOMER", "EVENTS", "ORDERS"], list_entries("Paradox Tables")
         log("the tables screen lists " + ", ".join(list_entries("Paradox Tables")))
+        stop = find("Stop the transfer", "push button")
+        assert showing(stop) and not stop.getState().contains(pyatspi.STATE_ENABLED), "Stop is not there, or enabled with no transfer"
+        log("Stop is there, off while no transfer runs")
 
         choose_entry("Paradox Tables", "CUSTOMER")
         press("Send Table/s To Sybase iAny")
