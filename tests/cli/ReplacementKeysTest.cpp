@@ -10,8 +10,12 @@
 
 #include <signal.h>
 
+#include <chrono>
+#include <thread>
+
 #include "ado/Connection.h"
 #include "fixture/ParadoxWriter.h"
+#include "fixture/ValidityWriter.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/TablesScreen.h"
@@ -150,6 +154,49 @@ TEST_P(ReplacementKeys, AStopWhileAKeyIsDroppedLeavesEveryKeyAndTheOldTable) {
     holder.RollbackTrans();
     EXPECT_EQ(keys(), before) << (seen + stopped.err).toStdString();
     EXPECT_EQ(parents(), "3");
+}
+
+// Ctrl-C while the foreign keys are made, after the last table: the key being made is finished,
+// no other is begun, and the run names the table that lacks its keys.
+TEST(Relationships, ACtrlCLeavesTheRestOutAndNamesTheTablesWithoutTheirKeys) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "no PostgreSQL";
+    TestDatabases::execute(dsn,
+                           "CREATE FUNCTION slow_key() RETURNS event_trigger LANGUAGE plpgsql "
+                           "AS $$ BEGIN IF current_query() LIKE '%FOREIGN KEY%' THEN "
+                           "PERFORM pg_sleep(2); END IF; END $$");
+    TestDatabases::execute(dsn,
+                           "CREATE EVENT TRIGGER slow_key ON ddl_command_end "
+                           "EXECUTE FUNCTION slow_key()");
+    TempDir folder;
+    writeParents(folder, 3);
+    const std::vector<px::Field> kid = {{"ID", FieldType::Long, 4, 0},
+                                        {"PARENT", FieldType::Long, 4, 0}};
+    for (const std::string name : {"kida", "kidb"}) {
+        pxfixture::writeTable(folder.file(name + ".db"), {12, 2, 1252, kid},
+                              {{Value::integer(1), Value::integer(2)}});
+        px::ValidityChecks checks;
+        checks.relationships.push_back({name + "_parent", {"PARENT"}, "PARENTS.DB", {1}});
+        pxfixture::writeValidityFile(folder.file(name + ".val"), kid, checks);
+    }
+    QProcess run;
+    startTransfer(run, {"--typed", path(folder), dsn});
+    // Signalled while the first foreign key is made.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (queryRows(dsn,
+                     "SELECT count(*) FROM pg_stat_activity WHERE query LIKE "
+                     "'%ADD CONSTRAINT%' AND pid <> pg_backend_pid()")[0][0] == "0" &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::kill(static_cast<pid_t>(run.processId()), SIGINT);
+    const TransferRun stopped = finishedTransfer(run, 30);
+    const QString& err = stopped.err;
+    EXPECT_EQ(stopped.status, 130) << err.toStdString();
+    EXPECT_EQ(err.count("its foreign keys were not made: the run was stopped"), 1)
+        << err.toStdString();
+    EXPECT_EQ(queryRows(dsn, "SELECT count(*) FROM pg_constraint WHERE contype = 'f'")[0][0], "1");
+    EXPECT_TRUE(err.contains("Copied 3 of 3 tables")) << err.toStdString();
 }
 
 // A copy that lacks a row another table refers to, or that has no key for them to refer to,
