@@ -7,6 +7,8 @@
 #include "ParadoxSource.h"
 #include "StatementQueue.h"
 
+#include <type_traits>
+
 namespace ado {
 
 Connection::Connection() = default;
@@ -93,13 +95,17 @@ size_t bytesHeldBy(const std::vector<Variant>& row) {
     return bytes;
 }
 
-void Connection::InsertAsync(InsertStatement& insert, Rows rows, const Waiting& whileWaiting) {
+StatementQueue& Connection::queue() {
     if (!queue_)
         queue_ = std::make_unique<StatementQueue>();
+    return *queue_;
+}
+
+void Connection::InsertAsync(InsertStatement& insert, Rows rows, const Waiting& whileWaiting) {
     size_t bytes = 0;
     for (const std::vector<Variant>& row : rows)
         bytes += bytesHeldBy(row);
-    queue_->add({[&insert, rows = std::move(rows)]() mutable {
+    queue().add({[&insert, rows = std::move(rows)]() mutable {
                      for (std::vector<Variant>& row : rows)
                          insert.addRow(std::move(row));
                  },
@@ -108,9 +114,7 @@ void Connection::InsertAsync(InsertStatement& insert, Rows rows, const Waiting& 
 }
 
 void Connection::FlushAsync(InsertStatement& insert, const Waiting& whileWaiting) {
-    if (!queue_)
-        queue_ = std::make_unique<StatementQueue>();
-    queue_->add({[&insert] { insert.flush(); }, 0}, whileWaiting);
+    queue().add({[&insert] { insert.flush(); }, 0}, whileWaiting);
 }
 
 std::exception_ptr Connection::TakeExecutionFailure() {

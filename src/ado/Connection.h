@@ -93,6 +93,8 @@ class Connection {
     void requireIdle() const;
     OdbcConnection& requireTarget() const;
     [[noreturn]] void refuseStatement(const std::string& sql) const;
+    // The queue of inserts, made when the first is queued.
+    StatementQueue& queue();
     // Runs `call` through the runner, where one was given to this thread.
     template <typename Call>
     auto waitingCall(Call call) -> decltype(call());
