@@ -15,6 +15,7 @@
 #include "../src/cli/ConsoleDialogs.h"
 #include "../tests/support/Databases.h"
 #include "../tests/support/OdbcQuery.h"
+#include "BenchTable.h"
 #include "Measure.h"
 #include "PrivateHome.h"
 #include "fixture/IndexHeaderWriter.h"
@@ -25,7 +26,6 @@
 #include "paradox/Table.h"
 #include "runtime/ErrorTrap.h"
 
-using px::FieldType;
 using px::Value;
 
 namespace {
@@ -36,23 +36,11 @@ constexpr int kHugeRows = 2000000;  // the check against the copy
 // Each row its own commit, with fsync: a smaller table tells the rate as well.
 constexpr int kDurableStatementRows = 10000;
 
-const std::vector<px::Field> kFields = {
-    {"Id", FieldType::Long, 4, 0},       {"Name", FieldType::Alpha, 30, 0},
-    {"Amount", FieldType::Number, 8, 0}, {"Day", FieldType::Date, 4, 0},
-    {"Flag", FieldType::Logical, 1, 0},  {"Stamp", FieldType::Timestamp, 8, 0}};
-
-// A folder holding one table of `rows` rows, keyed on its first `keyFields`.
+// A folder holding the benchmarks' table of `rows` rows, keyed on its first `keyFields`.
 std::string tableFolder(const TempDir& home, const std::string& name, int rows, int keyFields = 0) {
     const std::string folder = home.file(name);
     std::filesystem::create_directories(folder);
-    pxfixture::TableLayout layout{12, 4, 1252, kFields};
-    layout.keyFields = keyFields;
-    pxfixture::ParadoxWriter writer(folder + "/BIG.db", layout);
-    for (int i = 0; i < rows; ++i)
-        writer.addRow({Value::integer(i), Value::text("Customer's name " + std::to_string(i % 977)),
-                       i % 11 ? Value::real(i * 1.25) : Value(), Value::date(730000 + i % 5000),
-                       Value::boolean(i % 2),
-                       Value::timestamp(738000 + i % 300, (i * 7) % 86400000)});
+    writeBenchTable(folder + "/BIG.db", rows, keyFields);
     return folder;
 }
 
@@ -60,12 +48,12 @@ std::string tableFolder(const TempDir& home, const std::string& name, int rows, 
 // checks (Day required, Amount within a range, a picture on Name).
 std::string definedFolder(const TempDir& home, int rows) {
     const std::string folder = tableFolder(home, "defined", rows, 1);
-    pxfixture::writeSecondaryIndexHeader(folder + "/BIG.X02", kFields, {2}, 1);
+    pxfixture::writeSecondaryIndexHeader(folder + "/BIG.X02", kBenchFields, {2}, 1);
     px::ValidityChecks checks;
     checks.fields.push_back({"Name", false, {}, {}, {}, "*!", {}});
     checks.fields.push_back({"Amount", false, Value::real(0), Value::real(1e9), {}, {}, {}});
     checks.fields.push_back({"Day", true, {}, {}, {}, {}, {}});
-    pxfixture::writeValidityFile(folder + "/BIG.VAL", kFields, checks);
+    pxfixture::writeValidityFile(folder + "/BIG.VAL", kBenchFields, checks);
     return folder;
 }
 

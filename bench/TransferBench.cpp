@@ -9,6 +9,7 @@
 
 #include "../tests/support/Databases.h"
 #include "../tests/support/TablesScreen.h"
+#include "BenchTable.h"
 #include "Measure.h"
 #include "PrivateHome.h"
 #include "ado/Connection.h"
@@ -18,29 +19,11 @@
 #include "operations/TableLayout.h"
 #include "paradox/Table.h"
 
-using px::FieldType;
 using px::Value;
 
 namespace {
 
 constexpr int kRows = 200000;
-
-void writeTable(const std::string& path, int rows) {
-    pxfixture::ParadoxWriter writer(path, {12,
-                                           4,
-                                           1252,
-                                           {{"Id", FieldType::Long, 4, 0},
-                                            {"Name", FieldType::Alpha, 30, 0},
-                                            {"Amount", FieldType::Number, 8, 0},
-                                            {"Day", FieldType::Date, 4, 0},
-                                            {"Flag", FieldType::Logical, 1, 0},
-                                            {"Stamp", FieldType::Timestamp, 8, 0}}});
-    for (int i = 0; i < rows; ++i)
-        writer.addRow({Value::integer(i), Value::text("Customer's name " + std::to_string(i % 977)),
-                       i % 11 ? Value::real(i * 1.25) : Value(), Value::date(730000 + i % 5000),
-                       Value::boolean(i % 2),
-                       Value::timestamp(738000 + i % 300, (i * 7) % 86400000)});
-}
 
 // The create statement and the rows the transfer sends, read before the clock starts.
 struct Statements {
@@ -132,8 +115,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
 
     TempDir folder;
-    writeTable(folder.file("BIG.db"), kRows);
-    writeTable(folder.file("QUARTER.db"), kRows / 4);
+    writeBenchTable(folder.file("BIG.db"), kRows);
+    writeBenchTable(folder.file("QUARTER.db"), kRows / 4);
 
     for (const bool postgres : {false, true}) {
         const char* name =

@@ -15,35 +15,13 @@
 
 #include "../tests/support/Databases.h"
 #include "../tests/support/TablesScreen.h"
+#include "BenchTable.h"
 #include "Measure.h"
 #include "PrivateHome.h"
-#include "fixture/ParadoxWriter.h"
-
-using px::FieldType;
-using px::Value;
 
 namespace {
 
 constexpr int kRows = 200000;
-
-void writeKeyedTable(const std::string& path) {
-    pxfixture::TableLayout layout{12,
-                                  4,
-                                  1252,
-                                  {{"Id", FieldType::Long, 4, 0},
-                                   {"Name", FieldType::Alpha, 30, 0},
-                                   {"Amount", FieldType::Number, 8, 0},
-                                   {"Day", FieldType::Date, 4, 0},
-                                   {"Flag", FieldType::Logical, 1, 0},
-                                   {"Stamp", FieldType::Timestamp, 8, 0}}};
-    layout.keyFields = 1;
-    pxfixture::ParadoxWriter writer(path, layout);
-    for (int i = 0; i < kRows; ++i)
-        writer.addRow({Value::integer(i), Value::text("Customer's name " + std::to_string(i % 977)),
-                       i % 11 ? Value::real(i * 1.25) : Value(), Value::date(730000 + i % 5000),
-                       Value::boolean(i % 2),
-                       Value::timestamp(738000 + i % 300, (i * 7) % 86400000)});
-}
 
 // The screen's copy of BIG; the longest pause between two timer ticks, in milliseconds, goes to
 // `pauseFile`. The lists are loaded before the clock starts.
@@ -90,7 +68,7 @@ int main(int argc, char** argv) {
     TempDir data;
     const std::string folder = data.file("tables");
     std::filesystem::create_directories(folder);
-    writeKeyedTable(folder + "/BIG.db");
+    writeBenchTable(folder + "/BIG.db", kRows, 1);
     const std::string pauseFile = data.file("pause");
 
     for (const bool mariaDb : {false, true}) {

@@ -377,13 +377,7 @@ TEST(Waiting, AServerAtWorkIsNoWait) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "no PostgreSQL";
-    TestDatabases::execute(dsn,
-                           "CREATE FUNCTION slow_key() RETURNS event_trigger LANGUAGE plpgsql "
-                           "AS $$ BEGIN IF current_query() LIKE '%ADD PRIMARY KEY%' THEN "
-                           "PERFORM pg_sleep(3); END IF; END $$");
-    TestDatabases::execute(dsn,
-                           "CREATE EVENT TRIGGER slow_key ON ddl_command_end "
-                           "EXECUTE FUNCTION slow_key()");
+    TestDatabases::slowDefinitions(dsn, "ADD PRIMARY KEY", 3);
     TempDir folder;
     pxfixture::TableLayout keyed{12, 2, 1252, kNumbered};
     keyed.keyFields = 1;

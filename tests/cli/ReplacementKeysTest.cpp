@@ -45,8 +45,7 @@ QString path(const TempDir& dir) {
 class ReplacementKeys : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
-        dsn_ = GetParam() == "mariadb" ? TestDatabases::newMariaDbDsn()
-                                       : TestDatabases::newPostgresDsn();
+        dsn_ = TestDatabases::newDsnOn(GetParam());
         if (dsn_.isEmpty())
             GTEST_SKIP() << GetParam() << " is not installed";
         writeParents(old_, 3);
@@ -162,31 +161,16 @@ TEST(Relationships, ACtrlCLeavesTheRestOutAndNamesTheTablesWithoutTheirKeys) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "no PostgreSQL";
-    TestDatabases::execute(dsn,
-                           "CREATE FUNCTION slow_key() RETURNS event_trigger LANGUAGE plpgsql "
-                           "AS $$ BEGIN IF current_query() LIKE '%FOREIGN KEY%' THEN "
-                           "PERFORM pg_sleep(2); END IF; END $$");
-    TestDatabases::execute(dsn,
-                           "CREATE EVENT TRIGGER slow_key ON ddl_command_end "
-                           "EXECUTE FUNCTION slow_key()");
+    TestDatabases::slowDefinitions(dsn, "FOREIGN KEY", 2);
     TempDir folder;
     writeParents(folder, 3);
-    const std::vector<px::Field> kid = {{"ID", FieldType::Long, 4, 0},
-                                        {"PARENT", FieldType::Long, 4, 0}};
-    for (const std::string name : {"kida", "kidb"}) {
-        pxfixture::writeTable(folder.file(name + ".db"), {12, 2, 1252, kid},
-                              {{Value::integer(1), Value::integer(2)}});
-        px::ValidityChecks checks;
-        checks.relationships.push_back({name + "_parent", {"PARENT"}, "PARENTS.DB", {1}});
-        pxfixture::writeValidityFile(folder.file(name + ".val"), kid, checks);
-    }
+    for (const char* name : {"kida", "kidb"})
+        pxfixture::writeChildTable(folder.path(), name, "PARENTS.DB");
     QProcess run;
     startTransfer(run, {"--typed", path(folder), dsn});
     // Signalled while the first foreign key is made.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (queryRows(dsn,
-                     "SELECT count(*) FROM pg_stat_activity WHERE query LIKE "
-                     "'%ADD CONSTRAINT%' AND pid <> pg_backend_pid()")[0][0] == "0" &&
+    while (!TestDatabases::runsStatement(dsn, "ADD CONSTRAINT") &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ::kill(static_cast<pid_t>(run.processId()), SIGINT);

@@ -304,6 +304,29 @@ int postgresPort() {
     return cluster ? cluster->port() : 0;
 }
 
+QString newDsnOn(const std::string& product) {
+    return product == "mariadb" ? newMariaDbDsn() : newPostgresDsn();
+}
+
+void slowDefinitions(const QString& dsn, const QString& containing, int seconds) {
+    execute(dsn, QStringLiteral("CREATE FUNCTION slow_definition() RETURNS event_trigger "
+                                "LANGUAGE plpgsql AS $$ BEGIN IF current_query() LIKE '%") +
+                     containing + QStringLiteral("%' THEN PERFORM pg_sleep(") +
+                     QString::number(seconds) + QStringLiteral("); END IF; END $$"));
+    execute(dsn, QStringLiteral("CREATE EVENT TRIGGER slow_definition ON ddl_command_end "
+                                "EXECUTE FUNCTION slow_definition()"));
+}
+
+bool runsStatement(const QString& dsn, const QString& containing) {
+    ado::Connection connection;
+    connection.Open("Data Source=" + dsn);
+    const auto running = connection.Query(
+        QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%") + containing +
+            QStringLiteral("%' AND pid <> pg_backend_pid()"),
+        {ado::ValueType::Integer});
+    return running->Fields(0).Value().asInteger() > 0;
+}
+
 void execute(const QString& dsn, const QString& sql) {
     ado::Connection connection;
     connection.Open("Data Source=" + dsn);

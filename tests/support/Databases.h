@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 
 // Real data sources for the tests, behind data source names in the test's own odbc.ini (the
 // test main points ODBCINI at a temporary file): SQLite files, a private PostgreSQL 15 cluster on
@@ -25,8 +26,15 @@ void addDsn(const QString& name, const QString& keywords);
 void removeDsn(const QString& name);
 // Puts a removed data source back, as it was, through the installer.
 void restoreDsn(const QString& name);
+// A fresh database on "mariadb" or "postgres", or "" when that server is not installed.
+QString newDsnOn(const std::string& product);
 // Runs one statement on a data source.
 void execute(const QString& dsn, const QString& sql);
+// PostgreSQL: each definition statement whose text holds `containing` takes `seconds` more, by
+// an event trigger, so that a test can act while one runs.
+void slowDefinitions(const QString& dsn, const QString& containing, int seconds);
+// PostgreSQL: whether a session other than the asking one runs a statement holding `containing`.
+bool runsStatement(const QString& dsn, const QString& containing);
 // Stops the PostgreSQL cluster, as a server that goes away does.
 void stopPostgres();
 void startPostgres(bool durable = false);

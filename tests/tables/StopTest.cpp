@@ -87,8 +87,7 @@ const QString kKept = "PEOPLE was not replaced: the target keeps its table as it
 class WindowStop : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
-        dsn_ = GetParam() == "mariadb" ? TestDatabases::newMariaDbDsn()
-                                       : TestDatabases::newPostgresDsn();
+        dsn_ = TestDatabases::newDsnOn(GetParam());
         if (dsn_.isEmpty())
             GTEST_SKIP() << GetParam() << " is not installed";
         screen_ = std::make_unique<TablesScreen>(dsn_);
@@ -285,31 +284,13 @@ TEST_P(WindowStop, StopCancelsADropThatWaitsOnAnotherSessionsLock) {
 TEST_P(WindowStop, StopWhileTheRelationshipsAreMadeNamesTheKeysLeftOut) {
     if (GetParam() != "postgres")
         GTEST_SKIP() << "a foreign key is made slow by an event trigger of PostgreSQL's";
-    TestDatabases::execute(dsn_,
-                           "CREATE FUNCTION slow_key() RETURNS event_trigger LANGUAGE plpgsql "
-                           "AS $$ BEGIN IF current_query() LIKE '%FOREIGN KEY%' THEN "
-                           "PERFORM pg_sleep(2); END IF; END $$");
-    TestDatabases::execute(dsn_,
-                           "CREATE EVENT TRIGGER slow_key ON ddl_command_end "
-                           "EXECUTE FUNCTION slow_key()");
-    const std::vector<px::Field> kid = {{"ID", FieldType::Long, 4, 0},
-                                        {"PARENT", FieldType::Long, 4, 0}};
-    for (const char* name : {"kida", "kidb"}) {
-        pxfixture::writeTable(screen_->paradox.file(std::string(name) + ".db"), {12, 2, 1252, kid},
-                              {{Value::integer(1), Value::integer(2)}});
-        px::ValidityChecks checks;
-        checks.relationships.push_back(
-            {std::string(name) + "_parent", {"PARENT"}, "PARENT.DB", {1}});
-        pxfixture::writeValidityFile(screen_->paradox.file(std::string(name) + ".val"), kid,
-                                     checks);
-    }
+    TestDatabases::slowDefinitions(dsn_, "FOREIGN KEY", 2);
+    for (const char* name : {"kida", "kidb"})
+        pxfixture::writeChildTable(screen_->paradox.path(), name, "PARENT.DB");
     // From the last entry to the first: PARENT, KIDB, KIDA; then KIDB's key, then KIDA's.
     choose({{"parent.db", 3}}, {"KIDA", "KIDB", "PARENT"});
-    const QString makingKey =
-        "SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%ADD CONSTRAINT%' AND "
-        "pid <> pg_backend_pid()";
     const Watched watched = transferWatching(
-        form(), [&] { return queryRows(dsn_, makingKey)[0][0] != "0"; },
+        form(), [&] { return TestDatabases::runsStatement(dsn_, "ADD CONSTRAINT"); },
         [&] { form().PushButton13->click(); });
 
     ASSERT_TRUE(watched.acted);
