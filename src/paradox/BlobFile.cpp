@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "FormatError.h"
-
 namespace px {
 
 namespace {
@@ -19,10 +17,15 @@ constexpr size_t kSubEntry = 5;
 BlobFile::BlobFile(const std::string& path, std::optional<Cipher> cipher)
     : file_(path), cipher_(cipher) {}
 
+BlobError BlobFile::damage(const std::string& what) const {
+    const std::string& path = file_.path();
+    return BlobError(path.substr(path.rfind('/') + 1) + " " + what);
+}
+
 void BlobFile::readDecrypted(uint64_t offset, size_t length, std::vector<unsigned char>& out) {
     if (offset > file_.size() || length > file_.size() - offset)
-        throw FormatError(file_.path(), "is truncated: a blob at offset " + std::to_string(offset) +
-                                            " runs past its end");
+        throw damage("is cut short: the blob at offset " + std::to_string(offset) +
+                     " runs past its end (" + std::to_string(file_.size()) + " bytes)");
     if (!cipher_) {
         out.resize(length);
         file_.readAt(offset, out.data(), length);
@@ -43,21 +46,41 @@ std::string BlobFile::read(uint32_t pointer, uint32_t length, uint32_t skip) {
     const unsigned index = pointer & 0xFF;
     const uint64_t blockOffset = pointer & ~uint32_t(0xFF);
     if (blockOffset == 0 || blockOffset % kBlockUnit != 0 || blockOffset >= file_.size())
-        throw FormatError(file_.path(), "has no blob block at offset " +
-                                            std::to_string(blockOffset) + " where a record points");
+        throw damage("has no blob block at offset " + std::to_string(blockOffset) +
+                     " where the record points");
     return index == kSingleBlob ? readSingle(blockOffset, length, skip)
                                 : readSuballocated(blockOffset, index, length, skip);
 }
 
-std::string BlobFile::readSingle(uint64_t blockOffset, uint32_t length, uint32_t skip) {
+void BlobFile::check(uint32_t pointer, uint32_t length) {
+    if ((pointer & 0xFF) == kSingleBlob && pointer > 0xFF &&
+        (pointer & ~uint32_t(0xFF)) % kBlockUnit == 0)
+        checkSingle(pointer & ~uint32_t(0xFF), length);
+    else
+        read(pointer, length);
+}
+
+uint64_t BlobFile::checkSingle(uint64_t blockOffset, uint32_t length) {
+    if (blockOffset >= file_.size())
+        throw damage("has no blob block at offset " + std::to_string(blockOffset) +
+                     " where the record points");
     std::vector<unsigned char> head;
     readDecrypted(blockOffset, kSingleHeader, head);
     const unsigned chunks = head[1] | head[2] << 8;
     const uint32_t stored = head[3] | head[4] << 8 | head[5] << 16 | uint32_t(head[6]) << 24;
     if (head[0] != 2 || stored != length || kSingleHeader + uint64_t(length) > chunks * kBlockUnit)
-        throw FormatError(file_.path(),
-                          "has a damaged blob block at offset " + std::to_string(blockOffset));
-    const uint64_t blockEnd = blockOffset + chunks * kBlockUnit;
+        throw damage("has a damaged blob block at offset " + std::to_string(blockOffset));
+    // The blob itself must lie in the file; only what a reader takes past its end (a graphic's
+    // last bytes, behind its prefix) may come from the padding of a block the file lacks.
+    if (blockOffset + kSingleHeader + length > file_.size())
+        throw damage("is cut short: the blob of " + std::to_string(length) + " bytes at offset " +
+                     std::to_string(blockOffset) + " runs past its end (" +
+                     std::to_string(file_.size()) + " bytes)");
+    return chunks * kBlockUnit;
+}
+
+std::string BlobFile::readSingle(uint64_t blockOffset, uint32_t length, uint32_t skip) {
+    const uint64_t blockEnd = blockOffset + checkSingle(blockOffset, length);
     const uint64_t start = blockOffset + kSingleHeader + std::min(skip, length);
     const uint64_t available = std::min<uint64_t>(blockEnd, file_.size()) - start;
     std::vector<unsigned char> data;
@@ -72,9 +95,8 @@ std::string BlobFile::readSuballocated(uint64_t blockOffset, unsigned index, uin
     readDecrypted(blockOffset, kBlockUnit, block);
     const size_t entryAt = kSubHeader + kSubEntry * index;
     const auto damaged = [&] {
-        return FormatError(file_.path(), "has a damaged blob entry " + std::to_string(index) +
-                                             " in the block at offset " +
-                                             std::to_string(blockOffset));
+        return damage("has a damaged blob entry " + std::to_string(index) +
+                      " in the block at offset " + std::to_string(blockOffset));
     };
     if (block[0] != 3 || index >= 64)
         throw damaged();

@@ -78,19 +78,6 @@ std::string Field::typeName() const {
     return "unknown";
 }
 
-bool Field::isBlob() const {
-    switch (type) {
-        case FieldType::Memo:
-        case FieldType::Blob:
-        case FieldType::FormattedMemo:
-        case FieldType::Ole:
-        case FieldType::Graphic:
-            return true;
-        default:
-            return false;
-    }
-}
-
 int fixedSizeOf(FieldType type) {
     switch (type) {
         case FieldType::Logical:

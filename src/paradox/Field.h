@@ -35,7 +35,12 @@ struct Field {
     int adoType() const;
     // The field type as Paradox names it: "Alpha(30)", "Number", "BCD(2)", "Bytes(16)"...
     std::string typeName() const;
-    bool isBlob() const;
+    // Memos and blobs: the record holds a leader and the blob file the rest.
+    bool isBlob() const {
+        return type == FieldType::Memo || type == FieldType::Blob ||
+               type == FieldType::FormattedMemo || type == FieldType::Ole ||
+               type == FieldType::Graphic;
+    }
 };
 
 // The size a field of a fixed-size type must have, or 0 for the types whose size varies.

@@ -1,5 +1,7 @@
 #include "Salvage.h"
 
+#include <algorithm>
+
 namespace px {
 
 namespace {
@@ -22,6 +24,10 @@ std::string blockList(const std::vector<SalvageReport::LostBlock>& blocks) {
     return list;
 }
 
+std::string rows(uint64_t count) {
+    return grouped(count) + (count == 1 ? " row" : " rows");
+}
+
 }  // namespace
 
 uint64_t SalvageReport::rowsLost() const {
@@ -32,24 +38,40 @@ uint64_t SalvageReport::rowsLost() const {
 }
 
 std::string SalvageReport::describe() const {
-    std::string text = grouped(rowsFound) + " of " + grouped(rowsInHeader) + " rows";
+    std::string text = rowsFound == rowsInHeader && lostBlocks.empty()
+                           ? "all " + rows(rowsFound)
+                           : grouped(rowsFound) + " of " + rows(rowsInHeader);
+    if (rowsByPosition > 0)
+        text += ", " + grouped(rowsByPosition) +
+                " of them read by position from blocks outside "
+                "the chain";
     if (!lostBlocks.empty()) {
         const bool counted = rowsLost() > 0;
-        text += "; " + (counted ? grouped(rowsLost()) + " rows in " : std::string("rows in ")) +
+        text += "; " + (counted ? rows(rowsLost()) + " in " : std::string("rows in ")) +
                 (lostBlocks.size() == 1 ? "block " : "blocks ") + blockList(lostBlocks) +
                 " could not be read";
     }
-    if (rowsFound + rowsLost() < rowsInHeader)
-        text += "; " + grouped(rowsInHeader - rowsFound - rowsLost()) +
-                " rows the header counts were found nowhere";
+    if (const uint64_t nowhere = rowsInHeader - std::min(rowsInHeader, rowsFound + rowsLost()))
+        text += "; " + rows(nowhere) + " the header counts " + (nowhere == 1 ? "was" : "were") +
+                " found nowhere";
     else if (rowsFound > rowsInHeader)
-        text += "; the header counts " + grouped(rowsInHeader) + " rows, its blocks hold " +
-                grouped(rowsFound);
+        text +=
+            "; the header counts " + rows(rowsInHeader) + ", its blocks hold " + grouped(rowsFound);
     for (const auto& [field, values] : valuesLost)
         text += "; " + grouped(values) + (values == 1 ? " value of " : " values of ") + field +
                 " could not be read";
+    for (const auto& [field, values] : memosCut)
+        text += "; " + grouped(values) + (values == 1 ? " memo of " : " memos of ") + field +
+                " could not be read whole (the first characters their rows hold were kept)";
     if (!blobFileProblem.empty())
-        text += " (" + blobFileProblem + ")";
+        text += "; " + blobFileProblem;
+    for (const LostBlock& block : blocksNotTaken)
+        text += "; block " + std::to_string(block.number) + " holds " +
+                (block.rows == 1 ? std::string("a record")
+                                 : grouped(uint64_t(block.rows)) + " records") +
+                " that were not taken: " + block.why;
+    for (const std::string& repair : repairs)
+        text += "; " + repair;
     return text;
 }
 

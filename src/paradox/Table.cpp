@@ -4,8 +4,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 #include "FormatError.h"
+#include "RecordRules.h"
 #include "StoredBytes.h"
 
 namespace px {
@@ -16,13 +18,15 @@ constexpr size_t kCommonHeader = 0x58;
 constexpr size_t kVersion4Header = 0x78;
 constexpr int kFirstVersion4 = 5;
 constexpr int kFirstVersion7 = 12;
-constexpr int64_t kMillisecondsPerDay = 86400000;
 constexpr size_t kRecordCountAt = 0x06;
 constexpr size_t kFirstBlockAt = 0x0E;
 constexpr size_t kLastBlockAt = 0x10;
 constexpr size_t kFirstFreeBlockAt = 0x4D;
 constexpr size_t kKeyFieldsAt = 0x23;
 constexpr size_t kAutoIncrementAt = 0x49;
+constexpr size_t kModifiedFlags1At = 0x14;
+constexpr size_t kModifiedFlags2At = 0x2A;
+constexpr unsigned kIndexedTable = 0;
 
 // A BCD field: sign and decimals in the first byte, then 32 digits of which the last `decimals`
 // stand after the point; a negative number stores every digit as its complement to 15. Writers
@@ -72,26 +76,39 @@ std::string fieldTypeHex(uint8_t code) {
 
 Table::Table(const std::string& path, Reading reading) : file_(path), reading_(reading) {
     readHeader();
-    if (reading_ == Reading::Strict) {
-        countRows();
-        openBlobFile();
-    } else {
-        try {
+    switch (reading_) {
+        case Reading::HeaderOnly:
+            return;
+        case Reading::Strict:
             countRows();
-        } catch (const FormatError& damage) {
-            planSalvage(damage.what());
-        }
-        try {
+            if (const std::string flags = rebuildFlags(); !flags.empty())
+                throw FormatError(this->path(), flags);
             openBlobFile();
-        } catch (const FormatError&) {
-            // Memo values fall back on the text their records hold, the others on NULL.
-            salvage_.blobFileProblem = "its blob file is missing";
-        }
-        salvage_.rowsInHeader = recordsInHeader_;
-        salvage_.rowsFound = rowCount_;
+            break;
+        case Reading::Salvage:
+            try {
+                openBlobFile();
+            } catch (const FormatError&) {
+                // Memo values fall back on the text their records hold, the others on NULL.
+                salvage_.blobFileProblem = "its blob file is missing";
+            }
+            planSalvage();
+            salvage_.rowsInHeader = recordsInHeader_;
+            salvage_.rowsFound = rowCount_;
+            break;
     }
     block_.resize(blockSize_);
     nextBlock_ = firstBlock_;
+}
+
+std::string Table::rebuildFlags() const {
+    if (modifiedFlags_[0] == 0 && modifiedFlags_[1] == 0)
+        return "";
+    // Paradox sets them when a change to the table was not finished (a crash, a full disk).
+    return "is marked in its header as needing a rebuild (its modified flags at 0x14 and 0x2A "
+           "are " +
+           std::to_string(modifiedFlags_[0]) + " and " + std::to_string(modifiedFlags_[1]) +
+           "): a change to it was not finished";
 }
 
 void Table::readHeader() {
@@ -105,6 +122,8 @@ void Table::readHeader() {
     recordSize_ = le16(common + 0x00);
     headerSize_ = le16(common + 0x02);
     const unsigned fileType = common[0x04];
+    modifiedFlags_[0] = common[kModifiedFlags1At];
+    modifiedFlags_[1] = common[kModifiedFlags2At];
     const unsigned maxTableSize = common[0x05];
     version_ = common[0x39];
     const int fieldCount = static_cast<int16_t>(le16(common + 0x21));
@@ -185,22 +204,27 @@ void Table::readHeader() {
                                       " bytes in records of " + std::to_string(recordSize_));
 
     const int codePageNumber = version_ >= kFirstVersion4 ? le16(header.data() + 0x6A) : 0;
-    codePage_ = &CodePage::forTable(codePageNumber, {});
     at += 4 + 4 * size_t(fieldCount);             // pointers that only mean something in memory
     at += version_ >= kFirstVersion7 ? 261 : 79;  // the table's own name
-    readFieldNames(header, at);
-    if (codePageNumber == 0) {
-        // Skip the names and field numbers to the sort order, which tells Roman-8 tables apart.
-        size_t sortAt = at;
-        for (int i = 0; i < fieldCount && sortAt < header.size(); ++i)
-            sortAt += std::strlen(reinterpret_cast<const char*>(header.data() + sortAt)) + 1;
-        sortAt += 2 * size_t(fieldCount);
-        std::string sortOrder;
-        while (sortAt < header.size() && header[sortAt] != 0)
-            sortOrder += static_cast<char>(header[sortAt++]);
-        codePage_ = &CodePage::forTable(0, sortOrder);
-        readFieldNames(header, at);
+    // The sort order's name follows the field names and numbers; it tells Roman-8 tables apart
+    // and how a keyed table orders its text.
+    size_t sortAt = at;
+    for (int i = 0; i < fieldCount && sortAt < header.size(); ++i) {
+        const auto* name = header.data() + sortAt;
+        const void* end = std::memchr(name, 0, header.size() - sortAt);
+        sortAt =
+            end ? static_cast<size_t>(static_cast<const unsigned char*>(end) - header.data()) + 1
+                : header.size();
     }
+    sortAt += 2 * size_t(fieldCount);
+    while (sortAt < header.size() && header[sortAt] != 0)
+        sortOrder_ += static_cast<char>(header[sortAt++]);
+    codePage_ = &CodePage::forTable(codePageNumber, codePageNumber == 0 ? sortOrder_ : "");
+    readFieldNames(header, at);
+    if (fileType == kIndexedTable && keyFields_ > 0 && keyFields_ <= fieldCount)
+        keyOrder_.emplace(fields_, keyFields_, sortOrder_);
+    for (const Field& field : fields_)
+        ruled_.push_back(hasValueRules(field));
 
     // The chain starts at the first block even where the header's block counter says none:
     // the rows are counted from the blocks themselves.
@@ -341,47 +365,125 @@ void Table::openBlobFile() {
 void Table::loadBlock(uint32_t blockNumber) {
     if (blockNumber == 0 || blockNumber > blocksInFile_ || blocksRead_ >= blocksInChain_)
         throw FormatError(path(), "changed while it was being read");
+    // The last key of the block read before, for the first record of this one.
+    if (keyOrder_ && recordsInBlock_ > 0) {
+        const unsigned char* last =
+            block_.data() + kBlockHeader + (recordsInBlock_ - 1) * recordSize_;
+        previousKey_.assign(last, last + keyOrder_->keyBytes());
+    }
     const size_t bytes = readBlockStart(blockNumber, block_.data(), blockSize_);
     ++blocksRead_;
     recordsInBlock_ = recordsIn(block_.data(), blockNumber, bytes);
+    currentBlock_ = blockNumber;
     nextRecord_ = 0;
     nextBlock_ = le16(block_.data());
 }
 
+std::string Table::placeOfRecord() const {
+    return "row " + std::to_string(rowsRead_ + 1) + " (record " + std::to_string(nextRecord_ + 1) +
+           " of data block " + std::to_string(currentBlock_) + ")";
+}
+
 bool Table::next(std::vector<Value>& row) {
+    if (reading_ == Reading::HeaderOnly)
+        throw std::logic_error("a table opened for its header is read for rows");
     if (rowsRead_ >= rowCount_)
         return false;
-    const unsigned char* record = nullptr;
-    if (plan_.empty()) {
-        while (nextRecord_ >= recordsInBlock_)
-            loadBlock(nextBlock_);
-        record = block_.data() + kBlockHeader + nextRecord_ * recordSize_;
-    } else {
-        // The records that planSalvage() counted, and only those.
-        for (;;) {
-            while (nextRecord_ >= recordsInBlock_)
-                loadPlannedBlock();
-            record = block_.data() + kBlockHeader + nextRecord_ * recordSize_;
-            if (recordReadable(record))
-                break;
-            ++nextRecord_;
-        }
-    }
     row.resize(fields_.size());
     if (reading_ == Reading::Strict) {
-        for (size_t i = 0; i < fields_.size(); ++i) {
-            decodeField(fields_[i], record, row[i]);
-            record += fields_[i].size;
-        }
+        while (nextRecord_ >= recordsInBlock_)
+            loadBlock(nextBlock_);
+        readStrictly(block_.data() + kBlockHeader + nextRecord_ * recordSize_, row);
     } else {
+        // The records that planSalvage() took, and only those.
+        while (nextRecord_ >= recordsInBlock_)
+            loadPlannedBlock();
+        const PlannedBlock& block = plan_[nextPlanned_ - 1];
+        const uint16_t place = block.place(nextRecord_);
+        const unsigned char* record = block_.data() + kBlockHeader + place * recordSize_;
+        const bool blanks =
+            nextBlanked_ < block.blanked.size() && block.blanked[nextBlanked_].first == place;
         for (size_t i = 0; i < fields_.size(); ++i) {
-            decodeSalvaged(fields_[i], record, row[i]);
-            record += fields_[i].size;
+            const Field& field = fields_[i];
+            if (blanks && nextBlanked_ < block.blanked.size() &&
+                block.blanked[nextBlanked_] == std::pair<uint16_t, uint16_t>(place, i)) {
+                row[i] = Value();
+                ++nextBlanked_;
+            } else if (field.isBlob()) {
+                decodeSalvaged(field, record, row[i]);
+            } else {
+                // Planning found every other value one its type can hold.
+                decodeField(field, record, row[i]);
+            }
+            record += field.size;
         }
     }
     ++nextRecord_;
     ++rowsRead_;
     return true;
+}
+
+void Table::readStrictly(const unsigned char* record, std::vector<Value>& row) {
+    if (keyOrder_)
+        checkKeyOrder(record);
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        const Field& field = fields_[i];
+        if (const char* fault = ruled_[i] ? storedValueFault(field, record) : nullptr)
+            throw FormatError(path(), "is damaged at " + placeOfRecord() + ": its field " +
+                                          field.name + " " + fault);
+        decodeField(field, record, row[i]);
+        record += field.size;
+    }
+}
+
+void Table::checkEveryRecord() {
+    for (; rowsRead_ < rowCount_; ++rowsRead_, ++nextRecord_) {
+        while (nextRecord_ >= recordsInBlock_)
+            loadBlock(nextBlock_);
+        const unsigned char* record = block_.data() + kBlockHeader + nextRecord_ * recordSize_;
+        if (keyOrder_)
+            checkKeyOrder(record);
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            const Field& field = fields_[i];
+            if (const char* fault = ruled_[i] ? storedValueFault(field, record) : nullptr)
+                throw FormatError(path(), "is damaged at " + placeOfRecord() + ": its field " +
+                                              field.name + " " + fault);
+            const unsigned char* trailer = record + field.size - kBlobTrailer;
+            if (field.isBlob() && le32(trailer) != 0 && le32(trailer + 4) != 0) {
+                try {
+                    blobs_->check(le32(trailer), le32(trailer + 4));
+                } catch (const BlobError& damaged) {
+                    throw blobDamage(field, damaged);
+                }
+            }
+            record += field.size;
+        }
+    }
+}
+
+FormatError Table::blobDamage(const Field& field, const BlobError& damaged) const {
+    return FormatError(path(), "is damaged at " + placeOfRecord() + ": the value of its field " +
+                                   field.name + " cannot be read: " + damaged.what());
+}
+
+void Table::checkKeyOrder(const unsigned char* record) {
+    // Within a block against the record before; the first against the last of the block before.
+    const unsigned char* previous = nextRecord_ > 0        ? record - recordSize_
+                                    : previousKey_.empty() ? nullptr
+                                                           : previousKey_.data();
+    if (!previous)
+        return;
+    const KeyOrder::Comparison order = keyOrder_->compare(previous, record);
+    if (order == KeyOrder::Comparison::Same)
+        throw FormatError(path(), "is damaged at " + placeOfRecord() + ": its key " +
+                                      keyOrder_->names() +
+                                      " is the key of the row before it; a keyed table holds "
+                                      "each key once");
+    if (order == KeyOrder::Comparison::After)
+        throw FormatError(path(), "is damaged at " + placeOfRecord() + ": its key " +
+                                      keyOrder_->names() +
+                                      " comes before the key of the row before it; a keyed table "
+                                      "holds its rows in the order of their keys");
 }
 
 void Table::decodeField(const Field& field, const unsigned char* data, Value& out) {
@@ -474,7 +576,11 @@ Value Table::decodeBlob(const Field& field, const unsigned char* data) {
         // Graphics are stored behind an eight-byte prefix that the length counts; the picture is
         // read as that length from behind the prefix, as other readers hand it out.
         const uint32_t prefix = field.type == FieldType::Graphic ? 8 : 0;
-        raw = blobs_->read(pointer, length, prefix);
+        try {
+            raw = blobs_->read(pointer, length, prefix);
+        } catch (const BlobError& damaged) {
+            throw blobDamage(field, damaged);
+        }
     }
     switch (field.type) {
         case FieldType::Memo: {
