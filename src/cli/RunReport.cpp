@@ -48,23 +48,39 @@ QJsonObject optionsOf(const TransferOptions& options) {
             {QStringLiteral("salvage"), options.salvage}};
 }
 
-// What the salvage reading of a damaged table could not read: per block and per field.
-QJsonObject salvageOf(const px::SalvageReport& salvage) {
+QJsonArray blocksOf(const std::vector<px::SalvageReport::LostBlock>& lost) {
     QJsonArray blocks;
-    for (const px::SalvageReport::LostBlock& block : salvage.lostBlocks)
+    for (const px::SalvageReport::LostBlock& block : lost)
         blocks.append(QJsonObject{{QStringLiteral("block"), qint64(block.number)},
                                   {QStringLiteral("rows"), qint64(block.rows)},
                                   {QStringLiteral("why"), QString::fromStdString(block.why)}});
-    QJsonObject values;
-    for (const auto& [field, lost] : salvage.valuesLost)
-        values[QString::fromStdString(field)] = qint64(lost);
+    return blocks;
+}
+
+QJsonObject countsOf(const std::map<std::string, uint64_t>& perField) {
+    QJsonObject counts;
+    for (const auto& [field, count] : perField)
+        counts[QString::fromStdString(field)] = qint64(count);
+    return counts;
+}
+
+// What the salvage reading of a damaged table did and could not read: per block and per field.
+QJsonObject salvageOf(const px::SalvageReport& salvage) {
+    QJsonArray repairs;
+    for (const std::string& repair : salvage.repairs)
+        repairs.append(QString::fromStdString(repair));
     return {{QStringLiteral("damage"), QString::fromStdString(salvage.damage)},
             {QStringLiteral("rowsInHeader"), qint64(salvage.rowsInHeader)},
             {QStringLiteral("rowsRead"), qint64(salvage.rowsFound)},
+            {QStringLiteral("rowsReadByPosition"), qint64(salvage.rowsByPosition)},
             {QStringLiteral("rowsLostInBlocks"), qint64(salvage.rowsLost())},
-            {QStringLiteral("lostBlocks"), blocks},
-            {QStringLiteral("valuesLost"), values},
+            {QStringLiteral("lostBlocks"), blocksOf(salvage.lostBlocks)},
+            {QStringLiteral("blocksNotTaken"), blocksOf(salvage.blocksNotTaken)},
+            {QStringLiteral("valuesLost"), countsOf(salvage.valuesLost)},
+            {QStringLiteral("memosCut"), countsOf(salvage.memosCut)},
             {QStringLiteral("blobFile"), QString::fromStdString(salvage.blobFileProblem)},
+            {QStringLiteral("repairs"), repairs},
+            {QStringLiteral("nothingLost"), salvage.nothingLost()},
             {QStringLiteral("summary"), QString::fromStdString(salvage.describe())}};
 }
 

@@ -58,9 +58,8 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
     for (const TableResult& result : results_) {
         if (result.state == State::Failed)
             printCauses(report, QStringLiteral("Failed: "), result.entry.name, {}, result.causes);
-        // Also on a table whose rows arrived without its key.
-        if ((result.state == State::Salvaged || result.state == State::Unkeyed) && result.salvage &&
-            !result.salvage->nothingLost())
+        // Also on a table whose rows arrived without its key, and one whose repair lost nothing.
+        if ((result.state == State::Salvaged || result.state == State::Unkeyed) && result.salvage)
             report.error(QStringLiteral("Salvaged: ") + result.entry.name + QStringLiteral(": ") +
                          QString::fromStdString(result.salvage->describe()));
         if (result.state == State::Unkeyed)
@@ -109,6 +108,7 @@ int RunSummary::exitStatus() const {
     for (const TableResult& result : results_) {
         if (result.state != TableResult::State::Copied &&
             result.state != TableResult::State::Unkeyed &&
+            result.state != TableResult::State::Salvaged &&
             result.state != TableResult::State::Skipped)
             return 1;
         if (result.salvage && !result.salvage->nothingLost())

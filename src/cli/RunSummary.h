@@ -22,7 +22,7 @@ struct TableResult {
         Interrupted,  // rolled back when the run was stopped
         NotCopied,    // the run ended before its turn
         Skipped,      // the target has a table of its name, and --skip-existing said to leave it
-        Salvaged,     // damaged: every row that could be read arrived, and something was lost
+        Salvaged,     // damaged: every row that could be read arrived; its losses and repairs named
     };
     TableEntry entry;
     State state = State::NotCopied;
@@ -60,9 +60,10 @@ class RunSummary {
 
     // Prints the summary through `report` (errors even when quiet); the seconds of the run.
     void print(ProgressReport& report, bool quiet, double seconds) const;
-    // 0 every table copied (or skipped as asked); 3 every table arrived whole, but a part of a
-    // definition was not carried; 1 some table not whole, or another warning; the signal's
-    // status when the run was stopped.
+    // 0 every table copied (or skipped as asked, or salvaged without a loss); 3 every table
+    // arrived whole, but a part of a definition was not carried; 1 some table not whole, a
+    // salvage that lost rows or values, or another warning; the signal's status when the run was
+    // stopped.
     int exitStatus() const;
 
   private:

@@ -360,15 +360,15 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
                                  : stateOf(outcome, options.rowByRow, progress.created, transfer);
         result.check = transfer.lastCheck();
         result.salvage = transfer.lastSalvage();
-        if (result.state == TableResult::State::Copied && result.salvage &&
-            !result.salvage->nothingLost())
+        if (result.state == TableResult::State::Copied && result.salvage)
             result.state = TableResult::State::Salvaged;
         // A damaged table refused: the way out, with what it would bring.
-        if (transfer.salvageableRows() && !result.causes.isEmpty())
-            result.causes.first() +=
-                QStringLiteral("; --salvage copies the ") +
-                QLocale(QLocale::English).toString(qulonglong(*transfer.salvageableRows())) +
-                QStringLiteral(" rows that can be read");
+        if (!transfer.salvageOffer().isEmpty() && !result.causes.isEmpty()) {
+            QString& damage = result.causes.first();
+            if (damage.endsWith(QLatin1Char('.')))
+                damage.chop(1);
+            damage += QStringLiteral("; --salvage copies ") + transfer.salvageOffer();
+        }
         progress.tableFinished(whole, !whole         ? outcomeLine(result)
                                       : result.check ? QStringLiteral("verified")
                                                      : QString());

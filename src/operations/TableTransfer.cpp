@@ -235,10 +235,12 @@ class ReplacementNotice {
 
 namespace {
 
-// What the strict reading finds wrong with the table file, or "" when it opens (or is no table).
+// What the strict reading finds wrong with the table file, in its structure or in any record,
+// or "" when it reads (or is no table).
 QString damageOf(const std::string& path) {
     try {
-        const px::Table probe(path);
+        px::Table probe(path);
+        probe.checkEveryRecord();
     } catch (const px::NotATable&) {
         return {};  // no table at all: the copy says so
     } catch (const px::FormatError& failure) {
@@ -248,12 +250,29 @@ QString damageOf(const std::string& path) {
     return {};
 }
 
-// The rows the salvage reading would copy, where it can read the table at all.
-std::optional<uint64_t> salvageableRowsOf(const std::string& path) {
+// What the salvage reading would copy, "the 987 rows that can be read (3 of their values
+// cannot be)", where it can read the table at all.
+QString salvageOfferFor(const std::string& path) {
     try {
-        return px::Table(path, px::Table::Reading::Salvage).rowCount();
+        px::Table table(path, px::Table::Reading::Salvage);
+        std::vector<px::Value> row;
+        while (table.next(row)) {
+        }
+        const px::SalvageReport& report = table.salvaged();
+        uint64_t values = 0;
+        for (const auto& [field, lost] : report.valuesLost)
+            values += lost;
+        for (const auto& [field, cut] : report.memosCut)
+            values += cut;
+        const QLocale english(QLocale::English);
+        return QStringLiteral("the ") + english.toString(qulonglong(report.rowsFound)) +
+               (report.rowsFound == 1 ? QStringLiteral(" row that can be read")
+                                      : QStringLiteral(" rows that can be read")) +
+               (values == 0 ? QString()
+                            : QStringLiteral(" (") + english.toString(qulonglong(values)) +
+                                  QStringLiteral(" of their values cannot be)"));
     } catch (const std::exception&) {
-        return std::nullopt;  // not even its header
+        return {};  // not even its header
     }
 }
 
@@ -265,7 +284,7 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     copies_ = 0;
     sourceMoved_ = false;
     lastSalvage_.reset();
-    salvageableRows_.reset();
+    salvageOffer_.clear();
     if (!askToOverwrite(table, overwrite)) {
         rowsWritten_ = sourceRows_ = 0;
         lastCheck_.reset();
@@ -290,11 +309,10 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
             if (damaged_ == DamagedTables::Refuse && outcome != Outcome::Done) {
                 const std::string path = QFile::encodeName(entry.file).toStdString();
                 if (!damageOf(path).isEmpty())
-                    salvageableRows_ = salvageableRowsOf(path);
+                    salvageOffer_ = salvageOfferFor(path);
             }
-            // The window names the losses of a table it was asked to salvage in one box.
-            if (damaged_ == DamagedTables::Ask && lastSalvage_ && !lastSalvage_->nothingLost() &&
-                outcome == Outcome::Done)
+            // The window names what it did to a table it was asked to salvage in one box.
+            if (damaged_ == DamagedTables::Ask && lastSalvage_ && outcome == Outcome::Done)
                 trap_.report(232,
                              std::runtime_error((table + QStringLiteral(" was salvaged: ") +
                                                  QString::fromStdString(lastSalvage_->describe()))
@@ -330,18 +348,16 @@ void TableTransfer::chooseReading(const TableEntry& entry, const QString& table)
         return;
     const std::string path = QFile::encodeName(entry.file).toStdString();
     QString damage = damageOf(path);
-    if (damage.isEmpty() || !(salvageableRows_ = salvageableRowsOf(path)))
+    if (damage.isEmpty() || (salvageOffer_ = salvageOfferFor(path)).isEmpty())
         return;
     if (damage.endsWith(QLatin1Char('.')))
         damage.chop(1);
     bool yes = false;
     trap_.step(136, [&] {
-        yes = dialogs_.question(
-            owner_,
-            table + QStringLiteral(" is damaged: ") + damage + QStringLiteral(". Copy the ") +
-                QLocale(QLocale::English).toString(qulonglong(*salvageableRows_)) +
-                QStringLiteral(" rows that can be read?"),
-            QStringLiteral("Damaged table"));
+        yes = dialogs_.question(owner_,
+                                table + QStringLiteral(" is damaged: ") + damage +
+                                    QStringLiteral(". Copy ") + salvageOffer_ + QLatin1Char('?'),
+                                QStringLiteral("Damaged table"));
     });
     // No: the copy goes on as it would have, and fails on the damage.
     paradox_->SalvageDamagedTables(yes);

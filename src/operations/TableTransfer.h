@@ -108,8 +108,9 @@ class TableTransfer {
     void setDamagedTables(DamagedTables damaged) { damaged_ = damaged; }
     // The last table's losses, when it was damaged and read by the salvage reading.
     const std::optional<px::SalvageReport>& lastSalvage() const { return lastSalvage_; }
-    // The rows the salvage reading could copy of the last table, when it was refused as damaged.
-    const std::optional<uint64_t>& salvageableRows() const { return salvageableRows_; }
+    // What the salvage reading could copy of the last table, when it was refused as damaged:
+    // "the 987 rows that can be read".
+    const QString& salvageOffer() const { return salvageOffer_; }
     // How many times a table whose source changes while it is read is copied before it fails
     // (at least once).
     void setCopyAttempts(int attempts) { attempts_ = std::max(attempts, 1); }
@@ -240,7 +241,7 @@ class TableTransfer {
     bool sourceMoved_ = false;
     DamagedTables damaged_ = DamagedTables::Refuse;
     std::optional<px::SalvageReport> lastSalvage_;
-    std::optional<uint64_t> salvageableRows_;
+    QString salvageOffer_;
     int attempts_ = 3;
     int copies_ = 0;
     std::map<QString, QStringList> plannedKeys_;  // a dry run's tables (lower case): their keys

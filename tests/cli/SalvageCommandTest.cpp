@@ -7,10 +7,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
+#include <filesystem>
+#include <random>
+#include <set>
 #include <tuple>
 
 #include "fixture/DamagedTable.h"
+#include "paradox/Table.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
 #include "support/SqliteOrPostgres.h"
@@ -58,7 +63,8 @@ std::vector<int> numbersWithout(int from, int to) {
 
 const char* kLost =
     "987 of 1,000 rows; rows in block 17 could not be read; 13 rows the header "
-    "counts were found nowhere";
+    "counts were found nowhere; the header of block 17 is damaged; the blocks on either side "
+    "name it, and 0 rows in key order were read from it";
 
 }  // namespace
 
@@ -103,14 +109,18 @@ TEST_P(SalvageCommand, ADamagedTableIsRefusedOrSalvagedWithItsLossNamed) {
 }
 
 // Each damage brings exactly the rows outside it: a chain the blocks themselves repair every
-// row, exit 0; a missing blob file every row with each memo's first character, its lost values
-// counted per field.
+// row, exit 0, the repair named; a missing blob file every row with each memo's first character,
+// its cut memos counted per field.
 TEST_P(SalvageCommand, EachDamageBringsExactlyTheRowsOutsideIt) {
     TempDir chain, blobs;
     writeDamaged(chain, Damage::BrokenChain);
     const QString dsn = newTarget();
     const TransferRun repaired = transfer({"--salvage", "--typed", path(chain), dsn});
     EXPECT_EQ(repaired.status, 0) << repaired.err.toStdString();
+    EXPECT_TRUE(
+        repaired.err.contains("\nSalvaged: ORDERS: all 1,000 rows; its chain broke after "
+                              "block 17 and was followed back from its last block\n"))
+        << repaired.err.toStdString();
     EXPECT_EQ(copiedNumbers(dsn), numbersWithout(0, 0));
 
     writeDamaged(blobs, Damage::NoBlobFile);
@@ -118,8 +128,9 @@ TEST_P(SalvageCommand, EachDamageBringsExactlyTheRowsOutsideIt) {
     const TransferRun run = transfer({"--salvage", path(blobs), other});
     EXPECT_EQ(run.status, 1) << run.err.toStdString();
     EXPECT_TRUE(
-        run.err.contains("\nSalvaged: ORDERS: 1,000 of 1,000 rows; 1,000 values of M "
-                         "could not be read (its blob file is missing)\n"))
+        run.err.contains("\nSalvaged: ORDERS: all 1,000 rows; 1,000 memos of M could not be "
+                         "read whole (the first characters their rows hold were kept); its blob "
+                         "file is missing\n"))
         << run.err.toStdString();
     EXPECT_EQ(queryRows(other, R"(SELECT DISTINCT "M" FROM "ORDERS")"),
               (std::vector<QStringList>{{"m"}}));
@@ -129,7 +140,8 @@ TEST_P(SalvageCommand, EachDamageBringsExactlyTheRowsOutsideIt) {
     const std::vector<std::tuple<Damage, int, const char*>> counted = {
         {Damage::CutInsideABlock, 39 * kPerBlock + 5,
          "512 of 1,000 rows; 8 rows in block 40 could not be read; 480 rows the header counts "
-         "were found nowhere"},
+         "were found nowhere; its chain broke after block 40; blocks outside it were read by "
+         "position"},
         {Damage::HeaderCountsMore, kRows,
          "1,000 of 1,200 rows; 200 rows the header counts were found nowhere"}};
     for (const auto& [damage, rows, summary] : counted) {
@@ -173,6 +185,75 @@ TEST_P(SalvageCommand, TheWindowAsksBeforeItSalvages) {
     EXPECT_TRUE(errors[1].contains(QString("ORDERS was salvaged: ") + kLost))
         << errors[1].toStdString();
     EXPECT_EQ(copiedNumbers(screen.dsn), numbersWithout(16 * kPerBlock, 17 * kPerBlock));
+}
+
+// Real tables damaged as they are found: random bytes inside ORDERS's blocks, and HERCULES's
+// memo file cut in half. Refused, each names its damage and the way out; salvaged, only orders
+// ORDERS holds arrive, each once, and every memo cut short is counted, in the summary and the
+// report.
+TEST_P(SalvageCommand, RealTablesDamagedAreRefusedOrSalvagedNeverInvented) {
+    TempDir folder, reports;
+    for (const char* file : {"ORDERS.DB", "HERCULES.DB", "HERCULES.MB"}) {
+        std::filesystem::copy_file(std::string(MORVANE_CORPUS) + "/db/" + file, folder.file(file));
+        std::filesystem::permissions(folder.file(file), std::filesystem::perms::owner_read |
+                                                            std::filesystem::perms::owner_write);
+    }
+    std::set<QString> orders;
+    {
+        px::Table intact(folder.file("ORDERS.DB"));
+        std::vector<Value> row;
+        while (intact.next(row))
+            orders.insert(QString::fromStdString(row[0].toText()));
+    }
+    std::string bytes = readWholeFile(folder.file("ORDERS.DB"));
+    std::mt19937 random(9000);
+    for (size_t i = 9000; i < 9300; ++i)
+        bytes[i] = static_cast<char>(random());
+    writeWholeFile(folder.file("ORDERS.DB"), bytes);
+    std::filesystem::resize_file(folder.file("HERCULES.MB"),
+                                 std::filesystem::file_size(folder.file("HERCULES.MB")) / 2);
+
+    const TransferRun refused = transfer({path(folder), newTarget()});
+    EXPECT_EQ(refused.status, 1) << refused.err.toStdString();
+    EXPECT_TRUE(QRegularExpression(R"(\nFailed: ORDERS: The Paradox table file \S+ORDERS.DB is )"
+                                   R"(damaged at row \d+ [^\n]+; --salvage copies the 2\d\d rows )"
+                                   R"(that can be read\n)")
+                    .match(refused.err)
+                    .hasMatch())
+        << refused.err.toStdString();
+    EXPECT_TRUE(QRegularExpression(R"(\nFailed: HERCULES: The Paradox table file \S+HERCULES.DB )"
+                                   R"(is damaged at row \d+ [^\n]+: HERCULES.MB [^\n]+; )"
+                                   R"(--salvage copies the 20 rows that can be read \(\d+ of )"
+                                   R"(their values cannot be\)\n)")
+                    .match(refused.err)
+                    .hasMatch())
+        << refused.err.toStdString();
+
+    const QString dsn = newTarget();
+    const std::string report = reports.file("report.json");
+    const TransferRun salvaged =
+        transfer({"--salvage", "--report", QString::fromStdString(report), path(folder), dsn});
+    EXPECT_EQ(salvaged.status, 1) << salvaged.err.toStdString();
+    const std::vector<QStringList> copied =
+        queryRows(dsn, R"(SELECT CAST("Order No" AS INTEGER) FROM "ORDERS")");
+    std::set<QString> arrived;
+    for (const QStringList& order : copied) {
+        EXPECT_TRUE(orders.count(order[0]))
+            << "an order ORDERS does not hold: " << order[0].toStdString();
+        EXPECT_TRUE(arrived.insert(order[0]).second) << "twice: " << order[0].toStdString();
+    }
+    EXPECT_GE(arrived.size(), orders.size() - 6);
+    EXPECT_TRUE(QRegularExpression(R"(\nSalvaged: HERCULES: all 20 rows; \d+ memos of HTML could )"
+                                   R"(not be read whole)")
+                    .match(salvaged.err)
+                    .hasMatch())
+        << salvaged.err.toStdString();
+    QFile written(QString::fromStdString(report));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    for (const QJsonValue table : QJsonDocument::fromJson(written.readAll())["tables"].toArray()) {
+        EXPECT_EQ(table["state"].toString(), "salvaged") << table["name"].toString().toStdString();
+        EXPECT_FALSE(table["salvage"]["nothingLost"].toBool());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, SalvageCommand, ::testing::Values("sqlite", "postgres"));

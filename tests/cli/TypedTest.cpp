@@ -231,9 +231,10 @@ pxfixture::TableLayout countedByItsKey(int64_t last) {
 
 }  // namespace
 
-// Rows that break their table's own key still arrive, whole; the key's failure is told, and the
-// run fails. The counter starts above the header's last value, which lies above every row here.
-TEST(Typed, ATableWhoseRowsBreakItsKeyArrivesWholeWithoutIt) {
+// A keyed table that holds a key twice is damaged: refused with the way out, and salvaged with
+// the key's first row, its key made. The counter starts above the header's last value, which lies
+// above every row here.
+TEST(Typed, ATableThatHoldsAKeyTwiceIsDamaged) {
     for (const bool postgres : {true, false}) {
         const QString dsn =
             postgres ? TestDatabases::newPostgresDsn() : TestDatabases::newSqliteDsn();
@@ -250,11 +251,21 @@ TEST(Typed, ATableWhoseRowsBreakItsKeyArrivesWholeWithoutIt) {
         pxfixture::writeTable(folder.file("counted.db"), countedByItsKey(500),
                               {{Value::integer(3), Value::text("three")}});
         const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn});
-        EXPECT_EQ(run.status, 3) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains("TWICE (table 2 of 2): copied whole, without its key"))
+        EXPECT_EQ(run.status, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("\nFailed: TWICE: The Paradox table file ") &&
+                    run.err.contains("twice.db is damaged at row 2 (record 2 of data block 1): "
+                                     "its key ID is the key of the row before it; a keyed table "
+                                     "holds each key once; --salvage copies the 2 rows that can "
+                                     "be read\n"))
             << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains("\nWithout its key: TWICE: its rows arrived whole: "));
-        EXPECT_EQ(queryRows(dsn, R"(SELECT count(*) FROM "TWICE")")[0][0], "3");
+        const TransferRun salvaged =
+            transfer({"--typed", "--salvage", QString::fromStdString(folder.path()), dsn, "TWICE"});
+        EXPECT_EQ(salvaged.status, 1) << salvaged.err.toStdString();
+        EXPECT_TRUE(salvaged.err.contains(
+            "\nSalvaged: TWICE: 2 of 3 rows; 1 row in block 1 could not be read\n"))
+            << salvaged.err.toStdString();
+        EXPECT_EQ(queryRows(dsn, R"(SELECT "NAME" FROM "TWICE" ORDER BY "ID")"),
+                  (std::vector<QStringList>{{"one"}, {"two"}}));
         TestDatabases::execute(dsn, R"(INSERT INTO "COUNTED"("NAME") VALUES('next'))");
         EXPECT_EQ(queryRows(dsn, R"(SELECT "ID" FROM "COUNTED" WHERE "NAME" = 'next')")[0][0],
                   "501");
@@ -359,8 +370,8 @@ TEST(Typed, ABlankAutoIncValueArrivesAsNull) {
         TempDir folder;
         const pxfixture::TableLayout keyed = countedByItsKey(10);
         pxfixture::writeTable(folder.file("gapkey.db"), keyed,
-                              {{Value::integer(1), Value::text("a")},
-                               {Value(), Value::text("b")},
+                              {{Value(), Value::text("b")},
+                               {Value::integer(1), Value::text("a")},
                                {Value::integer(3), Value::text("c")}});
         pxfixture::TableLayout unkeyed = keyed;
         unkeyed.keyFields = 0;
@@ -396,8 +407,9 @@ TEST(Typed, EachFailureOfATableHasALineOfItsOwn) {
     pxfixture::TableLayout layout{
         12, 2, 1252, {{"ID", FieldType::Long, 4, 0}, {"NOTE", FieldType::Memo, 11, 0}}};
     layout.keyFields = 1;
+    // A blank key leaves the key unmade.
     pxfixture::writeTable(folder.file("twice.db"), layout,
-                          {{Value::integer(1), Value::text("short")},
+                          {{Value(), Value::text("short")},
                            {Value::integer(1), Value::text("a note longer than ten")}});
     const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()), dsn});
     EXPECT_EQ(run.status, 1);

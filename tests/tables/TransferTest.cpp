@@ -349,9 +349,10 @@ TEST_F(Transfer, AnOverwriteNeverCostsTheTargetItsTableForASourceThatCannotBeRea
                                  std::filesystem::file_size(screen.paradox.file("halved.db")) / 2);
     std::filesystem::resize_file(screen.paradox.file("memo.mb"),
                                  std::filesystem::file_size(screen.paradox.file("memo.mb")) / 2);
-    screen.test.dialogs.answerQuestion(true);
-    screen.test.dialogs.answerQuestion(true);
-    screen.test.dialogs.answerQuestion(false);  // not salvaged
+    for (int table = 0; table < 2; ++table) {
+        screen.test.dialogs.answerQuestion(true);   // overwritten
+        screen.test.dialogs.answerQuestion(false);  // not salvaged
+    }
     send({"HALVED", "MEMO"});
     ASSERT_EQ(errors().size(), 2) << errors().join("\n").toStdString();
     EXPECT_TRUE(errors()[0].startsWith("MEMO was not replaced: the target keeps its table as it "
