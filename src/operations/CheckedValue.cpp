@@ -1,5 +1,7 @@
 #include "CheckedValue.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
@@ -114,6 +116,66 @@ QString shown(const std::optional<std::string>& value, const CheckedColumn& colu
     if (text.size() > kShownCharacters)
         text = text.left(kShownCharacters) + QStringLiteral("…");
     return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+namespace {
+
+// The text with what one cannot see escaped.
+QString escaped(const QString& text) {
+    qsizetype visibleEnd = text.size();
+    while (visibleEnd > 0 && text[visibleEnd - 1] == QLatin1Char(' '))
+        --visibleEnd;
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (c == 0)
+            out += QStringLiteral("\\0");
+        else if (c == u'\t')
+            out += QStringLiteral("\\t");
+        else if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else if (c < 0x20 || c == 0x7F || (c == u' ' && i >= visibleEnd))
+            out += QStringLiteral("\\x") +
+                   QString::number(int(c), 16).rightJustified(2, QLatin1Char('0')).toUpper();
+        else
+            out += text[i];
+    }
+    return out;
+}
+
+// `text` from around `from` (0-based), escaped, quoted, within the shown length; `told` is set
+// when the reader needs the position to see the difference (a part shown, a character escaped).
+QString excerpt(const QString& text, qsizetype from, bool& told) {
+    const qsizetype start = text.size() > kShownCharacters ? std::max<qsizetype>(0, from - 10) : 0;
+    const QString part = text.mid(start, kShownCharacters);
+    const QString shownPart = escaped(part);
+    const bool cut = start + kShownCharacters < text.size();
+    told = told || start > 0 || cut || shownPart != part;
+    return QLatin1Char('\'') + (start > 0 ? QStringLiteral("…") : QString()) + shownPart +
+           (cut ? QStringLiteral("…") : QString()) + QLatin1Char('\'');
+}
+
+}  // namespace
+
+ShownPair shownPair(const std::optional<std::string>& sent,
+                    const std::optional<std::string>& stored, const CheckedColumn& column) {
+    const bool bytes =
+        column.compare == CheckedColumn::Compare::Typed && column.type == ado::ValueType::Binary;
+    if (!sent || !stored || bytes)
+        return {shown(sent, column), shown(stored, column), 0};
+    const QString left = QString::fromStdString(*sent);
+    const QString right = QString::fromStdString(*stored);
+    qsizetype at = 0;
+    while (at < left.size() && at < right.size() && left[at] == right[at])
+        ++at;
+    bool told = false;
+    ShownPair pair{excerpt(left, at, told), excerpt(right, at, told), 0};
+    pair.firstDifference = told ? at + 1 : 0;
+    return pair;
 }
 
 }  // namespace CheckedValue

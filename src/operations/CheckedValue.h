@@ -39,4 +39,16 @@ std::optional<std::string> plainDecimal(std::string_view text);
 // A compared value as the user reads it: 'text' between quotes, NULL, bytes in hexadecimal.
 QString shown(const std::optional<std::string>& value, const CheckedColumn& column);
 
+// Two compared values that differ, as the user can tell them apart: characters one cannot see
+// escaped (\0, \t, \x1F, a trailing space as \x20, a backslash as \\), and a long text shown
+// around the first character where they differ, which `firstDifference` gives (from 1; 0 where
+// one is NULL or they are bytes).
+struct ShownPair {
+    QString sent;
+    QString stored;
+    qsizetype firstDifference = 0;
+};
+ShownPair shownPair(const std::optional<std::string>& sent,
+                    const std::optional<std::string>& stored, const CheckedColumn& column);
+
 }  // namespace CheckedValue

@@ -233,9 +233,10 @@ class Pairing {
             if (sent.values[i] == stored.values[i])
                 continue;
             ++result_.valuesDiffer;
-            example({sent.number, columns_[i].name,
-                     CheckedValue::shown(sent.values[i], columns_[i]),
-                     CheckedValue::shown(stored.values[i], columns_[i])});
+            const CheckedValue::ShownPair shown =
+                CheckedValue::shownPair(sent.values[i], stored.values[i], columns_[i]);
+            example(
+                {sent.number, columns_[i].name, shown.sent, shown.stored, shown.firstDifference});
         }
     }
 
@@ -365,7 +366,11 @@ QString Result::describe(const QString& table, int shownExamples) const {
         else
             shown << row + QStringLiteral(", column ") + difference.column +
                          QStringLiteral(": sent ") + difference.sent + QStringLiteral(", stored ") +
-                         difference.stored;
+                         difference.stored +
+                         (difference.firstDifference > 1
+                              ? QStringLiteral(" (from character %1 on)")
+                                    .arg(QLocale::c().toString(difference.firstDifference))
+                              : QString());
     }
     if (!shown.isEmpty())
         text += QStringLiteral(": ") + shown.join(QStringLiteral("; "));

@@ -26,6 +26,7 @@ struct Difference {
     QString column;     // "" for a whole row sent but not stored, or stored but not sent
     QString sent;
     QString stored;
+    qsizetype firstDifference = 0;  // the first character that differs, from 1; 0: not told
 };
 
 struct Result {

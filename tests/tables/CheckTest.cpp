@@ -1,11 +1,13 @@
 // The check of every copied table against its source, on real servers that change what they
 // are given: one that rounds numbers and cuts text, one that stores a row nobody sent. And the
-// check's own promise: its result does not depend on the order rows come back in.
+// check's own promise: its result does not depend on the order rows come back in, and what it
+// shows of a difference can be seen.
 #include <gtest/gtest.h>
 
 #include "ado/Connection.h"
 #include "data/products/TargetProduct.h"
 #include "fixture/ParadoxWriter.h"
+#include "operations/CheckedValue.h"
 #include "operations/TableCheck.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
@@ -133,4 +135,26 @@ TEST(TableCheck, TheResultDoesNotDependOnTheOrderOfTheStoredRows) {
     EXPECT_EQ(storedIn(forward), expected);
     EXPECT_EQ(storedIn(backward), expected);
     EXPECT_EQ(storedIn(shuffled), expected);
+}
+
+// Two values that differ in what one cannot see are shown so that one can: NULs, control
+// characters and trailing spaces escaped, a long text around the first character that differs,
+// and that character's place; a plain difference is shown plainly.
+TEST(TableCheck, ADifferenceOneCannotSeeIsShownEscapedWithItsPlace) {
+    const CheckedColumn text{"NOTE"};
+    const auto shown = [&](const std::string& sent, const std::string& stored) {
+        const CheckedValue::ShownPair pair = CheckedValue::shownPair(sent, stored, text);
+        return (pair.sent + " " + pair.stored + " " + QString::number(pair.firstDifference))
+            .toStdString();
+    };
+    EXPECT_EQ(shown(std::string("memo\0\0", 6), "memo"), "'memo\\0\\0' 'memo' 5");
+    EXPECT_EQ(shown("line\r\nnext\t", "line\nnext"), "'line\\r\\nnext\\t' 'line\\nnext' 5");
+    EXPECT_EQ(shown("ends ", "ends"), "'ends\\x20' 'ends' 5");
+    EXPECT_EQ(shown("19.68503937007874", "19.685039"), "'19.68503937007874' '19.685039' 0");
+    const std::string longText(200, 'x');
+    std::string changed = longText;
+    changed[150] = 'y';
+    EXPECT_EQ(shown(longText, changed), "'…" + std::string(60, 'x') + "…' '…" +
+                                            std::string(10, 'x') + "y" + std::string(49, 'x') +
+                                            "…' 151");
 }
