@@ -19,6 +19,10 @@ ChangeStamp::FileState stateOf(const std::string& path) {
     state.size = static_cast<int64_t>(info.st_size);
     state.modifiedSeconds = static_cast<int64_t>(info.st_mtim.tv_sec);
     state.modifiedNanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+    state.changedSeconds = static_cast<int64_t>(info.st_ctim.tv_sec);
+    state.changedNanoseconds = static_cast<int64_t>(info.st_ctim.tv_nsec);
+    state.device = static_cast<uint64_t>(info.st_dev);
+    state.inode = static_cast<uint64_t>(info.st_ino);
     return state;
 }
 

@@ -7,16 +7,22 @@
 namespace px {
 
 // What shows that a table was written to between two moments: its data file's and its blob
-// file's size and modification time (to the nanosecond), and the data file header's counters.
-// Taken without opening any file for writing and without locking, so that the program that owns
-// the table never notices; a program writing within one tick of the file system's clock, to the
-// same size, without touching a counter, is the one change it cannot see.
+// file's identity (device and inode), size, modification time and change time (to the
+// nanosecond), and the data file header's counters. A program can set a file's modification
+// time back (`cp -p`, `touch -r`), but no program sets back its change time, which every write
+// and every change of times moves. Taken without opening any file for writing and without
+// locking, so that the program that owns the table never notices; a write within one tick of the
+// file system's clock is the one change it cannot see.
 struct ChangeStamp {
     struct FileState {
         bool exists = false;
+        uint64_t device = 0;
+        uint64_t inode = 0;
         int64_t size = 0;
         int64_t modifiedSeconds = 0;
         int64_t modifiedNanoseconds = 0;
+        int64_t changedSeconds = 0;
+        int64_t changedNanoseconds = 0;
         bool operator==(const FileState&) const = default;
     };
     FileState table;

@@ -11,10 +11,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "ado/Connection.h"
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
 #include "support/OdbcQuery.h"
@@ -47,13 +51,43 @@ void writeBig(const std::string& path, int rows, Save save = Save::Before) {
     }
 }
 
-// Writes `from`'s bytes over `to` where it lies, as a program saving in place does.
-void saveInPlace(const std::string& from, const std::string& to) {
-    QFile source(QString::fromStdString(from)), target(QString::fromStdString(to));
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(target.open(QIODevice::ReadWrite));
-    ASSERT_EQ(target.write(source.readAll()), source.size());
+// Writes `from`'s bytes over `to` where it lies, as a program saving in place does; with
+// `keepTime`, `to` keeps its modification time, as `cp -p` leaves it.
+void saveInPlace(const std::string& from, const std::string& to, bool keepTime = false) {
+    struct stat before {};
+    ASSERT_EQ(::stat(to.c_str(), &before), 0);
+    {
+        QFile source(QString::fromStdString(from)), target(QString::fromStdString(to));
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(target.open(QIODevice::ReadWrite));
+        ASSERT_EQ(target.write(source.readAll()), source.size());
+    }
+    if (keepTime) {
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, to.c_str(), times, 0), 0);
+    }
 }
+
+// Another session that holds the target, so that the run waits at the first table it makes:
+// on SQLite a write transaction, on PostgreSQL the same table made and not yet committed.
+class TargetHold {
+  public:
+    TargetHold(const QString& dsn, const QString& firstTable) {
+        session_.Open("Data Source=" + dsn);
+        session_.BeginTrans();
+        session_.Execute("CREATE TABLE \"" + firstTable + "\"(\"x\" INTEGER)");
+    }
+    ~TargetHold() { release(); }
+    void release() {
+        if (held_)
+            session_.RollbackTrans();
+        held_ = false;
+    }
+
+  private:
+    ado::Connection session_;
+    bool held_ = true;
+};
 
 // A folder holding a small table A, copied first, and BIG; and the saves of BIG to come.
 struct Folder {
@@ -71,32 +105,50 @@ struct Folder {
     TempDir folder, saves;
 };
 
-// Starts the run, and saves BIG with `save` once BIG's copy is under way.
-TransferRun runSavingOnce(const QStringList& arguments, const Folder& folder, const char* save) {
+// Runs the copy of BIG alone, and saves BIG with `save` once its copy is under way: once the run
+// has read its stamp and waits, to make the first table (`firstTable`), for the target that
+// another session holds.
+TransferRun runSavingOnce(const QStringList& arguments, const QString& dsn,
+                          const QString& firstTable, const Folder& folder, const char* save,
+                          bool keepTime = false) {
+    TargetHold hold(dsn, firstTable);
     QProcess run;
-    startTransfer(run, arguments);
+    startTransfer(run, arguments + QStringList{folder.path(), dsn, "BIG"});
     QString seen;
-    EXPECT_TRUE(waitForOutput(run, seen, "A (table 1 of 2)")) << seen.toStdString();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    saveInPlace(folder.save(save), folder.big());
+    EXPECT_TRUE(waitForOutput(run, seen, "BIG (table 1 of 1): waiting for " + dsn))
+        << seen.toStdString();
+    saveInPlace(folder.save(save), folder.big(), keepTime);
+    hold.release();
     TransferRun result = finishedTransfer(run);
     result.err = seen + result.err;
     return result;
 }
 
-// Starts the run, and saves BIG again and again, in turns, until it ends.
+// A program that saves BIG again and again, in turns, for as long as it lives: every copy of
+// BIG, which takes far longer than the pause between two saves, meets one.
+class KeepSaving {
+  public:
+    explicit KeepSaving(const Folder& folder)
+        : writer_([this, &folder] {
+              for (int turn = 0; !ended_; ++turn) {
+                  saveInPlace(folder.save(turn % 2 ? "before.db" : "changed.db"), folder.big());
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              }
+          }) {}
+    ~KeepSaving() {
+        ended_ = true;
+        writer_.join();
+    }
+
+  private:
+    std::atomic<bool> ended_ = false;
+    std::thread writer_;
+};
+
+// Runs to its end while BIG is saved again and again.
 TransferRun runSavingAlways(const QStringList& arguments, const Folder& folder) {
-    std::atomic<bool> ended = false;
-    std::thread writer([&] {
-        for (int turn = 0; !ended; ++turn) {
-            saveInPlace(folder.save(turn % 2 ? "before.db" : "changed.db"), folder.big());
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-    });
-    const TransferRun result = transfer(arguments);
-    ended = true;
-    writer.join();
-    return result;
+    const KeepSaving saving(folder);
+    return transfer(arguments);
 }
 
 QString names(const QString& dsn, const char* where) {
@@ -126,15 +178,23 @@ const QString kAgain =
 
 // One save in the middle of the copy, in each mode: the run says so and copies BIG again, and
 // the target holds BIG as it was when last read whole: both changed records, or the record the
-// save added.
+// save added. A save that keeps the size and the modification time (`cp -p`) is caught too.
 TEST_P(MovingSource, ASaveDuringTheCopyIsCaughtAndTheTableCopiedAgain) {
-    const std::vector<std::pair<QStringList, const char*>> modes = {
-        {{}, "changed.db"}, {{"--no-verify"}, "changed.db"}, {{"--typed"}, "grown.db"}};
-    for (const auto& [mode, save] : modes) {
-        SCOPED_TRACE(mode.join(" ").toStdString());
+    struct Mode {
+        QStringList options;
+        const char* save;
+        bool keepTime;
+    };
+    const std::vector<Mode> modes = {{{}, "changed.db", false},
+                                     {{"--no-verify"}, "changed.db", false},
+                                     {{"--typed"}, "grown.db", false},
+                                     {{}, "changed.db", true}};
+    for (const auto& [mode, save, keepTime] : modes) {
+        SCOPED_TRACE(mode.join(" ").toStdString() + (keepTime ? " keeping its time" : ""));
         Folder folder;
         const QString dsn = newTarget();
-        const TransferRun run = runSavingOnce(mode + QStringList{folder.path(), dsn}, folder, save);
+        const TransferRun run =
+            runSavingOnce(mode, dsn, "BIG__morvane_new", folder, save, keepTime);
         EXPECT_EQ(run.status, 0) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(kAgain)) << run.err.toStdString();
         EXPECT_FALSE(run.err.contains("differs from its source")) << run.err.toStdString();
@@ -194,8 +254,7 @@ TEST_P(MovingSource, ATableThatKeepsChangingFailsAndLeavesTheTargetAsItWas) {
 TEST_P(MovingSource, RowByRowATableThatChangedIsNamedIncomplete) {
     Folder folder(20000);
     const QString dsn = newTarget();
-    const TransferRun run =
-        runSavingOnce({"--row-by-row", folder.path(), dsn, "A", "BIG"}, folder, "changed.db");
+    const TransferRun run = runSavingOnce({"--row-by-row"}, dsn, "BIG", folder, "changed.db");
     EXPECT_EQ(run.status, 1) << run.err.toStdString();
     EXPECT_TRUE(
         run.err.contains("\nIncomplete: BIG: 20000 of 20000 rows arrived: BIG changed while it was "
@@ -216,16 +275,10 @@ TEST_P(MovingSource, TheWindowGivesUpInOneErrorBox) {
     screen.reload();
     TablesScreen::select(*screen.form2().List2, {"BIG"});
     screen.test.dialogs.answerQuestion(true);
-    std::atomic<bool> ended = false;
-    std::thread writer([&] {
-        for (int turn = 0; !ended; ++turn) {
-            saveInPlace(folder.save(turn % 2 ? "before.db" : "changed.db"), folder.big());
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-    });
-    screen.form2().PushButton4_Click();
-    ended = true;
-    writer.join();
+    {
+        const KeepSaving saving(folder);
+        screen.form2().PushButton4_Click();
+    }
     const QStringList errors = screen.test.dialogs.texts("error");
     ASSERT_EQ(errors.size(), 1) << errors.join("\n").toStdString();
     EXPECT_TRUE(
