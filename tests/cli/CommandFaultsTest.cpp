@@ -74,7 +74,24 @@ void slowEveryRow(const QString& dsn) {
                            "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION slow_tables()");
 }
 
-// Waits until standard error holds `text`.
+// Waits until another session of the PostgreSQL database runs a statement holding `text`.
+bool waitForStatement(const QString& dsn, const QString& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!TestDatabases::runsStatement(dsn, text))
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+    return true;
+}
+
+// Waits until `table` holds a row that another session committed.
+bool waitForARow(const QString& dsn, const QString& table) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!hasTable(dsn, table) || count(dsn, table) == "0")
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+    return true;
+}
+
 }  // namespace
 
 // A memo file damaged half-way: by default the table is rolled back whole and named as failed;
@@ -154,7 +171,7 @@ TEST(Interruption, CtrlCAndSigtermStopBetweenTablesAndRowsAndTellWhatIsComplete)
     startTransfer(byDefault, {path(folder), dsn});
     QString seen;
     ASSERT_TRUE(waitForOutput(byDefault, seen, "FIRST (table 1 of 3): 10 of 10 rows"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(waitForStatement(dsn, R"(INSERT INTO "SLOW__morvane_new")"));
     ::kill(static_cast<pid_t>(byDefault.processId()), SIGINT);
     const TransferRun stopped = finishedTransfer(byDefault);
     const QString err = seen + stopped.err;
@@ -171,7 +188,7 @@ TEST(Interruption, CtrlCAndSigtermStopBetweenTablesAndRowsAndTellWhatIsComplete)
     startTransfer(rowByRow, {"--row-by-row", "--overwrite", path(folder), dsn});
     seen.clear();
     ASSERT_TRUE(waitForOutput(rowByRow, seen, "FIRST (table 1 of 3): 10 of 10 rows"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(waitForARow(dsn, "SLOW"));
     ::kill(static_cast<pid_t>(rowByRow.processId()), SIGTERM);
     const TransferRun terminated = finishedTransfer(rowByRow);
     EXPECT_EQ(terminated.status, 143) << terminated.err.toStdString();
@@ -185,7 +202,7 @@ TEST(Interruption, CtrlCAndSigtermStopBetweenTablesAndRowsAndTellWhatIsComplete)
     startTransfer(twice, {"--overwrite", path(folder), dsn});
     seen.clear();
     ASSERT_TRUE(waitForOutput(twice, seen, "FIRST (table 1 of 3): 10 of 10 rows"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(waitForStatement(dsn, R"(INSERT INTO "SLOW__morvane_new")"));
     const auto signalled = std::chrono::steady_clock::now();
     ::kill(static_cast<pid_t>(twice.processId()), SIGINT);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -349,15 +366,16 @@ TEST(Waiting, ALockedTargetIsToldAsAWaitAndTheTimesAreTrue) {
     other.Execute(R"(CREATE TABLE "HELD"("x" TEXT))");
     other.BeginTrans();
     other.Execute(R"(INSERT INTO "HELD" VALUES('a writer holds the database'))");
-    std::thread release([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
-        other.CommitTrans();
-    });
-    const TransferRun run = transfer({path(folder), dsn});
-    release.join();
+    // Let go once the run says it waits.
+    QProcess waiting;
+    startTransfer(waiting, {path(folder), dsn});
+    QString seen;
+    ASSERT_TRUE(waitForOutput(waiting, seen, " waiting for " + dsn + " to answer, 2 s so far"))
+        << seen.toStdString();
+    other.CommitTrans();
+    TransferRun run = finishedTransfer(waiting);
+    run.err = seen + run.err;
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(" waiting for " + dsn + " to answer, 2 s so far"))
-        << run.err.toStdString();
     const QRegularExpressionMatch table =
         QRegularExpression(
             R"(ORDERS \(table 1 of 1\): 5 of 5 rows, 100%, \d+ rows/s, ([\d.]+) s, verified\n)")
@@ -366,7 +384,7 @@ TEST(Waiting, ALockedTargetIsToldAsAWaitAndTheTimesAreTrue) {
     const QRegularExpressionMatch total =
         QRegularExpression(R"(Copied 1 of 1 tables, 5 rows, in ([\d.]+) s\.)").match(run.err);
     ASSERT_TRUE(total.hasMatch());
-    EXPECT_GE(total.captured(1).toDouble(), 3.0);
+    EXPECT_GE(total.captured(1).toDouble(), 2.0);
     EXPECT_GE(table.captured(1).toDouble() + 0.5, total.captured(1).toDouble())
         << "the wait must count in the table's time";
 }

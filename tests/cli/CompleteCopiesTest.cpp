@@ -88,6 +88,15 @@ class CompleteCopies : public ::testing::TestWithParam<std::string> {
     QString dsn_;
 };
 
+// Waits until another session inserts into `table`; false after a minute.
+bool rowsGoInto(const QString& dsn, const QString& table) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!TestDatabases::runsStatement(dsn, "INSERT INTO \"" + table + "\""))
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+    return true;
+}
+
 }  // namespace
 
 // A row refused part-way: in every mode of the command line and in the window, the old table
@@ -164,7 +173,7 @@ TEST_P(CompleteCopies, AStoppedOrKilledReplacementKeepsTheOldTable) {
     startTransfer(stopped, {"--typed", "--overwrite", path(large), dsn_});
     QString seen;
     ASSERT_TRUE(waitForOutput(stopped, seen, "A (table 1 of 2): 1 of 1 rows"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(rowsGoInto(dsn_, "PEOPLE__morvane_new"));
     ::kill(static_cast<pid_t>(stopped.processId()), SIGINT);
     const TransferRun interrupted = finishedTransfer(stopped);
     const QString err = seen + interrupted.err;
@@ -178,12 +187,8 @@ TEST_P(CompleteCopies, AStoppedOrKilledReplacementKeepsTheOldTable) {
     startTransfer(killed, {"--typed", "--overwrite", path(large), dsn_});
     seen.clear();
     ASSERT_TRUE(waitForOutput(killed, seen, "A (table 1 of 2): 1 of 1 rows"));
-    // Killed while the rows go in: on MariaDB once its work table is there to see.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (GetParam() == "mariadb" && !tablesOf(dsn_).contains("PEOPLE__morvane_new") &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Killed while the rows go in.
+    ASSERT_TRUE(rowsGoInto(dsn_, "PEOPLE__morvane_new"));
     ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
     finishedTransfer(killed);
     EXPECT_EQ(people(dsn_, "PEOPLE"), before);

@@ -320,9 +320,13 @@ void slowDefinitions(const QString& dsn, const QString& containing, int seconds)
 bool runsStatement(const QString& dsn, const QString& containing) {
     ado::Connection connection;
     connection.Open("Data Source=" + dsn);
+    const bool mariaDb = dsn.startsWith(QStringLiteral("MorvaneMariaDb"));
     const auto running = connection.Query(
-        QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%") + containing +
-            QStringLiteral("%' AND pid <> pg_backend_pid()"),
+        mariaDb ? QStringLiteral("SELECT count(*) FROM information_schema.processlist WHERE info "
+                                 "LIKE '%") +
+                      containing + QStringLiteral("%' AND id <> CONNECTION_ID()")
+                : QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%") +
+                      containing + QStringLiteral("%' AND pid <> pg_backend_pid()"),
         {ado::ValueType::Integer});
     return running->Fields(0).Value().asInteger() > 0;
 }

@@ -33,7 +33,8 @@ void execute(const QString& dsn, const QString& sql);
 // PostgreSQL: each definition statement whose text holds `containing` takes `seconds` more, by
 // an event trigger, so that a test can act while one runs.
 void slowDefinitions(const QString& dsn, const QString& containing, int seconds);
-// PostgreSQL: whether a session other than the asking one runs a statement holding `containing`.
+// PostgreSQL and MariaDB: whether a session other than the asking one runs (on PostgreSQL: or
+// ran last) a statement holding `containing`.
 bool runsStatement(const QString& dsn, const QString& containing);
 // Stops the PostgreSQL cluster, as a server that goes away does.
 void stopPostgres();
