@@ -64,11 +64,15 @@ Measurement measureProgram(const std::vector<std::string>& command, long long it
     return m;
 }
 
+Measurement median(std::vector<Measurement> runs) {
+    std::sort(runs.begin(), runs.end(),
+              [](const Measurement& a, const Measurement& b) { return a.seconds < b.seconds; });
+    return runs[runs.size() / 2];
+}
+
 Measurement medianOf(int runs, const std::function<long long()>& work) {
     std::vector<Measurement> all;
     for (int i = 0; i < runs; ++i)
         all.push_back(measureInChild(work));
-    std::sort(all.begin(), all.end(),
-              [](const Measurement& a, const Measurement& b) { return a.seconds < b.seconds; });
-    return all[all.size() / 2];
+    return median(std::move(all));
 }

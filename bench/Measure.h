@@ -21,3 +21,4 @@ Measurement measureInChild(const std::function<long long()>& work,
 Measurement measureProgram(const std::vector<std::string>& command, long long items);
 // The median of several runs by time, to steady the figures on a busy machine.
 Measurement medianOf(int runs, const std::function<long long()>& work);
+Measurement median(std::vector<Measurement> runs);
