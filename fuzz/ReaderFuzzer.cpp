@@ -67,6 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     } catch (const px::FormatError&) {
     }
+    // The look at every record before a copy: it ends, or names the damage.
+    try {
+        px::Table(folder + "/t.db").checkEveryRecord();
+    } catch (const px::FormatError&) {
+    }
     // The salvage reading of the same files: it ends, or refuses with a reason, and hands out
     // no more rows than it counted.
     try {
