@@ -60,18 +60,9 @@ QString path(const TempDir& dir) {
 void slowEveryRow(const QString& dsn) {
     TestDatabases::execute(dsn, R"(CREATE FUNCTION slow_row() RETURNS trigger LANGUAGE plpgsql
         AS $$ BEGIN PERFORM pg_sleep(0.001); RETURN NEW; END $$)");
-    TestDatabases::execute(dsn, R"(CREATE FUNCTION slow_tables() RETURNS event_trigger
-        LANGUAGE plpgsql AS $$
-        DECLARE created record;
-        BEGIN
-            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands() LOOP
-                EXECUTE format('CREATE TRIGGER slow BEFORE INSERT ON %s FOR EACH ROW '
-                               'EXECUTE FUNCTION slow_row()', created.object_identity);
-            END LOOP;
-        END $$)");
-    TestDatabases::execute(dsn,
-                           "CREATE EVENT TRIGGER slow_tables ON ddl_command_end "
-                           "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION slow_tables()");
+    TestDatabases::onEveryNewTable(
+        dsn, "slow_tables",
+        "CREATE TRIGGER slow BEFORE INSERT ON %s FOR EACH ROW EXECUTE FUNCTION slow_row()");
 }
 
 // Waits until another session of the PostgreSQL database runs a statement holding `text`.
@@ -347,10 +338,7 @@ TEST(TargetNames, NamesLongerThanTheTargetAllowsAreRefusedBeforeAnythingIsWritte
                                         QString(66, 'T') +
                                         "\" is 66 bytes long; the data source allows 63 bytes."));
         EXPECT_EQ(count(dsn, "FINE"), "2");
-        EXPECT_EQ(queryRows(dsn,
-                            "SELECT count(*) FROM information_schema.tables WHERE "
-                            "table_schema = 'public'")[0][0],
-                  "1");
+        EXPECT_EQ(tablesOf(dsn), QStringList{"FINE"});
         TestDatabases::execute(dsn, R"(DROP TABLE "FINE")");
     }
 }
@@ -439,6 +427,5 @@ TEST(Leftovers, AWorkTableWithoutItsTableIsKeptWhenItHoldsRows) {
     TestDatabases::execute(dsn, R"(DELETE FROM "ORDERS__morvane_new")");
     const TransferRun copied = transfer({path(folder), dsn});
     EXPECT_EQ(copied.status, 0) << copied.err.toStdString();
-    EXPECT_EQ(queryRows(dsn, "SELECT name FROM sqlite_master WHERE type = 'table'"),
-              (std::vector<QStringList>{{"ORDERS"}}));
+    EXPECT_EQ(tablesOf(dsn), QStringList{"ORDERS"});
 }

@@ -48,18 +48,8 @@ QString refusingTarget(const std::string& product) {
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         return dsn;
-    TestDatabases::execute(dsn, R"(CREATE FUNCTION refuse_cyrillic() RETURNS event_trigger
-        LANGUAGE plpgsql AS $$
-        DECLARE created record;
-        BEGIN
-            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands() LOOP
-                EXECUTE format('ALTER TABLE %s ADD CHECK ("NAME" <> ''Жук'')',
-                               created.object_identity);
-            END LOOP;
-        END $$)");
-    TestDatabases::execute(dsn,
-                           "CREATE EVENT TRIGGER refuse_cyrillic ON ddl_command_end "
-                           "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION refuse_cyrillic()");
+    TestDatabases::onEveryNewTable(dsn, "refuse_cyrillic",
+                                   R"(ALTER TABLE %s ADD CHECK ("NAME" <> 'Жук'))");
     return dsn;
 }
 

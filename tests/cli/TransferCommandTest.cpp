@@ -96,7 +96,7 @@ TEST_F(Command, ExistingTablesAreMetThreeWays) {
     EXPECT_EQ(stopped.status, 2);
     EXPECT_TRUE(stopped.err.contains("these tables exist in " + dsn + ": ORDERS"))
         << stopped.err.toStdString();
-    EXPECT_EQ(queryRows(dsn, "SELECT name FROM sqlite_master").size(), 1u);
+    EXPECT_EQ(tablesOf(dsn), QStringList{"ORDERS"});
 
     ASSERT_EQ(transfer({"--skip-existing", path(), dsn}).status, 0);
     EXPECT_EQ(count(dsn, "ORDERS"), "31");
@@ -156,25 +156,14 @@ TEST(FastCommand, CorpusTablesArriveAsRowByRowAndARejectedRowRollsBackItsTable) 
     ASSERT_EQ(statements.status, 0) << statements.err.toStdString();
     const TransferRun bulk = transfer({"--quiet", corpus, fast});
     ASSERT_EQ(bulk.status, 0) << bulk.err.toStdString();
-    const std::vector<QStringList> tables = queryRows(
-        plain, "SELECT table_name FROM information_schema.tables WHERE table_schema = 'public'");
+    const QStringList tables = tablesOf(plain);
     ASSERT_GE(tables.size(), 10u);
-    for (const QStringList& table : tables)
-        EXPECT_EQ(sortedRows(fast, table[0]), sortedRows(plain, table[0]))
-            << table[0].toStdString();
+    for (const QString& table : tables)
+        EXPECT_EQ(sortedRows(fast, table), sortedRows(plain, table)) << table.toStdString();
 
     const QString target = TestDatabases::newPostgresDsn();
-    TestDatabases::execute(target, R"(CREATE FUNCTION refuse_one() RETURNS event_trigger
-        LANGUAGE plpgsql AS $$
-        DECLARE created record;
-        BEGIN
-            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands() LOOP
-                EXECUTE format('ALTER TABLE %s ADD CHECK ("ID" <> 1500)', created.object_identity);
-            END LOOP;
-        END $$)");
-    TestDatabases::execute(target,
-                           "CREATE EVENT TRIGGER refuse_one ON ddl_command_end "
-                           "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION refuse_one()");
+    TestDatabases::onEveryNewTable(target, "refuse_one",
+                                   R"(ALTER TABLE %s ADD CHECK ("ID" <> 1500))");
     TempDir folder;
     writeTable(folder.file("big.db"), 3000);
     writeTable(folder.file("small.db"), 10);

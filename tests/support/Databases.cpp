@@ -317,16 +317,36 @@ void slowDefinitions(const QString& dsn, const QString& containing, int seconds)
                                 "EXECUTE FUNCTION slow_definition()"));
 }
 
+void onEveryNewTable(const QString& dsn, const QString& name, const QString& statement) {
+    execute(dsn, QStringLiteral("CREATE FUNCTION ") + name +
+                     QStringLiteral("() RETURNS event_trigger LANGUAGE plpgsql AS $$ "
+                                    "DECLARE created record; BEGIN "
+                                    "FOR created IN SELECT * FROM pg_event_trigger_ddl_commands() "
+                                    "WHERE command_tag = 'CREATE TABLE' AND object_identity NOT "
+                                    "LIKE '%morvane_journal%' LOOP EXECUTE format('") +
+                     QString(statement).replace(QLatin1Char('\''), QStringLiteral("''")) +
+                     QStringLiteral("', created.object_identity); END LOOP; END $$"));
+    execute(dsn, QStringLiteral("CREATE EVENT TRIGGER ") + name +
+                     QStringLiteral(" ON ddl_command_end WHEN TAG IN ('CREATE TABLE') EXECUTE "
+                                    "FUNCTION ") +
+                     name + QStringLiteral("()"));
+}
+
 bool runsStatement(const QString& dsn, const QString& containing) {
     ado::Connection connection;
     connection.Open("Data Source=" + dsn);
     const bool mariaDb = dsn.startsWith(QStringLiteral("MorvaneMariaDb"));
     const auto running = connection.Query(
+        // Not the question itself, which an earlier connection may still show.
         mariaDb ? QStringLiteral("SELECT count(*) FROM information_schema.processlist WHERE info "
                                  "LIKE '%") +
-                      containing + QStringLiteral("%' AND id <> CONNECTION_ID()")
+                      containing +
+                      QStringLiteral("%' AND info NOT LIKE '%processlist%' AND id <> "
+                                     "CONNECTION_ID()")
                 : QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%") +
-                      containing + QStringLiteral("%' AND pid <> pg_backend_pid()"),
+                      containing +
+                      QStringLiteral("%' AND query NOT LIKE '%pg_stat_activity%' AND pid <> "
+                                     "pg_backend_pid()"),
         {ado::ValueType::Integer});
     return running->Fields(0).Value().asInteger() > 0;
 }

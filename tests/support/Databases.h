@@ -33,6 +33,9 @@ void execute(const QString& dsn, const QString& sql);
 // PostgreSQL: each definition statement whose text holds `containing` takes `seconds` more, by
 // an event trigger, so that a test can act while one runs.
 void slowDefinitions(const QString& dsn, const QString& containing, int seconds);
+// PostgreSQL: runs `statement` (a format() string whose %s is the table) on every table made
+// from now on, but the program's own journal, by an event trigger named `name`.
+void onEveryNewTable(const QString& dsn, const QString& name, const QString& statement);
 // PostgreSQL and MariaDB: whether a session other than the asking one runs (on PostgreSQL: or
 // ran last) a statement holding `containing`.
 bool runsStatement(const QString& dsn, const QString& containing);

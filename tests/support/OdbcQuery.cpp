@@ -82,11 +82,16 @@ std::vector<QStringList> queryRows(const QString& dsn, const QString& sql) {
 
 QStringList tablesOf(const QString& dsn) {
     const bool mariaDb = dsn.contains("MariaDb");
+    const QString query =
+        dsn.contains("Sqlite")
+            ? QString("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")
+            : QString(
+                  "SELECT table_name FROM information_schema.tables WHERE "
+                  "table_schema = %1 ORDER BY table_name")
+                  .arg(mariaDb ? "database()" : "current_schema()");
     QStringList names;
-    for (const QStringList& row :
-         queryRows(dsn, QString("SELECT table_name FROM information_schema.tables WHERE "
-                                "table_schema = %1 ORDER BY table_name")
-                            .arg(mariaDb ? "database()" : "current_schema()")))
-        names << row[0];
+    for (const QStringList& row : queryRows(dsn, query))
+        if (row[0] != "morvane_journal")
+            names << row[0];
     return names;
 }

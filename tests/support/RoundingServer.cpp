@@ -10,7 +10,8 @@ void roundEveryNewTable(const QString& dsn) {
         DECLARE created record; body text := ''; col record;
         BEGIN
             FOR created IN SELECT * FROM pg_event_trigger_ddl_commands()
-                           WHERE command_tag = 'CREATE TABLE' LOOP
+                           WHERE command_tag = 'CREATE TABLE'
+                             AND object_identity NOT LIKE '%morvane_journal%' LOOP
                 body := '';
                 FOR col IN SELECT attname, format_type(atttypid, atttypmod) AS type
                            FROM pg_attribute WHERE attrelid = created.objid AND attnum > 0 LOOP

@@ -53,19 +53,10 @@ TEST(CopiedTablesAreChecked, ARowStoredThatWasNotSentIsCounted) {
             END IF;
             RETURN NEW;
         END $$)");
-    TestDatabases::execute(dsn, R"(CREATE FUNCTION echoing() RETURNS event_trigger
-        LANGUAGE plpgsql AS $$
-        DECLARE created record;
-        BEGIN
-            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands()
-                           WHERE command_tag = 'CREATE TABLE' LOOP
-                EXECUTE format('CREATE TRIGGER echo AFTER INSERT ON %s FOR EACH ROW '
-                               'EXECUTE FUNCTION echo_two()', created.object_identity);
-            END LOOP;
-        END $$)");
-    TestDatabases::execute(dsn,
-                           "CREATE EVENT TRIGGER echoing ON ddl_command_end "
-                           "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION echoing()");
+    TestDatabases::onEveryNewTable(
+        dsn, "echoing",
+        "CREATE TRIGGER echo AFTER INSERT ON %s FOR EACH ROW EXECUTE FUNCTION "
+        "echo_two()");
     TablesScreen screen(dsn);
     screen.writeParadoxTable("echoed.db", RoundingServer::fields(),
                              {{Value::integer(1), Value::text("one"), Value::real(1)},
@@ -151,7 +142,7 @@ TEST(TableCheck, ADifferenceOneCannotSeeIsShownEscapedWithItsPlace) {
     EXPECT_EQ(shown("line\r\nnext\t", "line\nnext"), "'line\\r\\nnext\\t' 'line\\nnext' 5");
     EXPECT_EQ(shown("ends ", "ends"), "'ends\\x20' 'ends' 5");
     EXPECT_EQ(shown("19.68503937007874", "19.685039"), "'19.68503937007874' '19.685039' 0");
-    const std::string longText(200, 'x');
+    const std::string longText(250, 'x');
     std::string changed = longText;
     changed[150] = 'y';
     EXPECT_EQ(shown(longText, changed), "'…" + std::string(60, 'x') + "…' '…" +

@@ -27,11 +27,7 @@ const std::vector<px::Field> kFields = {{"ID", FieldType::Long, 4, 0},
                                         {"NOTE", FieldType::Memo, 11, 0}};
 
 QStringList targetTables(const QString& dsn) {
-    QStringList names;
-    for (const QStringList& row :
-         queryRows(dsn, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"))
-        names << row[0];
-    return names;
+    return tablesOf(dsn);
 }
 
 class Operations : public ::testing::Test {

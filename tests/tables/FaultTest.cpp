@@ -151,18 +151,8 @@ TEST(RejectedRows, EachIsReportedOnceAndTheRowsAroundItArriveInOrder) {
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
     // The target's own rule, added to every table created in it, refuses two of the rows.
-    TestDatabases::execute(dsn, R"(CREATE FUNCTION refuse_two() RETURNS event_trigger
-        LANGUAGE plpgsql AS $$
-        DECLARE created record;
-        BEGIN
-            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands() LOOP
-                EXECUTE format('ALTER TABLE %s ADD CHECK ("ID" NOT IN (1000, 2999))',
-                               created.object_identity);
-            END LOOP;
-        END $$)");
-    TestDatabases::execute(dsn,
-                           "CREATE EVENT TRIGGER refuse_two ON ddl_command_end "
-                           "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION refuse_two()");
+    TestDatabases::onEveryNewTable(dsn, "refuse_two",
+                                   R"(ALTER TABLE %s ADD CHECK ("ID" NOT IN (1000, 2999)))");
     TablesScreen screen(dsn);
     screen.writeParadoxTable("numbers.db", kWide, wideRows(3000));
     screen.writeParadoxTable("after.db", kWide, wideRows(10));
@@ -207,9 +197,7 @@ TEST(DataSourceChanges, ADsnRemovedAfterTheListingIsReportedOnceEachTimeAndNothi
     EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"Kept"});
 
     TestDatabases::restoreDsn(dsn);
-    const auto tables = queryRows(dsn, "SELECT name FROM sqlite_master WHERE type = 'table'");
-    ASSERT_EQ(tables.size(), 1u);
-    EXPECT_EQ(tables[0], QStringList{"Kept"});
+    EXPECT_EQ(tablesOf(dsn), QStringList{"Kept"});
 }
 
 TEST(ServerGoesAway, DuringAListingTheLossIsReportedOnceAndTheNextListingWorks) {
