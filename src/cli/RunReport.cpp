@@ -129,20 +129,20 @@ void describeCheck(const TableResult& result, bool verifying, QJsonObject& table
 
 }  // namespace
 
-QString write(const QString& file, const TransferOptions& options, const RunSummary& summary,
-              const QDateTime& start, int exitStatus) {
+QByteArray render(const TransferOptions& options, const RunSummary& summary, const QDateTime& start,
+                  int exitStatus) {
     QJsonArray tables;
     for (const TableResult& result : summary.results()) {
-        QJsonObject table{
-            {QStringLiteral("name"), result.entry.name},
-            {QStringLiteral("sourceFile"), result.entry.file},
-            {QStringLiteral("state"), stateName(result.state)},
-            {QStringLiteral("rowsRead"), result.sourceRows},
-            {QStringLiteral("rowsWritten"), result.rowsWritten},
-            {QStringLiteral("seconds"), result.seconds},
-            {QStringLiteral("copies"), result.copies},
-            {QStringLiteral("causes"), QJsonArray::fromStringList(result.causes)},
-            {QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings)}};
+        QJsonObject table{{QStringLiteral("name"), result.entry.name},
+                          {QStringLiteral("sourceFile"), result.entry.file},
+                          {QStringLiteral("state"), stateName(result.state)},
+                          {QStringLiteral("rowsRead"), result.sourceRows},
+                          {QStringLiteral("rowsWritten"), result.rowsWritten},
+                          {QStringLiteral("seconds"), result.seconds},
+                          {QStringLiteral("copies"), result.copies},
+                          {QStringLiteral("causes"), QJsonArray::fromStringList(result.causes)},
+                          {QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings)},
+                          {QStringLiteral("losses"), QJsonArray::fromStringList(result.losses)}};
         describeCheck(result, options.verify, table);
         if (result.salvage)
             table[QStringLiteral("salvage")] = salvageOf(*result.salvage);
@@ -157,12 +157,19 @@ QString write(const QString& file, const TransferOptions& options, const RunSumm
         {QStringLiteral("exitStatus"), exitStatus},
         {QStringLiteral("tables"), tables},
         {QStringLiteral("warnings"), QJsonArray::fromStringList(summary.warnings())},
-        {QStringLiteral("notes"), QJsonArray::fromStringList(summary.notes())}};
+        {QStringLiteral("notes"), QJsonArray::fromStringList(summary.notes())},
+        {QStringLiteral("repaired"), QJsonArray::fromStringList(summary.repair().repaired)},
+        {QStringLiteral("notRepaired"), QJsonArray::fromStringList(summary.repair().failures)}};
     if (!summary.refusal().isEmpty())
         run[QStringLiteral("refused")] = summary.refusal();
+    return QJsonDocument(run).toJson();
+}
+
+QString write(const QString& file, const TransferOptions& options, const RunSummary& summary,
+              const QDateTime& start, int exitStatus) {
     QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(run).toJson()) < 0 ||
-        !out.commit())
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(render(options, summary, start, exitStatus)) < 0 || !out.commit())
         return out.errorString();
     return {};
 }

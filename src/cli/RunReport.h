@@ -12,6 +12,9 @@ class RunSummary;
 // got past its options, a failed or stopped one too.
 namespace RunReport {
 
+// The report of the run as it stands.
+QByteArray render(const TransferOptions& options, const RunSummary& summary, const QDateTime& start,
+                  int exitStatus);
 // Writes the report; the reason when the file cannot be written, "" when it was.
 QString write(const QString& file, const TransferOptions& options, const RunSummary& summary,
               const QDateTime& start, int exitStatus);

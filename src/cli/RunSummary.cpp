@@ -81,10 +81,25 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
         report.error(QStringLiteral("Not copied, the run was stopped first: ") +
                      notCopied.join(QStringLiteral(", ")));
     for (const TableResult& result : results_)
+        for (const QString& loss : result.losses)
+            report.error(QStringLiteral("Lost: ") + loss);
+    for (const QString& failure : repair_.failures)
+        report.error(QStringLiteral("Not repaired: ") + failure);
+    for (const TableResult& result : results_)
         for (const QString& warning : result.warnings)
             report.error(QStringLiteral("Warning: ") + warning);
     for (const QString& warning : warnings_)
         report.error(QStringLiteral("Warning: ") + warning);
+}
+
+void RunSummary::repairedTarget(const JournalRepair::Outcome& outcome, ProgressReport& report) {
+    repair_ = outcome;
+    for (const QString& line : outcome.repaired)
+        report.error(QStringLiteral("Repaired: ") + line);
+    for (const QString& line : outcome.failures)
+        report.error(QStringLiteral("Not repaired: ") + line);
+    for (const QString& line : outcome.notes)
+        report.note(line);
 }
 
 void RunSummary::warnOn(const QString& table, const QString& warning) {
@@ -111,12 +126,12 @@ int RunSummary::exitStatus() const {
             result.state != TableResult::State::Salvaged &&
             result.state != TableResult::State::Skipped)
             return 1;
-        if (result.salvage && !result.salvage->nothingLost())
+        if ((result.salvage && !result.salvage->nothingLost()) || !result.losses.isEmpty())
             return 1;
         definitionLost = definitionLost || result.state == TableResult::State::Unkeyed ||
                          !result.warnings.isEmpty();
     }
-    if (!warnings_.isEmpty())
+    if (!warnings_.isEmpty() || !repair_.failures.isEmpty())
         return 1;
     return definitionLost ? kDefinitionNotCarried : 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/TableEntry.h"
+#include "operations/JournalRepair.h"
 #include "operations/TableCheck.h"
 #include "paradox/Salvage.h"
 
@@ -30,6 +31,7 @@ struct TableResult {
     long long rowsWritten = 0;
     QStringList causes;    // what went wrong, the first cause first
     QStringList warnings;  // what of its definition could not be carried
+    QStringList losses;    // what other tables lost with its replacement (a foreign key)
     double seconds = 0;
     int copies = 0;  // more than one when its source changed while it was copied
     std::optional<TableCheck::Result> check;   // made when its rows were all sent
@@ -54,6 +56,9 @@ class RunSummary {
     void interrupted(int exitStatus) { interruptedStatus_ = exitStatus; }
     const std::vector<TableResult>& results() const { return results_; }
     const QStringList& warnings() const { return warnings_; }
+    // What the run completed of runs that ended part-way, told at once through `report`.
+    void repairedTarget(const JournalRepair::Outcome& outcome, ProgressReport& report);
+    const JournalRepair::Outcome& repair() const { return repair_; }
     // Why the run wrote nothing, "" when it ran.
     void refused(const QString& reason) { refusal_ = reason; }
     const QString& refusal() const { return refusal_; }
@@ -62,8 +67,8 @@ class RunSummary {
     void print(ProgressReport& report, bool quiet, double seconds) const;
     // 0 every table copied (or skipped as asked, or salvaged without a loss); 3 every table
     // arrived whole, but a part of a definition was not carried; 1 some table not whole, a
-    // salvage that lost rows or values, or another warning; the signal's status when the run was
-    // stopped.
+    // salvage that lost rows or values, another table's lost key, what an earlier run left that
+    // could not be repaired, or another warning; the signal's status when the run was stopped.
     int exitStatus() const;
 
   private:
@@ -72,4 +77,5 @@ class RunSummary {
     QStringList notes_;
     int interruptedStatus_ = 0;
     QString refusal_;
+    JournalRepair::Outcome repair_;
 };

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -23,6 +24,8 @@
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
 #include "data/products/TargetProduct.h"
+#include "operations/JournalRepair.h"
+#include "operations/RunJournal.h"
 #include "operations/TableTransfer.h"
 #include "operations/TargetNames.h"
 #include "paradox/FormatError.h"
@@ -160,6 +163,10 @@ std::vector<std::pair<QString, QString>> lockedFolders(const std::vector<TableEn
 
 // What a work table left by an earlier run is, after its name; "" for other tables.
 QString workTableNote(const QString& name, const Sides& sides) {
+    if (RunJournal::isJournal(name))
+        return QStringLiteral(
+            "\t(the journal of this program's steps on the target: what a run "
+            "that ends part-way leaves to the next)");
     if (!TargetProduct::isWorkTableName(name))
         return {};
     for (const QString& table : sides.target)
@@ -320,13 +327,22 @@ QString outcomeLine(const TableResult& result) {
 struct CreationWatch : ProgressReport {
     using ProgressReport::ProgressReport;
     void targetCreated(const QString&) override { created = true; }
+    // A second Ctrl-C ends the program at once: it says first what the target's journal holds.
+    void journalChanged(const QStringList& pending) override {
+        Interruption::setLastWords(
+            pending.isEmpty()
+                ? std::string()
+                : "morvane-transfer: ended at once, with steps on the target left part-way; the "
+                  "next run on it finishes them, or these statements do:\n" +
+                      pending.join(QLatin1Char('\n')).toStdString() + "\n");
+    }
     bool created = false;
 };
 
 // Copies the tables one after the other; every result goes into the summary.
 void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& options,
              TableTransfer& transfer, ConsoleDialogs& dialogs, CreationWatch& progress,
-             RunSummary& summary) {
+             RunSummary& summary, const std::function<void()>& tableDone) {
     bool transferEnded = false;
     for (size_t i = 0; i < tables.size(); ++i) {
         TableResult result;
@@ -342,12 +358,13 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
         progress.created = false;
         const TableTransfer::Outcome outcome = transfer.copy(tables[i]);
         result.causes = dialogs.takeFailures();
-        // What of its definition could not be carried leaves the table whole: a warning.
+        // What of its definition could not be carried leaves the table whole: a warning; what
+        // another table lost is a loss.
         for (const DefinitionWriter::Problem& problem : transfer.takeDefinitionProblems()) {
             // Told under a replacement's heading too, where it came while the table was replaced.
             result.causes.removeIf(
                 [&](const QString& cause) { return cause.endsWith(problem.text); });
-            result.warnings << problem.text;
+            (problem.loss ? result.losses : result.warnings) << problem.text;
         }
         result.sourceRows = transfer.sourceRows();
         result.rowsWritten = transfer.rowsWritten();
@@ -374,6 +391,7 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
                                                      : QString());
         result.seconds = progress.secondsOfTable();
         summary.add(result);
+        tableDone();
         transferEnded = outcome == TableTransfer::Outcome::TransferEnds;
     }
 }
@@ -383,7 +401,7 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
 namespace {
 
 // The run once its options are known; its exit status. Every result goes into the summary.
-int run(const TransferOptions& options, RunSummary& summary) {
+int run(const TransferOptions& options, RunSummary& summary, const QDateTime& start) {
     Interruption::install();
     QElapsedTimer clock;
     clock.start();
@@ -395,6 +413,21 @@ int run(const TransferOptions& options, RunSummary& summary) {
         std::fprintf(stderr, "morvane-transfer: %s\n", qPrintable(reason));
         return kNothingWritten;
     };
+
+    // What runs that ended part-way left on the target is completed before anything else.
+    if (!options.list && !options.dryRun) {
+        progress.doing(QStringLiteral("reading the journal of earlier runs"));
+        try {
+            summary.repairedTarget(repairDataSource(options.dataSource), progress);
+        } catch (const std::exception& failure) {
+            if (options.repair)
+                return refuse(QStringLiteral("the data source ") + options.dataSource +
+                              QStringLiteral(" cannot be opened: ") +
+                              QString::fromUtf8(failure.what()));
+        }
+        if (options.repair)
+            return summary.exitStatus();
+    }
 
     Sides sides;
     progress.doing(QStringLiteral("listing the tables"));
@@ -441,6 +474,7 @@ int run(const TransferOptions& options, RunSummary& summary) {
     if (!options.verify)
         transfer.skipChecks();
     transfer.setCopyAttempts(options.copyAttempts);
+    transfer.setLockWait(options.lockWait);
     transfer.setDamagedTables(options.salvage ? TableTransfer::DamagedTables::Salvage
                                               : TableTransfer::DamagedTables::Refuse);
     if (options.typed)
@@ -454,6 +488,8 @@ int run(const TransferOptions& options, RunSummary& summary) {
         progress.note(line);
         notes << line;
     };
+    if (!transfer.lockWaitNote().isEmpty())
+        note(transfer.lockWaitNote());
     if (transfer.typedMapping()) {
         if (const QString notice = transfer.typedMapping()->notice(); !notice.isEmpty())
             note(notice);
@@ -491,7 +527,15 @@ int run(const TransferOptions& options, RunSummary& summary) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
         });
-        copyAll(toCopy, options, transfer, dialogs, progress, summary);
+        // A second Ctrl-C ends the program at once: the report it leaves is the run's so far.
+        const auto keepLastReport = [&] {
+            if (!options.reportFile.isEmpty())
+                Interruption::setLastReport(
+                    QFile::encodeName(options.reportFile).toStdString(),
+                    RunReport::render(options, summary, start, 130).toStdString());
+        };
+        keepLastReport();
+        copyAll(toCopy, options, transfer, dialogs, progress, summary, keepLastReport);
         if (transfer.typedMapping()) {
             // After a stop none are made: the tables whose foreign keys are missing are named.
             if (!Interruption::requested())
@@ -523,7 +567,7 @@ int runTransferCommand(const QStringList& arguments) {
         return exitCode;
     const QDateTime start = QDateTime::currentDateTime();
     RunSummary summary;
-    int status = run(*parsed, summary);
+    int status = run(*parsed, summary, start);
     if (!parsed->reportFile.isEmpty() && !parsed->list) {
         if (const QString failure =
                 RunReport::write(parsed->reportFile, *parsed, summary, start, status);

@@ -12,8 +12,12 @@ constexpr const char* kDescription =
     "transaction, under a name of its own until it is whole, so that it arrives whole or not\n"
     "at all; a table it replaces stays as it was until its copy is whole and checked.\n"
     "\n"
-    "Exit status: 0 every table was copied; 1 some table failed or arrived incomplete, or a\n"
-    "folder could not be read (the tables that were copied are complete); 3 every table arrived\n"
+    "Before it copies anything, a run completes what runs that ended part-way (killed, or their\n"
+    "connection lost) left on the target, as the journal of the program's steps there says.\n"
+    "\n"
+    "Exit status: 0 every table was copied; 1 some table failed or arrived incomplete, another\n"
+    "table lost a foreign key, or a folder could not be read (the tables that were copied are\n"
+    "complete); 3 every table arrived\n"
     "whole and verified, but a part of some table's definition (a key, a rule, an index, a\n"
     "foreign key) could not be carried, each named in a warning; 2 bad usage, a folder\n"
     "without tables, a data source that cannot be opened, or existing tables met with neither\n"
@@ -93,12 +97,23 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                        "that a replacement drops and makes again; what the run would refuse or "
                        "leave out, and its warnings, as comments. Tables the target has are "
                        "skipped unless --overwrite is given."));
+    const QCommandLineOption repair(
+        QStringLiteral("repair"),
+        QStringLiteral("Only complete what runs that ended part-way left on the target, and exit: "
+                       "morvane-transfer --repair DSN. Every run does this first."));
+    const QCommandLineOption lockWait(
+        QStringLiteral("lock-wait"),
+        QStringLiteral("Let a statement wait at most SECONDS for another session's lock (a drop, "
+                       "a rename, a foreign key made again) before it fails; default 60, 0 for "
+                       "the server's own setting. What a failed step leaves to do stays in the "
+                       "journal for the next run."),
+        QStringLiteral("SECONDS"), QStringLiteral("60"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Display this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Display the version and exit."));
     parser.addOptions({list, overwrite, skip, quiet, rowByRow, fast, noVerify, report, typed,
-                       copyAttempts, salvage, dryRun, help, version});
+                       copyAttempts, salvage, dryRun, repair, lockWait, help, version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -115,6 +130,13 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
         return std::nullopt;
     }
     QStringList positional = parser.positionalArguments();
+    if (parser.isSet(repair)) {
+        if (positional.size() != 1) {
+            exitCode = usageError(QStringLiteral("--repair takes a DSN, and nothing else"));
+            return std::nullopt;
+        }
+        positional.prepend(QString());
+    }
     if (positional.size() < 2) {
         exitCode = usageError(QStringLiteral("a FOLDER and a DSN are needed"));
         return std::nullopt;
@@ -134,8 +156,18 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                               parser.value(copyAttempts));
         return std::nullopt;
     }
+    bool waitRead = false;
+    const int wait = parser.value(lockWait).toInt(&waitRead);
+    if (!waitRead || wait < 0) {
+        exitCode = usageError(QStringLiteral("--lock-wait takes a whole number of seconds from 0, "
+                                             "not ") +
+                              parser.value(lockWait));
+        return std::nullopt;
+    }
     TransferOptions options;
     options.copyAttempts = attempts;
+    options.repair = parser.isSet(repair);
+    options.lockWait = wait;
     options.salvage = parser.isSet(salvage);
     options.folder = positional.takeFirst();
     options.dataSource = positional.takeFirst();

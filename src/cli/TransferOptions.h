@@ -19,9 +19,10 @@ struct TransferOptions {
     bool typed = false;     // real column types, keys and counters; else the screen's mapping
     bool dryRun = false;    // print the statements that would make each table; write nothing
     QString reportFile;     // "" for none: the JSON report of the run
-    int copyAttempts = 3;
-    bool salvage = false;  // damaged tables copied by the salvage reading; else refused   // copies
-                           // of a table whose source changes while it is read
+    int copyAttempts = 3;   // copies of a table whose source changes while it is read
+    bool salvage = false;   // damaged tables copied by the salvage reading; else refused
+    bool repair = false;    // only complete what runs that ended part-way left on the target
+    int lockWait = 60;      // seconds a statement waits on another session's lock; 0: the server's
 };
 
 // Parses the arguments (argv[0] first). Prints help or the version and gives 0 as `exitCode`

@@ -32,12 +32,12 @@ long long DefinitionWriter::count(const QString& query) {
 }
 
 void DefinitionWriter::report(int line, const QString& table, const QString& what,
-                              const QString& why) {
-    tell(line, table, table + QStringLiteral(": ") + what + QStringLiteral(": ") + why);
+                              const QString& why, bool loss) {
+    tell(line, table, table + QStringLiteral(": ") + what + QStringLiteral(": ") + why, loss);
 }
 
-void DefinitionWriter::tell(int line, const QString& table, const QString& text) {
-    problems_.push_back({table, oneLine(text)});
+void DefinitionWriter::tell(int line, const QString& table, const QString& text, bool loss) {
+    problems_.push_back({table, oneLine(text), loss});
     trap_.report(line, std::runtime_error(problems_.back().text.toStdString()));
 }
 

@@ -42,19 +42,23 @@ class DefinitionWriter {
                                      QStringList& refused);
 
     // A part of a table's definition that could not be carried: its table on the target, and
-    // the report's text, on one line.
+    // the report's text, on one line. A loss is what the target had and lost (another table's
+    // foreign key that could not be made again), not what was never carried.
     struct Problem {
         QString table;
         QString text;
+        bool loss = false;
     };
     // The failures reported since the last call.
     std::vector<Problem> takeProblems() { return std::exchange(problems_, {}); }
-    // Reports what could not be carried of `table`'s definition: "T: what: why".
-    void report(int line, const QString& table, const QString& what, const QString& why);
+    // Reports what could not be carried of `table`'s definition: "T: what: why"; or, a `loss`,
+    // what the target lost of it.
+    void report(int line, const QString& table, const QString& what, const QString& why,
+                bool loss = false);
 
   private:
     long long count(const QString& query);
-    void tell(int line, const QString& table, const QString& text);
+    void tell(int line, const QString& table, const QString& text, bool loss = false);
     bool run(int line, const QString& table, const DefinitionStep& step);
     // Why `relationship` cannot be a foreign key, or "" when it can; fills in its parent's
     // columns.

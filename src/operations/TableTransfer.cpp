@@ -1,6 +1,8 @@
 #include "TableTransfer.h"
 
+#include "JournalRepair.h"
 #include "ReferringKeys.h"
+#include "RunJournal.h"
 #include "TogetherStatements.h"
 #include "ado/Connection.h"
 #include "ado/DataSourceError.h"
@@ -81,6 +83,19 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
         target_->RunWaitingCallsWith(RunLettingEventsRun);
         product_ = TargetProduct::of(*target_);
         definitions_ = std::make_unique<DefinitionWriter>(trap_, *target_, *product_);
+        journal_ = std::make_unique<RunJournal>(*target_, *product_);
+        journal_->onChange([this] { observer_.journalChanged(journal_->pendingStatements()); });
+        // A statement that waits on another session's lock ends after a while, and says so:
+        // the journal keeps what it leaves to do.
+        if (lockWaitSeconds_ > 0)
+            if (const auto wait = product_->lockWait(lockWaitSeconds_)) {
+                target_->Execute(wait->statement);
+                lockWaitNote_ = QStringLiteral(
+                                    "a statement waits at most %1 s for another "
+                                    "session's lock (%2 %3)")
+                                    .arg(lockWaitSeconds_)
+                                    .arg(product_->displayName(), wait->setting);
+            }
         if (typedRequested_)
             typed_.emplace(*product_);
     });
@@ -92,7 +107,32 @@ void TableTransfer::cancelWaitingStatement() {
         target_->CancelRunning();
 }
 
+void TableTransfer::prepareJournal() {
+    // Making its table may wait on another session's lock, as any definition does.
+    QString problem;
+    bool ready = false;
+    runCancellable(copying_, [&] { ready = journal_->prepare(problem); });
+    if (ready || journalTold_)
+        return;
+    journalTold_ = true;
+    trap_.report(142, std::runtime_error(problem.toStdString() +
+                                         "; a run ended part-way leaves its steps to the user"));
+}
+
+JournalRepair::Outcome TableTransfer::repairTarget() {
+    JournalRepair::Outcome outcome;
+    trap_.step(142, [&] { outcome = JournalRepair(*target_, *product_, *journal_).run(); });
+    return outcome;
+}
+
+QStringList TableTransfer::pendingStatements() const {
+    return journal_ ? journal_->pendingStatements() : QStringList{};
+}
+
 void TableTransfer::close() {
+    // Steps done need no row; those left open are for the next run.
+    if (journal_ && target_->isOpen())
+        trap_.step(272, [&] { journal_->forgetDone(); });
     trap_.step(274, [&] { target_->Close(); });
     trap_.step(276, [&] { paradox_->Close(); });
 }
@@ -118,8 +158,16 @@ bool TableTransfer::askToOverwrite(QString& table, bool& overwrite) {
 }
 
 TableTransfer::Outcome TableTransfer::createTable(const TableLayout& layout, const QString& table) {
-    // Rows go only into a table this transfer has just created.
+    // Rows go only into a table this transfer has just created. A work table is in the journal
+    // first, so that a run ended before its copy takes its place leaves it to the next run.
     if (!trap_.step(210, [&] {
+            if (table != copying_ && journal_->ready()) {
+                JournalEntry entry;
+                entry.kind = JournalEntry::Kind::WorkTable;
+                entry.table = copying_;
+                entry.work = table;
+                workStep_ = journal_->write(entry);
+            }
             runCancellable(table, [&] { target_->Execute(layout.createStatement(table)); });
         }))
         return failedOn(trap_.lastFailure());
@@ -404,6 +452,10 @@ TableTransfer::Outcome TableTransfer::copyOnce(const TableEntry& entry, const QS
     replacing_ = overwrite;
     const std::exception_ptr failedBefore = trap_.lastFailure();
     const QString work = overwrite || mode_ == Mode::Fast ? product_->workTableName(table) : table;
+    copying_ = table;
+    workStep_ = 0;
+    if (work != table)
+        prepareJournal();
     ReplacementNotice notice(trap_, table, overwrite);
     ado::RecordSet source;
     std::optional<TableLayout> layout;
@@ -430,6 +482,8 @@ TableTransfer::Outcome TableTransfer::copyOnce(const TableEntry& entry, const QS
         }
         if (checking_ && !check(entry, table, work, layout->checkedColumns()))
             outcome = Outcome::Skipped;
+        else if (workStep_ != 0 && !trap_.step(144, [&] { journal_->markVerified(workStep_); }))
+            outcome = failedOn(trap_.lastFailure());
     }
     if (outcome == Outcome::Done && work != table)
         outcome = putInPlace(work, table, overwrite, *layout);
@@ -516,6 +570,8 @@ void TableTransfer::discard(const QString& work) {
         return;
     try {
         target_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(work));
+        if (workStep_ != 0)
+            journal_->markDone(std::exchange(workStep_, 0));
     } catch (const std::exception& failure) {
         if (!isConnectionFailure(std::current_exception()))
             trap_.report(144, std::runtime_error("the work table " + work.toStdString() +
@@ -532,22 +588,27 @@ TableTransfer::Outcome TableTransfer::putInPlace(const QString& work, const QStr
     ReferringKeys keys;
     if (overwrite && !readReferringKeys(table, work, keys))
         return failedOn(trap_.lastFailure());
+    // The work table's row is done with the step that gives it the name.
+    const QStringList done =
+        workStep_ != 0 ? QStringList{journal_->doneStatement(workStep_)} : QStringList{};
     const bool placed = trap_.step(144, [&] {
         if (!overwrite)
-            return runCancellable(table, [&] { runTogether(renames); });
+            return runCancellable(table, [&] { runTogether(renames + done); });
         const QString drop = QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
         // Where the target keeps foreign keys to a dropped table, they need not go.
         const bool dropsKeys = product_->foreignKeysHoldDrops();
         if (!product_->ddlCommits()) {
             const QStringList statements =
                 (dropsKeys ? keys.dropStatements(*product_) : QStringList{}) + QStringList{drop} +
-                renames + (dropsKeys ? keys.makeStatements(*product_) : QStringList{});
+                renames + (dropsKeys ? keys.makeStatements(*product_) : QStringList{}) + done;
             return runCancellable(table, [&] { runTogether(statements); });
         }
         replaceCommittingAtOnce(work, table, drop, renames, dropsKeys ? keys : ReferringKeys{});
     });
     if (!placed)
         return observer_.stopRequested() ? Outcome::Interrupted : failedOn(trap_.lastFailure());
+    if (workStep_ != 0)
+        journal_->doneWith(std::exchange(workStep_, 0));
     if (overwrite) {
         targetNames_.remove(table);
         observer_.targetDropped(table);
@@ -582,68 +643,107 @@ bool TableTransfer::readReferringKeys(const QString& table, const QString& work,
 void TableTransfer::replaceCommittingAtOnce(const QString& work, const QString& table,
                                             const QString& drop, const QStringList& renames,
                                             const ReferringKeys& keys) {
-    // Each statement commits at once: the keys dropped so far are made again, to the old
-    // table, whatever stops the replacement, and the stop never cancels that.
+    // Each statement commits at once. Before each, the journal holds what finishes or undoes it,
+    // so that a run ended anywhere leaves the next run what to do; the keys dropped so far are
+    // made again, to the old table, whatever stops the replacement before its drop.
+    const bool journaled = journal_->ready();
     std::vector<size_t> dropped;
+    std::vector<int> keySteps(keys.keys().size(), 0);
+    int replacement = 0;
     try {
         runCancellable(table, [&] {
             for (size_t key = 0; key < keys.keys().size(); ++key) {
                 if (observer_.stopRequested())
                     throw std::runtime_error("the run was stopped");
+                if (journaled) {
+                    JournalEntry entry;
+                    entry.kind = JournalEntry::Kind::ForeignKey;
+                    entry.table = table;
+                    entry.child = keys.keys()[key].child;
+                    entry.key = keys.keys()[key].key;
+                    keySteps[key] = journal_->write(entry);
+                }
                 target_->Execute(keys.dropStatement(*product_, key));
                 dropped.push_back(key);
             }
             if (observer_.stopRequested())
                 throw std::runtime_error("the run was stopped");
+            if (journaled) {
+                JournalEntry entry;
+                entry.kind = JournalEntry::Kind::Replacement;
+                entry.table = table;
+                entry.work = work;
+                entry.verified = checking_;
+                replacement = journal_->write(entry);
+            }
             target_->Execute(drop);
         });
     } catch (const std::exception&) {
-        remakeKeys(keys, dropped);
+        // Where the old table still stands, the replacement never began.
+        if (replacement != 0 && targetHasTable(*target_, table))
+            journal_->markDone(replacement);
+        remakeKeys(keys, dropped, keySteps);
         throw;
     }
+    // From here on the old table is gone: no message says the target keeps it.
+    trap_.setPrefix({});
+    created_ = false;
     std::vector<size_t> all(keys.keys().size());
     std::iota(all.begin(), all.end(), size_t{0});
     try {
         for (const QString& statement : renames)
             target_->Execute(statement);
     } catch (const std::exception& failure) {
-        // The copy is all the target has of the table now: it is kept, and the old table is no
-        // longer there to keep, nor its keys to refer to.
-        created_ = false;
-        trap_.setPrefix({});
+        // The copy is all the target has of the table now: it is kept, and the next run gives
+        // it its name and makes the keys again, as the journal says.
         for (size_t key : all)
             definitions_->report(
                 278, keys.keys()[key].child,
                 QStringLiteral("foreign key ") + keys.keys()[key].key.name +
                     QStringLiteral(" to ") + table + QStringLiteral(" was lost"),
                 QStringLiteral("make it once ") + work + QStringLiteral(" has its name: ") +
-                    keys.makeStatements(*product_, key).join(QStringLiteral("; ")));
+                    keys.makeStatements(*product_, key).join(QStringLiteral("; ")) +
+                    (journaled ? QStringLiteral("; the next run on this target does both")
+                               : QString()),
+                true);
         throw std::runtime_error("the old table was dropped, and its complete copy " +
                                  work.toStdString() + " cannot take its name: " + failure.what() +
                                  "; " + product_->renameStatement(work, table).toStdString() +
                                  " gives it");
     }
-    remakeKeys(keys, all);
+    if (remakeKeys(keys, all, keySteps) && replacement != 0) {
+        journal_->markDone(replacement);
+        if (workStep_ != 0)
+            journal_->markDone(std::exchange(workStep_, 0));
+    }
 }
 
-void TableTransfer::remakeKeys(const ReferringKeys& keys, const std::vector<size_t>& which) {
-    // They wait for the other tables' locks as they must, and no stop cancels them.
-    observer_.statementMayWait(true);
+bool TableTransfer::remakeKeys(const ReferringKeys& keys, const std::vector<size_t>& which,
+                               const std::vector<int>& steps) {
+    // Each waits for its child's lock at most as long as the run lets a statement wait, and a
+    // stop cancels it: the journal keeps it for the next run.
+    bool all = true;
     for (size_t key : which) {
         const QStringList statements = keys.makeStatements(*product_, key);
         try {
-            runTogether(statements);
+            runCancellable(keys.keys()[key].child, [&] { runTogether(statements); });
+            if (steps[key] != 0)
+                journal_->markDone(steps[key]);
         } catch (const std::exception& failure) {
+            all = false;
             const ReferringKeys::Key& lost = keys.keys()[key];
             definitions_->report(
                 278, lost.child,
                 QStringLiteral("foreign key ") + lost.key.name + QStringLiteral(" to ") +
                     lost.key.parent + QStringLiteral(" could not be made again"),
                 QString::fromUtf8(failure.what()) + QStringLiteral("; it is made by: ") +
-                    statements.join(QStringLiteral("; ")));
+                    statements.join(QStringLiteral("; ")) +
+                    (steps[key] != 0 ? QStringLiteral("; the next run on this target makes it")
+                                     : QString()),
+                true);
         }
     }
-    observer_.statementMayWait(false);
+    return all;
 }
 
 void TableTransfer::runCancellable(const QString& table, const std::function<void()>& statements) {

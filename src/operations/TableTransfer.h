@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "DefinitionWriter.h"
+#include "JournalRepair.h"
 #include "ReferringKeys.h"
 #include "TableCheck.h"
 #include "TableLayout.h"
@@ -27,6 +28,7 @@
 
 class Dialogs;
 class ErrorTrap;
+class RunJournal;
 class QWidget;
 
 namespace ado {
@@ -52,6 +54,9 @@ class TransferObserver {
     virtual void statementMayWait(bool /*waits*/) {}
     // The source of `table` changed while it was copied; copy `copy` of at most `copies` starts.
     virtual void copyingAgain(const QString& /*table*/, int /*copy*/, int /*copies*/) {}
+    // What the journal on the target holds open for this run changed: the statements that
+    // finish its steps, for a person who acts without the program.
+    virtual void journalChanged(const QStringList& /*pending*/) {}
 };
 
 // Copies Paradox tables, structure and rows, into the target, and checks what arrived: one
@@ -130,6 +135,15 @@ class TableTransfer {
     // What of the tables' definitions could not be carried, since the last call: each as its
     // report's text, so that a caller can tell it from a failed copy.
     std::vector<DefinitionWriter::Problem> takeDefinitionProblems();
+    // Completes what runs that are gone left part-way on the target, before anything is copied
+    // (line 142).
+    JournalRepair::Outcome repairTarget();
+    // What the journal holds open for this run, as statements a person can run.
+    QStringList pendingStatements() const;
+    // How long a statement may wait on another session's lock, in seconds; set before open().
+    void setLockWait(int seconds) { lockWaitSeconds_ = seconds; }
+    // The line that says how long a statement waits on another session's lock, once open.
+    const QString& lockWaitNote() const { return lockWaitNote_; }
     // Closes both sides.
     void close();
     // From another thread: cancels the statement that waits now, when it is one that may wait
@@ -195,8 +209,13 @@ class TableTransfer {
     // the renames, the keys again; throws what stopped it, the old table and its keys kept.
     void replaceCommittingAtOnce(const QString& work, const QString& table, const QString& drop,
                                  const QStringList& renames, const ReferringKeys& keys);
-    // Makes `which` of `keys` again; each that cannot be is named with its statement.
-    void remakeKeys(const ReferringKeys& keys, const std::vector<size_t>& which);
+    // Makes `which` of `keys` again, each done in the journal at its step in `steps` (0: none);
+    // each that cannot be is named with its statement, as a loss. Whether all were made.
+    bool remakeKeys(const ReferringKeys& keys, const std::vector<size_t>& which,
+                    const std::vector<int>& steps);
+    // Makes the journal ready before the first step that needs it, outside any transaction; a
+    // target that keeps none is told once.
+    void prepareJournal();
     void setCancellable(bool cancellable);
     // Runs statements that may wait on another session's lock, and can be cancelled then.
     void runCancellable(const QString& table, const std::function<void()>& statements);
@@ -231,6 +250,12 @@ class TableTransfer {
     std::unique_ptr<ado::Connection> target_;
     std::unique_ptr<TargetProduct> product_;
     std::unique_ptr<DefinitionWriter> definitions_;
+    std::unique_ptr<RunJournal> journal_;
+    bool journalTold_ = false;  // a target that keeps no journal was told so
+    QString copying_;           // the table being copied, under the target's spelling
+    int workStep_ = 0;          // the journal's row of its work table, 0 for none
+    int lockWaitSeconds_ = 60;
+    QString lockWaitNote_;
     std::mutex cancelling_;
     bool cancellable_ = false;
     struct SourceStamp {

@@ -15,7 +15,9 @@
 #include "data/Settings.h"
 #include "data/SybaseModule.h"
 #include "data/products/TargetProduct.h"
+#include "operations/JournalRepair.h"
 #include "operations/ParadoxTables.h"
+#include "operations/RunJournal.h"
 #include "operations/TargetTables.h"
 #include "runtime/Dialogs.h"
 #include "runtime/ErrorTrap.h"
@@ -212,9 +214,27 @@ void Form2::Form_Load() {
     trap.step(114, [&] { List2->removeAll(); });
     workTables_.clear();
     trap.step(116, [&] {
+        // What runs that ended part-way left on the target is completed before it is listed. A
+        // data source that cannot be opened is told by the listing.
+        JournalRepair::Outcome repaired;
+        try {
+            repaired = repairDataSource(connection_.dataSourceName);
+        } catch (const std::exception&) {
+            return;
+        }
+        if (!repaired.repaired.isEmpty())
+            runtime_.dialogs.message(this,
+                                     QStringLiteral("Repaired: ") +
+                                         repaired.repaired.join(QStringLiteral("\nRepaired: ")));
+        if (!repaired.failures.isEmpty())
+            throw std::runtime_error((QStringLiteral("Not repaired: ") +
+                                      repaired.failures.join(QStringLiteral("; not repaired: ")))
+                                         .toStdString());
+    });
+    trap.step(116, [&] {
         // A copy left unfinished is no table of the user's: the next copy of its table removes it.
         Sybase::ListSybaseTables(connection_.dataSourceName, [&](const QString& name) {
-            if (TargetProduct::isWorkTableName(name))
+            if (TargetProduct::isWorkTableName(name) || RunJournal::isJournal(name))
                 workTables_ << name;
             else
                 List1->addEntry(name);

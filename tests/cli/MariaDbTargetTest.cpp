@@ -64,7 +64,8 @@ TEST(MariaDbTarget, TheWholeCorpusArrivesVerifiedThroughBothMappings) {
         if (mode.isEmpty()) {
             EXPECT_EQ(queryRows(dsn,
                                 "SELECT DISTINCT column_type FROM information_schema.columns "
-                                "WHERE table_schema = database() ORDER BY column_type"),
+                                "WHERE table_schema = database() AND table_name <> "
+                                "'morvane_journal' ORDER BY column_type"),
                       (std::vector<QStringList>{{"decimal(65,30)"}, {"longtext"}}));
         }
     }

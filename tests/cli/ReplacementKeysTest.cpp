@@ -119,8 +119,8 @@ TEST_P(ReplacementKeys, OtherTablesKeysComeBackWithTheirOwnRules) {
     }
 }
 
-// A drop that waits on another session's lock on the second referring table: a lock timeout
-// (MariaDB) or a Ctrl-C during the wait leaves the old table and every key as they were.
+// A drop that waits on another session's lock on the second referring table: the run's own lock
+// timeout or a Ctrl-C during the wait leaves the old table and every key as they were.
 TEST_P(ReplacementKeys, AStopWhileAKeyIsDroppedLeavesEveryKeyAndTheOldTable) {
     addChild("c1", "ON UPDATE CASCADE ON DELETE RESTRICT");
     addChild("c2", "ON UPDATE RESTRICT ON DELETE SET NULL");
@@ -132,10 +132,9 @@ TEST_P(ReplacementKeys, AStopWhileAKeyIsDroppedLeavesEveryKeyAndTheOldTable) {
     holder.Open("Data Source=" + dsn_);
     holder.BeginTrans();
     holder.Query(R"(SELECT count(*) FROM "c2")");
-    if (mariaDb()) {
-        TestDatabases::execute(dsn_, "SET GLOBAL lock_wait_timeout = 2");
-        const TransferRun timedOut = transfer({"--typed", "--overwrite", path(fresh), dsn_});
-        TestDatabases::execute(dsn_, "SET GLOBAL lock_wait_timeout = DEFAULT");
+    {
+        const TransferRun timedOut =
+            transfer({"--typed", "--overwrite", "--lock-wait", "2", path(fresh), dsn_});
         EXPECT_EQ(timedOut.status, 1) << timedOut.err.toStdString();
         EXPECT_TRUE(timedOut.err.contains(
             "Failed: PARENTS: PARENTS was not replaced: the target keeps its table as it was"))
@@ -222,29 +221,16 @@ TEST(NewTables, ANewTableThatFailsItsCheckLeavesNothing) {
     // Every new table's NAME is changed on its way in, once.
     TestDatabases::execute(dsn, R"(CREATE FUNCTION spoil() RETURNS trigger LANGUAGE plpgsql AS
         $$ BEGIN NEW."NAME" := NEW."NAME" || '!'; RETURN NEW; END $$)");
-    TestDatabases::execute(dsn, R"(CREATE FUNCTION spoil_new() RETURNS event_trigger
-        LANGUAGE plpgsql AS $$
-        DECLARE created record;
-        BEGIN
-            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands()
-                           WHERE command_tag = 'CREATE TABLE' LOOP
-                EXECUTE format('CREATE TRIGGER spoil BEFORE INSERT ON %s FOR EACH ROW '
-                               'EXECUTE FUNCTION spoil()', created.object_identity);
-            END LOOP;
-        END $$)");
-    TestDatabases::execute(dsn,
-                           "CREATE EVENT TRIGGER spoil_new ON ddl_command_end "
-                           "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION spoil_new()");
+    TestDatabases::onEveryNewTable(
+        dsn, "spoil_new",
+        "CREATE TRIGGER spoil BEFORE INSERT ON %s FOR EACH ROW EXECUTE FUNCTION spoil()");
     TempDir folder;
     writeParents(folder, 3);
-    const QString tables =
-        "SELECT table_name FROM information_schema.tables WHERE "
-        "table_schema = current_schema()";
     for (const QStringList& mode : {QStringList{}, QStringList{"--typed"}}) {
         const TransferRun run = transfer(mode + QStringList{path(folder), dsn});
         EXPECT_EQ(run.status, 1) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("Copied 0 of 1 tables, 1 failed")) << run.err.toStdString();
-        EXPECT_TRUE(queryRows(dsn, tables).empty());
+        EXPECT_TRUE(tablesOf(dsn).isEmpty());
     }
     // The window's copy with "Keep Paradox types, keys and rules" the same: one error box.
     {
@@ -257,7 +243,7 @@ TEST(NewTables, ANewTableThatFailsItsCheckLeavesNothing) {
         const QStringList errors = screen.test.dialogs.texts("error");
         ASSERT_EQ(errors.size(), 1) << errors.join("\n").toStdString();
         EXPECT_TRUE(errors[0].contains("differs from its source")) << errors[0].toStdString();
-        EXPECT_TRUE(queryRows(dsn, tables).empty());
+        EXPECT_TRUE(tablesOf(dsn).isEmpty());
         EXPECT_TRUE(TablesScreen::entries(*screen.form2().List1).isEmpty());
     }
     TestDatabases::execute(dsn, "DROP EVENT TRIGGER spoil_new");

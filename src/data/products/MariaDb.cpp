@@ -1,5 +1,7 @@
 #include "MariaDb.h"
 
+#include "ado/Connection.h"
+
 #include "data/Datatype.h"
 
 using px::FieldType;
@@ -84,4 +86,22 @@ std::vector<DefinitionStep> MariaDb::columnSteps(const TableDefinition& definiti
     if (!rules.defaultValue.isEmpty())
         steps.push_back(defaultStep(definition.table, rules));
     return steps;
+}
+
+QStringList MariaDb::takeRunLock(const QString& run) const {
+    return {QStringLiteral("SELECT GET_LOCK('") + runLockName(run) + QStringLiteral("', 0)")};
+}
+
+std::optional<bool> MariaDb::claimRunLock(ado::Connection& connection, const QString& run,
+                                          int seconds) const {
+    const auto taken = connection.Query(QStringLiteral("SELECT GET_LOCK('") + runLockName(run) +
+                                            QStringLiteral("', %1)").arg(seconds),
+                                        {ado::ValueType::Integer});
+    return taken->Fields(0).Value().asInteger() == 1;
+}
+
+std::optional<TargetProduct::LockWait> MariaDb::lockWait(int seconds) const {
+    // The wait for a table's metadata lock, which CREATE, DROP, ALTER and RENAME take.
+    return LockWait{QStringLiteral("SET SESSION lock_wait_timeout = %1").arg(seconds),
+                    QStringLiteral("lock_wait_timeout")};
 }

@@ -15,6 +15,10 @@ class MariaDb : public TargetProduct {
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
                                   int keyFields, long long above, bool blankCounter) const override;
     bool ddlCommits() const override { return true; }
+    QStringList takeRunLock(const QString& run) const override;
+    std::optional<bool> claimRunLock(ado::Connection& connection, const QString& run,
+                                     int seconds) const override;
+    std::optional<LockWait> lockWait(int seconds) const override;
     QString leftOut() const override;
     QString dropForeignKey(const QString& table, const QString& name) const override;
 

@@ -119,3 +119,37 @@ QString PostgreSql::indexedColumn(const QString& column, bool descending, bool i
     return QStringLiteral("lower(") + Datatype::QuotedName(column) + QLatin1Char(')') +
            (descending ? QStringLiteral(" DESC") : QString());
 }
+
+namespace {
+
+// The class of the program's advisory locks, beside others' on the same server.
+constexpr const char* kLockClass = "1836019571";
+
+QString advisoryKey(const QString& run) {
+    return QStringLiteral("%1, hashtext('%2')").arg(kLockClass, TargetProduct::runLockName(run));
+}
+
+}  // namespace
+
+QStringList PostgreSql::takeRunLock(const QString& run) const {
+    return {QStringLiteral("SELECT pg_advisory_lock(") + advisoryKey(run) + QLatin1Char(')')};
+}
+
+std::optional<bool> PostgreSql::claimRunLock(ado::Connection& connection, const QString& run,
+                                             int seconds) const {
+    // Tried again every tenth of a second, within the time given.
+    const auto taken =
+        connection.Query(QStringLiteral("SELECT CASE WHEN pg_try_advisory_lock(%1) OR "
+                                        "(SELECT bool_or(pg_try_advisory_lock(%1)) FROM ("
+                                        "SELECT pg_sleep(0.1) FROM generate_series(1, %2)) s) "
+                                        "THEN 1 ELSE 0 END")
+                             .arg(advisoryKey(run))
+                             .arg(seconds * 10),
+                         {ado::ValueType::Integer});
+    return taken->Fields(0).Value().asInteger() == 1;
+}
+
+std::optional<TargetProduct::LockWait> PostgreSql::lockWait(int seconds) const {
+    return LockWait{QStringLiteral("SET lock_timeout = '%1s'").arg(seconds),
+                    QStringLiteral("lock_timeout")};
+}

@@ -13,6 +13,10 @@ class PostgreSql : public TargetProduct {
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
                                   int keyFields, long long above, bool blankCounter) const override;
     bool ddlCommits() const override { return false; }
+    QStringList takeRunLock(const QString& run) const override;
+    std::optional<bool> claimRunLock(ado::Connection& connection, const QString& run,
+                                     int seconds) const override;
+    std::optional<LockWait> lockWait(int seconds) const override;
     QStringList renameStatements(const QString& from, const QString& to,
                                  const std::vector<px::Field>& fields) const override;
     QString indexedColumn(const QString& column, bool descending, bool ignoringCase) const override;

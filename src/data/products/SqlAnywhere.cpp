@@ -1,5 +1,9 @@
 #include "SqlAnywhere.h"
 
+#include "ado/Connection.h"
+
+#include <algorithm>
+
 #include "data/Datatype.h"
 
 using px::FieldType;
@@ -67,4 +71,35 @@ QString SqlAnywhere::keyAction(KeyAction action) const {
 QString SqlAnywhere::keyDeferral(KeyDeferral deferral) const {
     return deferral == KeyDeferral::InitiallyDeferred ? QStringLiteral(" CHECK ON COMMIT")
                                                       : QString();
+}
+
+QStringList SqlAnywhere::takeRunLock(const QString& run) const {
+    const QString mutex = Datatype::QuotedName(runLockName(run));
+    return {QStringLiteral("CREATE TEMPORARY MUTEX ") + mutex + QStringLiteral(" SCOPE CONNECTION"),
+            QStringLiteral("LOCK MUTEX ") + mutex + QStringLiteral(" IN EXCLUSIVE MODE")};
+}
+
+std::optional<bool> SqlAnywhere::claimRunLock(ado::Connection& connection, const QString& run,
+                                              int seconds) const {
+    // A live run holds its mutex: the lock waits out its timeout. A run that is gone took its
+    // temporary mutex with it.
+    try {
+        connection.Execute(
+            QStringLiteral("LOCK MUTEX ") + Datatype::QuotedName(runLockName(run)) +
+            QStringLiteral(" IN EXCLUSIVE MODE TIMEOUT %1").arg(std::max(1, seconds * 1000)));
+    } catch (const std::exception& failure) {
+        const QString why = QString::fromUtf8(failure.what());
+        if (why.contains(QStringLiteral("not found"), Qt::CaseInsensitive))
+            return true;
+        if (why.contains(QStringLiteral("time"), Qt::CaseInsensitive))
+            return false;
+        return std::nullopt;
+    }
+    return true;
+}
+
+std::optional<TargetProduct::LockWait> SqlAnywhere::lockWait(int seconds) const {
+    return LockWait{
+        QStringLiteral("SET TEMPORARY OPTION blocking_timeout = '%1'").arg(seconds * 1000),
+        QStringLiteral("blocking_timeout")};
 }

@@ -15,6 +15,11 @@ class SqlAnywhere : public TargetProduct {
     bool ddlCommits() const override { return true; }
     QString renameStatement(const QString& from, const QString& to) const override;
     QString leftOut() const override;
+    // A temporary mutex of the connection's, locked: the server drops it with the connection.
+    QStringList takeRunLock(const QString& run) const override;
+    std::optional<bool> claimRunLock(ado::Connection& connection, const QString& run,
+                                     int seconds) const override;
+    std::optional<LockWait> lockWait(int seconds) const override;
 
   protected:
     bool namesInBytes() const override { return true; }

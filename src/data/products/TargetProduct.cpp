@@ -196,3 +196,18 @@ QString TargetProduct::literal(const QString& text) {
 QString TargetProduct::quoted(const px::Field& field) {
     return Datatype::QuotedName(QString::fromStdString(field.name));
 }
+
+QStringList TargetProduct::takeRunLock(const QString&) const {
+    return {};
+}
+
+std::optional<bool> TargetProduct::claimRunLock(ado::Connection&, const QString&, int) const {
+    return std::nullopt;
+}
+
+QString TargetProduct::runLockName(const QString& run) {
+    // Short enough for every product's lock names, and the same for the same run.
+    return QStringLiteral("morvane_") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(run.toUtf8(), QCryptographicHash::Sha1).toHex().left(32));
+}

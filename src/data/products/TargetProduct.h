@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "TableDefinition.h"
@@ -103,6 +104,32 @@ class TargetProduct {
                                          const std::vector<px::Field>&) const {
         return {renameStatement(from, to)};
     }
+
+    // ---- the lock a run holds while it lives
+
+    // A run's own lock is named by the run; the server frees it when the connection ends, so
+    // that another run can tell a run that is gone from one at work. The statements that take
+    // it for this connection; none where the product has no such lock.
+    virtual QStringList takeRunLock(const QString& run) const;
+    // Takes the lock of `run` for this connection where it is free, or becomes free within
+    // `seconds`: true when it was (the run is gone, and this connection holds its lock from now
+    // on), false when a live run holds it; nothing where the product cannot tell.
+    virtual std::optional<bool> claimRunLock(ado::Connection& connection, const QString& run,
+                                             int seconds) const;
+    // The statement that makes this connection's statements wait at most `seconds` for another
+    // session's lock, and the setting's name as the product's manual gives it; none where the
+    // product has no such setting.
+    struct LockWait {
+        QString statement;
+        QString setting;
+    };
+    virtual std::optional<LockWait> lockWait(int /*seconds*/) const { return std::nullopt; }
+    // The name of `run`'s lock: "morvane_" and 32 hexadecimal digits.
+    static QString runLockName(const QString& run);
+    // Whether the run's own lock can be taken on this product.
+    bool locksRuns() const { return !takeRunLock(QStringLiteral("run")).isEmpty(); }
+    // A text as a string literal of the product.
+    QString textLiteralOf(const QString& text) const { return textLiteral(text); }
 
     // ---- reading a table back
 
