@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 
+#include <cstdlib>
+
 #include "app/Shell.h"
 #include "data/Settings.h"
 #include "ui/MainModule.h"
@@ -16,7 +18,8 @@ int main(int argc, char** argv) {
                     settings,
                     drawOneToHundredFromClock,
                     [](const QUrl& url) { QDesktopServices::openUrl(url); },
-                    EndProgram};
+                    EndProgram,
+                    [] { std::_Exit(1); }};
     Shell shell(runtime);
     shell.start();
     return QApplication::exec();

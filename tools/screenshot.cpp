@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
         settings,
         [] { return 1; },
         [](const QUrl&) {},
+        [] {},
         [] {}};
 
     Shell shell(shared);

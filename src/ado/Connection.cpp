@@ -101,16 +101,17 @@ StatementQueue& Connection::queue() {
     return *queue_;
 }
 
-void Connection::InsertAsync(InsertStatement& insert, Rows rows, const Waiting& whileWaiting) {
+bool Connection::InsertAsync(InsertStatement& insert, Rows rows, const Waiting& whileWaiting,
+                             const Stopped& stopped) {
     size_t bytes = 0;
     for (const std::vector<Variant>& row : rows)
         bytes += bytesHeldBy(row);
-    queue().add({[&insert, rows = std::move(rows)]() mutable {
-                     for (std::vector<Variant>& row : rows)
-                         insert.addRow(std::move(row));
-                 },
-                 bytes},
-                whileWaiting);
+    return queue().add({[&insert, rows = std::move(rows)]() mutable {
+                            for (std::vector<Variant>& row : rows)
+                                insert.addRow(std::move(row));
+                        },
+                        bytes},
+                       whileWaiting, stopped);
 }
 
 void Connection::FlushAsync(InsertStatement& insert, const Waiting& whileWaiting) {

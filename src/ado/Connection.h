@@ -43,8 +43,10 @@ class Connection {
     using Waiting = std::function<void()>;
     using Rows = std::vector<std::vector<Variant>>;
     // Queues rows for `insert`, which must live until the queue has run; waits while too many
-    // are queued.
-    void InsertAsync(InsertStatement& insert, Rows rows, const Waiting& whileWaiting);
+    // are queued, unless `stopped` says the caller stops: then false, nothing queued.
+    using Stopped = std::function<bool()>;
+    bool InsertAsync(InsertStatement& insert, Rows rows, const Waiting& whileWaiting,
+                     const Stopped& stopped = {});
     // Queues the sending of the rows `insert` holds back (a batching insert's last ones).
     void FlushAsync(InsertStatement& insert, const Waiting& whileWaiting);
     // The failure of a queued insert: the queue halts at a failed one until this has been

@@ -118,8 +118,9 @@ void appendUtf8(const char16_t* units, size_t count, char16_t& pending, std::str
 // The rows of a result, each column read as the value type asked for it (text when none is).
 class OdbcCursor : public Cursor {
   public:
-    OdbcCursor(SQLHSTMT statement, std::vector<ValueType> readAs)
-        : statement_(statement), readAs_(std::move(readAs)) {
+    OdbcCursor(SQLHSTMT statement, std::vector<ValueType> readAs,
+               std::shared_ptr<RunningStatement> running = {})
+        : statement_(statement), readAs_(std::move(readAs)), running_(std::move(running)) {
         SQLSMALLINT columns = 0;
         check(SQLNumResultCols(statement_, &columns), SQL_HANDLE_STMT, statement_,
               "count the columns of a result");
@@ -143,7 +144,13 @@ class OdbcCursor : public Cursor {
     long long rowCount() const override { return -1; }
 
     bool fetch(std::vector<Variant>& row) override {
-        const SQLRETURN code = SQLFetch(statement_);
+        SQLRETURN code = SQL_SUCCESS;
+        if (running_) {
+            const RunningStatement::Scope running(*running_, statement_);
+            code = SQLFetch(statement_);
+        } else {
+            code = SQLFetch(statement_);
+        }
         if (code == SQL_NO_DATA)
             return false;
         check(code, SQL_HANDLE_STMT, statement_, "fetch a row");
@@ -255,6 +262,7 @@ class OdbcCursor : public Cursor {
 
     SQLHSTMT statement_;
     std::vector<ValueType> readAs_;
+    std::shared_ptr<RunningStatement> running_;  // the connection's, for a query's rows
     std::vector<FieldInfo> fields_;
     std::vector<bool> floating_;
     char buffer_[8192];
@@ -262,7 +270,8 @@ class OdbcCursor : public Cursor {
 
 }  // namespace
 
-OdbcConnection::OdbcConnection(const QString& connectionString) {
+OdbcConnection::OdbcConnection(const QString& connectionString)
+    : running_(std::make_shared<RunningStatement>()) {
     SQLHENV environment = SQL_NULL_HENV;
     if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
         throw DataSourceError("The ODBC driver manager cannot be started.");
@@ -312,11 +321,13 @@ void OdbcConnection::executeWide(const char16_t* sql, size_t length) {
               "prepare a statement");
         statement_ = statement;
     }
-    running_ = statement_;
-    const SQLRETURN code =
-        SQLExecDirectW(statement_, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql)),
-                       static_cast<SQLINTEGER>(length));
-    running_ = nullptr;
+    SQLRETURN code = SQL_SUCCESS;
+    {
+        const RunningStatement::Scope running(*running_, statement_);
+        code = SQLExecDirectW(statement_,
+                              const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql)),
+                              static_cast<SQLINTEGER>(length));
+    }
     if (!succeeded(code) && code != SQL_NO_DATA)
         failStatement(connection_, statement_, "run a statement");
     SQLFreeStmt(statement_, SQL_CLOSE);
@@ -364,11 +375,12 @@ std::unique_ptr<Cursor> OdbcConnection::query(const QString& sql, std::vector<Va
     return std::make_unique<OdbcCursor>(
         newStatement(connection_, "run a query",
                      [&](SQLHSTMT statement) {
+                         const RunningStatement::Scope running(*running_, statement);
                          const SQLRETURN code = SQLExecDirectW(statement, wide(sql),
                                                                static_cast<SQLINTEGER>(sql.size()));
                          return code == SQL_NO_DATA ? SQLRETURN{SQL_SUCCESS} : code;
                      }),
-        std::move(readAs));
+        std::move(readAs), running_);
 }
 
 DataSourceInfo OdbcConnection::info() {
@@ -412,8 +424,7 @@ DataSourceInfo OdbcConnection::info() {
 }
 
 void OdbcConnection::cancelRunning() {
-    if (void* statement = running_.load())
-        SQLCancel(statement);
+    running_->cancel();
 }
 
 void OdbcConnection::beginTransaction() {
@@ -442,7 +453,7 @@ std::unique_ptr<InsertStatement> OdbcConnection::prepareInsert(const QString& pr
                                                                const QString& row,
                                                                std::vector<ParameterType> types,
                                                                Batching batching) {
-    return prepareOdbcInsert(connection_, prefix, row, std::move(types), batching);
+    return prepareOdbcInsert(connection_, prefix, row, std::move(types), batching, running_);
 }
 
 }  // namespace ado

@@ -13,6 +13,10 @@
 
 namespace ado {
 
+namespace odbc {
+class RunningStatement;
+}
+
 // One connection through the unixODBC driver manager, with the wide-character functions so
 // that names and values keep every character.
 class OdbcConnection {
@@ -34,8 +38,8 @@ class OdbcConnection {
     // The rows of a query, each column read as `readAs` says (text where it says nothing).
     std::unique_ptr<Cursor> query(const QString& sql, std::vector<ValueType> readAs);
     DataSourceInfo info();
-    // Cancels the statement that execute() runs now, from any thread: one that waits on a lock
-    // then fails at once.
+    // Cancels the statement that runs now (a statement, a query or a fetch of its rows, an
+    // insert), from any thread: one that waits on a lock then fails at once.
     void cancelRunning();
     // Autocommit off until commit() or rollback(), which turn it back on.
     void beginTransaction();
@@ -53,7 +57,9 @@ class OdbcConnection {
     void endTransaction(short completion);
 
     void* statement_ = nullptr;  // reused by every execute(), freed only with the connection
-    std::atomic<void*> running_ = nullptr;  // statement_ while execute() runs it
+    // The statement that runs now; shared with the inserts and results it made, which may
+    // outlive nothing of it but run on other threads.
+    std::shared_ptr<odbc::RunningStatement> running_;
 };
 
 }  // namespace ado

@@ -10,6 +10,8 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <mutex>
+
 namespace ado::odbc {
 
 // A QString's UTF-16 units as the driver manager's wide characters.
@@ -25,6 +27,41 @@ void check(SQLRETURN code, SQLSMALLINT handleType, SQLHANDLE handle, const char*
 // Throws the failure of a statement; a connection that the driver knows to be dead is told as
 // a lost connection (SQLSTATE 08S01) even where the statement's own text does not say so.
 [[noreturn]] void failStatement(SQLHDBC connection, SQLHSTMT statement, const char* operation);
+
+// The statement a connection runs now, whichever it is (a statement, a query, a fetch, an
+// insert), so that a cancel from another thread reaches it: SQLCancel is the one call made on
+// a statement while another thread waits in it. A cancel reaches a statement only while it
+// runs, and a statement's run ends only once a cancel under way has returned, so that no cancel
+// meets a statement that has ended, or is freed.
+class RunningStatement {
+  public:
+    // While it lives, `statement` is the one that runs.
+    class Scope {
+      public:
+        Scope(RunningStatement& running, SQLHSTMT statement) : running_(running) {
+            const std::lock_guard lock(running_.mutex_);
+            running_.handle_ = statement;
+        }
+        ~Scope() {
+            const std::lock_guard lock(running_.mutex_);
+            running_.handle_ = nullptr;
+        }
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+      private:
+        RunningStatement& running_;
+    };
+    void cancel() {
+        const std::lock_guard lock(mutex_);
+        if (handle_)
+            SQLCancel(handle_);
+    }
+
+  private:
+    std::mutex mutex_;
+    SQLHSTMT handle_ = nullptr;
+};
 
 // A new statement of the connection on which `start` has succeeded; freed again when it failed.
 template <typename Start>

@@ -180,8 +180,9 @@ using Statement = std::unique_ptr<void, StatementFree>;
 class OdbcInsert : public InsertStatement {
   public:
     OdbcInsert(SQLHDBC connection, const QString& prefix, const QString& row,
-               std::vector<ParameterType> types, Batching batching)
-        : connection_(connection), types_(std::move(types)) {
+               std::vector<ParameterType> types, Batching batching,
+               std::shared_ptr<RunningStatement> running)
+        : connection_(connection), types_(std::move(types)), running_(std::move(running)) {
         if (batching == Batching::Batched) {
             // At most 999 parameters to a statement, the lowest limit among common drivers.
             const size_t groupRows =
@@ -281,7 +282,11 @@ class OdbcInsert : public InsertStatement {
             check(SQLSetStmtAttr(statement, SQL_ATTR_PARAMSET_SIZE,
                                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(sets)), 0),
                   SQL_HANDLE_STMT, statement, "set the number of rows");
-        const SQLRETURN code = SQLExecute(statement);
+        SQLRETURN code = SQL_SUCCESS;
+        {
+            const RunningStatement::Scope running(*running_, statement);
+            code = SQLExecute(statement);
+        }
         if (!succeeded(code) && code != SQL_NO_DATA)
             failStatement(connection_, statement, "run a statement");
         SQLFreeStmt(statement, SQL_CLOSE);
@@ -290,6 +295,7 @@ class OdbcInsert : public InsertStatement {
 
     SQLHDBC connection_;
     std::vector<ParameterType> types_;
+    std::shared_ptr<RunningStatement> running_;
     Statement grouped_;
     Statement single_;
     size_t groupRows_ = 1;
@@ -305,8 +311,10 @@ class OdbcInsert : public InsertStatement {
 std::unique_ptr<InsertStatement> prepareOdbcInsert(SQLHDBC connection, const QString& prefix,
                                                    const QString& row,
                                                    std::vector<ParameterType> types,
-                                                   Batching batching) {
-    return std::make_unique<OdbcInsert>(connection, prefix, row, std::move(types), batching);
+                                                   Batching batching,
+                                                   std::shared_ptr<RunningStatement> running) {
+    return std::make_unique<OdbcInsert>(connection, prefix, row, std::move(types), batching,
+                                        std::move(running));
 }
 
 }  // namespace ado

@@ -41,14 +41,18 @@ void StatementQueue::waitUntil(std::unique_lock<std::mutex>& lock, const Waiting
     }
 }
 
-void StatementQueue::add(Statement statement, const Waiting& whileWaiting) {
+bool StatementQueue::add(Statement statement, const Waiting& whileWaiting,
+                         const std::function<bool()>& stopped) {
     std::unique_lock lock(mutex_);
     // Waking up for every statement would cost more than running it: the caller waits until
     // the queue is half empty.
     if (full()) {
         producerWaiting_ = true;
-        waitUntil(lock, whileWaiting, [this] { return failure_ || halfEmpty(); });
+        waitUntil(lock, whileWaiting,
+                  [&] { return failure_ || halfEmpty() || (stopped && stopped()); });
         producerWaiting_ = false;
+        if (stopped && stopped() && !failure_ && !halfEmpty())
+            return false;
     }
     queuedBytes_ += statement.bytes;
     queued_.push_back(std::move(statement));
@@ -56,6 +60,7 @@ void StatementQueue::add(Statement statement, const Waiting& whileWaiting) {
     lock.unlock();
     if (idle)
         changed_.notify_all();
+    return true;
 }
 
 std::exception_ptr StatementQueue::takeFailure() {

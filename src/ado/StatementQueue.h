@@ -32,8 +32,11 @@ class StatementQueue {
     using Waiting = std::function<void()>;
 
     // Adds a statement; while the queue is full (and not halted), waits for room, calling
-    // `whileWaiting` every few milliseconds. The statement runs on the queue's thread only.
-    void add(Statement statement, const Waiting& whileWaiting);
+    // `whileWaiting` every few milliseconds, until `stopped` (where given) says the caller
+    // stops: then false, and the statement is not added. The statement runs on the queue's
+    // thread only.
+    bool add(Statement statement, const Waiting& whileWaiting,
+             const std::function<bool()>& stopped = {});
     // The failure of the statement the queue halted at, and the queue goes on; null when none
     // has failed.
     std::exception_ptr takeFailure();

@@ -523,7 +523,7 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
         std::jthread canceller([&](const std::stop_token& stop) {
             while (!stop.stop_requested()) {
                 if (Interruption::requested())
-                    transfer.cancelWaitingStatement();
+                    transfer.cancelRunningStatement();
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
         });

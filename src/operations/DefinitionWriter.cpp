@@ -41,12 +41,14 @@ void DefinitionWriter::tell(int line, const QString& table, const QString& text,
     trap_.report(line, std::runtime_error(problems_.back().text.toStdString()));
 }
 
-bool DefinitionWriter::run(int line, const QString& table, const DefinitionStep& step) {
+bool DefinitionWriter::run(int line, const QString& table, const DefinitionStep& step,
+                           const std::function<bool()>& stopped) {
     try {
         runTogether(target_, step.statements);
         return true;
     } catch (const std::exception& failure) {
-        report(line, table, step.failure, QString::fromUtf8(failure.what()));
+        if (!stopped || !stopped())
+            report(line, table, step.failure, QString::fromUtf8(failure.what()));
         return false;
     }
 }
@@ -147,9 +149,13 @@ QStringList DefinitionWriter::makeRelationships(const TargetNames& names,
                        [&](const QString& what, const QString& why) {
                            report(kRelationshipsLine, child.table, what, why);
                        });
+        // A key the stop cancelled is left out with the rest, not told as a failure.
         if (!child.foreignKeys.empty())
             for (const DefinitionStep& step : product_.foreignKeySteps(child))
-                run(kRelationshipsLine, child.table, step);
+                if (!run(kRelationshipsLine, child.table, step, stopped) && stopped()) {
+                    leftOut << child.table;
+                    break;
+                }
     }
     return leftOut;
 }

@@ -59,7 +59,10 @@ class DefinitionWriter {
   private:
     long long count(const QString& query);
     void tell(int line, const QString& table, const QString& text, bool loss = false);
-    bool run(int line, const QString& table, const DefinitionStep& step);
+    // Runs the step; a failure is reported, unless `stopped` says a stop caused it. Whether it
+    // ran.
+    bool run(int line, const QString& table, const DefinitionStep& step,
+             const std::function<bool()>& stopped = {});
     // Why `relationship` cannot be a foreign key, or "" when it can; fills in its parent's
     // columns.
     // Gives the definition's table the foreign keys its relationships can be, and `refused` each

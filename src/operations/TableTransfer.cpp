@@ -70,7 +70,14 @@ TableTransfer::TableTransfer(ErrorTrap& trap, Dialogs& dialogs, QWidget* owner,
       paradox_(std::make_unique<ado::Connection>()),
       target_(std::make_unique<ado::Connection>()) {}
 
-TableTransfer::~TableTransfer() = default;
+TableTransfer::~TableTransfer() {
+    trap_.setQuiet({});
+    // A cancel that a server keeps waiting goes on with the program: so must its connection.
+    if (canceller_ && canceller_->busy()) {
+        canceller_.reset();
+        static_cast<void>(target_.release());
+    }
+}
 
 bool TableTransfer::open(const ConnectionSettings& connection) {
     // Without both connections there is nothing to copy: one report, and the transfer ends.
@@ -78,6 +85,13 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
         paradox_->Open(Paradox::ParadoxConnectionString(connection.paradoxFolder));
     }) && trap_.step(118, [&] {
         target_->Open(Sybase::DsnConnectionString(connection.dataSourceName));
+        canceller_ = std::make_unique<ado::Canceller>(*target_);
+        // After a stop, a statement's failure is the cancel the stop sent: the stop says what it
+        // left, not each cancel.
+        trap_.setQuiet([this](const std::exception& failure) {
+            const auto* refused = dynamic_cast<const ado::DataSourceError*>(&failure);
+            return refused && !refused->isConnectionFailure() && observer_.stopRequested();
+        });
         // A key over many rows or a drop waiting on another session's lock: the window goes on
         // handling its events meanwhile, and its Stop is heard.
         target_->RunWaitingCallsWith(RunLettingEventsRun);
@@ -101,10 +115,9 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
     });
 }
 
-void TableTransfer::cancelWaitingStatement() {
-    const std::lock_guard lock(cancelling_);
-    if (cancellable_)
-        target_->CancelRunning();
+void TableTransfer::cancelRunningStatement() {
+    if (canceller_)
+        canceller_->cancel();
 }
 
 void TableTransfer::prepareJournal() {
@@ -112,7 +125,7 @@ void TableTransfer::prepareJournal() {
     QString problem;
     bool ready = false;
     runCancellable(copying_, [&] { ready = journal_->prepare(problem); });
-    if (ready || journalTold_)
+    if (ready || journalTold_ || observer_.stopRequested())
         return;
     journalTold_ = true;
     trap_.report(142, std::runtime_error(problem.toStdString() +
@@ -138,7 +151,10 @@ void TableTransfer::close() {
 }
 
 TableTransfer::Outcome TableTransfer::failedOn(const std::exception_ptr& failure) const {
-    return isConnectionFailure(failure) ? Outcome::TransferEnds : Outcome::Skipped;
+    if (isConnectionFailure(failure))
+        return Outcome::TransferEnds;
+    // A statement a stop cancelled is the stop's doing.
+    return observer_.stopRequested() ? Outcome::Interrupted : Outcome::Skipped;
 }
 
 bool TableTransfer::askToOverwrite(QString& table, bool& overwrite) {
@@ -189,7 +205,11 @@ TableTransfer::Outcome TableTransfer::copyRows(ado::RecordSet& source, const Tab
     // slow statement never holds up the window; each failure is told before the next row.
     // A copy that replaces a table ends at the first row refused: it can no longer be whole.
     const auto finish = [&](Outcome outcome) {
-        const bool connected = finishInserts();
+        // After a stop nothing more is sent: what is queued is dropped, the running insert
+        // cancelled.
+        if (outcome == Outcome::Interrupted)
+            target_->Cancel(LetEventsRunNow);
+        const bool connected = outcome == Outcome::Interrupted || finishInserts();
         rowsWritten_ = insert->rowsWritten();
         if (!connected)
             return Outcome::TransferEnds;
@@ -470,6 +490,7 @@ TableTransfer::Outcome TableTransfer::copyOnce(const TableEntry& entry, const QS
     if ((outcome == Outcome::Done || outcome == Outcome::Skipped) && sourceChanged())
         outcome = Outcome::Skipped;
     // A new table made under its own name is the target's, whole or not.
+    leftStanding_ = work == table && created_ && outcome != Outcome::Done;
     if (work == table && created_)
         announceCreated(table);
     // A copy under its work table's name gets its key and counter there, is checked after
@@ -747,24 +768,21 @@ bool TableTransfer::remakeKeys(const ReferringKeys& keys, const std::vector<size
 }
 
 void TableTransfer::runCancellable(const QString& table, const std::function<void()>& statements) {
-    setCancellable(true);
+    mayWait(true);
     try {
         statements();
     } catch (const std::exception&) {
-        setCancellable(false);
+        mayWait(false);
         if (observer_.stopRequested())
             throw std::runtime_error("stopped while waiting for " + table.toStdString() +
                                      "'s lock");
         throw;
     }
-    setCancellable(false);
+    mayWait(false);
 }
 
-void TableTransfer::setCancellable(bool cancellable) {
-    observer_.statementMayWait(cancellable);
-    // Once it is off, no cancel reaches the statements that follow.
-    const std::lock_guard lock(cancelling_);
-    cancellable_ = cancellable;
+void TableTransfer::mayWait(bool waits) {
+    observer_.statementMayWait(waits);
 }
 
 TableTransfer::SourceScan TableTransfer::scanSource(const TableEntry& entry,
@@ -844,21 +862,27 @@ TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,
 
 bool TableTransfer::check(const TableEntry& entry, const QString& table, const QString& readFrom,
                           const std::vector<CheckedColumn>& columns) {
-    return trap_.step(268, [&] {
-        // Off the window's thread: reading a large table back takes a while.
-        RunLettingEventsRun([&] {
-            try {
-                lastCheck_ = TableCheck::run(*target_, *product_, *paradox_, entry.file, readFrom,
-                                             columns, [&] { return observer_.stopRequested(); });
-            } catch (const std::exception& failure) {
-                // A check that cannot be made leaves the table unverified, and says why.
-                lastCheck_ = TableCheck::Result::notVerified(QString::fromUtf8(failure.what()));
-            }
-        });
-        // A difference is the server's only when the source stood still.
-        if (!lastCheck_->exact() && !sourceChanged())
-            throw std::runtime_error(lastCheck_->describe(table, 3).toStdString());
-    }) && !sourceMoved_;
+    return trap_.step(
+               268,
+               [&] {
+                   // Off the window's thread: reading a large table back takes a while.
+                   RunLettingEventsRun([&] {
+                       try {
+                           lastCheck_ =
+                               TableCheck::run(*target_, *product_, *paradox_, entry.file, readFrom,
+                                               columns, [&] { return observer_.stopRequested(); });
+                       } catch (const std::exception& failure) {
+                           // A check that cannot be made leaves the table unverified, and says why.
+                           lastCheck_ =
+                               TableCheck::Result::notVerified(QString::fromUtf8(failure.what()));
+                       }
+                   });
+                   // A difference is the server's only when the source stood still; a check that a
+                   // stop ended is the stop's to tell.
+                   if (!lastCheck_->exact() && !sourceChanged() && !observer_.stopRequested())
+                       throw std::runtime_error(lastCheck_->describe(table, 3).toStdString());
+               }) &&
+           !sourceMoved_ && lastCheck_->exact();
 }
 
 bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table,
@@ -928,6 +952,7 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
         const std::exception_ptr failure = target_->TakeExecutionFailure();
         return !failure || trap_.step(252, [&] { std::rethrow_exception(failure); });
     };
+    const auto stopped = [this] { return observer_.stopRequested(); };
     ado::Connection::Rows chunk;
     size_t chunkBytes = 0;
     for (long long row = 0; row < rows; ++row) {
@@ -946,7 +971,8 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
         if (chunk.size() == kChunkRows || chunkBytes >= kChunkBytes || row + 1 == rows) {
             if (!sentSoFar())
                 return ended(failedOn(trap_.lastFailure()));
-            target_->InsertAsync(*insert, std::exchange(chunk, {}), LetEventsRunNow);
+            if (!target_->InsertAsync(*insert, std::exchange(chunk, {}), LetEventsRunNow, stopped))
+                return ended(Outcome::Interrupted);
             chunkBytes = 0;
         }
         if (!readStep(254, [&] { source.MoveNext(); }))

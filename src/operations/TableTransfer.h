@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <map>
@@ -19,6 +20,7 @@
 #include "TableCheck.h"
 #include "TableLayout.h"
 #include "TargetNames.h"
+#include "ado/Canceller.h"
 #include "ado/Cursor.h"
 #include "data/ConnectionSettings.h"
 #include "data/TableEntry.h"
@@ -146,14 +148,17 @@ class TableTransfer {
     const QString& lockWaitNote() const { return lockWaitNote_; }
     // Closes both sides.
     void close();
-    // From another thread: cancels the statement that waits now, when it is one that may wait
-    // on another session's lock (a drop or a rename); the copy then stops there, the target's
-    // table whole.
-    void cancelWaitingStatement();
+    // From any thread, at once: cancels the statement that runs now on the target, so that a
+    // stop ends the copy there; a commit is never cancelled. The copy stops, the target as the
+    // stop leaves it (a rolled-back table, an old table kept, the journal's steps).
+    void cancelRunningStatement();
     // The rows of the last table: in its source, and those the target took (none when its
     // transaction was rolled back).
     long long sourceRows() const { return sourceRows_; }
     long long rowsWritten() const { return rowsWritten_; }
+    // Whether the last table, not copied whole, stays on the target as far as it got: rows sent
+    // one by one under its own name.
+    bool leftStanding() const { return leftStanding_; }
 
   private:
     // One copy of the table under the target's spelling of its name.
@@ -216,7 +221,8 @@ class TableTransfer {
     // Makes the journal ready before the first step that needs it, outside any transaction; a
     // target that keeps none is told once.
     void prepareJournal();
-    void setCancellable(bool cancellable);
+    // A statement that may wait on another session's lock starts or ends.
+    void mayWait(bool waits);
     // Runs statements that may wait on another session's lock, and can be cancelled then.
     void runCancellable(const QString& table, const std::function<void()>& statements);
     // The typed table's key (line 266) and its AutoInc counter (line 267).
@@ -256,8 +262,7 @@ class TableTransfer {
     int workStep_ = 0;          // the journal's row of its work table, 0 for none
     int lockWaitSeconds_ = 60;
     QString lockWaitNote_;
-    std::mutex cancelling_;
-    bool cancellable_ = false;
+    std::unique_ptr<ado::Canceller> canceller_;
     struct SourceStamp {
         std::string file;
         px::ChangeStamp stamp;
@@ -277,6 +282,7 @@ class TableTransfer {
     bool replacing_ = false;    // the table being copied replaces one: the first refusal ends it
     bool rowsRefused_ = false;  // the target refused a row of the table being copied
     bool created_ = false;      // the table being copied was created
+    bool leftStanding_ = false;
     bool keyMade_ = true;
     bool connectionLost_ = false;
     bool typedRequested_ = false;

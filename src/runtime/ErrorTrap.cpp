@@ -41,7 +41,8 @@ bool ErrorTrap::step(int line, const std::function<void()>& work) {
         return true;
     } catch (const std::exception& failure) {
         lastFailure_ = std::current_exception();
-        report(line, failure);
+        if (!quiet_ || !quiet_(failure))
+            report(line, failure);
         return false;
     }
 }

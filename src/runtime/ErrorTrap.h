@@ -26,6 +26,9 @@ class ErrorTrap {
     // Text put before the description of every failure reported from now on ("" for none):
     // what the failures mean for the work under way.
     void setPrefix(QString prefix) { prefix_ = std::move(prefix); }
+    // From now on a failure for which `quiet` holds fails its step without a report (none:
+    // every failure is reported): the failures that a stop itself causes, told by the stop.
+    void setQuiet(std::function<bool(const std::exception&)> quiet) { quiet_ = std::move(quiet); }
 
     // Reports a failure caught elsewhere as if it happened at `line`.
     void report(int line, const std::exception& failure);
@@ -41,6 +44,7 @@ class ErrorTrap {
     QString location_;
     QString projectLabel_;
     QString prefix_;
+    std::function<bool(const std::exception&)> quiet_;
     std::exception_ptr lastFailure_;
 };
 

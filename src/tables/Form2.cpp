@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QLocale>
 #include <QShortcut>
 
 #include <algorithm>
+#include <chrono>
 #include <tuple>
 
 #include "ProgressCaption.h"
@@ -184,8 +186,13 @@ void Form2::connectHandlers() {
     // As on the command line: a statement that starts waiting after the stop is cancelled too.
     cancelWaiting_.setInterval(50);
     connect(&cancelWaiting_, &QTimer::timeout, this, [this] {
-        if (transfer_)
-            transfer_->cancelWaitingStatement();
+        if (!transfer_)
+            return;
+        transfer_->cancelRunningStatement();
+        // A run that has not ended a few seconds after its stop waits on a data source that does
+        // not answer.
+        if (!offeredToEnd_ && stoppedClock_.elapsed() > 5000)
+            offerToEnd();
     });
 }
 
@@ -214,24 +221,7 @@ void Form2::Form_Load() {
     trap.step(114, [&] { List2->removeAll(); });
     workTables_.clear();
     trap.step(116, [&] {
-        // What runs that ended part-way left on the target is completed before it is listed. A
-        // data source that cannot be opened is told by the listing.
-        JournalRepair::Outcome repaired;
-        try {
-            repaired = repairDataSource(connection_.dataSourceName);
-        } catch (const std::exception&) {
-            return;
-        }
-        if (!repaired.repaired.isEmpty())
-            runtime_.dialogs.message(this,
-                                     QStringLiteral("Repaired: ") +
-                                         repaired.repaired.join(QStringLiteral("\nRepaired: ")));
-        if (!repaired.failures.isEmpty())
-            throw std::runtime_error((QStringLiteral("Not repaired: ") +
-                                      repaired.failures.join(QStringLiteral("; not repaired: ")))
-                                         .toStdString());
-    });
-    trap.step(116, [&] {
+        repairTarget(trap);
         // A copy left unfinished is no table of the user's: the next copy of its table removes it.
         Sybase::ListSybaseTables(connection_.dataSourceName, [&](const QString& name) {
             if (TargetProduct::isWorkTableName(name) || RunJournal::isJournal(name))
@@ -256,6 +246,22 @@ void Form2::Form_Load() {
         Check1->setChecked(runtime_.settings.read(SettingKeys::kKeepParadoxTypes) ==
                            QLatin1String("1"));
     });
+}
+
+void Form2::repairTarget(ErrorTrap& trap) {
+    // What runs that ended part-way left on the target is completed before it is listed; a
+    // data source that cannot be opened is told by the listing.
+    JournalRepair::Outcome repaired;
+    try {
+        repaired = repairDataSource(connection_.dataSourceName);
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!repaired.repaired.isEmpty())
+        runtime_.dialogs.message(this, QStringLiteral("Repaired: ") +
+                                           repaired.repaired.join(QStringLiteral("\nRepaired: ")));
+    for (const QString& failure : repaired.failures)
+        trap.report(116, std::runtime_error(("Not repaired: " + failure).toStdString()));
 }
 
 void Form2::setAllSelected(TableList& list, bool selected, const QString& procedure) {
@@ -382,7 +388,7 @@ void Form2::PushButton4_Click() {
         {
             const StoppableTransfer stoppable(*this, transfer, dialogs);
             if (transfer.open(connection_)) {
-                left.notCopied = copyChosenTables(transfer, trap);
+                copyChosenTables(transfer, trap, left);
                 // After a stop none are made: the box names the tables that miss theirs.
                 left.keysLeftOut = transfer.makeRelationships();
             }
@@ -397,42 +403,72 @@ void Form2::PushButton4_Click() {
         Form_Unload();
 }
 
-QStringList Form2::copyChosenTables(TableTransfer& transfer, ErrorTrap& trap) {
-    QStringList notCopied;
+void Form2::copyChosenTables(TableTransfer& transfer, ErrorTrap& trap, StopLeft& left) {
     for (int entry = List2->count() - 1; entry >= 0; --entry) {
         if (!trap.test(130, [&] { return List2->isEntrySelected(entry); }))
             continue;
         const TableEntry chosen = entryAt(*List2, entry);
         if (stopRequested_) {
-            notCopied << chosen.name;
+            left.notCopied << chosen.name;
             continue;
         }
         tableCopied_ = chosen.name;
         const TableTransfer::Outcome outcome = transfer.copy(chosen);
+        // Rows sent one by one under the table's own name stay: the table is incomplete.
         if (stopRequested_ && outcome != TableTransfer::Outcome::Done)
-            notCopied << chosen.name;
+            (transfer.leftStanding() ? left.incomplete : left.notCopied)
+                << (transfer.leftStanding()
+                        ? chosen.name + QStringLiteral(": ") +
+                              QLocale(QLocale::English).toString(transfer.rowsWritten()) +
+                              QStringLiteral(" of ") +
+                              QLocale(QLocale::English).toString(transfer.sourceRows()) +
+                              QStringLiteral(" rows arrived")
+                        : chosen.name);
         if (outcome == TableTransfer::Outcome::TransferEnds)
             break;
     }
-    return notCopied;
 }
 
 void Form2::PushButton13_Click() {
     if (!transfer_ || stopRequested_)
         return;
     stopRequested_ = true;
+    offeredToEnd_ = false;
+    stoppedClock_.start();
     transferDialogs_->hold();
     PushButton13->setEnabled(false);
     ProgressBar1->setCaption(QStringLiteral("Stopping"));
-    transfer_->cancelWaitingStatement();
+    transfer_->cancelRunningStatement();
     cancelWaiting_.start();
 }
 
+void Form2::offerToEnd() {
+    offeredToEnd_ = true;
+    const bool end = runtime_.dialogs.question(
+        this,
+        QStringLiteral("The data source does not answer the stop. End the program now?\n\n"
+                       "The table being copied may be left on the target as far as it got: its "
+                       "work table ") +
+            tableCopied_ +
+            QStringLiteral("__morvane_new, or the rows sent so far under its "
+                           "own name. The next transfer to this data source "
+                           "completes what its journal names, and removes an "
+                           "unfinished copy."),
+        QStringLiteral("The data source does not answer"));
+    if (end)
+        runtime_.endProgramNow();
+}
+
 void Form2::tellWhatTheStopLeft(ErrorTrap& trap, const StopLeft& left) {
-    QString text = left.notCopied.isEmpty()
+    QString text = left.notCopied.isEmpty() && left.incomplete.isEmpty()
                        ? QStringLiteral("The transfer was stopped once every table was copied.")
-                       : QStringLiteral("The transfer was stopped. Not copied: ") +
-                             left.notCopied.join(QStringLiteral(", ")) + QLatin1Char('.');
+                       : QStringLiteral("The transfer was stopped.");
+    if (!left.incomplete.isEmpty())
+        text += QStringLiteral(" Incomplete: ") + left.incomplete.join(QStringLiteral("; ")) +
+                QLatin1Char('.');
+    if (!left.notCopied.isEmpty())
+        text += QStringLiteral(" Not copied: ") + left.notCopied.join(QStringLiteral(", ")) +
+                QLatin1Char('.');
     if (!left.keysLeftOut.isEmpty())
         text += QStringLiteral(" Foreign keys not made: those of ") +
                 left.keysLeftOut.join(QStringLiteral(", ")) + QLatin1Char('.');

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
@@ -89,16 +91,20 @@ class Form2 : public QWidget, private TransferObserver {
     void runOperation(const QString& procedure, const std::function<void(ErrorTrap&)>& handler);
     void runOperation(const QString& procedure, Dialogs& dialogs,
                       const std::function<void(ErrorTrap&)>& handler);
-    // Copies the chosen tables, from the last to the first; the names of those a stop left
-    // uncopied.
-    QStringList copyChosenTables(TableTransfer& transfer, ErrorTrap& trap);
     // What a stop left undone: the tables not copied, the tables whose foreign keys were not
     // made, and what the stop's failures said.
     struct StopLeft {
         QStringList notCopied;
+        QStringList incomplete;  // "ORDERS: 120 of 5,000 rows arrived"
         QStringList keysLeftOut;
         QStringList causes;
     };
+    // Copies the chosen tables, from the last to the first; what a stop left in `left`.
+    void copyChosenTables(TableTransfer& transfer, ErrorTrap& trap, StopLeft& left);
+    // A stop that the data source does not answer: the question whether to end the program.
+    void offerToEnd();
+    // Completes what runs that ended part-way left on the target, and says so in a box.
+    void repairTarget(ErrorTrap& trap);
     // The one box after a stop.
     void tellWhatTheStopLeft(ErrorTrap& trap, const StopLeft& left);
     // Whether the list has exactly one chosen entry; tells the user what is missing when not.
@@ -127,7 +133,9 @@ class Form2 : public QWidget, private TransferObserver {
     // one box, and a statement waiting on another session's lock is cancelled until it ends.
     TableTransfer* transfer_ = nullptr;
     HeldFailures* transferDialogs_ = nullptr;
-    bool stopRequested_ = false;
+    std::atomic<bool> stopRequested_ = false;  // read by the transfer's other threads too
     bool closeRequested_ = false;
+    bool offeredToEnd_ = false;  // the question whether to end the program was asked
+    QElapsedTimer stoppedClock_;
     QTimer cancelWaiting_;
 };

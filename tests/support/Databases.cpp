@@ -1,5 +1,7 @@
 #include "Databases.h"
 
+#include <signal.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -177,6 +179,7 @@ class MariaDb {
     }
 
     QString socket() const { return QString::fromStdString(folder_.file("socket")); }
+    qint64 pid() const { return server_.processId(); }
 
   private:
     MariaDb() {
@@ -315,6 +318,30 @@ void slowDefinitions(const QString& dsn, const QString& containing, int seconds)
                      QString::number(seconds) + QStringLiteral("); END IF; END $$"));
     execute(dsn, QStringLiteral("CREATE EVENT TRIGGER slow_definition ON ddl_command_end "
                                 "EXECUTE FUNCTION slow_definition()"));
+}
+
+std::vector<qint64> pauseServer(const QString& dsn) {
+    std::vector<qint64> paused;
+    if (dsn.startsWith(QStringLiteral("MorvaneMariaDb"))) {
+        paused.push_back(MariaDb::instance()->pid());
+    } else {
+        ado::Connection connection;
+        connection.Open("Data Source=" + dsn);
+        const auto sessions = connection.Query(
+            QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = current_database() "
+                           "AND pid <> pg_backend_pid() AND backend_type = 'client backend'"),
+            {ado::ValueType::Integer});
+        for (; !sessions->Eof(); sessions->MoveNext())
+            paused.push_back(sessions->Fields(0).Value().asInteger());
+    }
+    for (qint64 pid : paused)
+        ::kill(static_cast<pid_t>(pid), SIGSTOP);
+    return paused;
+}
+
+void resumeServer(const std::vector<qint64>& paused) {
+    for (qint64 pid : paused)
+        ::kill(static_cast<pid_t>(pid), SIGCONT);
 }
 
 void onEveryNewTable(const QString& dsn, const QString& name, const QString& statement) {

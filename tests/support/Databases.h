@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // Real data sources for the tests, behind data source names in the test's own odbc.ini (the
 // test main points ODBCINI at a temporary file): SQLite files, a private PostgreSQL 15 cluster on
@@ -39,6 +40,11 @@ void onEveryNewTable(const QString& dsn, const QString& name, const QString& sta
 // PostgreSQL and MariaDB: whether a session other than the asking one runs (on PostgreSQL: or
 // ran last) a statement holding `containing`.
 bool runsStatement(const QString& dsn, const QString& containing);
+// Pauses the server that the other sessions of `dsn` talk to, as SIGSTOP does to a server that
+// hangs: on PostgreSQL the processes that serve them, on MariaDB the whole server. The processes
+// paused, for resumeServer().
+std::vector<qint64> pauseServer(const QString& dsn);
+void resumeServer(const std::vector<qint64>& paused);
 // Stops the PostgreSQL cluster, as a server that goes away does.
 void stopPostgres();
 void startPostgres(bool durable = false);

@@ -9,6 +9,7 @@ TestRuntime::TestRuntime()
               settings,
               [this] { return draw; },
               [this](const QUrl& url) { openedUrls.push_back(url); },
-              [this] { ++programEnds; }} {
+              [this] { ++programEnds; },
+              [this] { ++endedAtOnce; }} {
     QDir().mkpath(runtime.applicationFolder);
 }

@@ -21,6 +21,7 @@ struct TestRuntime {
     int draw = 50;
     std::vector<QUrl> openedUrls;
     int programEnds = 0;  // the times a closed screen ended the program
+    int endedAtOnce = 0;  // the times the program was ended at once
     Runtime runtime;
 
     QString applicationFolder() const { return runtime.applicationFolder; }

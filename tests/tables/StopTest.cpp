@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -294,14 +296,95 @@ TEST_P(WindowStop, StopWhileTheRelationshipsAreMadeNamesTheKeysLeftOut) {
         [&] { form().PushButton13->click(); });
 
     ASSERT_TRUE(watched.acted);
+    // The key being made is cancelled too: both are named.
     EXPECT_EQ(screen_->test.dialogs.texts("message"),
               QStringList{"The transfer was stopped once every table was copied. Foreign keys "
-                          "not made: those of KIDA."});
-    EXPECT_EQ(queryRows(dsn_,
-                        "SELECT conrelid::regclass::text FROM pg_constraint WHERE "
-                        "contype = 'f'"),
-              std::vector<QStringList>{{"\"KIDB\""}});
+                          "not made: those of KIDB, KIDA."});
+    EXPECT_TRUE(queryRows(dsn_, "SELECT 1 FROM pg_constraint WHERE contype = 'f'").empty());
     EXPECT_EQ(tablesOf(dsn_), (QStringList{"KIDA", "KIDB", "PARENT"}));
+    expectAtRest();
+}
+
+// Stop while the copy's key is made, a long statement on a large table, here made to wait:
+// the statement is cancelled, and the new table leaves nothing; the run ends soon after.
+TEST_P(WindowStop, StopCancelsTheStatementThatRunsNow) {
+    choose({{"people.db", 20000}}, {"PEOPLE"});
+    const bool postgres = GetParam() == "postgres";
+    if (postgres)
+        TestDatabases::slowDefinitions(dsn_, "ADD PRIMARY KEY", 120);
+    // On MariaDB another session reads the work table, once it is there, in a transaction.
+    std::unique_ptr<ado::Connection> reader;
+    QElapsedTimer sinceStop;
+    const Watched watched = transferWatching(
+        form(),
+        [&] {
+            if (!postgres && !reader && tablesOf(dsn_).contains("PEOPLE__morvane_new")) {
+                reader = std::make_unique<ado::Connection>();
+                reader->Open("Data Source=" + dsn_);
+                reader->BeginTrans();
+                reader->Query(R"(SELECT count(*) FROM "PEOPLE__morvane_new")");
+            }
+            return TestDatabases::runsStatement(dsn_, "ADD PRIMARY KEY");
+        },
+        [&] {
+            sinceStop.start();
+            form().PushButton13->click();
+            if (reader)
+                reader->RollbackTrans();
+        });
+    ASSERT_TRUE(watched.acted);
+    EXPECT_LT(sinceStop.elapsed(), 20000) << "the stop did not reach the running statement";
+    EXPECT_EQ(screen_->test.dialogs.texts("message"),
+              QStringList{"The transfer was stopped. Not copied: PEOPLE."});
+    EXPECT_TRUE(tablesOf(dsn_).isEmpty()) << tablesOf(dsn_).join(", ").toStdString();
+    expectAtRest();
+}
+
+// Without the check box each row is a statement of its own: Stop sends nothing more, and names
+// the table as incomplete with the rows that arrived, which are the rows the target holds.
+TEST_P(WindowStop, StopRowByRowNamesTheTableIncompleteWithItsRows) {
+    form().Check1->click();
+    choose({{"people.db", kRows}}, {"PEOPLE"});
+    const Watched watched = transferWatching(
+        form(), [&] { return rowsShown(form(), "PEOPLE") >= 2000; },
+        [&] { form().PushButton13->click(); });
+    ASSERT_TRUE(watched.acted);
+    const QString stored = queryRows(dsn_, R"(SELECT count(*) FROM "PEOPLE")")[0][0];
+    EXPECT_EQ(screen_->test.dialogs.texts("message"),
+              QStringList{"The transfer was stopped. Incomplete: PEOPLE: " +
+                          QLocale(QLocale::English).toString(stored.toLongLong()) +
+                          " of 200,000 rows arrived."});
+    EXPECT_LT(stored.toLongLong(), kRows);
+    EXPECT_EQ(TablesScreen::entries(*form().List1), QStringList{"PEOPLE"});
+    expectAtRest();
+}
+
+// A data source that stops answering during the copy (its server paused, as SIGSTOP does): Stop
+// cannot end the run, and after a few seconds the window asks whether to end the program, naming
+// what the target may hold. Once the server answers again the run ends as a stop does.
+TEST_P(WindowStop, AServerThatDoesNotAnswerTheStopIsOfferedTheEnd) {
+    choose({{"people.db", kRows}}, {"PEOPLE"});
+    std::vector<qint64> paused;
+    screen_->test.dialogs.answerQuestion(true);
+    screen_->test.dialogs.whileAsking = [&] {
+        TestDatabases::resumeServer(paused);
+        paused.clear();
+    };
+    const Watched watched = transferWatching(form(), partWay, [&] {
+        paused = TestDatabases::pauseServer(dsn_);
+        form().PushButton13->click();
+    });
+    ASSERT_TRUE(watched.acted);
+    TestDatabases::resumeServer(paused);
+    const QStringList asked = screen_->test.dialogs.texts("question");
+    ASSERT_EQ(asked.size(), 1) << asked.join("\n").toStdString();
+    EXPECT_TRUE(
+        asked[0].startsWith("The data source does not answer the stop. End the program "
+                            "now?"))
+        << asked[0].toStdString();
+    EXPECT_TRUE(asked[0].contains("PEOPLE__morvane_new")) << asked[0].toStdString();
+    EXPECT_EQ(screen_->test.endedAtOnce, 1);
+    EXPECT_TRUE(tablesOf(dsn_).isEmpty()) << tablesOf(dsn_).join(", ").toStdString();
     expectAtRest();
 }
 

@@ -244,6 +244,7 @@ TEST_F(Transfer, ClicksDuringARunningOperationAreIgnored) {
                     screen.test.settings,
                     [] { return 1; },
                     [](const QUrl&) {},
+                    [] {},
                     [] {}};
     Shell form1Shell(runtime);
     Form1& form1 = form1Shell.connectionScreen();
