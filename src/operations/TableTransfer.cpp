@@ -3,6 +3,7 @@
 #include "JournalRepair.h"
 #include "ReferringKeys.h"
 #include "RunJournal.h"
+#include "TableSwap.h"
 #include "TogetherStatements.h"
 #include "ado/Connection.h"
 #include "ado/DataSourceError.h"
@@ -605,31 +606,27 @@ TableTransfer::Outcome TableTransfer::putInPlace(const QString& work, const QStr
                                                  bool overwrite, const TableLayout& layout) {
     if (observer_.stopRequested())
         return Outcome::Interrupted;
-    const QStringList renames = product_->renameStatements(work, table, layout.sourceFields());
     ReferringKeys keys;
     if (overwrite && !readReferringKeys(table, work, keys))
         return failedOn(trap_.lastFailure());
-    // The work table's row is done with the step that gives it the name.
-    const QStringList done =
-        workStep_ != 0 ? QStringList{journal_->doneStatement(workStep_)} : QStringList{};
-    const bool placed = trap_.step(144, [&] {
-        if (!overwrite)
-            return runCancellable(table, [&] { runTogether(renames + done); });
-        const QString drop = QStringLiteral("DROP TABLE ") + Datatype::QuotedName(table);
-        // Where the target keeps foreign keys to a dropped table, they need not go.
-        const bool dropsKeys = product_->foreignKeysHoldDrops();
-        if (!product_->ddlCommits()) {
-            const QStringList statements =
-                (dropsKeys ? keys.dropStatements(*product_) : QStringList{}) + QStringList{drop} +
-                renames + (dropsKeys ? keys.makeStatements(*product_) : QStringList{}) + done;
-            return runCancellable(table, [&] { runTogether(statements); });
-        }
-        replaceCommittingAtOnce(work, table, drop, renames, dropsKeys ? keys : ReferringKeys{});
-    });
+    TableSwap swap(*product_, work, table, overwrite, std::move(keys), layout.sourceFields());
+    TableSwap::Context context{*target_,
+                               *journal_,
+                               *definitions_,
+                               trap_,
+                               [this] { return observer_.stopRequested(); },
+                               [this](const QString& waitingOn, const std::function<void()>& run) {
+                                   runCancellable(waitingOn, run);
+                               },
+                               checking_,
+                               workStep_};
+    const bool placed = trap_.step(144, [&] { swap.run(context); });
+    // Past the point of no return the copy is the table, whatever failed after it.
+    if (swap.oldTableGone())
+        created_ = false;
+    workStep_ = 0;
     if (!placed)
         return observer_.stopRequested() ? Outcome::Interrupted : failedOn(trap_.lastFailure());
-    if (workStep_ != 0)
-        journal_->doneWith(std::exchange(workStep_, 0));
     if (overwrite) {
         targetNames_.remove(table);
         observer_.targetDropped(table);
@@ -659,112 +656,6 @@ bool TableTransfer::readReferringKeys(const QString& table, const QString& work,
         if (const QString obstacle = keys.obstacleIn(*target_, work); !obstacle.isEmpty())
             throw std::runtime_error(obstacle.toStdString());
     });
-}
-
-void TableTransfer::replaceCommittingAtOnce(const QString& work, const QString& table,
-                                            const QString& drop, const QStringList& renames,
-                                            const ReferringKeys& keys) {
-    // Each statement commits at once. Before each, the journal holds what finishes or undoes it,
-    // so that a run ended anywhere leaves the next run what to do; the keys dropped so far are
-    // made again, to the old table, whatever stops the replacement before its drop.
-    const bool journaled = journal_->ready();
-    std::vector<size_t> dropped;
-    std::vector<int> keySteps(keys.keys().size(), 0);
-    int replacement = 0;
-    try {
-        runCancellable(table, [&] {
-            for (size_t key = 0; key < keys.keys().size(); ++key) {
-                if (observer_.stopRequested())
-                    throw std::runtime_error("the run was stopped");
-                if (journaled) {
-                    JournalEntry entry;
-                    entry.kind = JournalEntry::Kind::ForeignKey;
-                    entry.table = table;
-                    entry.child = keys.keys()[key].child;
-                    entry.key = keys.keys()[key].key;
-                    keySteps[key] = journal_->write(entry);
-                }
-                target_->Execute(keys.dropStatement(*product_, key));
-                dropped.push_back(key);
-            }
-            if (observer_.stopRequested())
-                throw std::runtime_error("the run was stopped");
-            if (journaled) {
-                JournalEntry entry;
-                entry.kind = JournalEntry::Kind::Replacement;
-                entry.table = table;
-                entry.work = work;
-                entry.verified = checking_;
-                replacement = journal_->write(entry);
-            }
-            target_->Execute(drop);
-        });
-    } catch (const std::exception&) {
-        // Where the old table still stands, the replacement never began.
-        if (replacement != 0 && targetHasTable(*target_, table))
-            journal_->markDone(replacement);
-        remakeKeys(keys, dropped, keySteps);
-        throw;
-    }
-    // From here on the old table is gone: no message says the target keeps it.
-    trap_.setPrefix({});
-    created_ = false;
-    std::vector<size_t> all(keys.keys().size());
-    std::iota(all.begin(), all.end(), size_t{0});
-    try {
-        for (const QString& statement : renames)
-            target_->Execute(statement);
-    } catch (const std::exception& failure) {
-        // The copy is all the target has of the table now: it is kept, and the next run gives
-        // it its name and makes the keys again, as the journal says.
-        for (size_t key : all)
-            definitions_->report(
-                278, keys.keys()[key].child,
-                QStringLiteral("foreign key ") + keys.keys()[key].key.name +
-                    QStringLiteral(" to ") + table + QStringLiteral(" was lost"),
-                QStringLiteral("make it once ") + work + QStringLiteral(" has its name: ") +
-                    keys.makeStatements(*product_, key).join(QStringLiteral("; ")) +
-                    (journaled ? QStringLiteral("; the next run on this target does both")
-                               : QString()),
-                true);
-        throw std::runtime_error("the old table was dropped, and its complete copy " +
-                                 work.toStdString() + " cannot take its name: " + failure.what() +
-                                 "; " + product_->renameStatement(work, table).toStdString() +
-                                 " gives it");
-    }
-    if (remakeKeys(keys, all, keySteps) && replacement != 0) {
-        journal_->markDone(replacement);
-        if (workStep_ != 0)
-            journal_->markDone(std::exchange(workStep_, 0));
-    }
-}
-
-bool TableTransfer::remakeKeys(const ReferringKeys& keys, const std::vector<size_t>& which,
-                               const std::vector<int>& steps) {
-    // Each waits for its child's lock at most as long as the run lets a statement wait, and a
-    // stop cancels it: the journal keeps it for the next run.
-    bool all = true;
-    for (size_t key : which) {
-        const QStringList statements = keys.makeStatements(*product_, key);
-        try {
-            runCancellable(keys.keys()[key].child, [&] { runTogether(statements); });
-            if (steps[key] != 0)
-                journal_->markDone(steps[key]);
-        } catch (const std::exception& failure) {
-            all = false;
-            const ReferringKeys::Key& lost = keys.keys()[key];
-            definitions_->report(
-                278, lost.child,
-                QStringLiteral("foreign key ") + lost.key.name + QStringLiteral(" to ") +
-                    lost.key.parent + QStringLiteral(" could not be made again"),
-                QString::fromUtf8(failure.what()) + QStringLiteral("; it is made by: ") +
-                    statements.join(QStringLiteral("; ")) +
-                    (steps[key] != 0 ? QStringLiteral("; the next run on this target makes it")
-                                     : QString()),
-                true);
-        }
-    }
-    return all;
 }
 
 void TableTransfer::runCancellable(const QString& table, const std::function<void()>& statements) {

@@ -203,21 +203,13 @@ class TableTransfer {
     QString onlyCopyNote(const QString& work, const QString& table, long long rows) const;
     // Drops the work table of a copy that failed, where the target still has it.
     void discard(const QString& work);
-    // Puts the complete copy in `work` in `table`'s place: drops the old table (when
-    // `overwrite`) and renames the work table.
+    // Puts the complete copy in `work` in `table`'s place, as a TableSwap: drops the old table
+    // (when `overwrite`) and renames the work table.
     Outcome putInPlace(const QString& work, const QString& table, bool overwrite,
                        const TableLayout& layout);
     // Other tables' foreign keys to `table`, and whether the copy in `work` can take them all;
     // false, reported, when it cannot or they cannot be read.
     bool readReferringKeys(const QString& table, const QString& work, ReferringKeys& keys);
-    // The replacement where each statement commits at once: the keys' drops, the old table's,
-    // the renames, the keys again; throws what stopped it, the old table and its keys kept.
-    void replaceCommittingAtOnce(const QString& work, const QString& table, const QString& drop,
-                                 const QStringList& renames, const ReferringKeys& keys);
-    // Makes `which` of `keys` again, each done in the journal at its step in `steps` (0: none);
-    // each that cannot be is named with its statement, as a loss. Whether all were made.
-    bool remakeKeys(const ReferringKeys& keys, const std::vector<size_t>& which,
-                    const std::vector<int>& steps);
     // Makes the journal ready before the first step that needs it, outside any transaction; a
     // target that keeps none is told once.
     void prepareJournal();

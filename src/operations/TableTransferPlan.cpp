@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "TableSwap.h"
 #include "ado/Connection.h"
 #include "data/Datatype.h"
 
@@ -44,7 +45,6 @@ TableTransfer::Plan TableTransfer::plan(const TableEntry& entry, bool overwrite)
     if (layout.autoIncrementColumn())
         plan.statements << layout.counterStatements(
             work, std::max(layout.lastAutoIncrement(), scan.highestCounter));
-    const bool dropsKeys = product_->foreignKeysHoldDrops();
     ReferringKeys keys;
     if (replacing) {
         try {
@@ -62,14 +62,12 @@ TableTransfer::Plan TableTransfer::plan(const TableEntry& entry, bool overwrite)
             plan.notes << table + QStringLiteral(
                                       ": the run first checks that every row other "
                                       "tables' foreign keys refer to is in the copy");
-        if (dropsKeys)
-            plan.statements << keys.dropStatements(*product_);
-        plan.statements << drop(table);
     }
+    // The swap the run would make, step by step.
     if (work != table)
-        plan.statements << product_->renameStatements(work, table, layout.sourceFields());
-    if (dropsKeys)
-        plan.statements << keys.makeStatements(*product_);
+        plan.statements << TableSwap(*product_, work, table, replacing, std::move(keys),
+                                     layout.sourceFields())
+                               .statements();
     if (layout.typed()) {
         SourceDefinition definition =
             readSourceDefinition(entry.file, table, *product_, layout.sourceFields(),

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include "fixture/ParadoxWriter.h"
 #include "support/Databases.h"
@@ -140,4 +141,47 @@ TEST(DryRun, AReplacementsScriptKeepsOtherTablesKeysAndSaysWhatWouldBeRefused) {
                               "--overwrite or --skip-existing the run would not start\n"))
         << skipping.out.toStdString();
     EXPECT_FALSE(skipping.out.contains("CREATE TABLE \""));
+}
+
+// The dry run's script is the very statements a run gives the target: a typed replacement of a
+// table that another table refers to, on PostgreSQL, whose server logs what it is given.
+TEST(DryRun, TheScriptIsWhatTheRunSends) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    TempDir folder;
+    pxfixture::TableLayout layout;
+    layout.keyFields = 1;
+    layout.fields = {{"ID", FieldType::AutoIncrement, 4, 0}, {"NAME", FieldType::Alpha, 20, 0}};
+    pxfixture::writeTable(
+        folder.file("parents.db"), layout,
+        {{Value::integer(1), Value::text("one")}, {Value::integer(2), Value::text("two")}});
+    ASSERT_EQ(transfer({"--typed", QString::fromStdString(folder.path()), dsn}).status, 0);
+    TestDatabases::execute(dsn,
+                           R"(CREATE TABLE "KID" ("P" INTEGER, CONSTRAINT "KID_fk" )"
+                           R"(FOREIGN KEY ("P") REFERENCES "PARENTS" ("ID") ON DELETE CASCADE))");
+    const QStringList arguments = {"--typed", "--overwrite", QString::fromStdString(folder.path()),
+                                   dsn};
+    const TransferRun dry = transfer(QStringList{"--dry-run"} + arguments);
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    QStringList planned;
+    for (const QString& line : dry.out.split('\n'))
+        if (!line.isEmpty() && !line.startsWith("--"))
+            planned << (line.endsWith(';') ? line.chopped(1) : line);
+
+    const qint64 since = TestDatabases::logStatements(dsn);
+    const TransferRun run = transfer(arguments);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    // The definitions the run gave, but those of its own journal.
+    QStringList sent;
+    static const QRegularExpression definition("^(CREATE|ALTER|DROP|COMMENT|DO) ");
+    // psqlODBC sends its own transaction and savepoint statements in the same message.
+    static const QRegularExpression wrapping(R"(^(?:(?:BEGIN|(?:SAVEPOINT|RELEASE) \S+);)+)");
+    for (QString statement : TestDatabases::statementsLogged(since))
+        if (statement.remove(wrapping);
+            definition.match(statement).hasMatch() && !statement.contains("morvane_journal"))
+            sent << statement;
+    EXPECT_EQ(sent, planned) << "sent:\n"
+                             << sent.join('\n').toStdString() << "\nplanned:\n"
+                             << planned.join('\n').toStdString();
 }

@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QThread>
@@ -103,6 +105,7 @@ class Postgres {
     }
 
     int port() const { return port_; }
+    QString log() const { return dataDir() + QStringLiteral("/server.log"); }
 
     // Tests run without fsync; `durable` keeps PostgreSQL's own defaults (fsync and synchronous
     // commit on), as a benchmark of commits needs.
@@ -342,6 +345,36 @@ std::vector<qint64> pauseServer(const QString& dsn) {
 void resumeServer(const std::vector<qint64>& paused) {
     for (qint64 pid : paused)
         ::kill(static_cast<pid_t>(pid), SIGCONT);
+}
+
+qint64 logStatements(const QString& dsn) {
+    execute(dsn, QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET "
+                                "log_statement = ''all''', current_database()); END $$"));
+    return QFileInfo(Postgres::instance()->log()).size();
+}
+
+QStringList statementsLogged(qint64 since) {
+    QFile log(Postgres::instance()->log());
+    if (!log.open(QIODevice::ReadOnly) || !log.seek(since))
+        return {};
+    // "... LOG:  statement: SQL", or through the extended protocol "... LOG:  execute <name>:
+    // SQL"; the lines that go on a statement begin with a tab.
+    static const QRegularExpression start(
+        QStringLiteral(R"(LOG:  (?:statement|execute [^:]*): (.*)$)"));
+    QStringList statements;
+    bool inStatement = false;
+    for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch begun = start.match(line);
+        if (begun.hasMatch()) {
+            statements << begun.captured(1);
+            inStatement = true;
+        } else if (inStatement && line.startsWith(QLatin1Char('\t'))) {
+            statements.back() += QLatin1Char('\n') + line.mid(1);
+        } else {
+            inStatement = false;
+        }
+    }
+    return statements;
 }
 
 void onEveryNewTable(const QString& dsn, const QString& name, const QString& statement) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <string>
@@ -45,6 +46,10 @@ bool runsStatement(const QString& dsn, const QString& containing);
 // paused, for resumeServer().
 std::vector<qint64> pauseServer(const QString& dsn);
 void resumeServer(const std::vector<qint64>& paused);
+// PostgreSQL: the statements the database of `dsn` is given from now on, by its sessions that
+// start after this call, each as the server logs it: statementsLogged() reads them.
+qint64 logStatements(const QString& dsn);
+QStringList statementsLogged(qint64 since);
 // Stops the PostgreSQL cluster, as a server that goes away does.
 void stopPostgres();
 void startPostgres(bool durable = false);
