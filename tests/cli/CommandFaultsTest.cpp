@@ -65,15 +65,6 @@ void slowEveryRow(const QString& dsn) {
         "CREATE TRIGGER slow BEFORE INSERT ON %s FOR EACH ROW EXECUTE FUNCTION slow_row()");
 }
 
-// Waits until another session of the PostgreSQL database runs a statement holding `text`.
-bool waitForStatement(const QString& dsn, const QString& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!TestDatabases::runsStatement(dsn, text))
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-    return true;
-}
-
 // Waits until `table` holds a row that another session committed.
 bool waitForARow(const QString& dsn, const QString& table) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -162,7 +153,7 @@ TEST(Interruption, CtrlCAndSigtermStopBetweenTablesAndRowsAndTellWhatIsComplete)
     startTransfer(byDefault, {path(folder), dsn});
     QString seen;
     ASSERT_TRUE(waitForOutput(byDefault, seen, "FIRST (table 1 of 3): 10 of 10 rows"));
-    ASSERT_TRUE(waitForStatement(dsn, R"(INSERT INTO "SLOW__morvane_new")"));
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn, R"(INSERT INTO "SLOW__morvane_new")"));
     ::kill(static_cast<pid_t>(byDefault.processId()), SIGINT);
     const TransferRun stopped = finishedTransfer(byDefault);
     const QString err = seen + stopped.err;
@@ -193,7 +184,7 @@ TEST(Interruption, CtrlCAndSigtermStopBetweenTablesAndRowsAndTellWhatIsComplete)
     startTransfer(twice, {"--overwrite", path(folder), dsn});
     seen.clear();
     ASSERT_TRUE(waitForOutput(twice, seen, "FIRST (table 1 of 3): 10 of 10 rows"));
-    ASSERT_TRUE(waitForStatement(dsn, R"(INSERT INTO "SLOW__morvane_new")"));
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn, R"(INSERT INTO "SLOW__morvane_new")"));
     const auto signalled = std::chrono::steady_clock::now();
     ::kill(static_cast<pid_t>(twice.processId()), SIGINT);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

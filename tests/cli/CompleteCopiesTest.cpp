@@ -78,15 +78,6 @@ class CompleteCopies : public ::testing::TestWithParam<std::string> {
     QString dsn_;
 };
 
-// Waits until another session inserts into `table`; false after a minute.
-bool rowsGoInto(const QString& dsn, const QString& table) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!TestDatabases::runsStatement(dsn, "INSERT INTO \"" + table + "\""))
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-    return true;
-}
-
 }  // namespace
 
 // A row refused part-way: in every mode of the command line and in the window, the old table
@@ -163,7 +154,7 @@ TEST_P(CompleteCopies, AStoppedOrKilledReplacementKeepsTheOldTable) {
     startTransfer(stopped, {"--typed", "--overwrite", path(large), dsn_});
     QString seen;
     ASSERT_TRUE(waitForOutput(stopped, seen, "A (table 1 of 2): 1 of 1 rows"));
-    ASSERT_TRUE(rowsGoInto(dsn_, "PEOPLE__morvane_new"));
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, R"(INSERT INTO "PEOPLE__morvane_new")"));
     ::kill(static_cast<pid_t>(stopped.processId()), SIGINT);
     const TransferRun interrupted = finishedTransfer(stopped);
     const QString err = seen + interrupted.err;
@@ -178,7 +169,7 @@ TEST_P(CompleteCopies, AStoppedOrKilledReplacementKeepsTheOldTable) {
     seen.clear();
     ASSERT_TRUE(waitForOutput(killed, seen, "A (table 1 of 2): 1 of 1 rows"));
     // Killed while the rows go in.
-    ASSERT_TRUE(rowsGoInto(dsn_, "PEOPLE__morvane_new"));
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, R"(INSERT INTO "PEOPLE__morvane_new")"));
     ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
     finishedTransfer(killed);
     EXPECT_EQ(people(dsn_, "PEOPLE"), before);
@@ -207,10 +198,7 @@ TEST_P(CompleteCopies, ACtrlCStopsADropThatWaitsOnAnotherSessionsLock) {
     writePeople(fresh.file("people.db"), 5);
     ASSERT_EQ(transfer({path(old), dsn_}).status, 0);
 
-    ado::Connection reader;
-    reader.Open("Data Source=" + dsn_);
-    reader.BeginTrans();
-    reader.Query(R"(SELECT count(*) FROM "PEOPLE")");
+    ReadingSession reader(dsn_, "PEOPLE");
     QProcess waiting;
     startTransfer(waiting, {"--overwrite", path(fresh), dsn_});
     QString seen;
@@ -226,7 +214,7 @@ TEST_P(CompleteCopies, ACtrlCStopsADropThatWaitsOnAnotherSessionsLock) {
     EXPECT_TRUE(err.contains(kKept + "stopped while waiting for PEOPLE's lock"))
         << err.toStdString();
     EXPECT_EQ(err.count("Interrupted: PEOPLE"), 1) << err.toStdString();
-    reader.RollbackTrans();
+    reader.release();
     EXPECT_EQ(people(dsn_, "PEOPLE"), (QStringList{"0 name 0", "1 name 1", "2 name 2"}));
     EXPECT_EQ(tablesOf(dsn_), QStringList{"PEOPLE"});
 }

@@ -40,30 +40,6 @@ QString path(const TempDir& dir) {
     return QString::fromStdString(dir.path());
 }
 
-// Another session that reads `table` in an open transaction: a definition of the table waits
-// for it.
-class Hold {
-  public:
-    Hold(const QString& dsn, const QString& table) {
-        session_.Open("Data Source=" + dsn);
-        session_.BeginTrans();
-        session_.Query("SELECT count(*) FROM \"" + table + "\"");
-    }
-    ~Hold() { session_.RollbackTrans(); }
-
-  private:
-    ado::Connection session_;
-};
-
-// Waits until another session runs a statement holding `text`.
-bool waitForStatement(const QString& dsn, const QString& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!TestDatabases::runsStatement(dsn, text))
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-    return true;
-}
-
 class Journal : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -152,13 +128,14 @@ TEST_F(Journal, AReplacementKilledAtAnyStepIsCompletedByTheNextRun) {
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
         QProcess run;
-        std::unique_ptr<Hold> hold = std::make_unique<Hold>(dsn_, step.gates[0].first);
+        std::unique_ptr<ReadingSession> hold =
+            std::make_unique<ReadingSession>(dsn_, step.gates[0].first);
         startTransfer(run, replacement());
         for (size_t gate = 0; gate < step.gates.size(); ++gate) {
-            ASSERT_TRUE(waitForStatement(dsn_, step.gates[gate].second))
+            ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, step.gates[gate].second))
                 << step.gates[gate].second.toStdString();
             if (gate + 1 < step.gates.size()) {
-                auto next = std::make_unique<Hold>(dsn_, step.gates[gate + 1].first);
+                auto next = std::make_unique<ReadingSession>(dsn_, step.gates[gate + 1].first);
                 hold = std::move(next);  // the earlier lock goes, the run goes on to the next
             }
         }
@@ -177,9 +154,9 @@ TEST_F(Journal, ADoubleCtrlCLeavesItsStepsToTheNextRunAndSaysThem) {
     const std::string report = reports.file("report.json");
     QProcess run;
     {
-        const Hold hold(dsn_, "C2");
+        const ReadingSession hold(dsn_, "C2");
         startTransfer(run, replacement() + QStringList{"--report", QString::fromStdString(report)});
-        ASSERT_TRUE(waitForStatement(dsn_, R"(DROP FOREIGN KEY "C2_fk")"));
+        ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, R"(DROP FOREIGN KEY "C2_fk")"));
         // C1's key is dropped: the journal holds what makes it again.
         ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
         ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
@@ -199,9 +176,9 @@ TEST_F(Journal, ADoubleCtrlCLeavesItsStepsToTheNextRunAndSaysThem) {
 TEST_F(Journal, ALostConnectionLeavesItsStepsToTheNextRun) {
     QProcess run;
     {
-        const Hold hold(dsn_, "PARENTS");
+        const ReadingSession hold(dsn_, "PARENTS");
         startTransfer(run, replacement());
-        ASSERT_TRUE(waitForStatement(dsn_, R"(DROP TABLE "PARENTS")"));
+        ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, R"(DROP TABLE "PARENTS")"));
         const QString id = queryRows(dsn_,
                                      "SELECT id FROM information_schema.processlist WHERE info "
                                      "LIKE 'DROP TABLE%PARENTS%'")[0][0];
@@ -217,9 +194,9 @@ TEST_F(Journal, ALostConnectionLeavesItsStepsToTheNextRun) {
 TEST_F(Journal, ARunNeverCompletesTheStepsOfARunAtWork) {
     QProcess first;
     {
-        const Hold hold(dsn_, "PARENTS");
+        const ReadingSession hold(dsn_, "PARENTS");
         startTransfer(first, replacement());
-        ASSERT_TRUE(waitForStatement(dsn_, R"(DROP TABLE "PARENTS")"));
+        ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, R"(DROP TABLE "PARENTS")"));
         const TransferRun second = transfer({"--repair", dsn_});
         EXPECT_EQ(second.status, 0) << second.err.toStdString();
         EXPECT_TRUE(second.err.contains("is at work on this target: its steps are left to it"))
@@ -254,8 +231,9 @@ TEST_F(Journal, ANewTableKilledBeforeItsCheckIsCopiedAgain) {
            std::chrono::steady_clock::now() < deadline) {
     }
     {
-        const Hold hold(dsn_, "NEWT__morvane_new");
-        ASSERT_TRUE(waitForStatement(dsn_, R"(ALTER TABLE "NEWT__morvane_new" ADD PRIMARY KEY)"));
+        const ReadingSession hold(dsn_, "NEWT__morvane_new");
+        ASSERT_TRUE(TestDatabases::waitForStatement(
+            dsn_, R"(ALTER TABLE "NEWT__morvane_new" ADD PRIMARY KEY)"));
         ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
         finishedTransfer(run);
     }

@@ -128,10 +128,7 @@ TEST_P(ReplacementKeys, AStopWhileAKeyIsDroppedLeavesEveryKeyAndTheOldTable) {
     TempDir fresh;
     writeParents(fresh, 5);
 
-    ado::Connection holder;
-    holder.Open("Data Source=" + dsn_);
-    holder.BeginTrans();
-    holder.Query(R"(SELECT count(*) FROM "c2")");
+    ReadingSession holder(dsn_, "c2");
     {
         const TransferRun timedOut =
             transfer({"--typed", "--overwrite", "--lock-wait", "2", path(fresh), dsn_});
@@ -149,7 +146,7 @@ TEST_P(ReplacementKeys, AStopWhileAKeyIsDroppedLeavesEveryKeyAndTheOldTable) {
     ::kill(static_cast<pid_t>(waiting.processId()), SIGINT);
     const TransferRun stopped = finishedTransfer(waiting, 30);
     EXPECT_EQ(stopped.status, 130) << (seen + stopped.err).toStdString();
-    holder.RollbackTrans();
+    holder.release();
     EXPECT_EQ(keys(), before) << (seen + stopped.err).toStdString();
     EXPECT_EQ(parents(), "3");
 }
@@ -168,10 +165,7 @@ TEST(Relationships, ACtrlCLeavesTheRestOutAndNamesTheTablesWithoutTheirKeys) {
     QProcess run;
     startTransfer(run, {"--typed", path(folder), dsn});
     // Signalled while the first foreign key is made.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!TestDatabases::runsStatement(dsn, "ADD CONSTRAINT") &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn, "ADD CONSTRAINT"));
     ::kill(static_cast<pid_t>(run.processId()), SIGINT);
     const TransferRun stopped = finishedTransfer(run, 30);
     const QString& err = stopped.err;

@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <stdexcept>
@@ -411,6 +412,14 @@ bool runsStatement(const QString& dsn, const QString& containing) {
     return running->Fields(0).Value().asInteger() > 0;
 }
 
+bool waitForStatement(const QString& dsn, const QString& containing) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!runsStatement(dsn, containing))
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+    return true;
+}
+
 void execute(const QString& dsn, const QString& sql) {
     ado::Connection connection;
     connection.Open("Data Source=" + dsn);
@@ -428,3 +437,20 @@ void startPostgres(bool durable) {
 }
 
 }  // namespace TestDatabases
+
+ReadingSession::ReadingSession(const QString& dsn, const QString& table)
+    : session_(std::make_unique<ado::Connection>()) {
+    session_->Open("Data Source=" + dsn);
+    session_->BeginTrans();
+    session_->Query("SELECT count(*) FROM \"" + table + "\"");
+}
+
+ReadingSession::~ReadingSession() {
+    release();
+}
+
+void ReadingSession::release() {
+    if (session_)
+        session_->RollbackTrans();
+    session_.reset();
+}

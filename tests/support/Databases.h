@@ -41,6 +41,8 @@ void onEveryNewTable(const QString& dsn, const QString& name, const QString& sta
 // PostgreSQL and MariaDB: whether a session other than the asking one runs (on PostgreSQL: or
 // ran last) a statement holding `containing`.
 bool runsStatement(const QString& dsn, const QString& containing);
+// Waits until runsStatement() is true (true), or a minute passes.
+bool waitForStatement(const QString& dsn, const QString& containing);
 // Pauses the server that the other sessions of `dsn` talk to, as SIGSTOP does to a server that
 // hangs: on PostgreSQL the processes that serve them, on MariaDB the whole server. The processes
 // paused, for resumeServer().
@@ -57,3 +59,22 @@ void startPostgres(bool durable = false);
 int postgresPort();
 
 }  // namespace TestDatabases
+
+namespace ado {
+class Connection;
+}
+
+// Another session that reads `table` in an open transaction, until it is destroyed: a drop or
+// a definition of the table waits for it (PostgreSQL, MariaDB).
+class ReadingSession {
+  public:
+    ReadingSession(const QString& dsn, const QString& table);
+    ~ReadingSession();
+    // Ends the transaction: what waited on it goes on.
+    void release();
+    ReadingSession(const ReadingSession&) = delete;
+    ReadingSession& operator=(const ReadingSession&) = delete;
+
+  private:
+    std::unique_ptr<ado::Connection> session_;
+};

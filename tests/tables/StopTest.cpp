@@ -245,10 +245,7 @@ TEST_P(WindowStop, StopCancelsADropThatWaitsOnAnotherSessionsLock) {
     form().PushButton4_Click();
     choose({{"people.db", 50}}, {"PEOPLE"});
 
-    ado::Connection reader;
-    reader.Open("Data Source=" + dsn_);
-    reader.BeginTrans();
-    reader.Query(R"(SELECT count(*) FROM "PEOPLE")");
+    ReadingSession reader(dsn_, "PEOPLE");
     const QString waiting =
         GetParam() == "mariadb"
             ? "SELECT count(*) FROM information_schema.processlist WHERE state = "
@@ -263,14 +260,14 @@ TEST_P(WindowStop, StopCancelsADropThatWaitsOnAnotherSessionsLock) {
         while (!ended && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!ended)
-            reader.RollbackTrans();
+            reader.release();
     });
     const Watched watched = transferWatching(
         form(), [&] { return queryRows(dsn_, waiting)[0][0] != "0"; },
         [&] { form().PushButton13->click(); });
     ended = true;
     letGo.join();
-    reader.RollbackTrans();
+    reader.release();
 
     ASSERT_TRUE(watched.acted);
     EXPECT_EQ(screen_->test.dialogs.texts("message"),
@@ -313,16 +310,13 @@ TEST_P(WindowStop, StopCancelsTheStatementThatRunsNow) {
     if (postgres)
         TestDatabases::slowDefinitions(dsn_, "ADD PRIMARY KEY", 120);
     // On MariaDB another session reads the work table, once it is there, in a transaction.
-    std::unique_ptr<ado::Connection> reader;
+    std::unique_ptr<ReadingSession> reader;
     QElapsedTimer sinceStop;
     const Watched watched = transferWatching(
         form(),
         [&] {
             if (!postgres && !reader && tablesOf(dsn_).contains("PEOPLE__morvane_new")) {
-                reader = std::make_unique<ado::Connection>();
-                reader->Open("Data Source=" + dsn_);
-                reader->BeginTrans();
-                reader->Query(R"(SELECT count(*) FROM "PEOPLE__morvane_new")");
+                reader = std::make_unique<ReadingSession>(dsn_, "PEOPLE__morvane_new");
             }
             return TestDatabases::runsStatement(dsn_, "ADD PRIMARY KEY");
         },
@@ -330,7 +324,7 @@ TEST_P(WindowStop, StopCancelsTheStatementThatRunsNow) {
             sinceStop.start();
             form().PushButton13->click();
             if (reader)
-                reader->RollbackTrans();
+                reader->release();
         });
     ASSERT_TRUE(watched.acted);
     EXPECT_LT(sinceStop.elapsed(), 20000) << "the stop did not reach the running statement";
