@@ -12,15 +12,19 @@ inline const std::vector<px::Field> kBenchFields = {
     {"Amount", px::FieldType::Number, 8, 0}, {"Day", px::FieldType::Date, 4, 0},
     {"Flag", px::FieldType::Logical, 1, 0},  {"Stamp", px::FieldType::Timestamp, 8, 0}};
 
-// Writes it at `path`, keyed on its first `keyFields`.
-inline void writeBenchTable(const std::string& path, int rows, int keyFields = 0) {
+// Writes it at `path`, keyed on its first `keyFields`; `changed` rows, spread over the table,
+// with another name.
+inline void writeBenchTable(const std::string& path, int rows, int keyFields = 0, int changed = 0) {
     using px::Value;
     pxfixture::TableLayout layout{12, 4, 1252, kBenchFields};
     layout.keyFields = keyFields;
     pxfixture::ParadoxWriter writer(path, layout);
-    for (int i = 0; i < rows; ++i)
-        writer.addRow({Value::integer(i), Value::text("Customer's name " + std::to_string(i % 977)),
-                       i % 11 ? Value::real(i * 1.25) : Value(), Value::date(730000 + i % 5000),
-                       Value::boolean(i % 2),
-                       Value::timestamp(738000 + i % 300, (i * 7) % 86400000)});
+    for (int i = 0; i < rows; ++i) {
+        const bool other = changed > 0 && i % (rows / changed) == 0;
+        writer.addRow(
+            {Value::integer(i),
+             Value::text((other ? "Changed name " : "Customer's name ") + std::to_string(i % 977)),
+             i % 11 ? Value::real(i * 1.25) : Value(), Value::date(730000 + i % 5000),
+             Value::boolean(i % 2), Value::timestamp(738000 + i % 300, (i * 7) % 86400000)});
+    }
 }

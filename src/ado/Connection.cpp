@@ -182,13 +182,16 @@ DataSourceInfo Connection::Info() {
 void Connection::BeginTrans() {
     requireIdle();
     requireTarget().beginTransaction();
+    inTransaction_ = true;
 }
 
 void Connection::CommitTrans() {
+    inTransaction_ = false;
     waitingCall([&] { requireTarget().commit(); });
 }
 
 void Connection::RollbackTrans() {
+    inTransaction_ = false;
     waitingCall([&] { requireTarget().rollback(); });
 }
 

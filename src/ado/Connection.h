@@ -78,6 +78,8 @@ class Connection {
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
+    // Between BeginTrans and its commit or rollback.
+    bool InTransaction() const { return inTransaction_; }
     void Close();
     bool isOpen() const;
     // From now on, each call made on this thread that waits for the data source (a statement,
@@ -90,6 +92,7 @@ class Connection {
     void SalvageDamagedTables(bool salvage);
 
   private:
+    bool inTransaction_ = false;
     friend class RecordSet;
     std::unique_ptr<Cursor> openTable(const QString& file);
     void requireIdle() const;

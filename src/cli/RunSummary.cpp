@@ -52,6 +52,7 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
             line += QStringLiteral(", %1 failed").arg(failed);
         if (incomplete > 0)
             line += QStringLiteral(", %1 incomplete").arg(incomplete);
+        line += refreshCounts();
         report.note(line +
                     QStringLiteral(", %1 rows, in %2 s.").arg(count(rows)).arg(seconds, 0, 'f', 1));
     }
@@ -100,6 +101,31 @@ void RunSummary::repairedTarget(const JournalRepair::Outcome& outcome, ProgressR
         report.error(QStringLiteral("Not repaired: ") + line);
     for (const QString& line : outcome.notes)
         report.note(line);
+}
+
+QString RunSummary::refreshCounts() const {
+    using Refresh = TableResult::Refresh;
+    int unchanged = 0, refreshed = 0, replaced = 0;
+    TableRefresh::Counts rows;
+    for (const TableResult& result : results_) {
+        if (result.state != TableResult::State::Copied)
+            continue;
+        unchanged += result.refresh == Refresh::Unchanged;
+        replaced += result.refresh == Refresh::Replaced;
+        if (result.refresh == Refresh::Refreshed) {
+            ++refreshed;
+            rows.inserted += result.changes.inserted;
+            rows.updated += result.changes.updated;
+            rows.deleted += result.changes.deleted;
+        }
+    }
+    if (unchanged + refreshed + replaced == 0)
+        return {};
+    return QStringLiteral(": %1 unchanged, %2 refreshed (+%3 ~%4 \u2212%5), %6 replaced")
+        .arg(unchanged)
+        .arg(refreshed)
+        .arg(count(rows.inserted), count(rows.updated), count(rows.deleted))
+        .arg(replaced);
 }
 
 void RunSummary::warnOn(const QString& table, const QString& warning) {

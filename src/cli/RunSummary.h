@@ -9,6 +9,7 @@
 #include "data/TableEntry.h"
 #include "operations/JournalRepair.h"
 #include "operations/TableCheck.h"
+#include "operations/TableRefresh.h"
 #include "paradox/Salvage.h"
 
 class ProgressReport;
@@ -36,6 +37,12 @@ struct TableResult {
     int copies = 0;  // more than one when its source changed while it was copied
     std::optional<TableCheck::Result> check;   // made when its rows were all sent
     std::optional<px::SalvageReport> salvage;  // read by the salvage reading, damaged
+    // A refresh: what it did with the table, the rows it changed, why it replaced it.
+    enum class Refresh { None, Copied, Unchanged, Refreshed, Replaced };
+    Refresh refresh = Refresh::None;
+    TableRefresh::Counts changes;
+    QString replacedBecause;
+    QString refreshedSince;  // when the record's copy was made
 };
 
 // The results of a run and what the command line says of them at its end: one summary line,
@@ -72,6 +79,9 @@ class RunSummary {
     int exitStatus() const;
 
   private:
+    // ": 3 unchanged, 1 refreshed (+1 ~1 −1), 1 replaced" for a refresh, else "".
+    QString refreshCounts() const;
+
     std::vector<TableResult> results_;
     QStringList warnings_;
     QStringList notes_;

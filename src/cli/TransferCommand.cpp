@@ -21,9 +21,11 @@
 #include "RunReport.h"
 #include "RunSummary.h"
 #include "TransferOptions.h"
+#include "ado/Connection.h"
 #include "data/ParadoxModule.h"
 #include "data/SybaseModule.h"
 #include "data/products/TargetProduct.h"
+#include "operations/CopyRecords.h"
 #include "operations/JournalRepair.h"
 #include "operations/RunJournal.h"
 #include "operations/TableTransfer.h"
@@ -187,6 +189,37 @@ QString workTableNote(const QString& name, const Sides& sides) {
            rename + QLatin1Char(')');
 }
 
+// What the journal holds: the steps runs left open, and the record of each verified copy.
+void printJournal(const QString& dataSource, const TargetProduct& product) {
+    try {
+        ado::Connection target;
+        target.Open(QStringLiteral("Data Source=") + dataSource);
+        RunJournal journal(target, product);
+        for (const JournalEntry& entry : journal.allEntries()) {
+            if (!entry.open)
+                continue;
+            const QString what =
+                entry.kind == JournalEntry::Kind::ForeignKey
+                    ? QStringLiteral("foreign key %1 of %2 to %3, dropped")
+                          .arg(entry.key.name, entry.child, entry.table)
+                : entry.kind == JournalEntry::Kind::Replacement
+                    ? QStringLiteral("%1 replaced by %2").arg(entry.table, entry.work)
+                    : QStringLiteral("%1 copied into %2%3")
+                          .arg(entry.table, entry.work,
+                               entry.verified ? QStringLiteral(", verified") : QString());
+            std::printf("      open step %d of run %s, %s UTC: %s\n", entry.step,
+                        qPrintable(entry.run), qPrintable(entry.at), qPrintable(what));
+        }
+        for (const CopyRecord& record : CopyRecords(target, product).all())
+            std::printf("      verified copy of %s from %s: %lld rows, %s, %s UTC\n",
+                        qPrintable(record.table), qPrintable(record.sourceFile), record.rows,
+                        record.layout.startsWith(QStringLiteral("typed")) ? "typed" : "untyped",
+                        qPrintable(record.at));
+    } catch (const std::exception& failure) {
+        std::printf("      (%s)\n", failure.what());
+    }
+}
+
 // Each Paradox table with its fields, their Paradox types, its secondary indexes, validity
 // checks and relationships; and the data source's tables.
 void printSides(const TransferOptions& options, const Sides& sides) {
@@ -208,8 +241,11 @@ void printSides(const TransferOptions& options, const Sides& sides) {
         }
     }
     std::printf("Tables in %s:\n", qPrintable(options.dataSource));
-    for (const QString& name : sides.target)
+    for (const QString& name : sides.target) {
         std::printf("  %s%s\n", qPrintable(name), qPrintable(workTableNote(name, sides)));
+        if (RunJournal::isJournal(name))
+            printJournal(options.dataSource, *sides.product);
+    }
 }
 
 void printStatements(const QStringList& statements) {
@@ -339,11 +375,76 @@ struct CreationWatch : ProgressReport {
     bool created = false;
 };
 
+// What a refresh did with a table, on its result.
+void noteRefresh(const TableTransfer::Refresh& refresh, TableResult& result) {
+    using Kind = TableTransfer::Refresh::Kind;
+    using Refresh = TableResult::Refresh;
+    static const std::map<Kind, Refresh> kinds = {{Kind::Copied, Refresh::Copied},
+                                                  {Kind::Unchanged, Refresh::Unchanged},
+                                                  {Kind::Refreshed, Refresh::Refreshed},
+                                                  {Kind::Replaced, Refresh::Replaced}};
+    result.refresh = kinds.at(refresh.kind);
+    result.changes = refresh.counts;
+    result.replacedBecause = refresh.why;
+    result.refreshedSince = refresh.since;
+}
+
+// The end of a whole table's progress line: "verified", or what a refresh did.
+QString finishedLine(const TableResult& result) {
+    const QString verified = result.check ? QStringLiteral("verified") : QString();
+    const QLocale english(QLocale::English);
+    switch (result.refresh) {
+        case TableResult::Refresh::Unchanged:
+            return QStringLiteral("unchanged since the verified copy of ") + result.refreshedSince;
+        case TableResult::Refresh::Refreshed:
+            return QStringLiteral("refreshed (+%1 ~%2 \u2212%3), ")
+                       .arg(english.toString(result.changes.inserted),
+                            english.toString(result.changes.updated),
+                            english.toString(result.changes.deleted)) +
+                   verified;
+        case TableResult::Refresh::Replaced:
+            return QStringLiteral("replaced, ") + result.replacedBecause + QStringLiteral(", ") +
+                   verified;
+        default:
+            return verified;
+    }
+}
+
+// Writes the refreshes in place that were held, in one transaction, and tells each.
+void writeHeldRefreshes(std::vector<TableResult>& held, TableTransfer& transfer,
+                        ProgressReport& progress, RunSummary& summary) {
+    if (held.empty())
+        return;
+    progress.doing(QStringLiteral("writing the refreshed rows"));
+    const std::vector<TableTransfer::Written> written = transfer.writeRefreshes();
+    for (const TableTransfer::Written& table : written) {
+        const auto found = std::find_if(held.begin(), held.end(), [&](const TableResult& result) {
+            return result.entry.file == table.entry.file;
+        });
+        if (found == held.end())
+            continue;
+        TableResult& result = *found;
+        if (!table.failure.isEmpty()) {
+            result.state =
+                table.stopped ? TableResult::State::Interrupted : TableResult::State::Failed;
+            result.causes << table.failure;
+            result.rowsWritten = 0;
+        } else {
+            result.check = table.check;
+            result.sourceRows = table.sourceRows;
+            result.rowsWritten = table.counts.changes();
+            progress.note(result.entry.name + QStringLiteral(": ") + finishedLine(result));
+        }
+        summary.add(result);
+    }
+}
+
 // Copies the tables one after the other; every result goes into the summary.
 void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& options,
              TableTransfer& transfer, ConsoleDialogs& dialogs, CreationWatch& progress,
              RunSummary& summary, const std::function<void()>& tableDone) {
     bool transferEnded = false;
+    std::vector<TableResult> held;  // refreshes in place, written together at the end
     for (size_t i = 0; i < tables.size(); ++i) {
         TableResult result;
         result.entry = tables[i];
@@ -386,19 +487,67 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
                 damage.chop(1);
             damage += QStringLiteral("; --salvage copies ") + transfer.salvageOffer();
         }
-        progress.tableFinished(whole, !whole         ? outcomeLine(result)
-                                      : result.check ? QStringLiteral("verified")
-                                                     : QString());
+        if (options.refresh)
+            noteRefresh(transfer.lastRefresh(), result);
+        // A refresh in place is written with the other tables' at the end.
+        if (whole && transfer.lastRefresh().held) {
+            const TableRefresh::Counts& changes = transfer.lastRefresh().counts;
+            progress.tableFinished(
+                false, QStringLiteral("refreshing, %1 %2")
+                           .arg(changes.changes())
+                           .arg(changes.changes() == 1 ? "row differs" : "rows differ"));
+            result.seconds = progress.secondsOfTable();
+            held.push_back(std::move(result));
+            continue;
+        }
+        // Nothing read, nothing written: no rows to count.
+        const bool unchanged = whole && result.refresh == TableResult::Refresh::Unchanged;
+        progress.tableFinished(whole && !unchanged,
+                               !whole ? outcomeLine(result) : finishedLine(result));
         result.seconds = progress.secondsOfTable();
         summary.add(result);
         tableDone();
         transferEnded = outcome == TableTransfer::Outcome::TransferEnds;
     }
+    writeHeldRefreshes(held, transfer, progress, summary);
 }
 
 }  // namespace
 
 namespace {
+
+// --verify: every recorded table (or the named ones) checked against its source, one line each;
+// 0 when every one equals its source.
+int verifyRecorded(const TransferOptions& options, TableTransfer& transfer,
+                   ProgressReport& progress) {
+    progress.doing(QStringLiteral("checking the recorded tables"));
+    int equal = 0, checked = 0;
+    for (const TableTransfer::Verified& table : transfer.verifyRecorded()) {
+        if (!options.tables.isEmpty() && !options.tables.contains(table.table, Qt::CaseInsensitive))
+            continue;
+        ++checked;
+        if (!table.problem.isEmpty()) {
+            progress.error(QStringLiteral("Not checked: ") + table.table + QStringLiteral(": ") +
+                           table.problem);
+        } else if (table.check->exact()) {
+            ++equal;
+            progress.note(table.table + QStringLiteral(": equals its source ") + table.sourceFile +
+                          QStringLiteral(" (%1 rows)").arg(table.check->rowsStored));
+        } else {
+            progress.error(QStringLiteral("Differs: ") + table.check->describe(table.table, 3));
+        }
+    }
+    if (checked == 0) {
+        progress.error(QStringLiteral("No table of ") + options.dataSource +
+                       QStringLiteral(" has a record of a verified copy to check"));
+        return 1;
+    }
+    progress.note(
+        QStringLiteral("%1 of %2 recorded tables equal their source.").arg(equal).arg(checked));
+    if (Interruption::requested())
+        return Interruption::exitStatus();
+    return equal == checked ? 0 : 1;
+}
 
 // The run once its options are known; its exit status. Every result goes into the summary.
 int run(const TransferOptions& options, RunSummary& summary, const QDateTime& start) {
@@ -462,7 +611,8 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
             met << existing.spellingOf(table.name);
     // A dry run over tables the target has shows the rest of the run.
     const bool skipExisting = options.skipExisting || (options.dryRun && !options.overwrite);
-    if (!met.isEmpty() && !options.overwrite && !skipExisting)
+    if (!met.isEmpty() && !options.overwrite && !skipExisting && !options.refresh &&
+        !options.verifyRecorded)
         return refuse(QStringLiteral("these tables exist in %1: %2; choose --overwrite or "
                                      "--skip-existing")
                           .arg(options.dataSource, met.join(QStringLiteral(", "))));
@@ -479,6 +629,8 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
                                               : TableTransfer::DamagedTables::Refuse);
     if (options.typed)
         transfer.useTypedMapping();
+    if (options.refresh)
+        transfer.refreshTables(options.overwrite);
     progress.doing(QStringLiteral("opening the data source"));
     if (!transfer.open({options.folder, options.dataSource}))
         return refuse(dialogs.takeFailures().join(QStringLiteral("; ")));
@@ -496,6 +648,11 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
         if (const QString leftOut = transfer.product().leftOut(); !leftOut.isEmpty())
             note(transfer.product().displayName() +
                  QStringLiteral(": left out of each table's definition: ") + leftOut);
+    }
+    if (options.verifyRecorded) {
+        const int status = verifyRecorded(options, transfer, progress);
+        transfer.close();
+        return status;
     }
     std::vector<TableEntry> toCopy;
     for (const TableEntry& table : tables) {
@@ -536,6 +693,11 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
         };
         keepLastReport();
         copyAll(toCopy, options, transfer, dialogs, progress, summary, keepLastReport);
+        if (options.refresh)
+            for (const QString& gone : transfer.recordsWithoutSource()) {
+                progress.note(gone);
+                summary.note(gone);
+            }
         if (transfer.typedMapping()) {
             // After a stop none are made: the tables whose foreign keys are missing are named.
             if (!Interruption::requested())

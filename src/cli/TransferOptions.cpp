@@ -108,12 +108,27 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                        "the server's own setting. What a failed step leaves to do stays in the "
                        "journal for the next run."),
         QStringLiteral("SECONDS"), QStringLiteral("60"));
+    const QCommandLineOption refresh(
+        QStringLiteral("refresh"),
+        QStringLiteral("Bring the tables the target has in step with their sources, by the "
+                       "record each verified copy leaves on the target: a table whose source "
+                       "has not changed is left alone; a keyed table (--typed) gets only the "
+                       "rows that differ, in place, checked before its commit; any other is "
+                       "replaced as --overwrite replaces it, and the line says why. A table "
+                       "with no record, or recorded with the other mapping, is refused unless "
+                       "--overwrite is given too. Tables the target lacks are copied."));
+    const QCommandLineOption verifyRecorded(
+        QStringLiteral("verify"),
+        QStringLiteral("Only check every table the target has a record of against its source, "
+                       "as the check of a copy does, and write nothing: which tables equal "
+                       "their source, and the first rows of those that differ."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Display this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Display the version and exit."));
     parser.addOptions({list, overwrite, skip, quiet, rowByRow, fast, noVerify, report, typed,
-                       copyAttempts, salvage, dryRun, repair, lockWait, help, version});
+                       copyAttempts, salvage, dryRun, repair, lockWait, refresh, verifyRecorded,
+                       help, version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -143,6 +158,22 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     }
     if (parser.isSet(overwrite) && parser.isSet(skip)) {
         exitCode = usageError(QStringLiteral("--overwrite and --skip-existing exclude each other"));
+        return std::nullopt;
+    }
+    if (parser.isSet(refresh) && (parser.isSet(skip) || parser.isSet(rowByRow) ||
+                                  parser.isSet(noVerify) || parser.isSet(dryRun))) {
+        exitCode = usageError(QStringLiteral(
+            "--refresh proves each table in one transaction: it takes neither --skip-existing, "
+            "--row-by-row, --no-verify nor --dry-run"));
+        return std::nullopt;
+    }
+    if (parser.isSet(verifyRecorded) &&
+        (parser.isSet(refresh) || parser.isSet(overwrite) || parser.isSet(skip) ||
+         parser.isSet(dryRun) || parser.isSet(list) || parser.isSet(noVerify))) {
+        exitCode =
+            usageError(QStringLiteral("--verify writes nothing and lists nothing: it takes none of "
+                                      "--refresh, --overwrite, --skip-existing, --dry-run, --list, "
+                                      "--no-verify"));
         return std::nullopt;
     }
     if (parser.isSet(fast) && parser.isSet(rowByRow)) {
@@ -181,5 +212,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     options.reportFile = parser.value(report);
     options.typed = parser.isSet(typed);
     options.dryRun = parser.isSet(dryRun);
+    options.refresh = parser.isSet(refresh);
+    options.verifyRecorded = parser.isSet(verifyRecorded);
     return options;
 }

@@ -23,6 +23,8 @@ struct TransferOptions {
     bool salvage = false;   // damaged tables copied by the salvage reading; else refused
     bool repair = false;    // only complete what runs that ended part-way left on the target
     int lockWait = 60;      // seconds a statement waits on another session's lock; 0: the server's
+    bool refresh = false;   // tables the target has brought in step by their records of copies
+    bool verifyRecorded = false;  // only check every recorded table against its source
 };
 
 // Parses the arguments (argv[0] first). Prints help or the version and gives 0 as `exitCode`

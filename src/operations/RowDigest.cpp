@@ -1,6 +1,7 @@
 #include "RowDigest.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -40,6 +41,14 @@ void Multiset::add(std::string_view row) {
     ++count_;
     first_ += hash(row, 0);
     second_ += hash(row, kSecondSeed);
+}
+
+std::string Multiset::text() const {
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld:%016llx%016llx", count_,
+                  static_cast<unsigned long long>(first_),
+                  static_cast<unsigned long long>(second_));
+    return text;
 }
 
 void Sketch::add(std::string_view value) {

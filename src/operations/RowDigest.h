@@ -22,6 +22,8 @@ class Multiset {
   public:
     void add(std::string_view row);
     long long count() const { return count_; }
+    // The digest as text: its count and both sums, in hexadecimal.
+    std::string text() const;
     bool operator==(const Multiset&) const = default;
 
   private:

@@ -61,24 +61,6 @@ std::optional<Enum> named(const std::map<Enum, QString>& names, const QString& t
     return std::nullopt;
 }
 
-QString namesText(const QStringList& names) {
-    return QString::fromUtf8(
-        QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
-}
-
-std::optional<QStringList> namesOf(const QString& text) {
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
-    if (!document.isArray())
-        return std::nullopt;
-    QStringList names;
-    for (const QJsonValue& name : document.array()) {
-        if (!name.isString() || name.toString().isEmpty())
-            return std::nullopt;
-        names << name.toString();
-    }
-    return names;
-}
-
 // This machine's name.
 QString hostName() {
     char name[256] = {};
@@ -125,6 +107,23 @@ bool RunJournal::exists() {
     }
 }
 
+void RunJournal::addRecordColumns() {
+    // A journal made before records of verified copies were kept gets their columns.
+    try {
+        // Qualified, since SQLite takes an unknown quoted name for a string.
+        target_.Query(QStringLiteral("SELECT ") + Datatype::QuotedName(kTable) +
+                      QStringLiteral(R"(."digest" FROM )") + Datatype::QuotedName(kTable) +
+                      QStringLiteral(" WHERE 1 = 0"));
+        return;
+    } catch (const std::exception&) {
+    }
+    for (const char* column :
+         {R"("source_file" VARCHAR(4000))", R"("source_stamp" VARCHAR(1000))",
+          R"("row_count" VARCHAR(30))", R"("digest" VARCHAR(100))", R"("layout" VARCHAR(100))"})
+        target_.Execute(QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(kTable) +
+                        QStringLiteral(" ADD ") + QString::fromLatin1(column));
+}
+
 bool RunJournal::prepare(QString& problem) {
     if (ready_)
         return true;
@@ -141,6 +140,7 @@ bool RunJournal::prepare(QString& problem) {
                     R"("parent_columns" VARCHAR(4000), "on_update" VARCHAR(20), )"
                     R"("on_delete" VARCHAR(20), "deferral" VARCHAR(30), )"
                     R"(PRIMARY KEY ("run", "step")))"));
+        addRecordColumns();
         for (const QString& statement : product_.takeRunLock(run_))
             target_.Execute(statement);
     } catch (const std::exception& failure) {
@@ -161,16 +161,16 @@ int RunJournal::write(JournalEntry entry) {
     target_.Execute(
         QStringLiteral("INSERT INTO ") + Datatype::QuotedName(kTable) + QStringLiteral(" (") +
         QString::fromLatin1(kColumns) + QStringLiteral(") VALUES (") +
-        QStringList{literal(entry.run), QString::number(entry.step),
-                    literal(kindNames().at(entry.kind)), literal(QStringLiteral("open")),
-                    literal(entry.at), literal(entry.table), literal(entry.work),
-                    entry.verified ? QStringLiteral("1") : QStringLiteral("0"),
-                    literal(entry.child), literal(entry.key.name),
-                    key ? literal(namesText(entry.key.columns)) : QStringLiteral("NULL"),
-                    key ? literal(namesText(entry.key.parentColumns)) : QStringLiteral("NULL"),
-                    literal(actionNames().at(entry.key.onUpdate)),
-                    literal(actionNames().at(entry.key.onDelete)),
-                    literal(deferralNames().at(entry.key.deferral))}
+        QStringList{
+            literal(entry.run), QString::number(entry.step), literal(kindNames().at(entry.kind)),
+            literal(QStringLiteral("open")), literal(entry.at), literal(entry.table),
+            literal(entry.work), entry.verified ? QStringLiteral("1") : QStringLiteral("0"),
+            literal(entry.child), literal(entry.key.name),
+            key ? literal(journalNamesText(entry.key.columns)) : QStringLiteral("NULL"),
+            key ? literal(journalNamesText(entry.key.parentColumns)) : QStringLiteral("NULL"),
+            literal(actionNames().at(entry.key.onUpdate)),
+            literal(actionNames().at(entry.key.onDelete)),
+            literal(deferralNames().at(entry.key.deferral))}
             .join(QStringLiteral(", ")) +
         QLatin1Char(')'));
     open_[entry.step] = entry;
@@ -244,8 +244,8 @@ std::vector<JournalEntry> RunJournal::read(const QString& where, QStringList* un
         entry.child = text(8);
         entry.key.name = text(9);
         entry.key.parent = entry.table;
-        const std::optional<QStringList> columns = namesOf(text(10));
-        const std::optional<QStringList> parentColumns = namesOf(text(11));
+        const std::optional<QStringList> columns = journalNamesOf(text(10));
+        const std::optional<QStringList> parentColumns = journalNamesOf(text(11));
         const std::optional<KeyAction> onUpdate = named(actionNames(), text(12));
         const std::optional<KeyAction> onDelete = named(actionNames(), text(13));
         const std::optional<KeyDeferral> deferral = named(deferralNames(), text(14));
@@ -289,7 +289,7 @@ RunJournal::Reading RunJournal::openEntriesOfOthers() {
 }
 
 std::vector<JournalEntry> RunJournal::allEntries() {
-    return read({}, nullptr);
+    return read(QStringLiteral(R"( WHERE "state" <> 'record')"), nullptr);
 }
 
 std::optional<bool> RunJournal::claim(const QString& run) {
@@ -338,4 +338,22 @@ QStringList foreignKeyStatements(const TargetProduct& product, const QString& ch
     for (const DefinitionStep& step : product.foreignKeySteps(definition))
         statements << step.statements;
     return statements;
+}
+
+QString journalNamesText(const QStringList& names) {
+    return QString::fromUtf8(
+        QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
+}
+
+std::optional<QStringList> journalNamesOf(const QString& text) {
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
+    if (!document.isArray())
+        return std::nullopt;
+    QStringList names;
+    for (const QJsonValue& name : document.array()) {
+        if (!name.isString() || name.toString().isEmpty())
+            return std::nullopt;
+        names << name.toString();
+    }
+    return names;
 }

@@ -97,6 +97,7 @@ class RunJournal {
 
   private:
     bool exists();
+    void addRecordColumns();
     std::vector<JournalEntry> read(const QString& where, QStringList* unreadable);
     QString literal(const QString& text) const;
 
@@ -112,3 +113,8 @@ class RunJournal {
 // The statements that make `child`'s foreign key `key` on `product`.
 QStringList foreignKeyStatements(const TargetProduct& product, const QString& child,
                                  const ForeignKey& key);
+
+// A list of names as a journal row holds it (a JSON array), and back: nothing for text that is
+// not such a list.
+QString journalNamesText(const QStringList& names);
+std::optional<QStringList> journalNamesOf(const QString& text);

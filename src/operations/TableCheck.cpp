@@ -13,6 +13,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "CheckedRows.h"
 #include "RowDigest.h"
 #include "ado/Connection.h"
 #include "data/Datatype.h"
@@ -21,7 +22,7 @@ namespace TableCheck {
 
 namespace {
 
-using Row = std::vector<std::optional<std::string>>;
+using Row = CheckedRows::Row;
 
 constexpr size_t kMostExamples = 100;
 constexpr long long kRowsPerRound = 100000;  // what a round of the pairing holds, on average
@@ -42,75 +43,6 @@ void serialize(const Row& row, std::string& out) {
         out += *value;
     }
 }
-
-class Reader {
-  public:
-    Reader(ado::Connection& target, const TargetProduct& product, ado::Connection& paradox,
-           QString sourceFile, const QString& table, const std::vector<CheckedColumn>& columns,
-           const std::function<bool()>& stopRequested)
-        : target_(target),
-          product_(product),
-          paradox_(paradox),
-          sourceFile_(std::move(sourceFile)),
-          columns_(columns),
-          stopRequested_(stopRequested) {
-        for (const CheckedColumn& column : columns_) {
-            const TargetProduct::ReadBack back =
-                product_.readBack(Datatype::QuotedName(column.name), column.type,
-                                  column.compare == CheckedColumn::Compare::Number);
-            expressions_ << back.expression;
-            readAs_.push_back(back.readAs);
-            CheckedColumn stored = column;
-            stored.doublesAsDecimals = back.doublesAsDecimals;
-            storedColumns_.push_back(stored);
-            names_ << column.name;
-        }
-        table_ = Datatype::QuotedName(table);
-    }
-
-    // Each row of the source with its number, from 1.
-    void source(const std::function<void(long long, const Row&)>& handle) {
-        ado::RecordSet rows;
-        rows.OpenTable(sourceFile_, paradox_);
-        Row row(columns_.size());
-        for (long long number = 1; !rows.Eof(); rows.MoveNext(), ++number) {
-            stopWhenAsked();
-            const std::vector<ado::Variant>& values = rows.CurrentRow();
-            for (size_t i = 0; i < columns_.size(); ++i)
-                row[i] = CheckedValue::of(values[i], columns_[i]);
-            handle(number, row);
-        }
-    }
-
-    void stored(const std::function<void(const Row&)>& handle) {
-        Row row(columns_.size());
-        product_.readRows(target_, table_, expressions_, names_, readAs_,
-                          [&](const std::vector<ado::Variant>& values) {
-                              stopWhenAsked();
-                              for (size_t i = 0; i < row.size(); ++i)
-                                  row[i] = CheckedValue::of(values[i], storedColumns_[i]);
-                              handle(row);
-                          });
-    }
-
-  private:
-    void stopWhenAsked() const {
-        if (stopRequested_ && stopRequested_())
-            throw Stopped();
-    }
-
-    ado::Connection& target_;
-    const TargetProduct& product_;
-    ado::Connection& paradox_;
-    QString sourceFile_;
-    const std::vector<CheckedColumn>& columns_;
-    std::vector<CheckedColumn> storedColumns_;
-    std::vector<ado::ValueType> readAs_;
-    QStringList expressions_;
-    QStringList names_;
-    QString table_;
-    const std::function<bool()>& stopRequested_;
-};
 
 // The distinct values of each column of one side, in brief.
 using Sketches = std::vector<RowDigest::Sketch>;
@@ -144,7 +76,7 @@ class Pairing {
 
     // Matches the equal rows of one round and keeps the rest for finish(). False, with nothing
     // kept, when the round or the rows left over hold more than the check may hold at once.
-    bool round(Reader& reader, long long round) {
+    bool round(const CheckedRows& reader, long long round) {
         std::vector<HeldRow> sent;
         std::unordered_map<std::string, std::vector<size_t>> unmatched;  // by bytes
         bool tooMany = false;
@@ -380,7 +312,7 @@ QString Result::describe(const QString& table, int shownExamples) const {
 Result run(ado::Connection& target, const TargetProduct& product, ado::Connection& paradox,
            const QString& sourceFile, const QString& table,
            const std::vector<CheckedColumn>& columns, const std::function<bool()>& stopRequested) {
-    Reader reader(target, product, paradox, sourceFile, table, columns, stopRequested);
+    CheckedRows reader(target, product, paradox, sourceFile, table, columns, stopRequested);
     // The source is read on a thread of its own while the target answers.
     RowDigest::Multiset sent, stored;
     std::exception_ptr sourceFailure;
@@ -405,6 +337,7 @@ Result run(ado::Connection& target, const TargetProduct& product, ado::Connectio
     if (sourceFailure)
         std::rethrow_exception(sourceFailure);
     Result result;
+    result.digest = QString::fromStdString(sent.text());
     result.rowsSent = sent.count();
     result.rowsStored = stored.count();
     if (sent == stored)

@@ -39,6 +39,7 @@ struct Result {
     bool digestsEqual = true;          // the digests of all rows, and their counts, are equal
     std::vector<Difference> examples;  // by source row, at most 100
     QString undecided;                 // why the check could not decide, or ""
+    QString digest;                    // the source's rows' digest, as text
 
     // Verified: the digests and counts of every row are equal, and nothing kept the check
     // from deciding.

@@ -164,6 +164,9 @@ bool TableTransfer::askToOverwrite(QString& table, bool& overwrite) {
         return true;
     // The target's own spelling of the name is used from here on.
     table = targetNames_.spellingOf(table);
+    // A refresh decides by the table's record, without asking, unless the window asks.
+    if (refreshing_ && !askFirst_)
+        return overwrite = true;
     bool yes = false;
     trap_.step(136, [&] {
         yes = dialogs_.question(
@@ -367,12 +370,15 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     } salvagingEnds{*paradox_};
     // Rows copied one by one under the table's own name stay where they arrived.
     const bool rowsStay = mode_ == Mode::StatementPerRow && !overwrite;
+    const bool refresh = refreshing_ && overwrite;
+    refresh_ = {};
     for (;;) {
         const std::string file = QFile::encodeName(entry.file).toStdString();
         stamp_ = SourceStamp{file, px::changeStampOf(file)};
         sourceMoved_ = false;
         ++copies_;
-        const Outcome outcome = copyOnce(entry, table, overwrite);
+        const Outcome outcome =
+            refresh ? refreshOnce(entry, table) : copyOnce(entry, table, overwrite);
         if (!sourceMoved_) {
             // A table refused as damaged: what the salvage reading would bring of it.
             if (damaged_ == DamagedTables::Refuse && outcome != Outcome::Done) {
@@ -527,6 +533,14 @@ TableTransfer::Outcome TableTransfer::copyOnce(const TableEntry& entry, const QS
     // A copy under its own name from the start (row by row) is checked where it stands.
     if (checking_ && !rowsRefused_ && !lastCheck_)
         check(entry, table, table, layout->checkedColumns());
+    if (lastCheck_ && lastCheck_->exact() && !sourceMoved_) {
+        prepareJournal();
+        try {
+            runTogether(recordStatements(entry, table, *layout));
+        } catch (const std::exception&) {
+            // Unrecorded, the table is named by the next refresh.
+        }
+    }
     return outcome;
 }
 
@@ -708,10 +722,14 @@ void TableTransfer::addKeyAndCounter(const TableLayout& layout, const QString& t
         }
         runTogether(layout.keyStatements(table));
     });
+    keyMade_ = moveCounter(layout, table) && keyMade_;
+}
+
+bool TableTransfer::moveCounter(const TableLayout& layout, const QString& table) {
     const std::optional<size_t> autoInc = layout.autoIncrementColumn();
     if (!autoInc)
-        return;
-    keyMade_ = trap_.step(267, [&] {
+        return true;
+    return trap_.step(267, [&] {
         // Above every copied value and above the last value the Paradox table handed out.
         const QString column = layout.checkedColumns()[*autoInc].name;
         const auto highest =
@@ -722,7 +740,7 @@ void TableTransfer::addKeyAndCounter(const TableLayout& layout, const QString& t
         if (!highest->Eof() && !highest->Fields(0).Value().isNull())
             above = std::max<long long>(above, highest->Fields(0).Value().asInteger());
         runTogether(layout.counterStatements(table, above));
-    }) && keyMade_;
+    });
 }
 
 void TableTransfer::runTogether(const QStringList& statements) {

@@ -19,6 +19,7 @@
 #include "ReferringKeys.h"
 #include "TableCheck.h"
 #include "TableLayout.h"
+#include "TableRefresh.h"
 #include "TargetNames.h"
 #include "ado/Canceller.h"
 #include "ado/Cursor.h"
@@ -146,6 +147,58 @@ class TableTransfer {
     void setLockWait(int seconds) { lockWaitSeconds_ = seconds; }
     // The line that says how long a statement waits on another session's lock, once open.
     const QString& lockWaitNote() const { return lockWaitNote_; }
+    // Refreshes tables the target has rather than asking to overwrite them: a table whose
+    // source is as its record of a verified copy says is left alone; a keyed one is brought in
+    // step in place; any other is replaced. A table with no record, or recorded with the other
+    // mapping, is refused unless `replaceUnrecorded`. Set before the first copy.
+    void refreshTables(bool replaceUnrecorded) {
+        refreshing_ = true;
+        replaceUnrecorded_ = replaceUnrecorded;
+    }
+    // The window's overwrite: asked as before, and a Yes refreshes the table by the same rules,
+    // replacing what it cannot refresh; a table is compared with its source even when its
+    // source's stamp is its record's, so that what the answer brings is always the source.
+    void refreshOnYes() {
+        refreshTables(true);
+        askFirst_ = true;
+    }
+    struct Refresh {
+        enum class Kind { Copied, Unchanged, Refreshed, Replaced };
+        Kind kind = Kind::Copied;
+        TableRefresh::Counts counts;
+        QString why;        // why a table was replaced rather than refreshed
+        QString since;      // when the recorded copy was made
+        bool held = false;  // compared, its rows written at writeRefreshes()
+    };
+    // What the last copy() did, when refreshing.
+    const Refresh& lastRefresh() const { return refresh_; }
+    // A table to refresh in place is compared at its turn, and written with the others at
+    // writeRefreshes(), so that related tables change together: every table's deletes, each
+    // before the deletes of the tables its foreign keys refer to, then every table's updates
+    // and inserts in the opposite order,
+    // then each table checked against its source, in one transaction, committed only when all
+    // are verified. Its copy() ends with lastRefresh().held.
+    struct Written {
+        TableEntry entry;
+        QString table;
+        TableRefresh::Counts counts;
+        std::optional<TableCheck::Result> check;
+        long long sourceRows = 0;
+        QString failure;  // why nothing was written, or ""
+        bool stopped = false;
+    };
+    std::vector<Written> writeRefreshes();
+    // A line for each recorded table whose source file is gone: named, never dropped.
+    QStringList recordsWithoutSource();
+    // Checks every table the target has a record of against its source, writing nothing;
+    // each table's result by its name, or why it could not be checked.
+    struct Verified {
+        QString table;
+        QString sourceFile;
+        std::optional<TableCheck::Result> check;
+        QString problem;
+    };
+    std::vector<Verified> verifyRecorded();
     // Closes both sides.
     void close();
     // From any thread, at once: cancels the statement that runs now on the target, so that a
@@ -163,6 +216,19 @@ class TableTransfer {
   private:
     // One copy of the table under the target's spelling of its name.
     Outcome copyOnce(const TableEntry& entry, const QString& table, bool overwrite);
+    // One refresh of a table the target has, by its record.
+    Outcome refreshOnce(const TableEntry& entry, const QString& table);
+    // The record of a verified copy of `table`, run after its last step: a failure leaves the
+    // table unrecorded, which the next refresh names.
+    QStringList recordStatements(const TableEntry& entry, const QString& table,
+                                 const TableLayout& layout);
+    // The mapping and a digest of the statements that make the table: a record's layout.
+    QString layoutText(const TableEntry& entry, const TableLayout& layout,
+                       const QString& table) const;
+    // The source's stamp as a record keeps it, its definition's files included.
+    QString recordedStamp(const TableEntry& entry) const;
+    // Moves a typed table's AutoInc counter above its values (line 267).
+    bool moveCounter(const TableLayout& layout, const QString& table);
     // Whether the source differs from its stamp (and so from now on); false with no stamp.
     bool sourceChanged();
     // A trap step that reads the source: a failure while the source moved is not reported; the
@@ -280,4 +346,18 @@ class TableTransfer {
     bool typedRequested_ = false;
     std::optional<TypedMapping::Mapping> typed_;
     std::optional<TableCheck::Result> lastCheck_;
+    struct Held {
+        TableEntry entry;
+        QString table;
+        std::unique_ptr<TableLayout> layout;
+        std::unique_ptr<TableRefresh> refresh;
+        SourceStamp stamp;
+    };
+    std::vector<Held> held_;  // refreshes in place waiting for writeRefreshes()
+    // held_ with each table after the tables whose foreign keys on the target refer to it.
+    void childrenFirst();
+    bool refreshing_ = false;
+    bool askFirst_ = false;  // the overwrite question is asked before a refresh
+    bool replaceUnrecorded_ = false;
+    Refresh refresh_;
 };

@@ -382,13 +382,16 @@ void Form2::PushButton4_Click() {
             trap, dialogs, this, *this, namesIn(*List1) + workTables_,
             Check1->isChecked() ? TableTransfer::Mode::Fast : TableTransfer::Mode::StatementPerRow);
         transfer.setDamagedTables(TableTransfer::DamagedTables::Ask);
-        if (Check1->isChecked())
+        if (Check1->isChecked()) {
             transfer.useTypedMapping();
+            transfer.refreshOnYes();
+        }
         StopLeft left;
         {
             const StoppableTransfer stoppable(*this, transfer, dialogs);
             if (transfer.open(connection_)) {
                 copyChosenTables(transfer, trap, left);
+                writeRefreshes(transfer, trap, left);
                 // After a stop none are made: the box names the tables that miss theirs.
                 left.keysLeftOut = transfer.makeRelationships();
             }
@@ -426,6 +429,23 @@ void Form2::copyChosenTables(TableTransfer& transfer, ErrorTrap& trap, StopLeft&
                         : chosen.name);
         if (outcome == TableTransfer::Outcome::TransferEnds)
             break;
+        if (const TableTransfer::Refresh& refresh = transfer.lastRefresh(); refresh.held)
+            ProgressBar1->setCaption(chosen.name + QStringLiteral(": refreshing, ") +
+                                     QLocale(QLocale::English).toString(refresh.counts.changes()) +
+                                     (refresh.counts.changes() == 1
+                                          ? QStringLiteral(" row differs")
+                                          : QStringLiteral(" rows differ")));
+    }
+}
+
+void Form2::writeRefreshes(TableTransfer& transfer, ErrorTrap& trap, StopLeft& left) {
+    for (const TableTransfer::Written& table : transfer.writeRefreshes()) {
+        if (table.failure.isEmpty())
+            continue;
+        if (table.stopped)
+            left.notCopied << table.entry.name;
+        else
+            trap.report(268, std::runtime_error(table.failure.toStdString()));
     }
 }
 

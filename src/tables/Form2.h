@@ -101,6 +101,9 @@ class Form2 : public QWidget, private TransferObserver {
     };
     // Copies the chosen tables, from the last to the first; what a stop left in `left`.
     void copyChosenTables(TableTransfer& transfer, ErrorTrap& trap, StopLeft& left);
+    // Writes the tables refreshed in place, together; each that was not is told, or named as
+    // not copied after a stop.
+    void writeRefreshes(TableTransfer& transfer, ErrorTrap& trap, StopLeft& left);
     // A stop that the data source does not answer: the question whether to end the program.
     void offerToEnd();
     // Completes what runs that ended part-way left on the target, and says so in a box.

@@ -244,6 +244,8 @@ TEST_P(WindowStop, StopCancelsADropThatWaitsOnAnotherSessionsLock) {
     TablesScreen::select(*form().List2, {"PEOPLE"});
     form().PushButton4_Click();
     choose({{"people.db", 50}}, {"PEOPLE"});
+    // A table made before records of copies were kept is replaced, not refreshed in place.
+    TestDatabases::execute(dsn_, R"(DELETE FROM "morvane_journal")");
 
     ReadingSession reader(dsn_, "PEOPLE");
     const QString waiting =

@@ -420,3 +420,34 @@ TEST_F(Transfer, WorkTablesAreNotListedAndTheNextCopyRemovesThem) {
         EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), QStringList{"ORDERS"});
     }
 }
+
+// With the box on, Yes to the overwrite question refreshes a keyed table in place: its rows come
+// to equal the source's, a change made on the target included, and what the target added to the
+// table (an index of its own) stays.
+TEST_F(Transfer, YesWithTheBoxOnRefreshesAKeyedTableInPlace) {
+    const auto write = [&](const std::string& second) {
+        pxfixture::TableLayout layout{12, 2, 1252, kPeople};
+        layout.keyFields = 1;
+        pxfixture::writeTable(screen.paradox.file("keyed.db"), layout,
+                              {{Value::integer(1), Value::text("first"), Value()},
+                               {Value::integer(2), Value::text(second), Value()}});
+    };
+    write("second");
+    if (!screen.form2().Check1->isChecked())
+        screen.form2().Check1->click();
+    send({"KEYED"});
+    ASSERT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
+    TestDatabases::execute(screen.dsn, R"(CREATE INDEX "target_own" ON "KEYED"("NAME"))");
+    TestDatabases::execute(screen.dsn, R"(UPDATE "KEYED" SET "NAME" = 'here' WHERE "ID" = 1)");
+    write("changed");
+
+    screen.test.dialogs.answerQuestion(true);
+    send({"KEYED"});
+    EXPECT_TRUE(errors().isEmpty()) << errors().join("\n").toStdString();
+    EXPECT_EQ(screen.test.dialogs.texts("question"),
+              QStringList{"Would you like to overwrite KEYED?"});
+    EXPECT_EQ(queryRows(screen.dsn, R"(SELECT "NAME" FROM "KEYED" ORDER BY "ID")"),
+              (std::vector<QStringList>{{"first"}, {"changed"}}));
+    EXPECT_EQ(queryRows(screen.dsn, "SELECT count(*) FROM sqlite_master WHERE name = 'target_own'"),
+              (std::vector<QStringList>{{"1"}}));
+}

@@ -21,6 +21,9 @@ class MariaDb : public TargetProduct {
     std::optional<LockWait> lockWait(int seconds) const override;
     QString leftOut() const override;
     QString dropForeignKey(const QString& table, const QString& name) const override;
+    QString binaryOrder(const QString& column) const override {
+        return QStringLiteral("BINARY ") + column;
+    }
 
   protected:
     // A backslash escapes in its string literals.

@@ -91,11 +91,22 @@ QString PostgreSql::currentSchema(ado::Connection& connection) const {
 
 void PostgreSql::readRows(ado::Connection& connection, const QString& table,
                           const QStringList& columns, const QStringList&,
-                          const std::vector<ado::ValueType>& readAs, const RowHandler& row) const {
-    connection.BeginTrans();
+                          const std::vector<ado::ValueType>& readAs, const RowHandler& row,
+                          const QStringList& orderBy) const {
+    // A cursor lives in a transaction: the reading's own, or the caller's, left open.
+    const bool own = !connection.InTransaction();
+    const auto end = [&] {
+        if (own)
+            connection.RollbackTrans();
+        else
+            connection.Execute(QStringLiteral("CLOSE morvane_check"));
+    };
+    if (own)
+        connection.BeginTrans();
     try {
         connection.Execute(QStringLiteral("DECLARE morvane_check NO SCROLL CURSOR FOR SELECT ") +
-                           columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table);
+                           columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table +
+                           orderClause(orderBy));
         const QString fetch = QStringLiteral("FETCH FORWARD ") + QString::number(kRowsAtATime) +
                               QStringLiteral(" FROM morvane_check");
         for (long long handed = kRowsAtATime; handed == kRowsAtATime;) {
@@ -103,12 +114,14 @@ void PostgreSql::readRows(ado::Connection& connection, const QString& table,
             for (handed = 0; !page->Eof(); page->MoveNext(), ++handed)
                 row(page->CurrentRow());
         }
-        connection.RollbackTrans();
+        end();
     } catch (...) {
-        try {
-            connection.RollbackTrans();
-        } catch (...) {
-        }
+        // A failed statement spoils the caller's transaction too: the caller rolls it back.
+        if (own)
+            try {
+                connection.RollbackTrans();
+            } catch (...) {
+            }
         throw;
     }
 }

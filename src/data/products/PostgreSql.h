@@ -20,9 +20,12 @@ class PostgreSql : public TargetProduct {
     QStringList renameStatements(const QString& from, const QString& to,
                                  const std::vector<px::Field>& fields) const override;
     QString indexedColumn(const QString& column, bool descending, bool ignoringCase) const override;
+    QString binaryOrder(const QString& column) const override {
+        return column + QStringLiteral(R"( COLLATE "C")");
+    }
     void readRows(ado::Connection& connection, const QString& table, const QStringList& columns,
                   const QStringList& columnNames, const std::vector<ado::ValueType>& readAs,
-                  const RowHandler& row) const override;
+                  const RowHandler& row, const QStringList& orderBy) const override;
 
   protected:
     bool namesInBytes() const override { return true; }

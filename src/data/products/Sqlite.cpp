@@ -160,10 +160,11 @@ TargetProduct::ReadBack Sqlite::readBack(const QString& column, ado::ValueType t
 // statement when every alias of the rowid is a column's name.
 void Sqlite::readRows(ado::Connection& connection, const QString& table, const QStringList& columns,
                       const QStringList& columnNames, const std::vector<ado::ValueType>& readAs,
-                      const RowHandler& row) const {
+                      const RowHandler& row, const QStringList& orderBy) const {
     const QString rowid = freeRowidAlias(columnNames);
-    if (rowid.isEmpty())
-        return TargetProduct::readRows(connection, table, columns, columnNames, readAs, row);
+    if (rowid.isEmpty() || !orderBy.isEmpty())
+        return TargetProduct::readRows(connection, table, columns, columnNames, readAs, row,
+                                       orderBy);
     std::vector<ado::ValueType> types = readAs;
     types.insert(types.begin(), ado::ValueType::Integer);
     const QString select = QStringLiteral("SELECT ") + rowid + QStringLiteral(", ") +

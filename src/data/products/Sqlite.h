@@ -29,7 +29,7 @@ class Sqlite : public TargetProduct {
     ReadBack readBack(const QString& column, ado::ValueType type, bool numeric) const override;
     void readRows(ado::Connection& connection, const QString& table, const QStringList& columns,
                   const QStringList& columnNames, const std::vector<ado::ValueType>& readAs,
-                  const RowHandler& row) const override;
+                  const RowHandler& row, const QStringList& orderBy) const override;
 
   private:
     // The AutoInc field that SQLite can count for: the table's one key field.

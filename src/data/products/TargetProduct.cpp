@@ -128,6 +128,11 @@ QString TargetProduct::renameStatement(const QString& from, const QString& to) c
            QStringLiteral(" RENAME TO ") + Datatype::QuotedName(to);
 }
 
+QString TargetProduct::orderClause(const QStringList& orderBy) {
+    return orderBy.isEmpty() ? QString()
+                             : QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
+}
+
 TargetProduct::ReadBack TargetProduct::readBack(const QString& column, ado::ValueType type,
                                                 bool numeric) const {
     return {column, numeric ? ado::ValueType::Decimal : type, false};
@@ -135,11 +140,11 @@ TargetProduct::ReadBack TargetProduct::readBack(const QString& column, ado::Valu
 
 void TargetProduct::readRows(ado::Connection& connection, const QString& table,
                              const QStringList& columns, const QStringList&,
-                             const std::vector<ado::ValueType>& readAs,
-                             const RowHandler& row) const {
+                             const std::vector<ado::ValueType>& readAs, const RowHandler& row,
+                             const QStringList& orderBy) const {
     const auto rows =
         connection.Query(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
-                             QStringLiteral(" FROM ") + table,
+                             QStringLiteral(" FROM ") + table + orderClause(orderBy),
                          readAs);
     for (; !rows->Eof(); rows->MoveNext())
         row(rows->CurrentRow());

@@ -149,13 +149,21 @@ class TargetProduct {
     // Hands each row of `columns` (expressions) of `table` (a quoted name) to `row`, holding
     // only part of the table at a time where the product's driver would otherwise take in the
     // whole result first. `columnNames` are the table's own column names. A `row` that throws
-    // ends the reading.
+    // ends the reading. In the order of `orderBy` (expressions) where it names any; inside a
+    // transaction that is open, the reading sees its changes and leaves it open.
     virtual void readRows(ado::Connection& connection, const QString& table,
                           const QStringList& columns, const QStringList& columnNames,
-                          const std::vector<ado::ValueType>& readAs, const RowHandler& row) const;
+                          const std::vector<ado::ValueType>& readAs, const RowHandler& row,
+                          const QStringList& orderBy = {}) const;
+    // A text `column` (a quoted name) as an expression that orders by its bytes, whatever the
+    // column's collation: the order a source's text key is compared in.
+    virtual QString binaryOrder(const QString& column) const { return column; }
 
   protected:
     explicit TargetProduct(ado::DataSourceInfo info) : info_(std::move(info)) {}
+
+    // " ORDER BY ..." for `orderBy`, or "" when it names nothing.
+    static QString orderClause(const QStringList& orderBy);
 
     // Whether the product's limits on names count UTF-8 bytes rather than characters.
     virtual bool namesInBytes() const { return false; }
