@@ -270,6 +270,7 @@ int printScript(const std::vector<TableEntry>& tables, const QStringList& notes,
         "it takes its name.\n",
         qPrintable(options.dataSource));
     printComments(summary.warnings() + notes);
+    printStatements(transfer.product().sessionStatements());
     int status = kAllCopied;
     for (const TableEntry& table : tables) {
         std::printf("-- %s, from %s\n", qPrintable(table.name), qPrintable(table.file));

@@ -141,3 +141,26 @@ TEST(MariaDbTarget, OnlyTheDataSourcesOwnDatabaseIsTheTarget) {
     screen.reload();
     EXPECT_EQ(TablesScreen::entries(*screen.form2().List1), (QStringList{"ACCOUNTS", "EVENT"}));
 }
+
+// A data source set up with nothing but its database: the program's own sessions take
+// double-quoted names, so a typed copy, its replacement and the journal work, and the dry run's
+// script says first what a client needs to run it.
+TEST(MariaDbTarget, ADataSourceWithoutQuotedNamesSetUpNeedsNothingMore) {
+    const QString dsn = TestDatabases::newMariaDbDsn("utf8mb4", false);
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "MariaDB is not installed";
+    TempDir folder;
+    pxfixture::TableLayout layout{12, 2, 1252, {{"Order No", FieldType::Long, 4, 0}}};
+    layout.keyFields = 1;
+    pxfixture::writeTable(folder.file("orders.db"), layout, {{Value::integer(1)}});
+    const QString path = QString::fromStdString(folder.path());
+    for (const char* option : {"--skip-existing", "--overwrite"}) {
+        const TransferRun run = transfer({"--typed", option, path, dsn});
+        EXPECT_EQ(run.status, 0) << option << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("verified")) << option << run.err.toStdString();
+    }
+    const TransferRun script = transfer({"--typed", "--dry-run", "--overwrite", path, dsn});
+    EXPECT_TRUE(script.out.contains(
+        "\nSET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@sql_mode, ''), 'ANSI_QUOTES');\n"))
+        << script.out.toStdString();
+}

@@ -293,16 +293,18 @@ QString newPostgresDsn(const QString& moreKeywords) {
     return name;
 }
 
-QString newMariaDbDsn(const QString& characterSet) {
+QString newMariaDbDsn(const QString& characterSet, bool ansiQuotes) {
     MariaDb* server = MariaDb::instance();
     if (!server)
         return {};
     const QString database = server->newDatabase(characterSet);
     const QString name = QStringLiteral("MorvaneMariaDb%1").arg(++dsnCounter);
     addDsn(name,
-           QStringLiteral("Driver = %1\nSOCKET = %2\nDATABASE = %3\nUSER = root\n"
-                          "InitStmt = SET SESSION sql_mode=CONCAT(@@sql_mode, ',ANSI_QUOTES')")
-               .arg(driverPath(QStringLiteral("libmaodbc.so")), server->socket(), database));
+           QStringLiteral("Driver = %1\nSOCKET = %2\nDATABASE = %3\nUSER = root")
+                   .arg(driverPath(QStringLiteral("libmaodbc.so")), server->socket(), database) +
+               (ansiQuotes ? QStringLiteral("\nInitStmt = SET SESSION sql_mode=CONCAT(@@sql_mode, "
+                                            "',ANSI_QUOTES')")
+                           : QString()));
     return name;
 }
 

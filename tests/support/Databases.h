@@ -17,7 +17,10 @@ namespace TestDatabases {
 QString newSqliteDsn();
 // A data source name for a fresh database on a private MariaDB server that takes double-quoted
 // names, or "" when MariaDB is not installed. `characterSet` is the database's.
-QString newMariaDbDsn(const QString& characterSet = QStringLiteral("utf8mb4"));
+// `ansiQuotes`: the data source sets each session to take them itself, as the tests' own
+// statements need; without it, only the program's own sessions take them.
+QString newMariaDbDsn(const QString& characterSet = QStringLiteral("utf8mb4"),
+                      bool ansiQuotes = true);
 // A data source name for a fresh PostgreSQL database, or "" when PostgreSQL is not installed.
 // `moreKeywords` ("Key = Value" lines) go to the driver as well.
 QString newPostgresDsn(const QString& moreKeywords = {});

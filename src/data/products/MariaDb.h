@@ -2,7 +2,7 @@
 
 #include "TargetProduct.h"
 
-// MariaDB (and MySQL) through Connector/ODBC, its data source set to take double-quoted names
+// MariaDB (and MySQL) through Connector/ODBC, each session set to take double-quoted names
 // (sql_mode ANSI_QUOTES): the data source's database is what names reach; CREATE, DROP and ALTER
 // commit at once; a bare DECIMAL keeps no fraction and TEXT holds 64 KB, so both mappings name
 // wider types; an AutoInc counter needs the column to lead an index.
@@ -21,6 +21,10 @@ class MariaDb : public TargetProduct {
     std::optional<LockWait> lockWait(int seconds) const override;
     QString leftOut() const override;
     QString dropForeignKey(const QString& table, const QString& name) const override;
+    QStringList sessionStatements() const override {
+        return {QStringLiteral(
+            "SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@sql_mode, ''), 'ANSI_QUOTES')")};
+    }
     QString binaryOrder(const QString& column) const override {
         return QStringLiteral("BINARY ") + column;
     }

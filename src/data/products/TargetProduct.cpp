@@ -36,6 +36,8 @@ std::unique_ptr<TargetProduct> TargetProduct::of(ado::Connection& connection) {
     else
         product =
             std::make_unique<GenericOdbc>(std::move(info), GenericOdbc::typeNamesOf(connection));
+    for (const QString& statement : product->sessionStatements())
+        connection.Execute(statement);
     product->schema_ = product->currentSchema(connection);
     return product;
 }

@@ -155,6 +155,9 @@ class TargetProduct {
                           const QStringList& columns, const QStringList& columnNames,
                           const std::vector<ado::ValueType>& readAs, const RowHandler& row,
                           const QStringList& orderBy = {}) const;
+    // What each connection runs first so that the program's statements mean what they say
+    // (on MariaDB, double-quoted names); of() runs them on the connection it looks at.
+    virtual QStringList sessionStatements() const { return {}; }
     // A text `column` (a quoted name) as an expression that orders by its bytes, whatever the
     // column's collation: the order a source's text key is compared in.
     virtual QString binaryOrder(const QString& column) const { return column; }
