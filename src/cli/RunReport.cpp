@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <map>
+
 #include "RunSummary.h"
 #include "TransferOptions.h"
 
@@ -45,7 +47,8 @@ QJsonObject optionsOf(const TransferOptions& options) {
             {QStringLiteral("verify"), options.verify},
             {QStringLiteral("typed"), options.typed},
             {QStringLiteral("copyAttempts"), options.copyAttempts},
-            {QStringLiteral("salvage"), options.salvage}};
+            {QStringLiteral("salvage"), options.salvage},
+            {QStringLiteral("refresh"), options.refresh}};
 }
 
 QJsonArray blocksOf(const std::vector<px::SalvageReport::LostBlock>& lost) {
@@ -127,6 +130,28 @@ void describeCheck(const TableResult& result, bool verifying, QJsonObject& table
                     {QStringLiteral("examples"), examples}};
 }
 
+// What a refresh did with the table: "copied", "unchanged", "refreshed" with the rows it
+// inserted, updated and deleted, or "replaced" and why.
+QJsonObject refreshOf(const TableResult& result) {
+    using Refresh = TableResult::Refresh;
+    static const std::map<Refresh, QString> names = {
+        {Refresh::Copied, QStringLiteral("copied")},
+        {Refresh::Unchanged, QStringLiteral("unchanged")},
+        {Refresh::Refreshed, QStringLiteral("refreshed")},
+        {Refresh::Replaced, QStringLiteral("replaced")}};
+    QJsonObject refresh{{QStringLiteral("did"), names.at(result.refresh)}};
+    if (result.refresh == Refresh::Refreshed) {
+        refresh[QStringLiteral("inserted")] = result.changes.inserted;
+        refresh[QStringLiteral("updated")] = result.changes.updated;
+        refresh[QStringLiteral("deleted")] = result.changes.deleted;
+    }
+    if (result.refresh == Refresh::Replaced)
+        refresh[QStringLiteral("because")] = result.replacedBecause;
+    if (!result.refreshedSince.isEmpty())
+        refresh[QStringLiteral("recordedCopy")] = result.refreshedSince;
+    return refresh;
+}
+
 }  // namespace
 
 QByteArray render(const TransferOptions& options, const RunSummary& summary, const QDateTime& start,
@@ -146,6 +171,8 @@ QByteArray render(const TransferOptions& options, const RunSummary& summary, con
         describeCheck(result, options.verify, table);
         if (result.salvage)
             table[QStringLiteral("salvage")] = salvageOf(*result.salvage);
+        if (result.refresh != TableResult::Refresh::None)
+            table[QStringLiteral("refresh")] = refreshOf(result);
         tables.append(table);
     }
     QJsonObject run{

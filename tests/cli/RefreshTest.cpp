@@ -3,6 +3,11 @@
 // it cannot, and refuses one it has no record of; --verify names a row changed on the target.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <filesystem>
 
 #include "fixture/ParadoxWriter.h"
@@ -132,7 +137,10 @@ TEST_P(Refresh, KeepsWhatIsUnchangedAndWritesOnlyTheDifferenceInPlace) {
     writeOrders(folder, 40, true);
     writeCodes(folder, "changed");
     writeNotes(folder, 6);
-    const TransferRun edited = transfer({"--typed", "--refresh", path(folder), dsn_});
+    TempDir reports;
+    const QString report = QString::fromStdString(reports.file("run.json"));
+    const TransferRun edited =
+        transfer({"--typed", "--refresh", "--report", report, path(folder), dsn_});
     EXPECT_EQ(edited.status, 0) << edited.err.toStdString();
     EXPECT_TRUE(lineOf(edited.err, "ORDERS").contains(": refreshing, 4 rows differ, "))
         << edited.err.toStdString();
@@ -146,6 +154,21 @@ TEST_P(Refresh, KeepsWhatIsUnchangedAndWritesOnlyTheDifferenceInPlace) {
         rowsOf(dsn_,
                R"(SELECT "CUSTOMER" FROM "ORDERS" WHERE "ID" IN (3, 7, 12, 41) ORDER BY "ID")"),
         (QStringList{"moved away", "customer 12", "customer 41"}));
+    // The report gives each table's counts, and why a table was replaced.
+    QFile file(report);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList refreshes;
+    for (const QJsonValue table : QJsonDocument::fromJson(file.readAll())["tables"].toArray()) {
+        const QJsonObject refresh = table["refresh"].toObject();
+        refreshes << table["name"].toString() + " " + refresh["did"].toString() + " " +
+                         QString::number(refresh["inserted"].toInt()) +
+                         QString::number(refresh["updated"].toInt()) +
+                         QString::number(refresh["deleted"].toInt()) + " " +
+                         refresh["because"].toString();
+    }
+    refreshes.sort();
+    EXPECT_EQ(refreshes, (QStringList{"CODES refreshed 010 ", "NOTES replaced 000 it has no key",
+                                      "ORDERS refreshed 121 "}));
     if (keysHere) {
         EXPECT_EQ(rowsOf(dsn_,
                          "SELECT count(*) FROM information_schema.table_constraints WHERE "
