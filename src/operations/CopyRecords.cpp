@@ -77,6 +77,16 @@ QStringList CopyRecords::writeStatements(CopyRecord record) {
                 QLatin1Char(')')};
 }
 
+void CopyRecords::forget(const QString& table) {
+    try {
+        target_.Execute(QStringLiteral("DELETE FROM ") + Datatype::QuotedName(RunJournal::kTable) +
+                        QStringLiteral(R"( WHERE "kind" = )") + product_.textLiteralOf(kKind) +
+                        QStringLiteral(R"( AND "table_name" = )") + product_.textLiteralOf(table));
+    } catch (const std::exception&) {
+        // No journal: no record.
+    }
+}
+
 std::vector<CopyRecord> CopyRecords::read(const QString& where) {
     std::vector<CopyRecord> records;
     std::unique_ptr<ado::RecordSet> rows;

@@ -45,6 +45,10 @@ class CopyRecords {
     // copy's last step; the journal's table must be there.
     QStringList writeStatements(CopyRecord record);
 
+    // Forgets the record of a table the program dropped or renamed: a renamed table has no
+    // record of its own until it is copied again. Nothing where there is no journal.
+    void forget(const QString& table);
+
   private:
     std::vector<CopyRecord> read(const QString& where);
 

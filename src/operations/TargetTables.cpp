@@ -1,5 +1,6 @@
 #include "TargetTables.h"
 
+#include "CopyRecords.h"
 #include "ado/Connection.h"
 #include "data/Datatype.h"
 #include "data/SybaseModule.h"
@@ -19,14 +20,20 @@ bool TargetTables::open(const ConnectionSettings& connection) {
 }
 
 bool TargetTables::drop(const QString& name) {
-    return trap_.step(112, [&] {
+    const bool dropped = trap_.step(112, [&] {
         connection_->Execute(QStringLiteral("DROP TABLE ") + Datatype::QuotedName(name));
     });
+    if (dropped)
+        CopyRecords(*connection_, *product_).forget(name);
+    return dropped;
 }
 
 bool TargetTables::rename(const QString& oldName, const QString& newName) {
-    return trap_.step(120, [&] {
+    const bool renamed = trap_.step(120, [&] {
         // In the product's own grammar: SQL Anywhere renames a table without "TO".
         connection_->Execute(product_->renameStatement(oldName, newName) + QLatin1Char(';'));
     });
+    if (renamed)
+        CopyRecords(*connection_, *product_).forget(oldName);
+    return renamed;
 }

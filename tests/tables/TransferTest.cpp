@@ -450,4 +450,13 @@ TEST_F(Transfer, YesWithTheBoxOnRefreshesAKeyedTableInPlace) {
               (std::vector<QStringList>{{"first"}, {"changed"}}));
     EXPECT_EQ(queryRows(screen.dsn, "SELECT count(*) FROM sqlite_master WHERE name = 'target_own'"),
               (std::vector<QStringList>{{"1"}}));
+
+    // Dropped from the target by the window, the table leaves no record behind.
+    const QString records =
+        R"(SELECT count(*) FROM "morvane_journal" WHERE "kind" = 'verified copy')";
+    EXPECT_EQ(queryRows(screen.dsn, records), (std::vector<QStringList>{{"1"}}));
+    screen.reload();
+    TablesScreen::select(*screen.form2().List1, {"KEYED"});
+    screen.form2().PushButton1_Click();
+    EXPECT_EQ(queryRows(screen.dsn, records), (std::vector<QStringList>{{"0"}}));
 }
