@@ -135,7 +135,9 @@ TableTransfer::Outcome TableTransfer::refreshOnce(const TableEntry& entry, const
     source.Close();
     if (layoutText(entry, *layout, table) != record->layout)
         return replace(QStringLiteral("its definition changed"));
-    if (!layout->typed() || layout->keyFieldCount() == 0)
+    if (!layout->typed())
+        return replace(QStringLiteral("copied without --typed, its table has no key"));
+    if (layout->keyFieldCount() == 0)
         return replace(QStringLiteral("it has no key"));
     Held held{entry, table, std::make_unique<TableLayout>(*layout), nullptr, *stamp_};
     held.refresh =
