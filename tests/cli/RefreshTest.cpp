@@ -212,6 +212,21 @@ TEST_P(Refresh, RefusesATableItHasNoRecordOfUnlessOverwrite) {
         << replaced.err.toStdString();
     EXPECT_EQ(rowsOf(dsn_, R"(SELECT count(*) FROM "ORDERS")"), QStringList{"10"});
 
+    // A field more in the source: its definition changed, and the table is replaced whole.
+    std::vector<px::Field> wider = kOrders;
+    wider.push_back({"NOTE", FieldType::Alpha, 10, 0});
+    pxfixture::TableLayout layout{12, 2, 1252, wider};
+    layout.keyFields = 1;
+    pxfixture::writeTable(
+        folder.file("orders.db"), layout,
+        {{Value::integer(1), Value::text("a"), Value::real(1), Value::text("n")}});
+    const TransferRun restructured = transfer({"--typed", "--refresh", path(folder), dsn_});
+    EXPECT_EQ(restructured.status, 0) << restructured.err.toStdString();
+    EXPECT_TRUE(
+        lineOf(restructured.err, "ORDERS").contains("replaced, its definition changed, verified"))
+        << restructured.err.toStdString();
+    EXPECT_EQ(rowsOf(dsn_, R"(SELECT "NOTE" FROM "ORDERS")"), QStringList{"n"});
+
     const TransferRun otherMapping = transfer({"--refresh", path(folder), dsn_});
     EXPECT_EQ(otherMapping.status, 1) << otherMapping.err.toStdString();
     EXPECT_TRUE(
