@@ -146,6 +146,9 @@ TableTransfer::Outcome TableTransfer::refreshOnce(const TableEntry& entry, const
     QString notInPlace;
     if (!readStep(268, [&] { RunLettingEventsRun([&] { notInPlace = held.refresh->compare(); }); }))
         return observer_.stopRequested() ? Outcome::Interrupted : Outcome::Skipped;
+    // Rows read while the source moved may mix two of its states: it is compared again.
+    if (sourceChanged())
+        return Outcome::Skipped;
     if (!notInPlace.isEmpty())
         return replace(notInPlace);
     refresh_.kind = Refresh::Kind::Refreshed;
