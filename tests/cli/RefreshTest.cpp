@@ -314,4 +314,28 @@ TEST_P(Refresh, ASourceSavedWhileComparedIsComparedAgain) {
               (QStringList{"customer 3", "customer 7"}));
 }
 
+// The check before the commit is what proves a refresh: a target that changes what it is sent
+// (a trigger here) rolls every change back, and the difference is named.
+TEST_P(Refresh, ARefreshThatDiffersFromItsSourceIsRolledBack) {
+    if (GetParam() != "postgres")
+        GTEST_SKIP() << "the target's trigger is PostgreSQL's";
+    TempDir folder;
+    writeOrders(folder, 40);
+    ASSERT_EQ(transfer({"--typed", path(folder), dsn_}).status, 0);
+    TestDatabases::execute(dsn_, R"(CREATE FUNCTION tamper() RETURNS trigger LANGUAGE plpgsql
+        AS $$ BEGIN NEW."CUSTOMER" := 'tampered'; RETURN NEW; END $$)");
+    TestDatabases::execute(dsn_, R"(CREATE TRIGGER tamper BEFORE UPDATE ON "ORDERS"
+        FOR EACH ROW EXECUTE FUNCTION tamper())");
+    writeOrders(folder, 40, true);
+    const TransferRun refused = transfer({"--typed", "--refresh", path(folder), dsn_});
+    EXPECT_EQ(refused.status, 1) << refused.err.toStdString();
+    EXPECT_TRUE(
+        refused.err.contains("Failed: ORDERS: ORDERS was not refreshed: the target keeps "
+                             "its table as it was: The table ORDERS differs from its "
+                             "source"))
+        << refused.err.toStdString();
+    EXPECT_EQ(rowsOf(dsn_, R"(SELECT "CUSTOMER" FROM "ORDERS" WHERE "ID" IN (3, 7) ORDER BY "ID")"),
+              (QStringList{"customer 3", "customer 7"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Targets, Refresh, ::testing::Values("sqlite", "postgres", "mariadb"));
