@@ -300,11 +300,11 @@ std::vector<TableTransfer::Verified> TableTransfer::verifyRecorded() {
                 throw std::runtime_error("the target no longer has it");
             ado::RecordSet source;
             source.OpenTable(record.sourceFile, *paradox_);
-            const TypedMapping::Mapping* mapping =
-                record.layout.startsWith(QStringLiteral("typed ")) && typed_ ? &*typed_ : nullptr;
+            // Read back in the mapping the copy was made with, whatever this run's.
             std::optional<TypedMapping::Mapping> ownMapping;
-            if (record.layout.startsWith(QStringLiteral("typed ")) && !typed_)
-                mapping = &ownMapping.emplace(*product_);
+            const TypedMapping::Mapping* mapping = nullptr;
+            if (record.layout.startsWith(QStringLiteral("typed ")))
+                mapping = typed_ ? &*typed_ : &ownMapping.emplace(*product_);
             const TableLayout layout(source, *product_, mapping);
             source.Close();
             RunLettingEventsRun([&] {
