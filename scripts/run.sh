@@ -8,7 +8,7 @@ source "$here/scripts/packages.sh"
 
 build="$here/build"
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DMORVANE_BENCH=OFF >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target morvane application_folder
+cmake --build "$build" --parallel "$(nproc)" --target morvane morvane-transfer application_folder
 
 "$here/scripts/setup-demo.sh" "$build/src"
 exec "$build/src/morvane" "$@"

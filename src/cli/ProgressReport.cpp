@@ -1,6 +1,5 @@
 #include "ProgressReport.h"
-
-#include <QLocale>
+#include "runtime/Counting.h"
 
 #include <cmath>
 
@@ -8,10 +7,6 @@ namespace {
 
 constexpr auto kRepaint = std::chrono::milliseconds(100);
 constexpr auto kLongWait = std::chrono::seconds(2);
-
-QString count(long long value) {
-    return QLocale::c().toString(value);
-}
 
 double secondsBetween(std::chrono::steady_clock::time_point from,
                       std::chrono::steady_clock::time_point to) {
@@ -85,9 +80,10 @@ QString ProgressReport::progressLine(bool finished) const {
     const double percent = finished || total_ == 0
                                ? 100.0
                                : std::min(99.0, std::floor(double(rows_) * 100.0 / double(total_)));
-    return prefix_ + QStringLiteral(": ") + count(rows_) + QStringLiteral(" of ") + count(total_) +
-           QStringLiteral(" rows, ") + QString::number(percent, 'f', 0) + QStringLiteral("%, ") +
-           count(seconds > 0 ? static_cast<long long>(double(rows_) / seconds) : 0) +
+    return prefix_ + QStringLiteral(": ") + grouped(rows_) + QStringLiteral(" of ") +
+           rowsCounted(total_) + QStringLiteral(", ") + QString::number(percent, 'f', 0) +
+           QStringLiteral("%, ") +
+           grouped(seconds > 0 ? static_cast<long long>(double(rows_) / seconds) : 0) +
            QStringLiteral(" rows/s, ") + QString::number(seconds, 'f', 1) + QStringLiteral(" s");
 }
 

@@ -1,19 +1,14 @@
 #include "RunSummary.h"
 
-#include <QLocale>
-
 #include <algorithm>
 
 #include "ProgressReport.h"
+#include "runtime/Counting.h"
 
 namespace {
 
 // Every table arrived whole, but a part of some table's definition did not.
 constexpr int kDefinitionNotCarried = 3;
-
-QString count(long long value) {
-    return QLocale::c().toString(value);
-}
 
 // The table's heading line with its first cause, then each further cause on a line of its own
 // under the same heading: no failure is hidden behind another.
@@ -53,8 +48,8 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
         if (incomplete > 0)
             line += QStringLiteral(", %1 incomplete").arg(incomplete);
         line += refreshCounts();
-        report.note(line +
-                    QStringLiteral(", %1 rows, in %2 s.").arg(count(rows)).arg(seconds, 0, 'f', 1));
+        report.note(
+            line + QStringLiteral(", %1, in %2 s.").arg(rowsCounted(rows)).arg(seconds, 0, 'f', 1));
     }
     for (const TableResult& result : results_) {
         if (result.state == State::Failed)
@@ -74,8 +69,9 @@ void RunSummary::print(ProgressReport& report, bool quiet, double seconds) const
                         result.causes);
         if (result.state == State::Incomplete)
             printCauses(report, QStringLiteral("Incomplete: "), result.entry.name,
-                        QStringLiteral(": ") + count(result.rowsWritten) + QStringLiteral(" of ") +
-                            count(result.sourceRows) + QStringLiteral(" rows arrived"),
+                        QStringLiteral(": ") + grouped(result.rowsWritten) +
+                            QStringLiteral(" of ") + rowsCounted(result.sourceRows) +
+                            QStringLiteral(" arrived"),
                         result.causes);
     }
     if (!notCopied.isEmpty())
@@ -124,7 +120,7 @@ QString RunSummary::refreshCounts() const {
     return QStringLiteral(": %1 unchanged, %2 refreshed (+%3 ~%4 \u2212%5), %6 replaced")
         .arg(unchanged)
         .arg(refreshed)
-        .arg(count(rows.inserted), count(rows.updated), count(rows.deleted))
+        .arg(grouped(rows.inserted), grouped(rows.updated), grouped(rows.deleted))
         .arg(replaced);
 }
 

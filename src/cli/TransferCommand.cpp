@@ -34,6 +34,7 @@
 #include "paradox/SecondaryIndex.h"
 #include "paradox/Table.h"
 #include "paradox/ValidityFile.h"
+#include "runtime/Counting.h"
 #include "runtime/ErrorTrap.h"
 
 namespace {
@@ -348,9 +349,9 @@ TableResult::State stateOf(TableTransfer::Outcome outcome, bool rowByRow, bool c
 QString outcomeLine(const TableResult& result) {
     switch (result.state) {
         case TableResult::State::Incomplete:
-            return QStringLiteral("incomplete, %1 of %2 rows arrived")
+            return QStringLiteral("incomplete, %1 of %2 arrived")
                 .arg(result.rowsWritten)
-                .arg(result.sourceRows);
+                .arg(rowsCounted(result.sourceRows));
         case TableResult::State::Interrupted:
             return QStringLiteral("interrupted, rolled back");
         case TableResult::State::Unkeyed:
@@ -533,7 +534,7 @@ int verifyRecorded(const TransferOptions& options, TableTransfer& transfer,
         } else if (table.check->exact()) {
             ++equal;
             progress.note(table.table + QStringLiteral(": equals its source ") + table.sourceFile +
-                          QStringLiteral(" (%1 rows)").arg(table.check->rowsStored));
+                          QStringLiteral(" (%1)").arg(rowsCounted(table.check->rowsStored)));
         } else {
             progress.error(QStringLiteral("Differs: ") + table.check->describe(table.table, 3));
         }
@@ -636,9 +637,10 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
     if (!transfer.open({options.folder, options.dataSource}))
         return refuse(dialogs.takeFailures().join(QStringLiteral("; ")));
 
-    QStringList notes;  // a dry run's script says them too
+    QStringList notes;  // a dry run's script says them too, and the report
     const auto note = [&](const QString& line) {
         progress.note(line);
+        summary.note(line);
         notes << line;
     };
     if (!transfer.lockWaitNote().isEmpty())

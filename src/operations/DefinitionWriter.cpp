@@ -7,6 +7,7 @@
 #include "TogetherStatements.h"
 #include "ado/Connection.h"
 #include "data/Datatype.h"
+#include "runtime/Counting.h"
 #include "runtime/ErrorTrap.h"
 #include "runtime/OneLine.h"
 
@@ -18,10 +19,6 @@ constexpr int kRelationshipsLine = 278;
 
 QString quoted(const QString& name) {
     return Datatype::QuotedName(name);
-}
-
-QString rowsSaying(long long rows, const char* one, const char* many) {
-    return QString::number(rows) + QLatin1Char(' ') + QString::fromLatin1(rows == 1 ? one : many);
 }
 
 }  // namespace
@@ -68,7 +65,7 @@ void DefinitionWriter::addTo(SourceDefinition definition) {
                 if (blank > 0) {
                     rules.required = false;
                     report(kRulesLine, table.table, field + QStringLiteral(" cannot be required"),
-                           rowsSaying(blank, "row has no value in it", "rows have no value in it"));
+                           counted(blank, "row has no value in it", "rows have no value in it"));
                 }
             }
             if (const QString range = TargetProduct::rangeCondition(rules); !range.isEmpty()) {
@@ -79,7 +76,7 @@ void DefinitionWriter::addTo(SourceDefinition definition) {
                     rules.maximum.clear();
                     report(kRulesLine, table.table,
                            field + QStringLiteral(" gets no check of its range"),
-                           rowsSaying(outside, "row lies outside it", "rows lie outside it"));
+                           counted(outside, "row lies outside it", "rows lie outside it"));
                 }
             }
         } catch (const std::exception& failure) {

@@ -17,6 +17,7 @@
 #include "RowDigest.h"
 #include "ado/Connection.h"
 #include "data/Datatype.h"
+#include "runtime/Counting.h"
 
 namespace TableCheck {
 
@@ -249,14 +250,6 @@ class Pairing {
     std::vector<HeldRow> extra_;    // stored rows no sent row equals
 };
 
-QString count(long long value) {
-    return QLocale::c().toString(value);
-}
-
-QString plural(long long value, const char* one, const char* many) {
-    return count(value) + QLatin1Char(' ') + QString::fromLatin1(value == 1 ? one : many);
-}
-
 }  // namespace
 
 Result Result::notVerified(const QString& reason) {
@@ -270,21 +263,21 @@ QString Result::describe(const QString& table, int shownExamples) const {
         return QStringLiteral("The table ") + table + QStringLiteral(" was not verified: ") +
                undecided + QLatin1Char('.');
     QString text = QStringLiteral("The table ") + table +
-                   QStringLiteral(" differs from its source: ") + plural(rowsSent, "row", "rows") +
-                   QStringLiteral(" sent, ") + count(rowsStored) + QStringLiteral(" stored");
+                   QStringLiteral(" differs from its source: ") + counted(rowsSent, "row", "rows") +
+                   QStringLiteral(" sent, ") + grouped(rowsStored) + QStringLiteral(" stored");
     const bool named = valuesDiffer > 0 || rowsMissing > 0 || rowsExtra > 0;
     if (!named && !digestsEqual && rowsSent == rowsStored)
         return text + QStringLiteral(
                           "; the digests of its rows differ from the source's, but the rows "
                           "that differ could not be held in memory to name them.");
     text += QStringLiteral(", ") + (countsComplete ? QString() : QStringLiteral("at least ")) +
-            plural(valuesDiffer, "value differs", "values differ");
+            counted(valuesDiffer, "value differs", "values differ");
     if (rowsMissing > 0)
-        text += QStringLiteral(", ") + plural(rowsMissing, "row", "rows") +
+        text += QStringLiteral(", ") + counted(rowsMissing, "row", "rows") +
                 QStringLiteral(" not stored");
     if (rowsExtra > 0)
-        text += QStringLiteral(", ") +
-                plural(rowsExtra, "row stored that was not sent", "rows stored that were not sent");
+        text += QStringLiteral(", ") + counted(rowsExtra, "row stored that was not sent",
+                                               "rows stored that were not sent");
     QStringList shown;
     for (const Difference& difference : examples) {
         if (shown.size() >= shownExamples)

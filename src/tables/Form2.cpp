@@ -425,7 +425,8 @@ void Form2::copyChosenTables(TableTransfer& transfer, ErrorTrap& trap, StopLeft&
                               QLocale(QLocale::English).toString(transfer.rowsWritten()) +
                               QStringLiteral(" of ") +
                               QLocale(QLocale::English).toString(transfer.sourceRows()) +
-                              QStringLiteral(" rows arrived")
+                              QString::fromLatin1(transfer.sourceRows() == 1 ? " row arrived"
+                                                                             : " rows arrived")
                         : chosen.name);
         if (outcome == TableTransfer::Outcome::TransferEnds)
             break;

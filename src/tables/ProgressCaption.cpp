@@ -19,7 +19,8 @@ QString progressCaption(const QString& table, long long done, long long rows,
                         long long elapsedMilliseconds) {
     const QLocale numbers(QLocale::English, QLocale::UnitedStates);  // "200,000"
     QString caption = table + QStringLiteral(": ") + numbers.toString(done) +
-                      QStringLiteral(" of ") + numbers.toString(rows) + QStringLiteral(" rows");
+                      QStringLiteral(" of ") + numbers.toString(rows) +
+                      QString::fromLatin1(rows == 1 ? " row" : " rows");
     if (done > 0 && done < rows && elapsedMilliseconds >= kEstimateAfter)
         caption += QStringLiteral(", ") +
                    timeLeft(static_cast<long long>(double(elapsedMilliseconds) *

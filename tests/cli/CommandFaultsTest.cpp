@@ -382,7 +382,7 @@ TEST(Waiting, AServerAtWorkIsNoWait) {
     const TransferRun run = transfer({"--typed", path(folder), dsn});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_FALSE(run.err.contains("waiting for")) << run.err.toStdString();
-    EXPECT_TRUE(QRegularExpression(R"(1 of 1 rows, 100%, \d+ rows/s, [3-9]\.\d s, verified)")
+    EXPECT_TRUE(QRegularExpression(R"(1 of 1 row, 100%, \d+ rows/s, [3-9]\.\d s, verified)")
                     .match(run.err)
                     .hasMatch())
         << run.err.toStdString();

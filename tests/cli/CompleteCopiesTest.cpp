@@ -153,7 +153,7 @@ TEST_P(CompleteCopies, AStoppedOrKilledReplacementKeepsTheOldTable) {
     QProcess stopped;
     startTransfer(stopped, {"--typed", "--overwrite", path(large), dsn_});
     QString seen;
-    ASSERT_TRUE(waitForOutput(stopped, seen, "A (table 1 of 2): 1 of 1 rows"));
+    ASSERT_TRUE(waitForOutput(stopped, seen, "A (table 1 of 2): 1 of 1 row"));
     ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, R"(INSERT INTO "PEOPLE__morvane_new")"));
     ::kill(static_cast<pid_t>(stopped.processId()), SIGINT);
     const TransferRun interrupted = finishedTransfer(stopped);
@@ -167,7 +167,7 @@ TEST_P(CompleteCopies, AStoppedOrKilledReplacementKeepsTheOldTable) {
     QProcess killed;
     startTransfer(killed, {"--typed", "--overwrite", path(large), dsn_});
     seen.clear();
-    ASSERT_TRUE(waitForOutput(killed, seen, "A (table 1 of 2): 1 of 1 rows"));
+    ASSERT_TRUE(waitForOutput(killed, seen, "A (table 1 of 2): 1 of 1 row"));
     // Killed while the rows go in.
     ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, R"(INSERT INTO "PEOPLE__morvane_new")"));
     ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);

@@ -55,7 +55,7 @@ TEST(CheckedCommand, ATableTheServerChangedFailsTheRunAndTheReportHoldsTheFigure
                                         path, dsn});
         EXPECT_EQ(run.status, 1) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QRegularExpression(
-            R"(FITS \(table 1 of 2\): 1 of 1 rows, 100%, \d+ rows/s, [\d.]+ s, verified\n)")))
+            R"(FITS \(table 1 of 2\): 1 of 1 row, 100%, \d+ rows/s, [\d.]+ s, verified\n)")))
             << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("\nFailed: ROUNDED: " + differs + "\n"))
             << run.err.toStdString();

@@ -428,6 +428,30 @@ void execute(const QString& dsn, const QString& sql) {
     connection.Execute(sql);
 }
 
+QString runMariaDbClient(const QString& dsn, const QString& script) {
+    QString socket, database;
+    for (const QString& line : keywordsOf().at(dsn).split(QLatin1Char('\n'))) {
+        const QString key = line.section(QLatin1Char('='), 0, 0).trimmed();
+        const QString value = line.section(QLatin1Char('='), 1).trimmed();
+        if (key == QLatin1String("SOCKET"))
+            socket = value;
+        if (key == QLatin1String("DATABASE"))
+            database = value;
+    }
+    QProcess client;
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(QStringLiteral("mariadb"), {QStringLiteral("--no-defaults"), QStringLiteral("-S"),
+                                             socket, QStringLiteral("-uroot"), database});
+    client.write(script.toUtf8());
+    client.closeWriteChannel();
+    if (!client.waitForFinished(120000))
+        return QStringLiteral("the mariadb client did not finish");
+    const QString output = QString::fromUtf8(client.readAll());
+    return client.exitCode() == 0 ? QString()
+                                  : output + QStringLiteral(" (exit status ") +
+                                        QString::number(client.exitCode()) + QLatin1Char(')');
+}
+
 void stopPostgres() {
     if (Postgres* cluster = Postgres::instance())
         cluster->stop();

@@ -33,6 +33,9 @@ void removeDsn(const QString& name);
 void restoreDsn(const QString& name);
 // A fresh database on "mariadb" or "postgres", or "" when that server is not installed.
 QString newDsnOn(const std::string& product);
+// MariaDB: runs `script` in the mariadb client on the database of `dsn`; "" when it ran
+// through, else what the client said.
+QString runMariaDbClient(const QString& dsn, const QString& script);
 // Runs one statement on a data source.
 void execute(const QString& dsn, const QString& sql);
 // PostgreSQL: each definition statement whose text holds `containing` takes `seconds` more, by
