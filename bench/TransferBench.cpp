@@ -100,7 +100,8 @@ long long checkOf(const QString& dsn, const std::string& folder, const QString& 
     const std::vector<CheckedColumn> columns = [&] {
         ado::RecordSet source;
         source.OpenTable(QString::fromStdString(folder) + "/" + table + ".db", paradox);
-        return TableLayout(source, *TargetProduct::of(target), nullptr).checkedColumns();
+        return TableLayout(source, *TargetProduct::of(target), nullptr, NameRule())
+            .checkedColumns();
     }();
     const TableCheck::Result result =
         TableCheck::run(target, *TargetProduct::of(target), paradox,

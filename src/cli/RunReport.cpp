@@ -37,6 +37,14 @@ QString stateName(TableResult::State state) {
     return {};
 }
 
+// "TABLE.COLUMN": "TYPE" for each cast asked for.
+QJsonObject castsOf(const ColumnCasts& casts) {
+    QJsonObject all;
+    for (const ColumnCasts::Cast& cast : casts.all())
+        all[cast.table + QLatin1Char('.') + cast.column] = cast.type;
+    return all;
+}
+
 QJsonObject optionsOf(const TransferOptions& options) {
     return {{QStringLiteral("folder"), options.folder},
             {QStringLiteral("dataSource"), options.dataSource},
@@ -48,7 +56,22 @@ QJsonObject optionsOf(const TransferOptions& options) {
             {QStringLiteral("typed"), options.typed},
             {QStringLiteral("copyAttempts"), options.copyAttempts},
             {QStringLiteral("salvage"), options.salvage},
-            {QStringLiteral("refresh"), options.refresh}};
+            {QStringLiteral("refresh"), options.refresh},
+            {QStringLiteral("names"), NameRule::wordOf(options.names)},
+            {QStringLiteral("casts"), castsOf(options.casts)}};
+}
+
+// Each renamed table by its Paradox name: its name on the target and its renamed columns.
+QJsonObject namesOf(const std::vector<NameChanges::Table>& changed) {
+    QJsonObject names;
+    for (const NameChanges::Table& table : changed) {
+        QJsonObject columns;
+        for (const auto& [paradox, target] : table.columns)
+            columns[paradox] = target;
+        names[table.paradox] = QJsonObject{{QStringLiteral("table"), table.target},
+                                           {QStringLiteral("columns"), columns}};
+    }
+    return names;
 }
 
 QJsonArray blocksOf(const std::vector<px::SalvageReport::LostBlock>& lost) {
@@ -187,6 +210,8 @@ QByteArray render(const TransferOptions& options, const RunSummary& summary, con
         {QStringLiteral("notes"), QJsonArray::fromStringList(summary.notes())},
         {QStringLiteral("repaired"), QJsonArray::fromStringList(summary.repair().repaired)},
         {QStringLiteral("notRepaired"), QJsonArray::fromStringList(summary.repair().failures)}};
+    if (!summary.names().empty())
+        run[QStringLiteral("names")] = namesOf(summary.names());
     if (!summary.refusal().isEmpty())
         run[QStringLiteral("refused")] = summary.refusal();
     return QJsonDocument(run).toJson();

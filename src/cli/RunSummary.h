@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "NameChanges.h"
 #include "data/TableEntry.h"
 #include "operations/JournalRepair.h"
 #include "operations/TableCheck.h"
@@ -66,6 +67,9 @@ class RunSummary {
     // What the run completed of runs that ended part-way, told at once through `report`.
     void repairedTarget(const JournalRepair::Outcome& outcome, ProgressReport& report);
     const JournalRepair::Outcome& repair() const { return repair_; }
+    // The tables whose names, or whose columns' names, the target gets changed.
+    void namesChanged(std::vector<NameChanges::Table> tables) { names_ = std::move(tables); }
+    const std::vector<NameChanges::Table>& names() const { return names_; }
     // Why the run wrote nothing, "" when it ran.
     void refused(const QString& reason) { refusal_ = reason; }
     const QString& refusal() const { return refusal_; }
@@ -88,4 +92,5 @@ class RunSummary {
     int interruptedStatus_ = 0;
     QString refusal_;
     JournalRepair::Outcome repair_;
+    std::vector<NameChanges::Table> names_;
 };

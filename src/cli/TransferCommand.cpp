@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ConsoleDialogs.h"
+#include "NameChanges.h"
 #include "Interruption.h"
 #include "ProgressReport.h"
 #include "RunReport.h"
@@ -223,18 +224,28 @@ void printJournal(const QString& dataSource, const TargetProduct& product) {
 
 // Each Paradox table with its fields, their Paradox types, its secondary indexes, validity
 // checks and relationships; and the data source's tables.
+// "\t-> name" where the target names something otherwise than Paradox does.
+QString becomes(const QString& paradox, const NameRule& names) {
+    const QString target = names(paradox);
+    return target == paradox ? QString() : QStringLiteral("\t-> ") + target;
+}
+
 void printSides(const TransferOptions& options, const Sides& sides) {
+    const NameRule names(options.names, *sides.product);
     std::printf("Paradox tables in %s:\n", qPrintable(options.folder));
     for (const auto& [folder, note] : lockedFolders(sides.paradox))
         std::printf("  (%s)\n", qPrintable(note));
     for (const TableEntry& table : sides.paradox) {
-        std::printf("  %s\t%s\n", qPrintable(table.name), qPrintable(table.file));
+        std::printf("  %s\t%s%s\n", qPrintable(table.name), qPrintable(table.file),
+                    qPrintable(becomes(table.name, names)));
         try {
             px::Table source(QFile::encodeName(table.file).toStdString());
             for (size_t i = 0; i < source.fields().size(); ++i)
-                std::printf("      %s\t%s%s\n", source.fields()[i].name.c_str(),
-                            source.fields()[i].typeName().c_str(),
-                            static_cast<int>(i) < source.keyFieldCount() ? "\tkey" : "");
+                std::printf(
+                    "      %s\t%s%s%s\n", source.fields()[i].name.c_str(),
+                    source.fields()[i].typeName().c_str(),
+                    static_cast<int>(i) < source.keyFieldCount() ? "\tkey" : "",
+                    qPrintable(becomes(QString::fromStdString(source.fields()[i].name), names)));
             printIndexes(source);
             printValidityChecks(source);
         } catch (const std::exception& failure) {
@@ -270,7 +281,7 @@ int printScript(const std::vector<TableEntry>& tables, const QStringList& notes,
         "table's rows\n-- go in after its CREATE TABLE, and each copy is checked before "
         "it takes its name.\n",
         qPrintable(options.dataSource));
-    printComments(summary.warnings() + notes);
+    printComments(summary.warnings() + NameChanges::lines(summary.names()) + notes);
     printStatements(transfer.product().sessionStatements());
     int status = kAllCopied;
     for (const TableEntry& table : tables) {
@@ -605,12 +616,18 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
         summary.note(note);
     }
 
+    // Names that would collide, and casts of no field, are refused before anything is written.
+    const NameRule names(options.names, *sides.product);
+    const NameChanges changes(tables, names, options.casts);
+    if (!changes.refusal().isEmpty())
+        return refuse(changes.refusal());
+    summary.namesChanged(changes.changed());
     // Existing target tables are met before anything is written.
     const TargetNames existing(sides.target);
     QStringList met;
     for (const TableEntry& table : tables)
-        if (existing.has(table.name))
-            met << existing.spellingOf(table.name);
+        if (existing.has(names(table.name)))
+            met << existing.spellingOf(names(table.name));
     // A dry run over tables the target has shows the rest of the run.
     const bool skipExisting = options.skipExisting || (options.dryRun && !options.overwrite);
     if (!met.isEmpty() && !options.overwrite && !skipExisting && !options.refresh &&
@@ -631,6 +648,8 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
                                               : TableTransfer::DamagedTables::Refuse);
     if (options.typed)
         transfer.useTypedMapping();
+    transfer.nameTargets(options.names);
+    transfer.castColumns(options.casts);
     if (options.refresh)
         transfer.refreshTables(options.overwrite);
     progress.doing(QStringLiteral("opening the data source"));
@@ -659,7 +678,7 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
     }
     std::vector<TableEntry> toCopy;
     for (const TableEntry& table : tables) {
-        if (skipExisting && existing.has(table.name)) {
+        if (skipExisting && existing.has(names(table.name))) {
             TableResult skipped;
             skipped.entry = table;
             skipped.state = TableResult::State::Skipped;

@@ -122,13 +122,29 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
         QStringLiteral("Only check every table the target has a record of against its source, "
                        "as the check of a copy does, and write nothing: which tables equal "
                        "their source, and the first rows of those that differ."));
+    const QCommandLineOption names(
+        QStringLiteral("names"),
+        QStringLiteral("Name the tables and columns made on the target: as-is (as Paradox names "
+                       "them, the default), lower (in lower case) or snake (lower case, every "
+                       "character that needs quotes made \"_\", a reserved word or a leading "
+                       "digit given a \"_\": \"Order No\" becomes order_no). Keys, indexes and "
+                       "relationships follow; --list, --dry-run and the report say what each "
+                       "name became."),
+        QStringLiteral("STYLE"), QStringLiteral("as-is"));
+    const QCommandLineOption cast(
+        QStringLiteral("cast"),
+        QStringLiteral("Give a column the type TYPE on the target rather than the mapping's, "
+                       "by its Paradox names as --list shows them (TABLE * for every table that "
+                       "has the column); repeatable. The check still compares every value: a "
+                       "value the type cannot hold exactly fails its table."),
+        QStringLiteral("TABLE.COLUMN=TYPE"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Display this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Display the version and exit."));
-    parser.addOptions({list, overwrite, skip, quiet, rowByRow, fast, noVerify, report, typed,
-                       copyAttempts, salvage, dryRun, repair, lockWait, refresh, verifyRecorded,
-                       help, version});
+    parser.addOptions({list,    overwrite,      skip,         quiet,   rowByRow, fast,   noVerify,
+                       report,  typed,          copyAttempts, salvage, dryRun,   repair, lockWait,
+                       refresh, verifyRecorded, names,        cast,    help,     version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -195,7 +211,19 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                               parser.value(lockWait));
         return std::nullopt;
     }
+    const std::optional<NameRule::Style> style = NameRule::styleNamed(parser.value(names));
+    if (!style) {
+        exitCode = usageError(QStringLiteral("--names takes as-is, lower or snake, not ") +
+                              parser.value(names));
+        return std::nullopt;
+    }
     TransferOptions options;
+    for (const QString& chosen : parser.values(cast))
+        if (const QString problem = options.casts.add(chosen); !problem.isEmpty()) {
+            exitCode = usageError(problem);
+            return std::nullopt;
+        }
+    options.names = *style;
     options.copyAttempts = attempts;
     options.repair = parser.isSet(repair);
     options.lockWait = wait;

@@ -5,6 +5,9 @@
 
 #include <optional>
 
+#include "data/ColumnCasts.h"
+#include "data/NameRule.h"
+
 // What the command line asks for.
 struct TransferOptions {
     QString folder;
@@ -25,6 +28,8 @@ struct TransferOptions {
     int lockWait = 60;      // seconds a statement waits on another session's lock; 0: the server's
     bool refresh = false;   // tables the target has brought in step by their records of copies
     bool verifyRecorded = false;  // only check every recorded table against its source
+    NameRule::Style names = NameRule::Style::AsIs;  // how the target's tables and columns are named
+    ColumnCasts casts;                              // column types chosen over the mapping's
 };
 
 // Parses the arguments (argv[0] first). Prints help or the version and gives 0 as `exitCode`

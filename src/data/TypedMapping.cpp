@@ -46,11 +46,15 @@ Column Mapping::columnFor(const px::Field& field, bool blankCounter) const {
     return {product_.typedColumnType(field, blankCounter), valueTypeOf(field.type)};
 }
 
-QString Mapping::definitions(const std::vector<px::Field>& fields, bool blankCounter) const {
+QString Mapping::definitions(const std::vector<px::Field>& fields, bool blankCounter,
+                             const std::vector<std::optional<QString>>& chosen) const {
     QStringList definitions;
-    for (const px::Field& field : fields)
-        definitions << Datatype::QuotedName(QString::fromStdString(field.name)) + QLatin1Char(' ') +
-                           columnFor(field, blankCounter).definition;
+    for (size_t i = 0; i < fields.size(); ++i)
+        definitions << Datatype::QuotedName(QString::fromStdString(fields[i].name)) +
+                           QLatin1Char(' ') +
+                           (i < chosen.size() && chosen[i]
+                                ? *chosen[i]
+                                : columnFor(fields[i], blankCounter).definition);
     return definitions.join(QStringLiteral(", "));
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 #include "ado/Cursor.h"
@@ -29,8 +30,10 @@ class Mapping {
     // `blankCounter`: the table's AutoInc field holds a blank, which its column must take as
     // NULL rather than count it or refuse it.
     Column columnFor(const px::Field& field, bool blankCounter = false) const;
-    // The column definitions, quoted names with their types, separated by ", ".
-    QString definitions(const std::vector<px::Field>& fields, bool blankCounter) const;
+    // The column definitions, quoted names with their types, separated by ", "; a type in
+    // `chosen` (by column) takes the place of the mapping's definition.
+    QString definitions(const std::vector<px::Field>& fields, bool blankCounter,
+                        const std::vector<std::optional<QString>>& chosen = {}) const;
     // For a target not known by name: a line saying how its types were chosen.
     QString notice() const { return product_.typedNotice(); }
 

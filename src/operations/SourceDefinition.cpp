@@ -29,12 +29,12 @@ QString tableFileIn(const QString& folder, const QString& fileName) {
 
 std::vector<ColumnRules> columnRulesOf(const px::ValidityChecks& checks,
                                        const std::vector<px::Field>& fields,
-                                       const TargetProduct& product) {
+                                       const TargetProduct& product, const NameRule& names) {
     std::vector<ColumnRules> columns;
     for (const px::FieldChecks& checked : checks.fields) {
-        const auto field = std::find_if(fields.begin(), fields.end(), [&](const px::Field& own) {
-            return own.name == checked.field;
-        });
+        const std::string name = names(fromUtf8(checked.field)).toStdString();
+        const auto field = std::find_if(fields.begin(), fields.end(),
+                                        [&](const px::Field& own) { return own.name == name; });
         ColumnRules rules;
         rules.field = *field;
         // The counter's column is always filled, and keeps its own definition.
@@ -50,7 +50,8 @@ std::vector<ColumnRules> columnRulesOf(const px::ValidityChecks& checks,
     return columns;
 }
 
-bool isText(const std::vector<px::Field>& fields, const std::string& name) {
+bool isText(const std::vector<px::Field>& fields, const QString& column) {
+    const std::string name = column.toStdString();
     for (const px::Field& field : fields)
         if (field.name == name)
             return field.type == px::FieldType::Alpha || field.type == px::FieldType::Memo;
@@ -62,7 +63,7 @@ bool isText(const std::vector<px::Field>& fields, const std::string& name) {
 SourceDefinition readSourceDefinition(const QString& tablePath, const QString& table,
                                       const TargetProduct& product,
                                       const std::vector<px::Field>& fields, int keyFields,
-                                      bool blankCounter) {
+                                      bool blankCounter, const NameRule& names) {
     SourceDefinition definition;
     definition.table = {table, fields, keyFields, blankCounter, {}, {}, {}};
     const std::string path = QFile::encodeName(tablePath).toStdString();
@@ -71,12 +72,12 @@ SourceDefinition readSourceDefinition(const QString& tablePath, const QString& t
     std::vector<std::string> problems;
     for (const px::SecondaryIndex& index : px::secondaryIndexesOf(path, keyFields, problems)) {
         IndexDefinition made;
-        made.name = fromUtf8(index.name);
+        made.name = names(fromUtf8(index.name));
         made.unique = index.unique;
         for (const px::SecondaryIndex::Key& key : index.keys) {
-            made.columns << fromUtf8(key.field);
+            made.columns << names(fromUtf8(key.field));
             made.descending << key.descending;
-            made.ignoringCase << (index.caseInsensitive && isText(fields, key.field));
+            made.ignoringCase << (index.caseInsensitive && isText(fields, made.columns.back()));
         }
         definition.table.indexes.push_back(std::move(made));
     }
@@ -101,7 +102,7 @@ SourceDefinition readSourceDefinition(const QString& tablePath, const QString& t
                                    fromUtf8(failure.what());
         return definition;
     }
-    definition.table.columns = columnRulesOf(checks, fields, product);
+    definition.table.columns = columnRulesOf(checks, fields, product, names);
 
     // A lookup refers to the first field of the table looked up in.
     for (const px::FieldChecks& checked : checks.fields)
@@ -111,13 +112,15 @@ SourceDefinition readSourceDefinition(const QString& tablePath, const QString& t
     for (const px::Relationship& related : checks.relationships) {
         PendingRelationship pending;
         pending.child = table;
-        pending.key.name = product.derivedName(table, QLatin1Char('_') + fromUtf8(related.name));
+        pending.key.name =
+            product.derivedName(table, QLatin1Char('_') + names(fromUtf8(related.name)));
         for (const std::string& field : related.fields)
-            pending.key.columns << fromUtf8(field);
-        pending.key.parent = Paradox::TableNameOf(fromUtf8(related.parentTable));
+            pending.key.columns << names(fromUtf8(field));
+        pending.key.parent = names(Paradox::TableNameOf(fromUtf8(related.parentTable)));
         pending.key.onUpdate = related.cascadesUpdates ? KeyAction::Cascade : KeyAction::Restrict;
         pending.parentFile = tableFileIn(folder, fromUtf8(related.parentTable));
         pending.parentFieldNumbers = related.parentFieldNumbers;
+        pending.names = names;
         definition.relationships.push_back(std::move(pending));
     }
     return definition;
@@ -134,7 +137,8 @@ QStringList parentColumnsOf(const PendingRelationship& relationship) {
         if (number < 1 || number > static_cast<int>(parent.fields().size()))
             throw std::runtime_error(relationship.key.parent.toStdString() + " has no field " +
                                      std::to_string(number));
-        columns << fromUtf8(parent.fields()[static_cast<size_t>(number - 1)].name);
+        columns << relationship.names(
+            fromUtf8(parent.fields()[static_cast<size_t>(number - 1)].name));
     }
     return columns;
 }

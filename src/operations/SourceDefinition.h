@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "data/NameRule.h"
 #include "data/products/TargetProduct.h"
 
 // The rest of a Paradox table's definition, read from its validity file and its secondary
@@ -15,6 +16,7 @@ struct PendingRelationship {
     ForeignKey key;      // its parent columns not yet known: see parentFieldNumbers
     QString parentFile;  // the parent's table file beside the child's, or "" when none is there
     std::vector<int> parentFieldNumbers;  // 1 for the parent's first field
+    NameRule names;                       // how the parent's columns are named on the target
 };
 
 struct SourceDefinition {
@@ -25,11 +27,11 @@ struct SourceDefinition {
 };
 
 // Reads the definition of the table file `tablePath`, copied as `table` with `fields`, whose
-// first `keyFields` are its key.
+// first `keyFields` are its key; its other names as `names` gives them.
 SourceDefinition readSourceDefinition(const QString& tablePath, const QString& table,
                                       const TargetProduct& product,
                                       const std::vector<px::Field>& fields, int keyFields,
-                                      bool blankCounter);
+                                      bool blankCounter, const NameRule& names);
 
 // The parent's column names for `relationship`, from the parent's own table file; throws,
 // saying why, where they cannot be known.

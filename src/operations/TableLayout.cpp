@@ -13,29 +13,41 @@ bool isNumeric(const ado::FieldInfo& field) {
 }  // namespace
 
 TableLayout::TableLayout(ado::RecordSet& source, const TargetProduct& product,
-                         const TypedMapping::Mapping* typed)
+                         const TypedMapping::Mapping* typed, const NameRule& names)
     : keys_(source.Keys()), product_(product), typed_(typed) {
     for (int column = 0; column < source.FieldCount(); ++column) {
         LetEventsRun();
         const ado::Field field = source.Fields(column);
-        fields_.push_back({field.name(), field.Type(), field.Source()});
+        const QString name = names(field.name());
+        paradoxNames_ << field.name();
+        fields_.push_back({name, field.Type(), field.Source()});
         if (typed_ && !field.Source())
             throw std::runtime_error("The typed mapping needs a Paradox table's own field types.");
-        if (field.Source())
+        if (field.Source()) {
             sourceFields_.push_back(*field.Source());
+            sourceFields_.back().name = name.toStdString();
+        }
     }
+}
+
+void TableLayout::castColumns(const ColumnCasts& casts, const QString& table) {
+    chosen_.clear();
+    for (const QString& field : paradoxNames_)
+        chosen_.push_back(casts.typeOf(table, field));
 }
 
 QString TableLayout::createStatement(const QString& table) const {
     if (typed_)
         return QStringLiteral("CREATE TABLE ") + Datatype::QuotedName(table) + QLatin1Char('(') +
-               typed_->definitions(sourceFields_, blankCounter_) + QLatin1Char(')');
+               typed_->definitions(sourceFields_, blankCounter_, chosen_) + QLatin1Char(')');
     QString definitions;
-    for (const ado::FieldInfo& field : fields_)
-        definitions += Datatype::QuotedName(field.name) + QLatin1Char(' ') +
-                       product_.screenColumnType(
-                           Datatype::TargetTypeWord(Datatype::DataTypeName(field.type))) +
-                       QLatin1Char(',');
+    for (size_t i = 0; i < fields_.size(); ++i)
+        definitions +=
+            Datatype::QuotedName(fields_[i].name) + QLatin1Char(' ') +
+            (i < chosen_.size() && chosen_[i] ? *chosen_[i]
+                                              : product_.screenColumnType(Datatype::TargetTypeWord(
+                                                    Datatype::DataTypeName(fields_[i].type)))) +
+            QLatin1Char(',');
     definitions.chop(1);
     return QStringLiteral("CREATE TABLE ") + Datatype::QuotedName(table) + QLatin1Char('(') +
            definitions + QStringLiteral(");");

@@ -8,6 +8,8 @@
 
 #include "CheckedValue.h"
 #include "ado/Cursor.h"
+#include "data/ColumnCasts.h"
+#include "data/NameRule.h"
 #include "data/TypedMapping.h"
 
 namespace ado {
@@ -19,9 +21,13 @@ class RecordSet;
 // values bound as their own types, then the table's key and its AutoInc counter).
 class TableLayout {
   public:
-    // The columns of `source` on `product`; `typed` is null for the tables screen's mapping.
+    // The columns of `source` on `product`, named by `names`; `typed` is null for the tables
+    // screen's mapping.
     TableLayout(ado::RecordSet& source, const TargetProduct& product,
-                const TypedMapping::Mapping* typed);
+                const TypedMapping::Mapping* typed, const NameRule& names);
+
+    // Gives the columns that `casts` names for the Paradox table `table` the type chosen there.
+    void castColumns(const ColumnCasts& casts, const QString& table);
 
     QString createStatement(const QString& table) const;
     // One row of the insert's parameters, "(?, ...)", and the type each is bound as: with the
@@ -43,7 +49,8 @@ class TableLayout {
     void counterMayBeBlank() { blankCounter_ = true; }
     // The column of the AutoInc field, if the table has one.
     std::optional<size_t> autoIncrementColumn() const;
-    // The source's own fields, its key's length, and whether its counter holds a blank.
+    // The source's own fields under their names on the target, its key's length, and whether its
+    // counter holds a blank.
     const std::vector<px::Field>& sourceFields() const { return sourceFields_; }
     int keyFieldCount() const { return keys_.keyFields; }
     bool blankCounter() const { return blankCounter_; }
@@ -53,6 +60,8 @@ class TableLayout {
   private:
     std::vector<ado::FieldInfo> fields_;
     std::vector<px::Field> sourceFields_;
+    QStringList paradoxNames_;                    // each column's field name in the source
+    std::vector<std::optional<QString>> chosen_;  // a column's type chosen over the mapping's
     ado::KeyInfo keys_;
     const TargetProduct& product_;
     const TypedMapping::Mapping* typed_;

@@ -113,6 +113,7 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
             }
         if (typedRequested_)
             typed_.emplace(*product_);
+        names_ = NameRule(namesStyle_, *product_);
     });
 }
 
@@ -351,7 +352,7 @@ QString salvageOfferFor(const std::string& path) {
 }  // namespace
 
 TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
-    QString table = entry.name;
+    QString table = names_(entry.name);
     bool overwrite = false;
     copies_ = 0;
     sourceMoved_ = false;
@@ -548,8 +549,9 @@ void TableTransfer::addDefinition(const TableEntry& entry, const TableLayout& la
                                   const QString& table) {
     std::optional<SourceDefinition> definition;
     if (trap_.step(270, [&] {
-            definition = readSourceDefinition(entry.file, table, *product_, layout.sourceFields(),
-                                              layout.keyFieldCount(), layout.blankCounter());
+            definition =
+                readSourceDefinition(entry.file, table, *product_, layout.sourceFields(),
+                                     layout.keyFieldCount(), layout.blankCounter(), names_);
         }))
         definitions_->addTo(std::move(*definition));
 }
@@ -799,8 +801,12 @@ bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table,
     // Opening walks the whole table file, which takes a while for a large one on a cold disk.
     if (!readStep(148,
                   [&] { RunLettingEventsRun([&] { source.OpenTable(entry.file, *paradox_); }); }) ||
-        !trap_.step(156, [&] { layout.emplace(source, *product_, typed_ ? &*typed_ : nullptr); }) ||
-        !namesFit(source, table))
+        !trap_.step(156,
+                    [&] {
+                        layout.emplace(source, *product_, typed_ ? &*typed_ : nullptr, names_);
+                        layout->castColumns(casts_, entry.name);
+                    }) ||
+        !namesFit(*layout, table))
         return false;
     // Where a blank AutoInc value decides its column, the source is read through first. An
     // overwrite needs no such reading: a source that fails part-way fails its work table only.
@@ -814,15 +820,16 @@ bool TableTransfer::readyToWrite(const TableEntry& entry, const QString& table,
     return true;
 }
 
-bool TableTransfer::namesFit(ado::RecordSet& source, const QString& table) {
+bool TableTransfer::namesFit(const TableLayout& layout, const QString& table) {
     // A name the target would cut, or refuse, is refused before anything is written.
     return trap_.step(210, [&] {
         const ado::DataSourceInfo& info = product_->info();
         QString refusal =
             product_->nameTooLong(QStringLiteral("table"), table, info.maxTableNameLength);
-        for (int column = 0; column < source.FieldCount() && refusal.isEmpty(); ++column)
-            refusal = product_->nameTooLong(QStringLiteral("column"), source.Fields(column).name(),
-                                            info.maxColumnNameLength);
+        for (const CheckedColumn& column : layout.checkedColumns())
+            if (refusal.isEmpty())
+                refusal = product_->nameTooLong(QStringLiteral("column"), column.name,
+                                                info.maxColumnNameLength);
         if (!refusal.isEmpty())
             throw std::runtime_error(refusal.toStdString());
     });

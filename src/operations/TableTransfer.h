@@ -95,6 +95,13 @@ class TableTransfer {
     // Copies with the typed mapping (real column types, the key, the AutoInc counter) rather
     // than the tables screen's; set before open().
     void useTypedMapping() { typedRequested_ = true; }
+    // Names the tables and columns it makes by `style` rather than as Paradox names them; set
+    // before open().
+    void nameTargets(NameRule::Style style) { namesStyle_ = style; }
+    // Gives the columns `casts` names the types chosen there rather than the mapping's.
+    void castColumns(ColumnCasts casts) { casts_ = std::move(casts); }
+    // How the tables and columns are named, once open() has found out what the target is.
+    const NameRule& names() const { return names_; }
     // The typed mapping, once open() has found out what the target is.
     const std::optional<TypedMapping::Mapping>& typedMapping() const { return typed_; }
     // The target's product, once open() has found out what it is.
@@ -247,7 +254,7 @@ class TableTransfer {
     // line of the step that failed.
     bool readyToWrite(const TableEntry& entry, const QString& table, ado::RecordSet& source,
                       std::optional<TableLayout>& layout);
-    bool namesFit(ado::RecordSet& source, const QString& table);
+    bool namesFit(const TableLayout& layout, const QString& table);
     // What a first reading of the whole source (every value, blobs included) tells of its
     // AutoInc field, typed. Throws when the source cannot be read to its end.
     struct SourceScan {
@@ -345,6 +352,9 @@ class TableTransfer {
     bool connectionLost_ = false;
     bool typedRequested_ = false;
     std::optional<TypedMapping::Mapping> typed_;
+    NameRule::Style namesStyle_ = NameRule::Style::AsIs;
+    NameRule names_;
+    ColumnCasts casts_;
     std::optional<TableCheck::Result> lastCheck_;
     struct Held {
         TableEntry entry;

@@ -17,11 +17,12 @@ QString drop(const QString& table) {
 }  // namespace
 
 TableTransfer::Plan TableTransfer::plan(const TableEntry& entry, bool overwrite) {
-    const QString table =
-        targetNames_.has(entry.name) ? targetNames_.spellingOf(entry.name) : entry.name;
+    const QString named = names_(entry.name);
+    const QString table = targetNames_.has(named) ? targetNames_.spellingOf(named) : named;
     ado::RecordSet source;
     source.OpenTable(entry.file, *paradox_);
-    TableLayout layout(source, *product_, typed_ ? &*typed_ : nullptr);
+    TableLayout layout(source, *product_, typed_ ? &*typed_ : nullptr, names_);
+    layout.castColumns(casts_, entry.name);
     const SourceScan scan = scanSource(entry, layout);
     if (scan.blankCounter)
         layout.counterMayBeBlank();
@@ -71,7 +72,7 @@ TableTransfer::Plan TableTransfer::plan(const TableEntry& entry, bool overwrite)
     if (layout.typed()) {
         SourceDefinition definition =
             readSourceDefinition(entry.file, table, *product_, layout.sourceFields(),
-                                 layout.keyFieldCount(), scan.blankCounter);
+                                 layout.keyFieldCount(), scan.blankCounter, names_);
         for (const QString& problem : definition.problems)
             plan.notes << table + QStringLiteral(": ") + problem;
         plan.statements << definitions_->plannedStatements(std::move(definition));

@@ -61,7 +61,7 @@ QString TableTransfer::layoutText(const TableEntry& entry, const TableLayout& la
         try {
             const SourceDefinition definition =
                 readSourceDefinition(entry.file, table, *product_, layout.sourceFields(),
-                                     layout.keyFieldCount(), layout.blankCounter());
+                                     layout.keyFieldCount(), layout.blankCounter(), names_);
             for (const DefinitionStep& step : product_->definitionSteps(definition.table))
                 statements << step.statements;
         } catch (const std::exception&) {
@@ -69,7 +69,9 @@ QString TableTransfer::layoutText(const TableEntry& entry, const TableLayout& la
         }
     }
     const std::string text = statements.join(QLatin1Char('\n')).toStdString();
+    // The names' style is there for a later run to read the table back by.
     return (layout.typed() ? QStringLiteral("typed ") : QStringLiteral("screen ")) +
+           (names_.keepsNames() ? QString() : names_.styleWord() + QLatin1Char(' ')) +
            QString::number(RowDigest::hash(text, 0), 16);
 }
 
@@ -305,7 +307,10 @@ std::vector<TableTransfer::Verified> TableTransfer::verifyRecorded() {
             const TypedMapping::Mapping* mapping = nullptr;
             if (record.layout.startsWith(QStringLiteral("typed ")))
                 mapping = typed_ ? &*typed_ : &ownMapping.emplace(*product_);
-            const TableLayout layout(source, *product_, mapping);
+            const NameRule names(NameRule::styleNamed(record.layout.section(QLatin1Char(' '), 1, 1))
+                                     .value_or(NameRule::Style::AsIs),
+                                 *product_);
+            const TableLayout layout(source, *product_, mapping, names);
             source.Close();
             RunLettingEventsRun([&] {
                 verified.check = TableCheck::run(*target_, *product_, *paradox_, record.sourceFile,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReservedWords.h"
 #include "TargetProduct.h"
 
 // MariaDB (and MySQL) through Connector/ODBC, each session set to take double-quoted names
@@ -9,6 +10,8 @@
 class MariaDb : public TargetProduct {
   public:
     explicit MariaDb(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+
+    bool reserves(const QString& word) const override { return ReservedWords::mariaDb(word); }
 
     QString screenColumnType(const QString& word) const override;
     QString typedColumnType(const px::Field& field, bool blankCounter) const override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReservedWords.h"
 #include "TargetProduct.h"
 
 // PostgreSQL: names up to 63 bytes, cut without a word beyond; the first schema of the search
@@ -8,6 +9,8 @@
 class PostgreSql : public TargetProduct {
   public:
     explicit PostgreSql(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+
+    bool reserves(const QString& word) const override { return ReservedWords::postgreSql(word); }
 
     QString typedColumnType(const px::Field& field, bool blankCounter) const override;
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReservedWords.h"
 #include "TargetProduct.h"
 
 // SQL Anywhere, the target the program is made for, from its manuals: names up to 128 bytes,
@@ -8,6 +9,8 @@
 class SqlAnywhere : public TargetProduct {
   public:
     explicit SqlAnywhere(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+
+    bool reserves(const QString& word) const override { return ReservedWords::sqlAnywhere(word); }
 
     QString typedColumnType(const px::Field& field, bool blankCounter) const override;
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReservedWords.h"
 #include "TargetProduct.h"
 
 // SQLite: one file, every table reached; a key only on a table made again with it; its own
@@ -8,6 +9,8 @@
 class Sqlite : public TargetProduct {
   public:
     explicit Sqlite(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+
+    bool reserves(const QString& word) const override { return ReservedWords::sqlite(word); }
 
     bool reaches(const QString&, const QString&) const override { return true; }
     QString typedColumnType(const px::Field& field, bool blankCounter) const override;

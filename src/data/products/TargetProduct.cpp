@@ -7,6 +7,7 @@
 #include "GenericOdbc.h"
 #include "MariaDb.h"
 #include "PostgreSql.h"
+#include "ReservedWords.h"
 #include "SqlAnywhere.h"
 #include "Sqlite.h"
 #include "ado/Connection.h"
@@ -71,6 +72,10 @@ bool TargetProduct::reaches(const QString& catalog, const QString& schema) const
 
 QString TargetProduct::workTableName(const QString& table) const {
     return derivedName(table, kWorkSuffix);
+}
+
+bool TargetProduct::reserves(const QString& word) const {
+    return ReservedWords::sqlStandard(word);
 }
 
 QString TargetProduct::derivedName(const QString& table, const QString& suffix) const {

@@ -38,6 +38,8 @@ class TargetProduct {
     // Why `name` cannot name a table or column (`what`), or "" when it can: it is longer than
     // `limit`, which some products count in bytes.
     QString nameTooLong(const QString& what, const QString& name, int limit) const;
+    // Whether `word` (any letter case) is one the product reserves: a name that needs quotes.
+    virtual bool reserves(const QString& word) const;
     // Whether a table that SQLTables lists in `catalog` and `schema` is one an unqualified name
     // reaches: the connection's current catalog, and its current schema where it has one.
     virtual bool reaches(const QString& catalog, const QString& schema) const;
