@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "ConsoleDialogs.h"
-#include "NameChanges.h"
 #include "Interruption.h"
+#include "NameChanges.h"
 #include "ProgressReport.h"
 #include "RunReport.h"
 #include "RunSummary.h"
@@ -83,7 +83,7 @@ QString listBothSides(const TransferOptions& options, Dialogs& dialogs, RunSumma
               });
     try {
         sides.product = Sybase::ListReachableTables(
-            options.dataSource, [&](const QString& name) { sides.target << name; });
+            options.dataSource, [&](const QString& name) { sides.target << name; }, options.schema);
     } catch (const std::exception& failure) {
         return QStringLiteral("the data source ") + options.dataSource +
                QStringLiteral(" cannot be opened: ") + QString::fromUtf8(failure.what());
@@ -213,8 +213,9 @@ void printJournal(const QString& dataSource, const TargetProduct& product) {
                         qPrintable(entry.run), qPrintable(entry.at), qPrintable(what));
         }
         for (const CopyRecord& record : CopyRecords(target, product).all())
-            std::printf("      verified copy of %s from %s: %lld rows, %s, %s UTC\n",
-                        qPrintable(record.table), qPrintable(record.sourceFile), record.rows,
+            std::printf("      verified copy of %s from %s: %s, %s, %s UTC\n",
+                        qPrintable(record.table), qPrintable(record.sourceFile),
+                        qPrintable(rowsCounted(record.rows)),
                         record.layout.startsWith(QStringLiteral("typed")) ? "typed" : "untyped",
                         qPrintable(record.at));
     } catch (const std::exception& failure) {
@@ -258,6 +259,12 @@ void printSides(const TransferOptions& options, const Sides& sides) {
         if (RunJournal::isJournal(name))
             printJournal(options.dataSource, *sides.product);
     }
+    // The journal stays where the data source starts, whatever schema the tables go to.
+    if (!options.schema.isEmpty()) {
+        std::printf(
+            "  (the journal of this program's steps, beside the data source's own tables)\n");
+        printJournal(options.dataSource, *sides.product);
+    }
 }
 
 void printStatements(const QStringList& statements) {
@@ -283,6 +290,8 @@ int printScript(const std::vector<TableEntry>& tables, const QStringList& notes,
         qPrintable(options.dataSource));
     printComments(summary.warnings() + NameChanges::lines(summary.names()) + notes);
     printStatements(transfer.product().sessionStatements());
+    if (!options.schema.isEmpty())
+        printStatements(transfer.product().useSchemaStatements(options.schema));
     int status = kAllCopied;
     for (const TableEntry& table : tables) {
         std::printf("-- %s, from %s\n", qPrintable(table.name), qPrintable(table.file));
@@ -598,6 +607,9 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
     // What the scan reported on its way: folders it met that vanished or could not be read.
     for (const QString& failure : dialogs.takeFailures())
         summary.warn(failure);
+    if (!options.schema.isEmpty() && !sides.product->hasSchemas())
+        return refuse(QStringLiteral("--schema: ") + sides.product->displayName() +
+                      QStringLiteral(" has no schemas to put the tables in; leave it out"));
     if (options.list) {
         printSides(options, sides);
         return kAllCopied;
@@ -649,6 +661,7 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
     if (options.typed)
         transfer.useTypedMapping();
     transfer.nameTargets(options.names);
+    transfer.putTablesIn(options.schema, !options.dryRun);
     transfer.castColumns(options.casts);
     if (options.refresh)
         transfer.refreshTables(options.overwrite);
@@ -664,6 +677,8 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
     };
     if (!transfer.lockWaitNote().isEmpty())
         note(transfer.lockWaitNote());
+    if (!transfer.schemaNote().isEmpty())
+        note(transfer.schemaNote());
     if (transfer.typedMapping()) {
         if (const QString notice = transfer.typedMapping()->notice(); !notice.isEmpty())
             note(notice);

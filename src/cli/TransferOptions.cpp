@@ -131,6 +131,14 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                        "relationships follow; --list, --dry-run and the report say what each "
                        "name became."),
         QStringLiteral("STYLE"), QStringLiteral("as-is"));
+    const QCommandLineOption schema(
+        QStringLiteral("schema"),
+        QStringLiteral("Put the tables, their keys, indexes and relationships in the schema NAME "
+                       "(on MariaDB a database, on SQL Anywhere the user who owns them), made "
+                       "first where it is missing and the product lets it be made; --list, "
+                       "--refresh and --verify look there too. The program's own journal stays "
+                       "where the data source starts."),
+        QStringLiteral("NAME"));
     const QCommandLineOption cast(
         QStringLiteral("cast"),
         QStringLiteral("Give a column the type TYPE on the target rather than the mapping's, "
@@ -144,7 +152,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                                      QStringLiteral("Display the version and exit."));
     parser.addOptions({list,    overwrite,      skip,         quiet,   rowByRow, fast,   noVerify,
                        report,  typed,          copyAttempts, salvage, dryRun,   repair, lockWait,
-                       refresh, verifyRecorded, names,        cast,    help,     version});
+                       refresh, verifyRecorded, names,        cast,    schema,   help,   version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -224,6 +232,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
             return std::nullopt;
         }
     options.names = *style;
+    options.schema = parser.value(schema);
     options.copyAttempts = attempts;
     options.repair = parser.isSet(repair);
     options.lockWait = wait;

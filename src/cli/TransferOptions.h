@@ -30,6 +30,7 @@ struct TransferOptions {
     bool verifyRecorded = false;  // only check every recorded table against its source
     NameRule::Style names = NameRule::Style::AsIs;  // how the target's tables and columns are named
     ColumnCasts casts;                              // column types chosen over the mapping's
+    QString schema;  // the schema the tables go to, "" for the data source's own
 };
 
 // Parses the arguments (argv[0] first). Prints help or the version and gives 0 as `exitCode`

@@ -25,10 +25,17 @@ namespace {
 
 // Each user table of the data source that an unqualified name reaches.
 std::unique_ptr<TargetProduct> listReached(const QString& dataSourceName,
-                                           const std::function<void(const QString&)>& found) {
+                                           const std::function<void(const QString&)>& found,
+                                           const QString& schema = {}) {
     ado::Connection connection;
     connection.Open(DsnConnectionString(dataSourceName));
     std::unique_ptr<TargetProduct> product = TargetProduct::of(connection);
+    // A schema not made yet holds no tables.
+    if (!schema.isEmpty()) {
+        if (!product->hasSchemas() || !product->schemaExists(connection, schema))
+            return product;
+        product->useSchema(connection, schema);
+    }
     std::unique_ptr<ado::RecordSet> tables = connection.OpenSchema(ado::Connection::adSchemaTables);
     while (!tables->Eof()) {
         LetEventsRun();
@@ -56,9 +63,10 @@ void ListSybaseTables(const QString& dataSourceName,
     });
 }
 
-std::unique_ptr<TargetProduct> ListReachableTables(
-    const QString& dataSourceName, const std::function<void(const QString&)>& found) {
-    return listReached(dataSourceName, found);
+std::unique_ptr<TargetProduct> ListReachableTables(const QString& dataSourceName,
+                                                   const std::function<void(const QString&)>& found,
+                                                   const QString& schema) {
+    return listReached(dataSourceName, found, schema);
 }
 
 }  // namespace Sybase

@@ -21,8 +21,10 @@ void ListSybaseTables(const QString& dataSourceName,
 // Hands each table that an unqualified name reaches to `found`, whatever its name: those of the
 // connection's current catalog (database) and, where the product has schemas, of the schema a
 // new table would be created in (on SQL Anywhere the connected user's own). Used to decide
-// whether a table exists. Returns the product the data source is.
-std::unique_ptr<TargetProduct> ListReachableTables(
-    const QString& dataSourceName, const std::function<void(const QString&)>& found);
+// whether a table exists. In `schema` where one is named (none while it is not there). Returns
+// the product the data source is.
+std::unique_ptr<TargetProduct> ListReachableTables(const QString& dataSourceName,
+                                                   const std::function<void(const QString&)>& found,
+                                                   const QString& schema = {});
 
 }  // namespace Sybase

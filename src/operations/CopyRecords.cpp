@@ -45,12 +45,12 @@ CopyRecords::CopyRecords(ado::Connection& target, const TargetProduct& product)
     : target_(target), product_(product) {}
 
 std::vector<CopyRecord> CopyRecords::all() {
-    return read({});
+    return read(inSchema());
 }
 
 std::optional<CopyRecord> CopyRecords::of(const QString& table) {
-    std::vector<CopyRecord> records =
-        read(QStringLiteral(R"( AND "table_name" = )") + product_.textLiteralOf(table));
+    std::vector<CopyRecord> records = read(inSchema() + QStringLiteral(R"( AND "table_name" = )") +
+                                           product_.textLiteralOf(table));
     if (records.empty())
         return std::nullopt;
     return records.back();
@@ -59,32 +59,56 @@ std::optional<CopyRecord> CopyRecords::of(const QString& table) {
 QStringList CopyRecords::writeStatements(CopyRecord record) {
     record.at = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const auto literal = [&](const QString& text) { return product_.textLiteralOf(text); };
-    const QString journal = Datatype::QuotedName(RunJournal::kTable);
+    const QString journal = product_.atHome(RunJournal::kTable);
+    const QString schema = product_.chosenSchema();
+    // One row per table, whichever run made it: keyed by the table's name, and its schema.
+    const QString key = schema.isEmpty() ? record.table : schema + QLatin1Char('.') + record.table;
     return {QStringLiteral("DELETE FROM ") + journal + QStringLiteral(R"( WHERE "kind" = )") +
-                literal(kKind) + QStringLiteral(R"( AND "table_name" = )") + literal(record.table),
+                literal(kKind) + inSchema() + QStringLiteral(R"( AND "table_name" = )") +
+                literal(record.table),
             QStringLiteral("INSERT INTO ") + journal + QStringLiteral(" (") +
-                QString::fromLatin1(kColumns) + QStringLiteral(") VALUES (") +
-                // One row per table, whichever run made it: keyed by the table's name.
-                QStringList{
-                    literal(QStringLiteral("record ") +
-                            QString::number(RowDigest::hash(record.table.toStdString(), 0), 16)),
-                    QStringLiteral("1"), literal(kKind), literal(kState), literal(record.at),
-                    literal(record.table), literal(journalNamesText(record.key)),
-                    literal(record.sourceFile), literal(record.stamp),
-                    literal(QString::number(record.rows)), literal(record.digest),
-                    literal(record.layout)}
+                QString::fromLatin1(kColumns) + QStringLiteral(R"(, "schema_name") VALUES ()") +
+                QStringList{literal(QStringLiteral("record ") +
+                                    QString::number(RowDigest::hash(key.toStdString(), 0), 16)),
+                            QStringLiteral("1"), literal(kKind), literal(kState),
+                            literal(record.at), literal(record.table),
+                            literal(journalNamesText(record.key)), literal(record.sourceFile),
+                            literal(record.stamp), literal(QString::number(record.rows)),
+                            literal(record.digest), literal(record.layout),
+                            schema.isEmpty() ? QStringLiteral("NULL") : literal(schema)}
                     .join(QStringLiteral(", ")) +
                 QLatin1Char(')')};
 }
 
 void CopyRecords::forget(const QString& table) {
     try {
-        target_.Execute(QStringLiteral("DELETE FROM ") + Datatype::QuotedName(RunJournal::kTable) +
+        target_.Execute(QStringLiteral("DELETE FROM ") + product_.atHome(RunJournal::kTable) +
                         QStringLiteral(R"( WHERE "kind" = )") + product_.textLiteralOf(kKind) +
-                        QStringLiteral(R"( AND "table_name" = )") + product_.textLiteralOf(table));
+                        inSchema() + QStringLiteral(R"( AND "table_name" = )") +
+                        product_.textLiteralOf(table));
     } catch (const std::exception&) {
         // No journal: no record.
     }
+}
+
+QString CopyRecords::inSchema() {
+    if (!schemaColumn_) {
+        // A journal made before schemas were kept holds records of the connection's own.
+        try {
+            target_.Query(QStringLiteral("SELECT ") + product_.atHome(RunJournal::kTable) +
+                          QStringLiteral(R"(."schema_name" FROM )") +
+                          product_.atHome(RunJournal::kTable) + QStringLiteral(" WHERE 1 = 0"));
+            schemaColumn_ = true;
+        } catch (const std::exception&) {
+            schemaColumn_ = false;
+        }
+    }
+    const QString& schema = product_.chosenSchema();
+    if (!*schemaColumn_)
+        return schema.isEmpty() ? QString() : QStringLiteral(" AND 1 = 0");
+    return schema.isEmpty()
+               ? QStringLiteral(R"( AND "schema_name" IS NULL)")
+               : QStringLiteral(R"( AND "schema_name" = )") + product_.textLiteralOf(schema);
 }
 
 std::vector<CopyRecord> CopyRecords::read(const QString& where) {
@@ -92,7 +116,7 @@ std::vector<CopyRecord> CopyRecords::read(const QString& where) {
     std::unique_ptr<ado::RecordSet> rows;
     try {
         rows = target_.Query(QStringLiteral("SELECT ") + QString::fromLatin1(kColumns) +
-                             QStringLiteral(" FROM ") + Datatype::QuotedName(RunJournal::kTable) +
+                             QStringLiteral(" FROM ") + product_.atHome(RunJournal::kTable) +
                              QStringLiteral(R"( WHERE "kind" = )") + product_.textLiteralOf(kKind) +
                              where + QStringLiteral(R"( ORDER BY "table_name", "at")"));
     } catch (const std::exception&) {

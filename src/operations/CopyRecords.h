@@ -51,7 +51,10 @@ class CopyRecords {
 
   private:
     std::vector<CopyRecord> read(const QString& where);
+    // The condition that keeps to the records of the chosen schema's tables.
+    QString inSchema();
 
     ado::Connection& target_;
     const TargetProduct& product_;
+    std::optional<bool> schemaColumn_;  // whether the journal has a column for schemas
 };

@@ -42,6 +42,9 @@ JournalRepair::Outcome JournalRepair::run() {
     RunJournal::Reading reading = journal_.openEntriesOfOthers();
     outcome.notes << reading.unreadable;
     for (const auto& [run, entries] : reading.byRun) {
+        // A run's tables are reached through its own schema: a repair there completes it.
+        if (entries.front().schema != product_.chosenSchema())
+            continue;
         const std::optional<bool> gone = journal_.claim(run);
         if (!gone) {
             outcome.notes << QStringLiteral(
@@ -166,7 +169,25 @@ JournalRepair::Outcome repairDataSource(const QString& dataSourceName) {
     target.Open(Sybase::DsnConnectionString(dataSourceName));
     const std::unique_ptr<TargetProduct> product = TargetProduct::of(target);
     RunJournal journal(target, *product);
-    return JournalRepair(target, *product, journal).run();
+    JournalRepair::Outcome outcome = JournalRepair(target, *product, journal).run();
+    std::set<QString> schemas;
+    for (const auto& [run, entries] : journal.openEntriesOfOthers().byRun)
+        if (!entries.front().schema.isEmpty())
+            schemas.insert(entries.front().schema);
+    for (const QString& schema : schemas) {
+        ado::Connection inSchema;
+        inSchema.Open(Sybase::DsnConnectionString(dataSourceName));
+        const std::unique_ptr<TargetProduct> there = TargetProduct::of(inSchema);
+        there->useSchema(inSchema, schema);
+        RunJournal itsJournal(inSchema, *there);
+        const JournalRepair::Outcome repaired = JournalRepair(inSchema, *there, itsJournal).run();
+        outcome.repaired << repaired.repaired;
+        outcome.failures << repaired.failures;
+        for (const QString& note : repaired.notes)
+            if (!outcome.notes.contains(note))
+                outcome.notes << note;
+    }
+    return outcome;
 }
 
 int stepsLeftOn(const QString& dataSourceName) {

@@ -97,9 +97,14 @@ QString RunJournal::literal(const QString& text) const {
     return product_.textLiteralOf(text);
 }
 
+QString RunJournal::schemaLiteral() const {
+    return product_.chosenSchema().isEmpty() ? QStringLiteral("NULL")
+                                             : literal(product_.chosenSchema());
+}
+
 bool RunJournal::exists() {
     try {
-        target_.Query(QStringLiteral("SELECT count(*) FROM ") + Datatype::QuotedName(kTable),
+        target_.Query(QStringLiteral("SELECT count(*) FROM ") + product_.atHome(kTable),
                       {ado::ValueType::Integer});
         return true;
     } catch (const std::exception&) {
@@ -107,21 +112,33 @@ bool RunJournal::exists() {
     }
 }
 
-void RunJournal::addRecordColumns() {
-    // A journal made before records of verified copies were kept gets their columns.
+bool RunJournal::hasColumn(const char* column) {
     try {
         // Qualified, since SQLite takes an unknown quoted name for a string.
-        target_.Query(QStringLiteral("SELECT ") + Datatype::QuotedName(kTable) +
-                      QStringLiteral(R"(."digest" FROM )") + Datatype::QuotedName(kTable) +
-                      QStringLiteral(" WHERE 1 = 0"));
-        return;
+        target_.Query(QStringLiteral("SELECT ") + product_.atHome(kTable) + QLatin1Char('.') +
+                      QString::fromLatin1(column) + QStringLiteral(" FROM ") +
+                      product_.atHome(kTable) + QStringLiteral(" WHERE 1 = 0"));
+        return true;
     } catch (const std::exception&) {
+        return false;
     }
-    for (const char* column :
-         {R"("source_file" VARCHAR(4000))", R"("source_stamp" VARCHAR(1000))",
-          R"("row_count" VARCHAR(30))", R"("digest" VARCHAR(100))", R"("layout" VARCHAR(100))"})
-        target_.Execute(QStringLiteral("ALTER TABLE ") + Datatype::QuotedName(kTable) +
-                        QStringLiteral(" ADD ") + QString::fromLatin1(column));
+}
+
+void RunJournal::addRecordColumns() {
+    // A journal made before records of verified copies, or schemas, were kept gets their
+    // columns.
+    QStringList missing;
+    if (!hasColumn(R"("digest")"))
+        missing << QStringLiteral(R"("source_file" VARCHAR(4000))")
+                << QStringLiteral(R"("source_stamp" VARCHAR(1000))")
+                << QStringLiteral(R"("row_count" VARCHAR(30))")
+                << QStringLiteral(R"("digest" VARCHAR(100))")
+                << QStringLiteral(R"("layout" VARCHAR(100))");
+    if (!hasColumn(R"("schema_name")"))
+        missing << QStringLiteral(R"("schema_name" VARCHAR(400))");
+    for (const QString& column : missing)
+        target_.Execute(QStringLiteral("ALTER TABLE ") + product_.atHome(kTable) +
+                        QStringLiteral(" ADD ") + column);
 }
 
 bool RunJournal::prepare(QString& problem) {
@@ -130,7 +147,7 @@ bool RunJournal::prepare(QString& problem) {
     try {
         if (!exists())
             target_.Execute(
-                QStringLiteral("CREATE TABLE ") + Datatype::QuotedName(kTable) +
+                QStringLiteral("CREATE TABLE ") + product_.atHome(kTable) +
                 QStringLiteral(
                     R"(("run" VARCHAR(200) NOT NULL, "step" INTEGER NOT NULL, )"
                     R"("kind" VARCHAR(20) NOT NULL, "state" VARCHAR(10) NOT NULL, )"
@@ -138,7 +155,7 @@ bool RunJournal::prepare(QString& problem) {
                     R"("work_table" VARCHAR(400), "verified" INTEGER, "child" VARCHAR(400), )"
                     R"("key_name" VARCHAR(400), "key_columns" VARCHAR(4000), )"
                     R"("parent_columns" VARCHAR(4000), "on_update" VARCHAR(20), )"
-                    R"("on_delete" VARCHAR(20), "deferral" VARCHAR(30), )"
+                    R"("on_delete" VARCHAR(20), "deferral" VARCHAR(30), "schema_name" VARCHAR(400), )"
                     R"(PRIMARY KEY ("run", "step")))"));
         addRecordColumns();
         for (const QString& statement : product_.takeRunLock(run_))
@@ -159,8 +176,8 @@ int RunJournal::write(JournalEntry entry) {
     entry.at = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const bool key = entry.kind == JournalEntry::Kind::ForeignKey;
     target_.Execute(
-        QStringLiteral("INSERT INTO ") + Datatype::QuotedName(kTable) + QStringLiteral(" (") +
-        QString::fromLatin1(kColumns) + QStringLiteral(") VALUES (") +
+        QStringLiteral("INSERT INTO ") + product_.atHome(kTable) + QStringLiteral(" (") +
+        QString::fromLatin1(kColumns) + QStringLiteral(R"(, "schema_name") VALUES ()") +
         QStringList{
             literal(entry.run), QString::number(entry.step), literal(kindNames().at(entry.kind)),
             literal(QStringLiteral("open")), literal(entry.at), literal(entry.table),
@@ -170,7 +187,7 @@ int RunJournal::write(JournalEntry entry) {
             key ? literal(journalNamesText(entry.key.parentColumns)) : QStringLiteral("NULL"),
             literal(actionNames().at(entry.key.onUpdate)),
             literal(actionNames().at(entry.key.onDelete)),
-            literal(deferralNames().at(entry.key.deferral))}
+            literal(deferralNames().at(entry.key.deferral)), schemaLiteral()}
             .join(QStringLiteral(", ")) +
         QLatin1Char(')'));
     open_[entry.step] = entry;
@@ -180,14 +197,14 @@ int RunJournal::write(JournalEntry entry) {
 }
 
 void RunJournal::markVerified(int step) {
-    target_.Execute(QStringLiteral("UPDATE ") + Datatype::QuotedName(kTable) +
+    target_.Execute(QStringLiteral("UPDATE ") + product_.atHome(kTable) +
                     QStringLiteral(R"( SET "verified" = 1 WHERE "run" = )") + literal(run_) +
                     QStringLiteral(R"( AND "step" = )") + QString::number(step));
     open_[step].verified = true;
 }
 
 QString RunJournal::doneStatement(int step) const {
-    return QStringLiteral("UPDATE ") + Datatype::QuotedName(kTable) +
+    return QStringLiteral("UPDATE ") + product_.atHome(kTable) +
            QStringLiteral(R"( SET "state" = 'done' WHERE "run" = )") + literal(run_) +
            QStringLiteral(R"( AND "step" = )") + QString::number(step);
 }
@@ -204,13 +221,13 @@ void RunJournal::doneWith(int step) {
 }
 
 void RunJournal::markDone(const JournalEntry& entry) {
-    target_.Execute(QStringLiteral("UPDATE ") + Datatype::QuotedName(kTable) +
+    target_.Execute(QStringLiteral("UPDATE ") + product_.atHome(kTable) +
                     QStringLiteral(R"( SET "state" = 'done' WHERE "run" = )") + literal(entry.run) +
                     QStringLiteral(R"( AND "step" = )") + QString::number(entry.step));
 }
 
 void RunJournal::forget(const QString& run) {
-    target_.Execute(QStringLiteral("DELETE FROM ") + Datatype::QuotedName(kTable) +
+    target_.Execute(QStringLiteral("DELETE FROM ") + product_.atHome(kTable) +
                     QStringLiteral(R"( WHERE "run" = )") + literal(run) +
                     QStringLiteral(R"( AND "state" = 'done')"));
 }
@@ -224,10 +241,14 @@ std::vector<JournalEntry> RunJournal::read(const QString& where, QStringList* un
     std::vector<JournalEntry> entries;
     if (!exists())
         return entries;
-    const auto rows = target_.Query(QStringLiteral("SELECT ") + QString::fromLatin1(kColumns) +
-                                        QStringLiteral(" FROM ") + Datatype::QuotedName(kTable) +
-                                        where + QStringLiteral(R"( ORDER BY "run", "step")"),
-                                    {ado::ValueType::Text, ado::ValueType::Integer});
+    // A journal made before schemas were kept has no column for them.
+    const bool schemas = hasColumn(R"("schema_name")");
+    const auto rows =
+        target_.Query(QStringLiteral("SELECT ") + QString::fromLatin1(kColumns) +
+                          (schemas ? QStringLiteral(R"(, "schema_name")") : QString()) +
+                          QStringLiteral(" FROM ") + product_.atHome(kTable) + where +
+                          QStringLiteral(R"( ORDER BY "run", "step")"),
+                      {ado::ValueType::Text, ado::ValueType::Integer});
     for (; !rows->Eof(); rows->MoveNext()) {
         const auto text = [&](int column) {
             return QString::fromStdString(rows->Fields(column).Value().toText());
@@ -243,6 +264,7 @@ std::vector<JournalEntry> RunJournal::read(const QString& where, QStringList* un
         entry.verified = text(7) == QStringLiteral("1");
         entry.child = text(8);
         entry.key.name = text(9);
+        entry.schema = schemas ? text(15) : QString();
         entry.key.parent = entry.table;
         const std::optional<QStringList> columns = journalNamesOf(text(10));
         const std::optional<QStringList> parentColumns = journalNamesOf(text(11));

@@ -42,6 +42,7 @@ struct JournalEntry {
     bool verified = false;
     QString child;
     ForeignKey key;
+    QString schema;  // the schema its tables are in, "" for the connection's own
 };
 
 class RunJournal {
@@ -98,8 +99,12 @@ class RunJournal {
   private:
     bool exists();
     void addRecordColumns();
+    // Whether the journal has `column` (a quoted name).
+    bool hasColumn(const char* column);
     std::vector<JournalEntry> read(const QString& where, QStringList* unreadable);
     QString literal(const QString& text) const;
+    // The chosen schema as a literal for its column, NULL for the connection's own.
+    QString schemaLiteral() const;
 
     ado::Connection& target_;
     const TargetProduct& product_;

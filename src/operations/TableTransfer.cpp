@@ -97,6 +97,8 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
         // handling its events meanwhile, and its Stop is heard.
         target_->RunWaitingCallsWith(RunLettingEventsRun);
         product_ = TargetProduct::of(*target_);
+        if (!schema_.isEmpty())
+            enterSchema();
         definitions_ = std::make_unique<DefinitionWriter>(trap_, *target_, *product_);
         journal_ = std::make_unique<RunJournal>(*target_, *product_);
         journal_->onChange([this] { observer_.journalChanged(journal_->pendingStatements()); });
@@ -115,6 +117,25 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
             typed_.emplace(*product_);
         names_ = NameRule(namesStyle_, *product_);
     });
+}
+
+void TableTransfer::enterSchema() {
+    if (!product_->schemaExists(*target_, schema_)) {
+        if (!mayMakeSchema_) {
+            schemaNote_ = QStringLiteral(
+                              "the schema %1 is not on the target yet: a run makes it "
+                              "first")
+                              .arg(schema_);
+            return;
+        }
+        if (!product_->createSchema(*target_, schema_))
+            throw std::runtime_error(
+                (product_->displayName() + QStringLiteral(" has no user ") + schema_ +
+                 QStringLiteral(" to own the tables, and this program makes no users"))
+                    .toStdString());
+        schemaNote_ = QStringLiteral("the schema %1 was made on the target").arg(schema_);
+    }
+    product_->useSchema(*target_, schema_);
 }
 
 void TableTransfer::cancelRunningStatement() {

@@ -100,6 +100,14 @@ class TableTransfer {
     void nameTargets(NameRule::Style style) { namesStyle_ = style; }
     // Gives the columns `casts` names the types chosen there rather than the mapping's.
     void castColumns(ColumnCasts casts) { casts_ = std::move(casts); }
+    // Puts the tables in `schema` (a MariaDB database, a SQL Anywhere owner), made first where
+    // it is missing and `mayMake`; set before open().
+    void putTablesIn(const QString& schema, bool mayMake) {
+        schema_ = schema;
+        mayMakeSchema_ = mayMake;
+    }
+    // What open() did about the schema, for a line of its own; "" when nothing.
+    const QString& schemaNote() const { return schemaNote_; }
     // How the tables and columns are named, once open() has found out what the target is.
     const NameRule& names() const { return names_; }
     // The typed mapping, once open() has found out what the target is.
@@ -255,6 +263,8 @@ class TableTransfer {
     bool readyToWrite(const TableEntry& entry, const QString& table, ado::RecordSet& source,
                       std::optional<TableLayout>& layout);
     bool namesFit(const TableLayout& layout, const QString& table);
+    // Moves the target connection into the chosen schema, made first where it may be.
+    void enterSchema();
     // What a first reading of the whole source (every value, blobs included) tells of its
     // AutoInc field, typed. Throws when the source cannot be read to its end.
     struct SourceScan {
@@ -327,6 +337,9 @@ class TableTransfer {
     int workStep_ = 0;          // the journal's row of its work table, 0 for none
     int lockWaitSeconds_ = 60;
     QString lockWaitNote_;
+    QString schema_;
+    bool mayMakeSchema_ = false;
+    QString schemaNote_;
     std::unique_ptr<ado::Canceller> canceller_;
     struct SourceStamp {
         std::string file;

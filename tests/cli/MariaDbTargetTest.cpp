@@ -176,3 +176,31 @@ TEST(MariaDbTarget, ADataSourceWithoutQuotedNamesSetUpNeedsNothingMore) {
             << option;
     }
 }
+
+// On MariaDB a schema is a database: made beside the data source's own with its character
+// set, the tables go there, and a refresh finds them there by their records, which stay in
+// the data source's own journal.
+TEST(MariaDbTarget, ASchemaIsADatabaseBesideTheDataSourcesOwn) {
+    const QString dsn = TestDatabases::newMariaDbDsn("latin1", false);
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "MariaDB is not installed";
+    TempDir folder;
+    pxfixture::TableLayout layout{12, 2, 1252, {{"Order No", FieldType::Long, 4, 0}}};
+    layout.keyFields = 1;
+    pxfixture::writeTable(folder.file("orders.db"), layout, {{Value::integer(1)}});
+    const QString path = QString::fromStdString(folder.path());
+    const QString schema = dsn.toLower() + "_legacy";
+    TransferRun run = transfer({"--typed", "--schema", schema, path, dsn});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("the schema " + schema + " was made")) << run.err.toStdString();
+    EXPECT_EQ(queryRows(dsn, "SELECT default_character_set_name FROM information_schema.schemata "
+                             "WHERE schema_name = '" +
+                                 schema + "'"),
+              (std::vector<QStringList>{{"latin1"}}));
+    EXPECT_EQ(queryRows(dsn, "SELECT count(*) FROM `" + schema + "`.`ORDERS`"),
+              (std::vector<QStringList>{{"1"}}));
+    EXPECT_TRUE(tablesOf(dsn).isEmpty());
+    run = transfer({"--typed", "--refresh", "--schema", schema, path, dsn});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("ORDERS (table 1 of 1): unchanged")) << run.err.toStdString();
+}

@@ -39,42 +39,45 @@ QString firstValue(const QString& dsn, const QString& sql) {
 
 }  // namespace
 
-// The corpus in snake_case on PostgreSQL: queries without a quote reach tables and columns
-// (the reserved CASE and PRIMARY among them), relationships join the renamed tables, every
-// table is verified, and a second run replaces or refreshes the same tables.
-TEST(Names, TheCorpusInSnakeCaseNeedsNoQuotesAndRunsAgain) {
+// The corpus in snake_case in a schema of its own on PostgreSQL: queries without a quote reach
+// tables and columns (the reserved CASE and PRIMARY among them), relationships and indexes join
+// the renamed tables there, every table is verified, the journal stays where the data source
+// starts, and later runs replace, refresh and verify the same tables.
+TEST(Names, TheCorpusInSnakeCaseInASchemaNeedsNoQuotesAndRunsAgain) {
     if (!QFileInfo(corpus()).isDir())
         GTEST_SKIP() << "no corpus";
     const QString dsn = TestDatabases::newPostgresDsn();
     if (dsn.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not installed";
+    const QStringList options{"--typed", "--names", "snake", "--schema", "legacy"};
     TempDir reports;
     const QString report = QString::fromStdString(reports.file("report.json"));
-    const TransferRun run =
-        transfer({"--typed", "--names", "snake", "--report", report, corpus(), dsn});
+    const TransferRun run = transfer(options + QStringList{"--report", report, corpus(), dsn});
     ASSERT_EQ(run.status, 3) << run.err.toStdString();
     EXPECT_FALSE(run.err.contains("Failed:")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("the schema legacy was made on the target"));
 
-    EXPECT_EQ(firstValue(dsn, "SELECT order_no FROM orders ORDER BY order_no"), "1001");
-    EXPECT_EQ(firstValue(dsn, "SELECT count(*) FROM case_"),
-              firstValue(dsn, R"(SELECT count(*) FROM "case_")"));
-    EXPECT_NE(firstValue(dsn, "SELECT count(*) FROM primary_"), "(no row)");
-    for (const QString& table : tablesOf(dsn))
-        EXPECT_EQ(table, table.toLower());
-    for (const QStringList& row : queryRows(dsn,
-                                            "SELECT column_name FROM "
-                                            "information_schema.columns WHERE "
-                                            "table_schema = current_schema()"))
-        EXPECT_TRUE(QRegularExpression("^[a-z_][a-z0-9_]*$").match(row[0]).hasMatch()) << row[0].toStdString();
+    EXPECT_EQ(firstValue(dsn, "SELECT order_no FROM legacy.orders ORDER BY order_no"), "1001");
+    EXPECT_EQ(firstValue(dsn, "SELECT count(*) FROM legacy.case_"),
+              firstValue(dsn, R"(SELECT count(*) FROM "legacy"."case_")"));
+    EXPECT_NE(firstValue(dsn, "SELECT count(*) FROM legacy.primary_"), "(no row)");
+    EXPECT_EQ(firstValue(dsn, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"), "1");
+    EXPECT_EQ(firstValue(dsn,
+                         "SELECT count(*) FROM pg_tables WHERE schemaname = 'legacy' AND "
+                         "tablename ~ '^[a-z_][a-z0-9_]*$'"),
+              "46");
+    EXPECT_EQ(firstValue(dsn,
+                         "SELECT count(*) FROM information_schema.columns WHERE "
+                         "table_schema = 'legacy' AND column_name !~ '^[a-z_][a-z0-9_]*$'"),
+              "0");
     // Relationships and indexes among the renamed tables, named after them.
     EXPECT_NE(firstValue(dsn,
                          "SELECT count(*) FROM information_schema.table_constraints WHERE "
-                         "constraint_type = 'FOREIGN KEY' AND constraint_schema = "
-                         "current_schema()"),
+                         "constraint_type = 'FOREIGN KEY' AND constraint_schema = 'legacy'"),
               "0");
     EXPECT_EQ(firstValue(dsn,
-                         "SELECT count(*) FROM pg_indexes WHERE schemaname = "
-                         "current_schema() AND indexname <> lower(indexname)"),
+                         "SELECT count(*) FROM pg_indexes WHERE schemaname = 'legacy' AND "
+                         "indexname <> lower(indexname)"),
               "0");
 
     // What each name became, for a person fixing the application's queries.
@@ -85,17 +88,20 @@ TEST(Names, TheCorpusInSnakeCaseNeedsNoQuotesAndRunsAgain) {
     EXPECT_EQ(names["ORDERS"].toObject()["table"].toString(), "orders");
     EXPECT_EQ(names["ORDERS"].toObject()["columns"].toObject()["Order No"].toString(), "order_no");
 
-    TransferRun again = transfer({"--typed", "--names", "snake", "--overwrite", corpus(), dsn});
+    TransferRun again = transfer(options + QStringList{"--overwrite", corpus(), dsn});
     EXPECT_EQ(again.status, 3) << again.err.toStdString();
     EXPECT_FALSE(again.err.contains("Failed:")) << again.err.toStdString();
-    again = transfer({"--typed", "--names", "snake", "--refresh", corpus(), dsn});
+    again = transfer(options + QStringList{"--refresh", corpus(), dsn});
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
     EXPECT_TRUE(again.err.contains(": 46 unchanged,")) << again.err.toStdString();
     // The record says how the names were made: a check reads each table back by them.
-    again = transfer({"--verify", corpus(), dsn});
+    again = transfer({"--verify", "--schema", "legacy", corpus(), dsn});
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
     EXPECT_TRUE(again.err.contains("orders: equals its source")) << again.err.toStdString();
-    EXPECT_EQ(firstValue(dsn, "SELECT order_no FROM orders ORDER BY order_no"), "1001");
+    // The data source's own schema holds no record of them.
+    again = transfer({"--verify", corpus(), dsn});
+    EXPECT_EQ(again.status, 1) << again.err.toStdString();
+    EXPECT_EQ(firstValue(dsn, "SELECT order_no FROM legacy.orders ORDER BY order_no"), "1001");
 }
 
 // Two fields that become one name, and two tables that do, are refused before anything is
@@ -117,6 +123,9 @@ TEST(Names, NamesThatBecomeOneAreRefusedBeforeAnythingIsWritten) {
         R"(CLASH: the fields "Order No" and "Order/No" would both be named order_no)"))
         << run.err.toStdString();
     EXPECT_TRUE(tablesOf(dsn).isEmpty());
+    run = transfer({"--schema", "legacy", path(folder), dsn});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.contains("--schema: SQLite has no schemas")) << run.err.toStdString();
 
     TempDir tables;
     pxfixture::TableLayout plain{12, 2, 1252, {{"Where", FieldType::Long, 4, 0}}};

@@ -105,3 +105,29 @@ std::optional<TargetProduct::LockWait> MariaDb::lockWait(int seconds) const {
     return LockWait{QStringLiteral("SET SESSION lock_wait_timeout = %1").arg(seconds),
                     QStringLiteral("lock_wait_timeout")};
 }
+
+QStringList MariaDb::useSchemaStatements(const QString& schema) const {
+    return {QStringLiteral("USE ") + Datatype::QuotedName(schema)};
+}
+
+QString MariaDb::schemaCountQuery(const QString& schema) const {
+    return QStringLiteral("SELECT count(*) FROM information_schema.schemata WHERE schema_name = ") +
+           textLiteral(schema);
+}
+
+bool MariaDb::createSchema(ado::Connection& connection, const QString& schema) const {
+    // With the character set and collation of the data source's own database, which the
+    // check's comparison of text was made for.
+    const auto own = connection.Query(
+        QStringLiteral("SELECT default_character_set_name, default_collation_name FROM "
+                       "information_schema.schemata WHERE schema_name = DATABASE()"));
+    QString defaults;
+    if (!own->Eof())
+        defaults = QStringLiteral(" CHARACTER SET ") +
+                   QString::fromStdString(own->Fields(0).Value().toText()) +
+                   QStringLiteral(" COLLATE ") +
+                   QString::fromStdString(own->Fields(1).Value().toText());
+    connection.Execute(QStringLiteral("CREATE DATABASE ") + Datatype::QuotedName(schema) +
+                       defaults);
+    return true;
+}

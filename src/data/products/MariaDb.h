@@ -11,6 +11,8 @@ class MariaDb : public TargetProduct {
   public:
     explicit MariaDb(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
 
+    bool createSchema(ado::Connection& connection, const QString& schema) const override;
+
     bool reserves(const QString& word) const override { return ReservedWords::mariaDb(word); }
 
     QString screenColumnType(const QString& word) const override;
@@ -33,6 +35,8 @@ class MariaDb : public TargetProduct {
     }
 
   protected:
+    QStringList useSchemaStatements(const QString& schema) const override;
+    QString schemaCountQuery(const QString& schema) const override;
     // A backslash escapes in its string literals.
     bool backslashEscapes() const override { return true; }
     std::vector<DefinitionStep> columnSteps(const TableDefinition& definition,

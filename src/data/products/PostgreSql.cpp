@@ -166,3 +166,16 @@ std::optional<TargetProduct::LockWait> PostgreSql::lockWait(int seconds) const {
     return LockWait{QStringLiteral("SET lock_timeout = '%1s'").arg(seconds),
                     QStringLiteral("lock_timeout")};
 }
+
+QStringList PostgreSql::useSchemaStatements(const QString& schema) const {
+    return {QStringLiteral("SET search_path TO ") + Datatype::QuotedName(schema)};
+}
+
+QString PostgreSql::schemaCountQuery(const QString& schema) const {
+    return QStringLiteral("SELECT count(*) FROM pg_namespace WHERE nspname = ") + literal(schema);
+}
+
+bool PostgreSql::createSchema(ado::Connection& connection, const QString& schema) const {
+    connection.Execute(QStringLiteral("CREATE SCHEMA ") + Datatype::QuotedName(schema));
+    return true;
+}

@@ -10,6 +10,8 @@ class PostgreSql : public TargetProduct {
   public:
     explicit PostgreSql(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
 
+    bool createSchema(ado::Connection& connection, const QString& schema) const override;
+
     bool reserves(const QString& word) const override { return ReservedWords::postgreSql(word); }
 
     QString typedColumnType(const px::Field& field, bool blankCounter) const override;
@@ -31,6 +33,8 @@ class PostgreSql : public TargetProduct {
                   const RowHandler& row, const QStringList& orderBy) const override;
 
   protected:
+    QStringList useSchemaStatements(const QString& schema) const override;
+    QString schemaCountQuery(const QString& schema) const override;
     bool namesInBytes() const override { return true; }
     QString currentSchema(ado::Connection& connection) const override;
 };

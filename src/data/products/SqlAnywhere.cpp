@@ -103,3 +103,12 @@ std::optional<TargetProduct::LockWait> SqlAnywhere::lockWait(int seconds) const 
         QStringLiteral("SET TEMPORARY OPTION blocking_timeout = '%1'").arg(seconds * 1000),
         QStringLiteral("blocking_timeout")};
 }
+
+QStringList SqlAnywhere::useSchemaStatements(const QString& schema) const {
+    // The tables it makes are then owned by that user; it takes the SET USER privilege.
+    return {QStringLiteral("SETUSER ") + Datatype::QuotedName(schema)};
+}
+
+QString SqlAnywhere::schemaCountQuery(const QString& schema) const {
+    return QStringLiteral("SELECT count(*) FROM SYS.SYSUSER WHERE user_name = ") + literal(schema);
+}

@@ -25,6 +25,8 @@ class SqlAnywhere : public TargetProduct {
     std::optional<LockWait> lockWait(int seconds) const override;
 
   protected:
+    QStringList useSchemaStatements(const QString& schema) const override;
+    QString schemaCountQuery(const QString& schema) const override;
     bool namesInBytes() const override { return true; }
     Qt::CaseSensitivity namesOfSchemas() const override { return Qt::CaseInsensitive; }
     // A user's own tables come first, and new ones are its own.

@@ -74,6 +74,36 @@ QString TargetProduct::workTableName(const QString& table) const {
     return derivedName(table, kWorkSuffix);
 }
 
+bool TargetProduct::schemaExists(ado::Connection& connection, const QString& schema) const {
+    const QString query = schemaCountQuery(schema);
+    return !query.isEmpty() &&
+           connection.Query(query, {ado::ValueType::Integer})->Fields(0).Value().asInteger() > 0;
+}
+
+bool TargetProduct::createSchema(ado::Connection&, const QString&) const {
+    return false;
+}
+
+void TargetProduct::useSchema(ado::Connection& connection, const QString& schema) {
+    const QStringList statements = useSchemaStatements(schema);
+    if (statements.isEmpty())
+        throw std::runtime_error(displayName().toStdString() +
+                                 " has no schemas to put the tables in");
+    for (const QString& statement : statements)
+        connection.Execute(statement);
+    if (home_.isEmpty())
+        home_ = schema_.isEmpty() ? info_.catalog : schema_;
+    // What names a table a listing gives as reached.
+    (schema_.isEmpty() ? info_.catalog : schema_) = schema;
+    chosen_ = schema;
+}
+
+QString TargetProduct::atHome(const QString& table) const {
+    if (chosen_.isEmpty() || home_.isEmpty() || chosen_ == home_)
+        return Datatype::QuotedName(table);
+    return Datatype::QuotedName(home_) + QLatin1Char('.') + Datatype::QuotedName(table);
+}
+
 bool TargetProduct::reserves(const QString& word) const {
     return ReservedWords::sqlStandard(word);
 }

@@ -51,6 +51,29 @@ class TargetProduct {
     // The table a work table's name was made from, where that name was not shortened.
     static QString tableOfWorkTable(const QString& work);
 
+    // ---- a schema of the user's choice
+
+    // The statements that make unqualified names reach `schema`; none where the product has no
+    // schemas.
+    virtual QStringList useSchemaStatements(const QString& /*schema*/) const { return {}; }
+    // Whether the product has schemas to put tables in.
+    bool hasSchemas() const { return !useSchemaStatements(QStringLiteral("schema")).isEmpty(); }
+    // Whether `schema` is there to put tables in: a schema, on MariaDB a database, on SQL
+    // Anywhere a user to own them.
+    bool schemaExists(ado::Connection& connection, const QString& schema) const;
+    // Makes `schema` where the product lets the program make one; false where it does not (an
+    // owner is a user, which the program never makes).
+    virtual bool createSchema(ado::Connection& connection, const QString& schema) const;
+    // Puts this connection's unqualified names, and so every table, key and index it makes, in
+    // `schema`; the program's own journal stays where the connection started (atHome). Throws
+    // where the product has no schemas.
+    void useSchema(ado::Connection& connection, const QString& schema);
+    // The schema chosen by useSchema(), "" for the connection's own.
+    const QString& chosenSchema() const { return chosen_; }
+    // The quoted name of `table` where the connection started: qualified once a schema was
+    // chosen.
+    QString atHome(const QString& table) const;
+
     // ---- the tables screen's mapping
 
     // The product's type for the mapping's word "TEXT" or "NUMERIC": what that word means on
@@ -174,6 +197,8 @@ class TargetProduct {
     virtual bool namesInBytes() const { return false; }
     // How the product compares the names of catalogs and schemas.
     virtual Qt::CaseSensitivity namesOfSchemas() const { return Qt::CaseSensitive; }
+    // The query that counts the schemas named `schema`.
+    virtual QString schemaCountQuery(const QString& /*schema*/) const { return {}; }
     // The schema unqualified names go to, or "" where the product has none or cannot tell.
     virtual QString currentSchema(ado::Connection&) const { return {}; }
     // The ALTER TABLE ... ADD PRIMARY KEY that most products take.
@@ -218,4 +243,6 @@ class TargetProduct {
 
     ado::DataSourceInfo info_;
     QString schema_;
+    QString chosen_;  // the schema useSchema() chose
+    QString home_;    // the schema, or catalog, the connection started in
 };
