@@ -9,6 +9,7 @@
 #include <sqlext.h>
 
 #include "ado/Connection.h"
+#include "data/NameRule.h"
 #include "data/TypedMapping.h"
 #include "data/products/GenericOdbc.h"
 #include "data/products/SqlAnywhere.h"
@@ -88,6 +89,30 @@ TEST(TypedMapping, SqlAnywhereRenamesAndNamesWorkTablesByItsOwnRules) {
     EXPECT_TRUE(TargetProduct::isWorkTableName(work));
     EXPECT_TRUE(work.startsWith(QString(40, QChar(0x00E9)))) << work.toStdString();
     EXPECT_NE(anywhere.workTableName(QString(60, QChar(0x00E9)) + "B"), work);
+}
+
+// A schema on SQL Anywhere is the user who owns the tables: SETUSER makes the tables the
+// connection creates that user's, and unqualified names find them; the journal, where the
+// connection started, is named with its owner. Snake_case names there need no quotes: its
+// reserved words (USER, ORDER, PRIMARY) get a "_".
+TEST(TypedMapping, SqlAnywhereTakesASchemaAsAnOwnerAndNamesThatNeedNoQuotes) {
+    ado::DataSourceInfo info;
+    info.userName = "DBA";
+    info.maxTableNameLength = 128;
+    SqlAnywhere anywhere(info);
+    EXPECT_EQ(anywhere.useSchemaStatements("legacy"), QStringList{R"(SETUSER "legacy")"});
+    EXPECT_TRUE(anywhere.hasSchemas());
+
+    const NameRule snake(NameRule::Style::Snake, anywhere);
+    EXPECT_EQ(snake("Zip/Postal Code"), "zip_postal_code");
+    EXPECT_EQ(snake(" Order  No. "), "order_no");
+    EXPECT_EQ(snake("USER"), "user_");
+    EXPECT_EQ(snake("Primary"), "primary_");
+    EXPECT_EQ(snake("1st Ship-Date"), "_1st_ship_date");
+    EXPECT_EQ(snake("%%"), "_");
+    EXPECT_EQ(snake("Année"), "année");
+    EXPECT_EQ(NameRule(NameRule::Style::Lower, anywhere)("Order No"), "order no");
+    EXPECT_EQ(NameRule()("Order No"), "Order No");
 }
 
 // The rest of a definition on SQL Anywhere: ALTER column-name with NOT NULL or DEFAULT (no

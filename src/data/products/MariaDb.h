@@ -10,6 +10,7 @@
 class MariaDb : public TargetProduct {
   public:
     explicit MariaDb(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+    QStringList useSchemaStatements(const QString& schema) const override;
 
     bool createSchema(ado::Connection& connection, const QString& schema) const override;
 
@@ -35,7 +36,6 @@ class MariaDb : public TargetProduct {
     }
 
   protected:
-    QStringList useSchemaStatements(const QString& schema) const override;
     QString schemaCountQuery(const QString& schema) const override;
     // A backslash escapes in its string literals.
     bool backslashEscapes() const override { return true; }

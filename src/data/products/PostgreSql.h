@@ -9,6 +9,7 @@
 class PostgreSql : public TargetProduct {
   public:
     explicit PostgreSql(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+    QStringList useSchemaStatements(const QString& schema) const override;
 
     bool createSchema(ado::Connection& connection, const QString& schema) const override;
 
@@ -33,7 +34,6 @@ class PostgreSql : public TargetProduct {
                   const RowHandler& row, const QStringList& orderBy) const override;
 
   protected:
-    QStringList useSchemaStatements(const QString& schema) const override;
     QString schemaCountQuery(const QString& schema) const override;
     bool namesInBytes() const override { return true; }
     QString currentSchema(ado::Connection& connection) const override;

@@ -9,6 +9,7 @@
 class SqlAnywhere : public TargetProduct {
   public:
     explicit SqlAnywhere(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
+    QStringList useSchemaStatements(const QString& schema) const override;
 
     bool reserves(const QString& word) const override { return ReservedWords::sqlAnywhere(word); }
 
@@ -25,7 +26,6 @@ class SqlAnywhere : public TargetProduct {
     std::optional<LockWait> lockWait(int seconds) const override;
 
   protected:
-    QStringList useSchemaStatements(const QString& schema) const override;
     QString schemaCountQuery(const QString& schema) const override;
     bool namesInBytes() const override { return true; }
     Qt::CaseSensitivity namesOfSchemas() const override { return Qt::CaseInsensitive; }
