@@ -193,9 +193,10 @@ TEST(MariaDbTarget, ASchemaIsADatabaseBesideTheDataSourcesOwn) {
     TransferRun run = transfer({"--typed", "--schema", schema, path, dsn});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("the schema " + schema + " was made")) << run.err.toStdString();
-    EXPECT_EQ(queryRows(dsn, "SELECT default_character_set_name FROM information_schema.schemata "
-                             "WHERE schema_name = '" +
-                                 schema + "'"),
+    EXPECT_EQ(queryRows(dsn,
+                        "SELECT default_character_set_name FROM information_schema.schemata "
+                        "WHERE schema_name = '" +
+                            schema + "'"),
               (std::vector<QStringList>{{"latin1"}}));
     EXPECT_EQ(queryRows(dsn, "SELECT count(*) FROM `" + schema + "`.`ORDERS`"),
               (std::vector<QStringList>{{"1"}}));
