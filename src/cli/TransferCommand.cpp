@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -62,7 +64,7 @@ QString folderProblem(const QString& folder) {
 // The tables of both sides, or the reason they cannot be had. Subfolders that cannot be read
 // become warnings.
 QString listBothSides(const TransferOptions& options, Dialogs& dialogs, RunSummary& summary,
-                      Sides& sides) {
+                      Sides& sides, ado::Connection& home, const QString& openProblem) {
     if (const QString problem = folderProblem(options.folder); !problem.isEmpty())
         return problem;
     try {
@@ -81,13 +83,18 @@ QString listBothSides(const TransferOptions& options, Dialogs& dialogs, RunSumma
               [](const TableEntry& a, const TableEntry& b) {
                   return QString::compare(a.name, b.name, Qt::CaseInsensitive) < 0;
               });
+    QString problem = openProblem;
     try {
-        sides.product = Sybase::ListReachableTables(
-            options.dataSource, [&](const QString& name) { sides.target << name; }, options.schema);
+        if (problem.isEmpty())
+            Sybase::ListReachableTables(
+                home, *sides.product, [&](const QString& name) { sides.target << name; },
+                options.schema);
     } catch (const std::exception& failure) {
-        return QStringLiteral("the data source ") + options.dataSource +
-               QStringLiteral(" cannot be opened: ") + QString::fromUtf8(failure.what());
+        problem = QString::fromUtf8(failure.what());
     }
+    if (!problem.isEmpty())
+        return QStringLiteral("the data source ") + options.dataSource +
+               QStringLiteral(" cannot be opened: ") + problem;
     return {};
 }
 
@@ -585,25 +592,39 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
         return kNothingWritten;
     };
 
+    // One connection serves the repair and the listing.
+    Sides sides;
+    ado::Connection home;
+    QString openProblem;
+    try {
+        home.Open(Sybase::DsnConnectionString(options.dataSource));
+        sides.product = TargetProduct::of(home);
+    } catch (const std::exception& failure) {
+        openProblem = QString::fromUtf8(failure.what());
+    }
     // What runs that ended part-way left on the target is completed before anything else.
     if (!options.list && !options.dryRun) {
         progress.doing(QStringLiteral("reading the journal of earlier runs"));
         try {
-            summary.repairedTarget(repairDataSource(options.dataSource), progress);
+            if (openProblem.isEmpty())
+                summary.repairedTarget(repairFrom(home, *sides.product, options.dataSource),
+                                       progress);
         } catch (const std::exception& failure) {
             if (options.repair)
-                return refuse(QStringLiteral("the data source ") + options.dataSource +
-                              QStringLiteral(" cannot be opened: ") +
-                              QString::fromUtf8(failure.what()));
+                openProblem = QString::fromUtf8(failure.what());
         }
+        if (options.repair && !openProblem.isEmpty())
+            return refuse(QStringLiteral("the data source ") + options.dataSource +
+                          QStringLiteral(" cannot be opened: ") + openProblem);
         if (options.repair)
             return summary.exitStatus();
     }
 
-    Sides sides;
     progress.doing(QStringLiteral("listing the tables"));
-    if (const QString problem = listBothSides(options, dialogs, summary, sides); !problem.isEmpty())
-        return refuse(problem);
+    const QString listed = listBothSides(options, dialogs, summary, sides, home, openProblem);
+    home.Close();
+    if (!listed.isEmpty())
+        return refuse(listed);
     // What the scan reported on its way: folders it met that vanished or could not be read.
     for (const QString& failure : dialogs.takeFailures())
         summary.warn(failure);
@@ -714,11 +735,15 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
     }
     {
         // A signal cancels a statement that waits on another session's lock at once.
+        // Its wait ends as soon as the run does, which then need not wait for it.
         std::jthread canceller([&](const std::stop_token& stop) {
+            std::mutex mutex;
+            std::condition_variable_any woken;
+            std::unique_lock lock(mutex);
             while (!stop.stop_requested()) {
                 if (Interruption::requested())
                     transfer.cancelRunningStatement();
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                woken.wait_for(lock, stop, std::chrono::milliseconds(50), [] { return false; });
             }
         });
         // A second Ctrl-C ends the program at once: the report it leaves is the run's so far.

@@ -21,20 +21,13 @@ bool TestDataSource(const QString& dataSourceName) {
     }
 }
 
-namespace {
-
-// Each user table of the data source that an unqualified name reaches.
-std::unique_ptr<TargetProduct> listReached(const QString& dataSourceName,
-                                           const std::function<void(const QString&)>& found,
-                                           const QString& schema = {}) {
-    ado::Connection connection;
-    connection.Open(DsnConnectionString(dataSourceName));
-    std::unique_ptr<TargetProduct> product = TargetProduct::of(connection);
+void ListReachableTables(ado::Connection& connection, TargetProduct& product,
+                         const std::function<void(const QString&)>& found, const QString& schema) {
     // A schema not made yet holds no tables.
     if (!schema.isEmpty()) {
-        if (!product->hasSchemas() || !product->schemaExists(connection, schema))
-            return product;
-        product->useSchema(connection, schema);
+        if (!product.hasSchemas() || !product.schemaExists(connection, schema))
+            return;
+        product.useSchema(connection, schema);
     }
     std::unique_ptr<ado::RecordSet> tables = connection.OpenSchema(ado::Connection::adSchemaTables);
     while (!tables->Eof()) {
@@ -44,29 +37,23 @@ std::unique_ptr<TargetProduct> listReached(const QString& dataSourceName,
                 tables->Fields(QString::fromLatin1(name)).Value().toText());
         };
         if (field("TABLE_TYPE") == QStringLiteral("TABLE") &&
-            product->reaches(field("TABLE_CAT"), field("TABLE_SCHEM")))
+            product.reaches(field("TABLE_CAT"), field("TABLE_SCHEM")))
             found(field("TABLE_NAME"));
         tables->MoveNext();
     }
     tables->Close();
-    connection.Close();
-    return product;
 }
-
-}  // namespace
 
 void ListSybaseTables(const QString& dataSourceName,
                       const std::function<void(const QString&)>& found) {
-    listReached(dataSourceName, [&](const QString& name) {
+    ado::Connection connection;
+    connection.Open(DsnConnectionString(dataSourceName));
+    const std::unique_ptr<TargetProduct> product = TargetProduct::of(connection);
+    ListReachableTables(connection, *product, [&](const QString& name) {
         if (!name.toUpper().contains(QStringLiteral("SYS")))
             found(name);
     });
-}
-
-std::unique_ptr<TargetProduct> ListReachableTables(const QString& dataSourceName,
-                                                   const std::function<void(const QString&)>& found,
-                                                   const QString& schema) {
-    return listReached(dataSourceName, found, schema);
+    connection.Close();
 }
 
 }  // namespace Sybase

@@ -7,6 +7,10 @@
 
 class TargetProduct;
 
+namespace ado {
+class Connection;
+}
+
 namespace Sybase {
 
 // "Data Source=" and the name; a name holding ";" or a brace is put in braces.
@@ -18,13 +22,13 @@ bool TestDataSource(const QString& dataSourceName);
 void ListSybaseTables(const QString& dataSourceName,
                       const std::function<void(const QString&)>& found);
 
-// Hands each table that an unqualified name reaches to `found`, whatever its name: those of the
-// connection's current catalog (database) and, where the product has schemas, of the schema a
-// new table would be created in (on SQL Anywhere the connected user's own). Used to decide
-// whether a table exists. In `schema` where one is named (none while it is not there). Returns
-// the product the data source is.
-std::unique_ptr<TargetProduct> ListReachableTables(const QString& dataSourceName,
-                                                   const std::function<void(const QString&)>& found,
-                                                   const QString& schema = {});
+// Hands each table that an unqualified name reaches on `connection` to `found`, whatever its
+// name: those of the connection's current catalog (database) and, where the product has
+// schemas, of the schema a new table would be created in (on SQL Anywhere the connected user's
+// own). Used to decide whether a table exists. In `schema` where one is named: the connection
+// and `product` move there (none are listed while it is not there).
+void ListReachableTables(ado::Connection& connection, TargetProduct& product,
+                         const std::function<void(const QString&)>& found,
+                         const QString& schema = {});
 
 }  // namespace Sybase

@@ -43,8 +43,10 @@ JournalRepair::Outcome JournalRepair::run() {
     outcome.notes << reading.unreadable;
     for (const auto& [run, entries] : reading.byRun) {
         // A run's tables are reached through its own schema: a repair there completes it.
-        if (entries.front().schema != product_.chosenSchema())
+        if (entries.front().schema != product_.chosenSchema()) {
+            outcome.otherSchemas.insert(entries.front().schema);
             continue;
+        }
         const std::optional<bool> gone = journal_.claim(run);
         if (!gone) {
             outcome.notes << QStringLiteral(
@@ -168,13 +170,14 @@ JournalRepair::Outcome repairDataSource(const QString& dataSourceName) {
     ado::Connection target;
     target.Open(Sybase::DsnConnectionString(dataSourceName));
     const std::unique_ptr<TargetProduct> product = TargetProduct::of(target);
-    RunJournal journal(target, *product);
-    JournalRepair::Outcome outcome = JournalRepair(target, *product, journal).run();
-    std::set<QString> schemas;
-    for (const auto& [run, entries] : journal.openEntriesOfOthers().byRun)
-        if (!entries.front().schema.isEmpty())
-            schemas.insert(entries.front().schema);
-    for (const QString& schema : schemas) {
+    return repairFrom(target, *product, dataSourceName);
+}
+
+JournalRepair::Outcome repairFrom(ado::Connection& home, const TargetProduct& product,
+                                  const QString& dataSourceName) {
+    RunJournal journal(home, product);
+    JournalRepair::Outcome outcome = JournalRepair(home, product, journal).run();
+    for (const QString& schema : outcome.otherSchemas) {
         ado::Connection inSchema;
         inSchema.Open(Sybase::DsnConnectionString(dataSourceName));
         const std::unique_ptr<TargetProduct> there = TargetProduct::of(inSchema);

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <set>
+
 #include <functional>
 
 class RunJournal;
@@ -35,6 +37,8 @@ class JournalRepair {
         QStringList failures;
         // Runs at work, and rows that cannot be read: left as they are.
         QStringList notes;
+        // The schemas of runs left to a repair there: their tables are reached through them.
+        std::set<QString> otherSchemas;
         bool empty() const { return repaired.isEmpty() && failures.isEmpty() && notes.isEmpty(); }
     };
     Outcome run();
@@ -51,6 +55,10 @@ bool targetHasTable(ado::Connection& target, const QString& table);
 // The repair on a connection of its own to the data source, before a run lists or copies
 // anything. Throws what keeps the data source from being opened.
 JournalRepair::Outcome repairDataSource(const QString& dataSourceName);
+// The same on `home`, a connection to the data source that has chosen no schema; the runs of
+// other schemas on connections of their own.
+JournalRepair::Outcome repairFrom(ado::Connection& home, const TargetProduct& product,
+                                  const QString& dataSourceName);
 // The open rows of runs that ended part-way, for a dry run that writes nothing: how many there
 // are; 0 where there is no journal.
 int stepsLeftOn(const QString& dataSourceName);
