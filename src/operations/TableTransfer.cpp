@@ -379,7 +379,7 @@ TableTransfer::Outcome TableTransfer::copy(const TableEntry& entry) {
     sourceMoved_ = false;
     lastSalvage_.reset();
     salvageOffer_.clear();
-    if (!askToOverwrite(table, overwrite)) {
+    if (!askToOverwrite(table, overwrite) || copiedUnderAnotherName(entry, table)) {
         rowsWritten_ = sourceRows_ = 0;
         lastCheck_.reset();
         return Outcome::Skipped;

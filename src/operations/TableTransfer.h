@@ -263,6 +263,9 @@ class TableTransfer {
     bool readyToWrite(const TableEntry& entry, const QString& table, ado::RecordSet& source,
                       std::optional<TableLayout>& layout);
     bool namesFit(const TableLayout& layout, const QString& table);
+    // A refresh of a table the target lacks whose source was copied under another name: said,
+    // and true.
+    bool copiedUnderAnotherName(const TableEntry& entry, const QString& table);
     // Moves the target connection into the chosen schema, made first where it may be.
     void enterSchema();
     // What a first reading of the whole source (every value, blobs included) tells of its

@@ -272,6 +272,28 @@ void TableTransfer::childrenFirst() {
     held_ = std::move(ordered);
 }
 
+bool TableTransfer::copiedUnderAnotherName(const TableEntry& entry, const QString& table) {
+    // A refresh under other names than the first copy's would copy every table again beside it.
+    if (!refreshing_ || replaceUnrecorded_ || targetNames_.has(table))
+        return false;
+    std::vector<CopyRecord> records;
+    trap_.step(144, [&] { records = CopyRecords(*target_, *product_).all(); });
+    for (const CopyRecord& record : records)
+        if (record.sourceFile == entry.file && record.table.compare(table, Qt::CaseInsensitive)) {
+            trap_.report(144, std::runtime_error(
+                                  (table +
+                                   QStringLiteral(" is not copied: its source was copied "
+                                                  "as ") +
+                                   record.table +
+                                   QStringLiteral(", under other names; give the --names of that "
+                                                  "copy, or --overwrite to copy it as ") +
+                                   table + QStringLiteral(" too"))
+                                      .toStdString()));
+            return true;
+        }
+    return false;
+}
+
 QStringList TableTransfer::recordsWithoutSource() {
     QStringList gone;
     try {

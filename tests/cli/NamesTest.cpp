@@ -149,6 +149,19 @@ TEST(Names, NamesThatBecomeOneAreRefusedBeforeAnythingIsWritten) {
     EXPECT_TRUE(run.out.contains("-- names: ORDERS -> orders: Order No -> order no\n"))
         << run.out.toStdString();
     EXPECT_TRUE(run.out.contains(R"(("order no" )")) << run.out.toStdString();
+
+    // A refresh under other names than the verified copy's would copy it again beside it.
+    pxfixture::writeTable(folder.file("ship via.db"),
+                          {12, 2, 1252, {{"Code", FieldType::Long, 4, 0}}}, {{Value::integer(1)}});
+    std::filesystem::remove(folder.file("orders.db"));
+    ASSERT_EQ(transfer({"--typed", "--names", "snake", path(folder), dsn}).status, 0);
+    run = transfer({"--typed", "--refresh", path(folder), dsn});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(
+        run.err.contains("SHIP VIA is not copied: its source was copied as ship_via, "
+                         "under other names"))
+        << run.err.toStdString();
+    EXPECT_EQ(tablesOf(dsn), QStringList{"ship_via"});
 }
 
 // A cast gives the column its type; a value the type cannot hold exactly fails the table,
