@@ -92,17 +92,9 @@ void CopyRecords::forget(const QString& table) {
 }
 
 QString CopyRecords::inSchema() {
-    if (!schemaColumn_) {
-        // A journal made before schemas were kept holds records of the connection's own.
-        try {
-            target_.Query(QStringLiteral("SELECT ") + product_.atHome(RunJournal::kTable) +
-                          QStringLiteral(R"(."schema_name" FROM )") +
-                          product_.atHome(RunJournal::kTable) + QStringLiteral(" WHERE 1 = 0"));
-            schemaColumn_ = true;
-        } catch (const std::exception&) {
-            schemaColumn_ = false;
-        }
-    }
+    // A journal made before schemas were kept holds records of the connection's own.
+    if (!schemaColumn_)
+        schemaColumn_ = RunJournal::hasColumn(target_, product_, R"("schema_name")");
     const QString& schema = product_.chosenSchema();
     if (!*schemaColumn_)
         return schema.isEmpty() ? QString() : QStringLiteral(" AND 1 = 0");

@@ -112,12 +112,13 @@ bool RunJournal::exists() {
     }
 }
 
-bool RunJournal::hasColumn(const char* column) {
+bool RunJournal::hasColumn(ado::Connection& target, const TargetProduct& product,
+                           const char* column) {
     try {
         // Qualified, since SQLite takes an unknown quoted name for a string.
-        target_.Query(QStringLiteral("SELECT ") + product_.atHome(kTable) + QLatin1Char('.') +
-                      QString::fromLatin1(column) + QStringLiteral(" FROM ") +
-                      product_.atHome(kTable) + QStringLiteral(" WHERE 1 = 0"));
+        target.Query(QStringLiteral("SELECT ") + product.atHome(kTable) + QLatin1Char('.') +
+                     QString::fromLatin1(column) + QStringLiteral(" FROM ") +
+                     product.atHome(kTable) + QStringLiteral(" WHERE 1 = 0"));
         return true;
     } catch (const std::exception&) {
         return false;
@@ -128,13 +129,13 @@ void RunJournal::addRecordColumns() {
     // A journal made before records of verified copies, or schemas, were kept gets their
     // columns.
     QStringList missing;
-    if (!hasColumn(R"("digest")"))
+    if (!hasColumn(target_, product_, R"("digest")"))
         missing << QStringLiteral(R"("source_file" VARCHAR(4000))")
                 << QStringLiteral(R"("source_stamp" VARCHAR(1000))")
                 << QStringLiteral(R"("row_count" VARCHAR(30))")
                 << QStringLiteral(R"("digest" VARCHAR(100))")
                 << QStringLiteral(R"("layout" VARCHAR(100))");
-    if (!hasColumn(R"("schema_name")"))
+    if (!hasColumn(target_, product_, R"("schema_name")"))
         missing << QStringLiteral(R"("schema_name" VARCHAR(400))");
     for (const QString& column : missing)
         target_.Execute(QStringLiteral("ALTER TABLE ") + product_.atHome(kTable) +
@@ -242,7 +243,7 @@ std::vector<JournalEntry> RunJournal::read(const QString& where, QStringList* un
     if (!exists())
         return entries;
     // A journal made before schemas were kept has no column for them.
-    const bool schemas = hasColumn(R"("schema_name")");
+    const bool schemas = hasColumn(target_, product_, R"("schema_name")");
     const auto rows =
         target_.Query(QStringLiteral("SELECT ") + QString::fromLatin1(kColumns) +
                           (schemas ? QStringLiteral(R"(, "schema_name")") : QString()) +

@@ -96,11 +96,14 @@ class RunJournal {
     // Called whenever this run's open rows change.
     void onChange(std::function<void()> changed) { changed_ = std::move(changed); }
 
+    // Whether the journal on `target` has `column` (a quoted name): a journal made by an earlier
+    // version lacks the later ones.
+    static bool hasColumn(ado::Connection& target, const TargetProduct& product,
+                          const char* column);
+
   private:
     bool exists();
     void addRecordColumns();
-    // Whether the journal has `column` (a quoted name).
-    bool hasColumn(const char* column);
     std::vector<JournalEntry> read(const QString& where, QStringList* unreadable);
     QString literal(const QString& text) const;
     // The chosen schema as a literal for its column, NULL for the connection's own.

@@ -39,6 +39,14 @@ QStringList verifiedIn(const QString& err) {
     return names;
 }
 
+// ORDERS, keyed on "Order No", holding one order, in `folder`; the folder's path.
+QString withOneOrder(const TempDir& folder) {
+    pxfixture::TableLayout layout{12, 2, 1252, {{"Order No", FieldType::Long, 4, 0}}};
+    layout.keyFields = 1;
+    pxfixture::writeTable(folder.file("orders.db"), layout, {{Value::integer(1)}});
+    return QString::fromStdString(folder.path());
+}
+
 }  // namespace
 
 // Numbers keep every decimal and memos any length with the screen's mapping (DECIMAL(65, 30)
@@ -151,10 +159,7 @@ TEST(MariaDbTarget, ADataSourceWithoutQuotedNamesSetUpNeedsNothingMore) {
     if (dsn.isEmpty())
         GTEST_SKIP() << "MariaDB is not installed";
     TempDir folder;
-    pxfixture::TableLayout layout{12, 2, 1252, {{"Order No", FieldType::Long, 4, 0}}};
-    layout.keyFields = 1;
-    pxfixture::writeTable(folder.file("orders.db"), layout, {{Value::integer(1)}});
-    const QString path = QString::fromStdString(folder.path());
+    const QString path = withOneOrder(folder);
     // Printed for an empty database, the script runs in the client as it is.
     const TransferRun script = transfer({"--typed", "--dry-run", path, dsn});
     EXPECT_TRUE(script.out.contains(
@@ -185,10 +190,7 @@ TEST(MariaDbTarget, ASchemaIsADatabaseBesideTheDataSourcesOwn) {
     if (dsn.isEmpty())
         GTEST_SKIP() << "MariaDB is not installed";
     TempDir folder;
-    pxfixture::TableLayout layout{12, 2, 1252, {{"Order No", FieldType::Long, 4, 0}}};
-    layout.keyFields = 1;
-    pxfixture::writeTable(folder.file("orders.db"), layout, {{Value::integer(1)}});
-    const QString path = QString::fromStdString(folder.path());
+    const QString path = withOneOrder(folder);
     const QString schema = dsn.toLower() + "_legacy";
     TransferRun run = transfer({"--typed", "--schema", schema, path, dsn});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
