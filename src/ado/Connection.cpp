@@ -41,12 +41,15 @@ void Connection::Open(const QString& connectionString) {
             "IM002");
     // "Data Source" is ADO's word for the DSN; other keywords go to the driver unchanged.
     QString odbc = QStringLiteral("DSN=") + ConnectionString::quoted(name);
+    settings_ = dataSourceSettings(name);
     if (definition)
         for (const auto& [keyword, value] : definition->keywordsToPass)
             odbc += QLatin1Char(';') + keyword + QLatin1Char('=') + ConnectionString::quoted(value);
     for (const auto& [keyword, value] : parts.pairs()) {
-        if (keyword != QStringLiteral("data source") && keyword != QStringLiteral("provider"))
+        if (keyword != QStringLiteral("data source") && keyword != QStringLiteral("provider")) {
             odbc += QLatin1Char(';') + keyword + QLatin1Char('=') + ConnectionString::quoted(value);
+            settings_[keyword] = value;
+        }
     }
     odbc_ = std::make_unique<OdbcConnection>(odbc);
 }

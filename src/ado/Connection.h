@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -31,6 +32,9 @@ class Connection {
     enum : int { adSchemaTables = 20 };
 
     void Open(const QString& connectionString);
+    // A data source's settings, keywords in lower case: its definition's, with those of the
+    // connection string over them.
+    const std::map<QString, QString>& Settings() const { return settings_; }
     void Execute(const QString& sql);
     // An insert of `prefix` followed by a `row` of parameters of the given types, prepared once
     // and run with each row's values bound; it must be gone before the connection closes.
@@ -93,6 +97,7 @@ class Connection {
 
   private:
     bool inTransaction_ = false;
+    std::map<QString, QString> settings_;
     friend class RecordSet;
     std::unique_ptr<Cursor> openTable(const QString& file);
     void requireIdle() const;

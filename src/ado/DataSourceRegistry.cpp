@@ -48,4 +48,16 @@ std::optional<DataSourceDefinition> lookUpDataSource(const QString& name) {
     return definition;
 }
 
+std::map<QString, QString> dataSourceSettings(const QString& name) {
+    const QByteArray section = name.toUtf8();
+    std::map<QString, QString> settings;
+    for (const UWORD mode : {UWORD{ODBC_USER_DSN}, UWORD{ODBC_BOTH_DSN}}) {
+        SQLSetConfigMode(mode);
+        for (const QByteArray& key : keysOf(section))
+            settings.emplace(QString::fromUtf8(key).toLower(),
+                             QString::fromUtf8(valueOf(section, key)));
+    }
+    return settings;
+}
+
 }  // namespace ado

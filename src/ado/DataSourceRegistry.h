@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -19,5 +20,9 @@ struct DataSourceDefinition {
 
 // The data source's definition, or nothing when neither the name nor a [Default] is defined.
 std::optional<DataSourceDefinition> lookUpDataSource(const QString& name);
+
+// Every setting the installer holds for the data source name, keywords in lower case: the
+// user's file first, as the driver reads it, then the system's.
+std::map<QString, QString> dataSourceSettings(const QString& name);
 
 }  // namespace ado

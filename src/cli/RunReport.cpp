@@ -52,6 +52,7 @@ QJsonObject optionsOf(const TransferOptions& options) {
             {QStringLiteral("overwrite"), options.overwrite},
             {QStringLiteral("skipExisting"), options.skipExisting},
             {QStringLiteral("rowByRow"), options.rowByRow},
+            {QStringLiteral("inserts"), options.inserts},
             {QStringLiteral("verify"), options.verify},
             {QStringLiteral("typed"), options.typed},
             {QStringLiteral("copyAttempts"), options.copyAttempts},

@@ -675,6 +675,8 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
         options.rowByRow ? TableTransfer::Mode::StatementPerRow : TableTransfer::Mode::Fast);
     if (!options.verify)
         transfer.skipChecks();
+    if (options.inserts || options.dryRun)
+        transfer.sendAsInserts();
     transfer.setCopyAttempts(options.copyAttempts);
     transfer.setLockWait(options.lockWait);
     transfer.setDamagedTables(options.salvage ? TableTransfer::DamagedTables::Salvage
@@ -700,6 +702,11 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
         note(transfer.lockWaitNote());
     if (!transfer.schemaNote().isEmpty())
         note(transfer.schemaNote());
+    if (!transfer.loadNote().isEmpty())
+        note(transfer.loadNote());
+    else if (!transfer.loadName().isEmpty())
+        note(QStringLiteral("the rows go by %1's %2, on a session beside the data source's")
+                 .arg(transfer.product().displayName(), transfer.loadName()));
     if (transfer.typedMapping()) {
         if (const QString notice = transfer.typedMapping()->notice(); !notice.isEmpty())
             note(notice);

@@ -63,6 +63,11 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
         QStringLiteral("no-verify"),
         QStringLiteral("Leave the copied tables unchecked. Otherwise each is read back and "
                        "compared with its source, and a table that differs counts as failed."));
+    const QCommandLineOption inserts(
+        QStringLiteral("inserts"),
+        QStringLiteral("Send the rows as the driver's batched inserts even where the server has "
+                       "a load of its own (PostgreSQL's COPY, on a session beside the data "
+                       "source's)."));
     const QCommandLineOption report(
         QStringLiteral("report"),
         QStringLiteral("Write a JSON report of the run to FILE: each table with its rows, its "
@@ -150,9 +155,10 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                                   QStringLiteral("Display this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Display the version and exit."));
-    parser.addOptions({list,    overwrite,      skip,         quiet,   rowByRow, fast,   noVerify,
-                       report,  typed,          copyAttempts, salvage, dryRun,   repair, lockWait,
-                       refresh, verifyRecorded, names,        cast,    schema,   help,   version});
+    parser.addOptions({list,    overwrite, skip,     quiet,   rowByRow,       fast,
+                       inserts, noVerify,  report,   typed,   copyAttempts,   salvage,
+                       dryRun,  repair,    lockWait, refresh, verifyRecorded, names,
+                       cast,    schema,    help,     version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -246,6 +252,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     options.quiet = parser.isSet(quiet);
     options.rowByRow = parser.isSet(rowByRow);
     options.verify = !parser.isSet(noVerify);
+    options.inserts = parser.isSet(inserts);
     options.reportFile = parser.value(report);
     options.typed = parser.isSet(typed);
     options.dryRun = parser.isSet(dryRun);

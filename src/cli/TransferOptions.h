@@ -18,6 +18,7 @@ struct TransferOptions {
     bool skipExisting = false;
     bool quiet = false;
     bool rowByRow = false;  // one statement per row, no transaction; else a table per transaction
+    bool inserts = false;   // rows as the driver's inserts, never the server's own load
     bool verify = true;     // each copied table read back and compared with its source
     bool typed = false;     // real column types, keys and counters; else the screen's mapping
     bool dryRun = false;    // print the statements that would make each table; write nothing

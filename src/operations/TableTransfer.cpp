@@ -116,7 +116,17 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
         if (typedRequested_)
             typed_.emplace(*product_);
         names_ = NameRule(namesStyle_, *product_);
+        if (mode_ == Mode::Fast && loadAllowed_) {
+            QString refused;
+            load_ = product_->openBulkSession(*target_, refused);
+            if (!refused.isEmpty())
+                loadNote_ = refused + QStringLiteral(": the rows go as batched inserts");
+        }
     });
+}
+
+QString TableTransfer::loadName() const {
+    return load_ ? load_->name() : QString();
 }
 
 void TableTransfer::enterSchema() {
@@ -141,6 +151,8 @@ void TableTransfer::enterSchema() {
 void TableTransfer::cancelRunningStatement() {
     if (canceller_)
         canceller_->cancel();
+    if (load_)
+        load_->cancel();
 }
 
 void TableTransfer::prepareJournal() {
@@ -773,6 +785,14 @@ void TableTransfer::runTogether(const QStringList& statements) {
 TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,
                                                         const TableLayout& layout,
                                                         const QString& table) {
+    // The product's own load commits its rows on its own session, whole or not at all; its
+    // work table, committed first, is dropped after a failure as where definitions commit.
+    if (load_) {
+        const Outcome outcome = copyInto(source, layout, table);
+        if (outcome != Outcome::Done)
+            rowsWritten_ = 0;
+        return outcome;
+    }
     if (!trap_.step(140, [&] { target_->BeginTrans(); })) {
         finishTable(source);
         return failedOn(trap_.lastFailure());
@@ -875,8 +895,10 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
     const int columns = source.FieldCount();
     std::unique_ptr<ado::InsertStatement> insert;
     // The first failure ends the table: its transaction is rolled back whole.
-    if (!trap_.step(
-            252, [&] { insert = prepareInsert(*target_, layout, table, ado::Batching::Batched); }))
+    if (!trap_.step(252, [&] {
+            insert = load_ ? load_->load(Datatype::QuotedName(table), layout.parameterTypes())
+                           : prepareInsert(*target_, layout, table, ado::Batching::Batched);
+        }))
         return failedOn(trap_.lastFailure());
     // The rows go to the connection's thread in chunks while the next ones are read, so that
     // neither side waits for the other and the window keeps handling its events. The first

@@ -21,6 +21,7 @@
 #include "TableLayout.h"
 #include "TableRefresh.h"
 #include "TargetNames.h"
+#include "ado/BulkSession.h"
 #include "ado/Canceller.h"
 #include "ado/Cursor.h"
 #include "data/ConnectionSettings.h"
@@ -142,6 +143,12 @@ class TableTransfer {
     bool sourceMoved() const { return sourceMoved_; }
     // Leaves copied tables unchecked.
     void skipChecks() { checking_ = false; }
+    // Sends the rows as inserts even where the product has a load of its own; set before open().
+    void sendAsInserts() { loadAllowed_ = false; }
+    // Why the product's own load is not used, once open; "" when it is or it has none.
+    const QString& loadNote() const { return loadNote_; }
+    // The product's own load the rows go by ("COPY"), once open; "" for inserts.
+    QString loadName() const;
     // Whether the last table, typed, got its key and its counter (a table whose rows break its
     // key arrives without it).
     bool keyMade() const { return keyMade_; }
@@ -344,6 +351,11 @@ class TableTransfer {
     bool mayMakeSchema_ = false;
     QString schemaNote_;
     std::unique_ptr<ado::Canceller> canceller_;
+    // The product's own load, on a session of its own: its work table commits before it is
+    // filled, as on a target whose definitions commit at once.
+    std::unique_ptr<ado::BulkSession> load_;
+    bool loadAllowed_ = true;
+    QString loadNote_;
     struct SourceStamp {
         std::string file;
         px::ChangeStamp stamp;

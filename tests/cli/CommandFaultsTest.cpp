@@ -153,7 +153,7 @@ TEST(Interruption, CtrlCAndSigtermStopBetweenTablesAndRowsAndTellWhatIsComplete)
     startTransfer(byDefault, {path(folder), dsn});
     QString seen;
     ASSERT_TRUE(waitForOutput(byDefault, seen, "FIRST (table 1 of 3): 10 of 10 rows"));
-    ASSERT_TRUE(TestDatabases::waitForStatement(dsn, R"(INSERT INTO "SLOW__morvane_new")"));
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn, R"(COPY "SLOW__morvane_new")"));
     ::kill(static_cast<pid_t>(byDefault.processId()), SIGINT);
     const TransferRun stopped = finishedTransfer(byDefault);
     const QString err = seen + stopped.err;
@@ -184,7 +184,7 @@ TEST(Interruption, CtrlCAndSigtermStopBetweenTablesAndRowsAndTellWhatIsComplete)
     startTransfer(twice, {"--overwrite", path(folder), dsn});
     seen.clear();
     ASSERT_TRUE(waitForOutput(twice, seen, "FIRST (table 1 of 3): 10 of 10 rows"));
-    ASSERT_TRUE(TestDatabases::waitForStatement(dsn, R"(INSERT INTO "SLOW__morvane_new")"));
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn, R"(COPY "SLOW__morvane_new")"));
     const auto signalled = std::chrono::steady_clock::now();
     ::kill(static_cast<pid_t>(twice.processId()), SIGINT);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -293,6 +293,14 @@ QString newPostgresDsn(const QString& moreKeywords) {
     return name;
 }
 
+QString postgresDsnAs(const QString& dsn, const QString& user) {
+    const QString name = QStringLiteral("MorvanePostgres%1").arg(++dsnCounter);
+    addDsn(name, QString(keywordsOf().at(dsn))
+                     .replace(QStringLiteral("Username = postgres"),
+                              QStringLiteral("Username = ") + user));
+    return name;
+}
+
 QString newMariaDbDsn(const QString& characterSet, bool ansiQuotes) {
     MariaDb* server = MariaDb::instance();
     if (!server)

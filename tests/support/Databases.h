@@ -24,6 +24,9 @@ QString newMariaDbDsn(const QString& characterSet = QStringLiteral("utf8mb4"),
 // A data source name for a fresh PostgreSQL database, or "" when PostgreSQL is not installed.
 // `moreKeywords` ("Key = Value" lines) go to the driver as well.
 QString newPostgresDsn(const QString& moreKeywords = {});
+// Another data source name for the database of the PostgreSQL data source `dsn`, logging in
+// as `user`.
+QString postgresDsnAs(const QString& dsn, const QString& user);
 // Adds a data source with the given name and keywords.
 void addDsn(const QString& name, const QString& keywords);
 // Removes a data source from the odbc.ini through the ODBC installer, as "odbcinst -u" does;

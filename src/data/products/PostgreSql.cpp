@@ -1,6 +1,7 @@
 #include "PostgreSql.h"
 
 #include "ado/Connection.h"
+#include "ado/PostgresCopy.h"
 #include "data/Datatype.h"
 
 using px::FieldType;
@@ -87,6 +88,33 @@ QString PostgreSql::currentSchema(ado::Connection& connection) const {
     // The first schema of the search path that exists: where CREATE TABLE puts a table.
     const auto rows = connection.Query(QStringLiteral("SELECT current_schema()"));
     return rows->Eof() ? QString() : QString::fromStdString(rows->Fields(0).Value().toText());
+}
+
+std::unique_ptr<ado::BulkSession> PostgreSql::openBulkSession(ado::Connection& connection,
+                                                              QString& refused) const {
+    // The same server (its start, to the microsecond), database and user as the connection's,
+    // and its search path, or the rows would go elsewhere.
+    const QString identity = QStringLiteral(
+        "SELECT current_database(), pg_postmaster_start_time()::text, current_user, "
+        "current_setting('search_path')");
+    const auto refuse = [&](const QString& why) {
+        refused = QStringLiteral("PostgreSQL's COPY cannot be used (%1)").arg(why);
+        return nullptr;
+    };
+    try {
+        auto session = std::make_unique<ado::PostgresCopy>(connection.Settings());
+        const auto ours = connection.Query(identity);
+        std::vector<QString> theirs = session->firstRow(identity);
+        for (int column = 0; column < 3; ++column)
+            if (ours->Eof() || theirs.size() != 4 ||
+                QString::fromStdString(ours->Fields(column).Value().toText()) != theirs[column])
+                return refuse(QStringLiteral("its session reaches another database or user"));
+        session->execute(QStringLiteral("SELECT set_config('search_path', $1, false)"),
+                         QString::fromStdString(ours->Fields(3).Value().toText()));
+        return session;
+    } catch (const std::exception& failure) {
+        return refuse(QString::fromUtf8(failure.what()));
+    }
 }
 
 void PostgreSql::readRows(ado::Connection& connection, const QString& table,

@@ -19,6 +19,8 @@ class PostgreSql : public TargetProduct {
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
                                   int keyFields, long long above, bool blankCounter) const override;
     bool ddlCommits() const override { return false; }
+    std::unique_ptr<ado::BulkSession> openBulkSession(ado::Connection& connection,
+                                                      QString& refused) const override;
     QStringList takeRunLock(const QString& run) const override;
     std::optional<bool> claimRunLock(ado::Connection& connection, const QString& run,
                                      int seconds) const override;

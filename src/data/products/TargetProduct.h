@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TableDefinition.h"
+#include "ado/BulkSession.h"
 #include "ado/Cursor.h"
 #include "paradox/Field.h"
 #include "paradox/Value.h"
@@ -121,6 +122,13 @@ class TargetProduct {
 
     // Whether CREATE, DROP and ALTER commit at once, beyond a rollback's reach.
     virtual bool ddlCommits() const { return info_.ddlCommits; }
+    // The product's own way of loading rows, on a session beside `connection` that reaches the
+    // same database and schema; none where the product has none, or, with why in `refused`,
+    // where it cannot be used.
+    virtual std::unique_ptr<ado::BulkSession> openBulkSession(ado::Connection& /*connection*/,
+                                                              QString& /*refused*/) const {
+        return nullptr;
+    }
     virtual QString renameStatement(const QString& from, const QString& to) const;
     // The statements that give the copy in `from` the name `to`, once `to` is free: the rename,
     // and the renames of what the product named after `from` itself (PostgreSQL's key and

@@ -1,0 +1,59 @@
+// PostgreSQL's rows go by COPY on a session beside the data source's; where the server refuses
+// that session, or the user asks, they go as the driver's inserts, said once, and arrive the same.
+#include <gtest/gtest.h>
+
+#include "fixture/ParadoxWriter.h"
+#include "support/Databases.h"
+#include "support/OdbcQuery.h"
+#include "support/TempDir.h"
+#include "support/TransferProcess.h"
+
+using px::FieldType;
+using px::Value;
+
+TEST(BulkLoad, ASecondSessionTheServerRefusesLeavesTheRowsToInsertsAndIsSaidOnce) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    // A role the server lets open one session only.
+    const QString role = dsn.toLower();
+    TestDatabases::execute(dsn, "CREATE ROLE " + role + " LOGIN CONNECTION LIMIT 1");
+    TestDatabases::execute(dsn, "GRANT ALL ON SCHEMA public TO " + role);
+    const QString limited = TestDatabases::postgresDsnAs(dsn, role);
+
+    TempDir folder;
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 500; ++i)
+        rows.push_back({Value::integer(i), Value::text("tab\there " + std::to_string(i)),
+                        i % 7 ? Value::real(i / 3.0) : Value(), Value::date(730000 + i)});
+    pxfixture::writeTable(folder.file("mixed.db"),
+                          {12,
+                           2,
+                           1252,
+                           {{"ID", FieldType::Long, 4, 0},
+                            {"NAME", FieldType::Alpha, 20, 0},
+                            {"SHARE", FieldType::Number, 8, 0},
+                            {"DAY", FieldType::Date, 4, 0}}},
+                          rows);
+    const QString source = QString::fromStdString(folder.path());
+    const QString sum = R"(SELECT count(*), sum("ID"), sum("SHARE"), max("NAME") FROM "MIXED")";
+
+    const TransferRun refused = transfer({"--typed", source, limited});
+    EXPECT_EQ(refused.status, 0) << refused.err.toStdString();
+    EXPECT_EQ(refused.err.count("PostgreSQL's COPY cannot be used ("), 1)
+        << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("too many connections for role")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("): the rows go as batched inserts\n"));
+    const std::vector<QStringList> inserted = queryRows(dsn, sum);
+
+    const TransferRun copied = transfer({"--typed", "--overwrite", source, dsn});
+    EXPECT_EQ(copied.status, 0) << copied.err.toStdString();
+    EXPECT_TRUE(copied.err.contains(
+        "the rows go by PostgreSQL's COPY, on a session beside the data source's\n"));
+    EXPECT_EQ(queryRows(dsn, sum), inserted);
+    EXPECT_EQ(inserted[0][0], "500");
+
+    const TransferRun asked = transfer({"--typed", "--overwrite", "--inserts", source, dsn});
+    EXPECT_EQ(asked.status, 0) << asked.err.toStdString();
+    EXPECT_FALSE(asked.err.contains("COPY")) << asked.err.toStdString();
+}
