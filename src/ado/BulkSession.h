@@ -23,8 +23,6 @@ class BulkSession {
     // Dropped before flush(), it loads nothing.
     virtual std::unique_ptr<InsertStatement> load(const QString& quotedTable,
                                                   std::vector<ParameterType> types) = 0;
-    // From another thread: ends a load that waits on the server.
-    virtual void cancel() = 0;
 };
 
 }  // namespace ado

@@ -337,12 +337,4 @@ std::unique_ptr<InsertStatement> PostgresCopy::load(const QString& quotedTable,
     return std::make_unique<CopyLoad>(connection_, quotedTable, std::move(types));
 }
 
-void PostgresCopy::cancel() {
-    if (PGcancel* request = PQgetCancel(connection_)) {
-        char reason[256];
-        PQcancel(request, reason, sizeof reason);
-        PQfreeCancel(request);
-    }
-}
-
 }  // namespace ado

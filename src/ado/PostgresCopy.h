@@ -31,7 +31,6 @@ class PostgresCopy : public BulkSession {
     QString name() const override { return QStringLiteral("COPY"); }
     std::unique_ptr<InsertStatement> load(const QString& quotedTable,
                                           std::vector<ParameterType> types) override;
-    void cancel() override;
 
   private:
     pg_conn* connection_ = nullptr;

@@ -151,8 +151,6 @@ void TableTransfer::enterSchema() {
 void TableTransfer::cancelRunningStatement() {
     if (canceller_)
         canceller_->cancel();
-    if (load_)
-        load_->cancel();
 }
 
 void TableTransfer::prepareJournal() {

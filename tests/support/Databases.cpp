@@ -436,7 +436,7 @@ void execute(const QString& dsn, const QString& sql) {
     connection.Execute(sql);
 }
 
-QString runMariaDbClient(const QString& dsn, const QString& script) {
+QStringList mariaDbClient(const QString& dsn) {
     QString socket, database;
     for (const QString& line : keywordsOf().at(dsn).split(QLatin1Char('\n'))) {
         const QString key = line.section(QLatin1Char('='), 0, 0).trimmed();
@@ -446,10 +446,20 @@ QString runMariaDbClient(const QString& dsn, const QString& script) {
         if (key == QLatin1String("DATABASE"))
             database = value;
     }
+    return {QStringLiteral("/usr/bin/mariadb"),
+            QStringLiteral("--no-defaults"),
+            QStringLiteral("--local-infile=1"),
+            QStringLiteral("-S"),
+            socket,
+            QStringLiteral("-uroot"),
+            database};
+}
+
+QString runMariaDbClient(const QString& dsn, const QString& script) {
+    const QStringList command = mariaDbClient(dsn);
     QProcess client;
     client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(QStringLiteral("mariadb"), {QStringLiteral("--no-defaults"), QStringLiteral("-S"),
-                                             socket, QStringLiteral("-uroot"), database});
+    client.start(command.first(), command.mid(1));
     client.write(script.toUtf8());
     client.closeWriteChannel();
     if (!client.waitForFinished(120000))

@@ -36,6 +36,8 @@ void removeDsn(const QString& name);
 void restoreDsn(const QString& name);
 // A fresh database on "mariadb" or "postgres", or "" when that server is not installed.
 QString newDsnOn(const std::string& product);
+// The mariadb client's command for the MariaDB data source `dsn`, local files allowed.
+QStringList mariaDbClient(const QString& dsn);
 // MariaDB: runs `script` in the mariadb client on the database of `dsn`; "" when it ran
 // through, else what the client said.
 QString runMariaDbClient(const QString& dsn, const QString& script);
