@@ -5,7 +5,8 @@
 
 // PostgreSQL: names up to 63 bytes, cut without a word beyond; the first schema of the search
 // path; every statement inside a transaction; an identity or a sequence for the AutoInc field;
-// rows read back through a cursor, since its driver takes in a whole result first.
+// rows read back through a cursor, since its driver takes in a whole result first; rows loaded
+// by COPY on a session of their own, which must reach what the connection reaches.
 class PostgreSql : public TargetProduct {
   public:
     explicit PostgreSql(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
