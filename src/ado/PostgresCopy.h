@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "BulkSession.h"
@@ -28,6 +30,12 @@ class PostgresCopy : public BulkSession {
     // Runs `sql` with `value` as its parameter $1.
     void execute(const QString& sql, const QString& value);
 
+    // The rows of `select`, read by COPY ... TO STDOUT, each column as `readAs` says and in
+    // the form the driver gives it (a float column read as a decimal comes as its double).
+    // The session sees only what is committed.
+    void readRows(const QString& select, const std::vector<ValueType>& readAs,
+                  const std::function<void(const std::vector<Variant>&)>& row);
+
     QString name() const override { return QStringLiteral("COPY"); }
     std::unique_ptr<InsertStatement> load(const QString& quotedTable,
                                           std::vector<ParameterType> types) override;
@@ -43,5 +51,10 @@ std::string libpqConnectionString(const std::map<QString, QString>& settings);
 // sends: a NULL, and an empty text, as \N.
 void appendCopyLine(std::string& out, const std::vector<Variant>& row,
                     const std::vector<ParameterType>& types);
+
+// Reads one line of COPY's text format into `row`, each column as `readAs` says; `floating`
+// marks the float columns. Throws DataSourceError for a value its type cannot be read from.
+void readCopyLine(std::string_view line, const std::vector<ValueType>& readAs,
+                  const std::vector<bool>& floating, std::vector<Variant>& row);
 
 }  // namespace ado

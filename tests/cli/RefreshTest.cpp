@@ -301,7 +301,7 @@ TEST_P(Refresh, ASourceSavedWhileComparedIsComparedAgain) {
     holder.Execute(R"(LOCK TABLE "ORDERS" IN ACCESS EXCLUSIVE MODE)");
     QProcess run;
     startTransfer(run, {"--typed", "--refresh", path(folder), dsn_});
-    ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, "DECLARE morvane_check"));
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn_, R"(FROM "ORDERS" ORDER BY)"));
     writeOrders(folder, 40);
     holder.RollbackTrans();
     const TransferRun refreshed = finishedTransfer(run);

@@ -2,6 +2,7 @@
 
 #include "ReservedWords.h"
 #include "TargetProduct.h"
+#include "ado/PostgresCopy.h"
 
 // PostgreSQL: names up to 63 bytes, cut without a word beyond; the first schema of the search
 // path; every statement inside a transaction; an identity or a sequence for the AutoInc field;
@@ -40,4 +41,9 @@ class PostgreSql : public TargetProduct {
     QString schemaCountQuery(const QString& schema) const override;
     bool namesInBytes() const override { return true; }
     QString currentSchema(ado::Connection& connection) const override;
+
+  private:
+    // The COPY session the rows are read back through, opened on the first reading.
+    mutable std::unique_ptr<ado::PostgresCopy> reader_;
+    mutable bool readerTried_ = false;
 };
