@@ -271,6 +271,26 @@ int main(int argc, char** argv) {
               middleOf(whole).seconds / middleOf(plain).seconds, "at most 1.3");
     }
     {
+        // Four tables side by side on two jobs against one after the other; the median of
+        // three, taking turns.
+        const std::string four = data.file("four");
+        std::filesystem::create_directories(four);
+        for (const char* name : {"A", "B", "C", "D"})
+            std::filesystem::copy_file(big + "/BIG.db", four + "/" + name + ".db");
+        std::vector<Measurement> oneJob, twoJobs;
+        for (int i = 0; i < 3; ++i) {
+            oneJob.push_back(
+                transfer(four, TestDatabases::newPostgresDsn(), true, 4 * kRows, {"--typed"}));
+            twoJobs.push_back(transfer(four, TestDatabases::newPostgresDsn(), true, 4 * kRows,
+                                       {"--typed", "--jobs", "2"}));
+        }
+        line("--typed, four tables, one job:", middleOf(oneJob));
+        line("the same, --jobs 2:", middleOf(twoJobs));
+        ratio("time ratio, --jobs 2 / --jobs 1 (four tables)",
+              middleOf(twoJobs).seconds / middleOf(oneJob).seconds, "at most 0.75");
+        std::filesystem::remove_all(four);
+    }
+    {
         // Replacing a table through a work table against dropping it first, each over a
         // target that holds the table already; the median of three, taking turns.
         std::vector<Measurement> throughWork, inPlace;

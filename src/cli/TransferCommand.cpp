@@ -23,6 +23,7 @@
 #include "ProgressReport.h"
 #include "RunReport.h"
 #include "RunSummary.h"
+#include "TableCopies.h"
 #include "TransferOptions.h"
 #include "ado/Connection.h"
 #include "data/ParadoxModule.h"
@@ -361,186 +362,6 @@ void passOverOtherFiles(std::vector<TableEntry>& tables, ProgressReport& progres
     });
 }
 
-// What became of a table that did not arrive whole, from the transfer's outcome.
-TableResult::State stateOf(TableTransfer::Outcome outcome, bool rowByRow, bool created,
-                           const TableTransfer& transfer) {
-    using State = TableResult::State;
-    // Row by row the rows that arrived stay: short, or read from a source that moved.
-    if (rowByRow && created &&
-        (transfer.rowsWritten() < transfer.sourceRows() || transfer.sourceMoved()))
-        return State::Incomplete;
-    return outcome == TableTransfer::Outcome::Interrupted && !rowByRow ? State::Interrupted
-                                                                       : State::Failed;
-}
-
-QString outcomeLine(const TableResult& result) {
-    switch (result.state) {
-        case TableResult::State::Incomplete:
-            return QStringLiteral("incomplete, %1 of %2 arrived")
-                .arg(result.rowsWritten)
-                .arg(rowsCounted(result.sourceRows));
-        case TableResult::State::Interrupted:
-            return QStringLiteral("interrupted, rolled back");
-        case TableResult::State::Unkeyed:
-            return QStringLiteral("copied whole, without its key");
-        default:
-            return QStringLiteral("failed");
-    }
-}
-
-// Tells whether the transfer created the table it copied last.
-struct CreationWatch : ProgressReport {
-    using ProgressReport::ProgressReport;
-    void targetCreated(const QString&) override { created = true; }
-    // A second Ctrl-C ends the program at once: it says first what the target's journal holds.
-    void journalChanged(const QStringList& pending) override {
-        Interruption::setLastWords(
-            pending.isEmpty()
-                ? std::string()
-                : "morvane-transfer: ended at once, with steps on the target left part-way; the "
-                  "next run on it finishes them, or these statements do:\n" +
-                      pending.join(QLatin1Char('\n')).toStdString() + "\n");
-    }
-    bool created = false;
-};
-
-// What a refresh did with a table, on its result.
-void noteRefresh(const TableTransfer::Refresh& refresh, TableResult& result) {
-    using Kind = TableTransfer::Refresh::Kind;
-    using Refresh = TableResult::Refresh;
-    static const std::map<Kind, Refresh> kinds = {{Kind::Copied, Refresh::Copied},
-                                                  {Kind::Unchanged, Refresh::Unchanged},
-                                                  {Kind::Refreshed, Refresh::Refreshed},
-                                                  {Kind::Replaced, Refresh::Replaced}};
-    result.refresh = kinds.at(refresh.kind);
-    result.changes = refresh.counts;
-    result.replacedBecause = refresh.why;
-    result.refreshedSince = refresh.since;
-}
-
-// The end of a whole table's progress line: "verified", or what a refresh did.
-QString finishedLine(const TableResult& result) {
-    const QString verified = result.check ? QStringLiteral("verified") : QString();
-    const QLocale english(QLocale::English);
-    switch (result.refresh) {
-        case TableResult::Refresh::Unchanged:
-            return QStringLiteral("unchanged since the verified copy of ") + result.refreshedSince;
-        case TableResult::Refresh::Refreshed:
-            return QStringLiteral("refreshed (+%1 ~%2 \u2212%3), ")
-                       .arg(english.toString(result.changes.inserted),
-                            english.toString(result.changes.updated),
-                            english.toString(result.changes.deleted)) +
-                   verified;
-        case TableResult::Refresh::Replaced:
-            return QStringLiteral("replaced, ") + result.replacedBecause + QStringLiteral(", ") +
-                   verified;
-        default:
-            return verified;
-    }
-}
-
-// Writes the refreshes in place that were held, in one transaction, and tells each.
-void writeHeldRefreshes(std::vector<TableResult>& held, TableTransfer& transfer,
-                        ProgressReport& progress, RunSummary& summary) {
-    if (held.empty())
-        return;
-    progress.doing(QStringLiteral("writing the refreshed rows"));
-    const std::vector<TableTransfer::Written> written = transfer.writeRefreshes();
-    for (const TableTransfer::Written& table : written) {
-        const auto found = std::find_if(held.begin(), held.end(), [&](const TableResult& result) {
-            return result.entry.file == table.entry.file;
-        });
-        if (found == held.end())
-            continue;
-        TableResult& result = *found;
-        if (!table.failure.isEmpty()) {
-            result.state =
-                table.stopped ? TableResult::State::Interrupted : TableResult::State::Failed;
-            result.causes << table.failure;
-            result.rowsWritten = 0;
-        } else {
-            result.check = table.check;
-            result.sourceRows = table.sourceRows;
-            result.rowsWritten = table.counts.changes();
-            progress.note(result.entry.name + QStringLiteral(": ") + finishedLine(result));
-        }
-        summary.add(result);
-    }
-}
-
-// Copies the tables one after the other; every result goes into the summary.
-void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& options,
-             TableTransfer& transfer, ConsoleDialogs& dialogs, CreationWatch& progress,
-             RunSummary& summary, const std::function<void()>& tableDone) {
-    bool transferEnded = false;
-    std::vector<TableResult> held;  // refreshes in place, written together at the end
-    for (size_t i = 0; i < tables.size(); ++i) {
-        TableResult result;
-        result.entry = tables[i];
-        if (transferEnded || Interruption::requested()) {
-            result.causes << (transferEnded ? QStringLiteral("the connection was lost")
-                                            : QStringLiteral("the run was stopped"));
-            summary.add(result);
-            continue;
-        }
-        progress.tableStarting(tables[i].name, static_cast<int>(i + 1),
-                               static_cast<int>(tables.size()));
-        progress.created = false;
-        const TableTransfer::Outcome outcome = transfer.copy(tables[i]);
-        result.causes = dialogs.takeFailures();
-        // What of its definition could not be carried leaves the table whole: a warning; what
-        // another table lost is a loss.
-        for (const DefinitionWriter::Problem& problem : transfer.takeDefinitionProblems()) {
-            // Told under a replacement's heading too, where it came while the table was replaced.
-            result.causes.removeIf(
-                [&](const QString& cause) { return cause.endsWith(problem.text); });
-            (problem.loss ? result.losses : result.warnings) << problem.text;
-        }
-        result.sourceRows = transfer.sourceRows();
-        result.rowsWritten = transfer.rowsWritten();
-        result.copies = transfer.copies();
-        const bool whole = outcome == TableTransfer::Outcome::Done && result.causes.isEmpty();
-        const bool unkeyed = outcome == TableTransfer::Outcome::Done && !transfer.keyMade() &&
-                             (!transfer.lastCheck() || transfer.lastCheck()->exact());
-        result.state = whole     ? TableResult::State::Copied
-                       : unkeyed ? TableResult::State::Unkeyed
-                                 : stateOf(outcome, options.rowByRow, progress.created, transfer);
-        result.check = transfer.lastCheck();
-        result.salvage = transfer.lastSalvage();
-        if (result.state == TableResult::State::Copied && result.salvage)
-            result.state = TableResult::State::Salvaged;
-        // A damaged table refused: the way out, with what it would bring.
-        if (!transfer.salvageOffer().isEmpty() && !result.causes.isEmpty()) {
-            QString& damage = result.causes.first();
-            if (damage.endsWith(QLatin1Char('.')))
-                damage.chop(1);
-            damage += QStringLiteral("; --salvage copies ") + transfer.salvageOffer();
-        }
-        if (options.refresh)
-            noteRefresh(transfer.lastRefresh(), result);
-        // A refresh in place is written with the other tables' at the end.
-        if (whole && transfer.lastRefresh().held) {
-            const TableRefresh::Counts& changes = transfer.lastRefresh().counts;
-            progress.tableFinished(
-                false, QStringLiteral("refreshing, %1 %2")
-                           .arg(changes.changes())
-                           .arg(changes.changes() == 1 ? "row differs" : "rows differ"));
-            result.seconds = progress.secondsOfTable();
-            held.push_back(std::move(result));
-            continue;
-        }
-        // Nothing read, nothing written: no rows to count.
-        const bool unchanged = whole && result.refresh == TableResult::Refresh::Unchanged;
-        progress.tableFinished(whole && !unchanged,
-                               !whole ? outcomeLine(result) : finishedLine(result));
-        result.seconds = progress.secondsOfTable();
-        summary.add(result);
-        tableDone();
-        transferEnded = outcome == TableTransfer::Outcome::TransferEnds;
-    }
-    writeHeldRefreshes(held, transfer, progress, summary);
-}
-
 }  // namespace
 
 namespace {
@@ -579,13 +400,81 @@ int verifyRecorded(const TransferOptions& options, TableTransfer& transfer,
 }
 
 // The run once its options are known; its exit status. Every result goes into the summary.
+TableTransfer::Mode modeOf(const TransferOptions& options) {
+    return options.rowByRow ? TableTransfer::Mode::StatementPerRow : TableTransfer::Mode::Fast;
+}
+
+// Gives a transfer the run's options, before it opens.
+void configure(TableTransfer& transfer, const TransferOptions& options) {
+    if (!options.verify)
+        transfer.skipChecks();
+    if (options.inserts || options.dryRun)
+        transfer.sendAsInserts();
+    transfer.setCopyAttempts(options.copyAttempts);
+    transfer.setLockWait(options.lockWait);
+    transfer.setDamagedTables(options.salvage ? TableTransfer::DamagedTables::Salvage
+                                              : TableTransfer::DamagedTables::Refuse);
+    if (options.typed)
+        transfer.useTypedMapping();
+    transfer.nameTargets(options.names);
+    transfer.putTablesIn(options.schema, !options.dryRun);
+    transfer.castColumns(options.casts);
+    if (options.refresh)
+        transfer.refreshTables(options.overwrite);
+}
+
+// A job beside the first, with sessions, dialogs and progress of its own.
+struct HelperJob {
+    HelperJob(const TransferOptions& options, const QStringList& targetTables, int job)
+        : dialogs(options.overwrite),
+          trap(dialogs, nullptr, QStringLiteral("morvane-transfer")),
+          progress(stderr, false, options.quiet, options.dataSource,
+                   [] { return Interruption::requested(); }),
+          transfer(trap, dialogs, nullptr, progress, targetTables, modeOf(options)) {
+        configure(transfer, options);
+        transfer.copyAlongside(job);
+    }
+    ConsoleDialogs dialogs;
+    ErrorTrap trap;
+    CreationWatch progress;
+    TableTransfer transfer;
+};
+
+// The jobs beside the first that --jobs asks for, where there is more than one table to copy;
+// a job whose sessions cannot be opened is left out, and said so.
+std::vector<std::unique_ptr<HelperJob>> helperJobs(
+    const TransferOptions& options, const QStringList& targetTables, size_t tables,
+    const TargetProduct& product, const std::function<void(const QString&)>& note) {
+    std::vector<std::unique_ptr<HelperJob>> helpers;
+    if (options.jobs > 1 && product.oneWriterAtATime()) {
+        note(QStringLiteral("--jobs: %1 takes one writer at a time: the tables are copied one "
+                            "after the other")
+                 .arg(product.displayName()));
+        return helpers;
+    }
+    const size_t wanted = std::min<size_t>(static_cast<size_t>(options.jobs), tables);
+    for (size_t job = 2; job <= wanted; ++job) {
+        auto helper = std::make_unique<HelperJob>(options, targetTables, static_cast<int>(job));
+        if (!helper->transfer.open({options.folder, options.dataSource})) {
+            note(QStringLiteral("--jobs: %1 tables are copied at once, not %2: %3")
+                     .arg(job - 1)
+                     .arg(options.jobs)
+                     .arg(helper->dialogs.takeFailures().join(QStringLiteral("; "))));
+            break;
+        }
+        helpers.push_back(std::move(helper));
+    }
+    return helpers;
+}
+
 int run(const TransferOptions& options, RunSummary& summary, const QDateTime& start) {
     Interruption::install();
     QElapsedTimer clock;
     clock.start();
     ConsoleDialogs dialogs(options.overwrite);
-    CreationWatch progress(stderr, ::isatty(STDERR_FILENO) == 1, options.quiet, options.dataSource,
-                           [] { return Interruption::requested(); });
+    // Tables copied side by side end in lines of their own, never one updated in place.
+    CreationWatch progress(stderr, ::isatty(STDERR_FILENO) == 1 && options.jobs == 1, options.quiet,
+                           options.dataSource, [] { return Interruption::requested(); });
     const auto refuse = [&](const QString& reason) {
         summary.refused(reason);
         std::fprintf(stderr, "morvane-transfer: %s\n", qPrintable(reason));
@@ -670,24 +559,8 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
                           .arg(options.dataSource, met.join(QStringLiteral(", "))));
 
     ErrorTrap trap(dialogs, nullptr, QStringLiteral("morvane-transfer"));
-    TableTransfer transfer(
-        trap, dialogs, nullptr, progress, sides.target,
-        options.rowByRow ? TableTransfer::Mode::StatementPerRow : TableTransfer::Mode::Fast);
-    if (!options.verify)
-        transfer.skipChecks();
-    if (options.inserts || options.dryRun)
-        transfer.sendAsInserts();
-    transfer.setCopyAttempts(options.copyAttempts);
-    transfer.setLockWait(options.lockWait);
-    transfer.setDamagedTables(options.salvage ? TableTransfer::DamagedTables::Salvage
-                                              : TableTransfer::DamagedTables::Refuse);
-    if (options.typed)
-        transfer.useTypedMapping();
-    transfer.nameTargets(options.names);
-    transfer.putTablesIn(options.schema, !options.dryRun);
-    transfer.castColumns(options.casts);
-    if (options.refresh)
-        transfer.refreshTables(options.overwrite);
+    TableTransfer transfer(trap, dialogs, nullptr, progress, sides.target, modeOf(options));
+    configure(transfer, options);
     progress.doing(QStringLiteral("opening the data source"));
     if (!transfer.open({options.folder, options.dataSource}))
         return refuse(dialogs.takeFailures().join(QStringLiteral("; ")));
@@ -741,6 +614,11 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
         return status;
     }
     {
+        std::vector<std::unique_ptr<HelperJob>> helpers =
+            helperJobs(options, sides.target, toCopy.size(), transfer.product(), note);
+        std::vector<CopyJob> jobs{{transfer, dialogs, progress}};
+        for (const auto& helper : helpers)
+            jobs.push_back({helper->transfer, helper->dialogs, helper->progress});
         // A signal cancels a statement that waits on another session's lock at once.
         // Its wait ends as soon as the run does, which then need not wait for it.
         std::jthread canceller([&](const std::stop_token& stop) {
@@ -749,7 +627,8 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
             std::unique_lock lock(mutex);
             while (!stop.stop_requested()) {
                 if (Interruption::requested())
-                    transfer.cancelRunningStatement();
+                    for (CopyJob& job : jobs)
+                        job.transfer.cancelRunningStatement();
                 woken.wait_for(lock, stop, std::chrono::milliseconds(50), [] { return false; });
             }
         });
@@ -761,12 +640,19 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
                     RunReport::render(options, summary, start, 130).toStdString());
         };
         keepLastReport();
-        copyAll(toCopy, options, transfer, dialogs, progress, summary, keepLastReport);
+        copyAll(toCopy, options, jobs, summary, keepLastReport);
         if (options.refresh)
             for (const QString& gone : transfer.recordsWithoutSource()) {
                 progress.note(gone);
                 summary.note(gone);
             }
+        // The first job makes every table's foreign keys, once all are on the target.
+        for (const auto& helper : helpers) {
+            transfer.takeOverRelationships(helper->transfer);
+            helper->transfer.close();
+            for (const QString& failure : helper->dialogs.takeFailures())
+                summary.warn(failure);
+        }
         if (transfer.typedMapping()) {
             // After a stop none are made: the tables whose foreign keys are missing are named.
             if (!Interruption::requested())

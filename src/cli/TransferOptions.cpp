@@ -83,6 +83,13 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                        "integrity become foreign keys. What cannot be carried is named as a "
                        "warning and the table stays whole. Otherwise every column is TEXT or "
                        "NUMERIC, as the tables screen makes them."));
+    const QCommandLineOption jobs(
+        QStringLiteral("jobs"),
+        QStringLiteral("Copy N tables at once, each on sessions of its own (default 1: a "
+                       "server's connections may be counted or licensed). A table's copy is "
+                       "never split; the relationships are made once all are copied, and the "
+                       "summary keeps the folder's order."),
+        QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption copyAttempts(
         QStringLiteral("copy-attempts"),
         QStringLiteral("Copy a table whose source file changes while it is read (a program "
@@ -155,10 +162,10 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                                   QStringLiteral("Display this help and exit."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Display the version and exit."));
-    parser.addOptions({list,    overwrite, skip,     quiet,   rowByRow,       fast,
-                       inserts, noVerify,  report,   typed,   copyAttempts,   salvage,
-                       dryRun,  repair,    lockWait, refresh, verifyRecorded, names,
-                       cast,    schema,    help,     version});
+    parser.addOptions({list,    overwrite, skip,     quiet,    rowByRow, fast,
+                       inserts, jobs,      noVerify, report,   typed,    copyAttempts,
+                       salvage, dryRun,    repair,   lockWait, refresh,  verifyRecorded,
+                       names,   cast,      schema,   help,     version});
 
     if (!parser.parse(arguments)) {
         exitCode = usageError(parser.errorText());
@@ -217,6 +224,19 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
                               parser.value(copyAttempts));
         return std::nullopt;
     }
+    bool jobsRead = false;
+    const int sideBySide = parser.value(jobs).toInt(&jobsRead);
+    if (!jobsRead || sideBySide < 1) {
+        exitCode = usageError(QStringLiteral("--jobs takes a whole number from 1, not ") +
+                              parser.value(jobs));
+        return std::nullopt;
+    }
+    if (sideBySide > 1 && parser.isSet(refresh)) {
+        exitCode =
+            usageError(QStringLiteral("--jobs: a refresh writes its tables together, in "
+                                      "one transaction of one session; leave --jobs out"));
+        return std::nullopt;
+    }
     bool waitRead = false;
     const int wait = parser.value(lockWait).toInt(&waitRead);
     if (!waitRead || wait < 0) {
@@ -240,6 +260,7 @@ std::optional<TransferOptions> parseTransferOptions(const QStringList& arguments
     options.names = *style;
     options.schema = parser.value(schema);
     options.copyAttempts = attempts;
+    options.jobs = sideBySide;
     options.repair = parser.isSet(repair);
     options.lockWait = wait;
     options.salvage = parser.isSet(salvage);

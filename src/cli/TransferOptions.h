@@ -23,6 +23,7 @@ struct TransferOptions {
     bool typed = false;     // real column types, keys and counters; else the screen's mapping
     bool dryRun = false;    // print the statements that would make each table; write nothing
     QString reportFile;     // "" for none: the JSON report of the run
+    int jobs = 1;           // tables copied at once, each on sessions of its own
     int copyAttempts = 3;   // copies of a table whose source changes while it is read
     bool salvage = false;   // damaged tables copied by the salvage reading; else refused
     bool repair = false;    // only complete what runs that ended part-way left on the target

@@ -30,6 +30,11 @@ class DefinitionWriter {
     // The foreign keys of the tables given so far, to parents that `names` has; once `stopped`
     // says so, no more are made. The tables whose foreign keys a stop left out.
     QStringList makeRelationships(const TargetNames& names, const std::function<bool()>& stopped);
+    // Takes the relationships `other` has waiting, to make them with its own.
+    void takeWaiting(DefinitionWriter& other) {
+        for (SourceDefinition& definition : std::exchange(other.waiting_, {}))
+            waiting_.push_back(std::move(definition));
+    }
 
     // For a dry run, where no rows are on the target to check rules against: the statements
     // addTo() would run, its relationships kept for plannedRelationships().

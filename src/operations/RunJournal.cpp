@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <mutex>
+
 #include "ado/Connection.h"
 #include "data/Datatype.h"
 #include "data/products/TargetProduct.h"
@@ -83,11 +85,12 @@ QString processStart(pid_t pid) {
 
 }  // namespace
 
-RunJournal::RunJournal(ado::Connection& target, const TargetProduct& product)
+RunJournal::RunJournal(ado::Connection& target, const TargetProduct& product, int job)
     : target_(target),
       product_(product),
       run_(hostName() + QLatin1Char('/') + QString::number(::getpid()) + QLatin1Char('/') +
-           processStart(::getpid())) {}
+           processStart(::getpid()) +
+           (job > 1 ? QLatin1Char('/') + QString::number(job) : QString())) {}
 
 bool RunJournal::isJournal(const QString& table) {
     return table.compare(kTable, Qt::CaseInsensitive) == 0;
@@ -145,29 +148,42 @@ void RunJournal::addRecordColumns() {
 bool RunJournal::prepare(QString& problem) {
     if (ready_)
         return true;
-    try {
-        if (!exists())
-            target_.Execute(
-                QStringLiteral("CREATE TABLE ") + product_.atHome(kTable) +
-                QStringLiteral(
-                    R"(("run" VARCHAR(200) NOT NULL, "step" INTEGER NOT NULL, )"
-                    R"("kind" VARCHAR(20) NOT NULL, "state" VARCHAR(10) NOT NULL, )"
-                    R"("at" VARCHAR(30) NOT NULL, "table_name" VARCHAR(400), )"
-                    R"("work_table" VARCHAR(400), "verified" INTEGER, "child" VARCHAR(400), )"
-                    R"("key_name" VARCHAR(400), "key_columns" VARCHAR(4000), )"
-                    R"("parent_columns" VARCHAR(4000), "on_update" VARCHAR(20), )"
-                    R"("on_delete" VARCHAR(20), "deferral" VARCHAR(30), "schema_name" VARCHAR(400), )"
-                    R"(PRIMARY KEY ("run", "step")))"));
-        addRecordColumns();
-        for (const QString& statement : product_.takeRunLock(run_))
-            target_.Execute(statement);
-    } catch (const std::exception& failure) {
-        problem = QStringLiteral("the target keeps no journal of the run's steps: ") +
-                  QString::fromUtf8(failure.what());
-        return false;
+    // The jobs of a run make the table one at a time; another run may make it between the look
+    // and the statement: a second look finds it made.
+    static std::mutex making;
+    const std::lock_guard one(making);
+    for (int attempt = 1;; ++attempt) {
+        try {
+            makeTable();
+            for (const QString& statement : product_.takeRunLock(run_))
+                target_.Execute(statement);
+            break;
+        } catch (const std::exception& failure) {
+            if (attempt == 2) {
+                problem = QStringLiteral("the target keeps no journal of the run's steps: ") +
+                          QString::fromUtf8(failure.what());
+                return false;
+            }
+        }
     }
     ready_ = true;
     return true;
+}
+
+void RunJournal::makeTable() {
+    if (!exists())
+        target_.Execute(
+            QStringLiteral("CREATE TABLE ") + product_.atHome(kTable) +
+            QStringLiteral(
+                R"(("run" VARCHAR(200) NOT NULL, "step" INTEGER NOT NULL, )"
+                R"("kind" VARCHAR(20) NOT NULL, "state" VARCHAR(10) NOT NULL, )"
+                R"("at" VARCHAR(30) NOT NULL, "table_name" VARCHAR(400), )"
+                R"("work_table" VARCHAR(400), "verified" INTEGER, "child" VARCHAR(400), )"
+                R"("key_name" VARCHAR(400), "key_columns" VARCHAR(4000), )"
+                R"("parent_columns" VARCHAR(4000), "on_update" VARCHAR(20), )"
+                R"("on_delete" VARCHAR(20), "deferral" VARCHAR(30), "schema_name" VARCHAR(400), )"
+                R"(PRIMARY KEY ("run", "step")))"));
+    addRecordColumns();
 }
 
 int RunJournal::write(JournalEntry entry) {
@@ -316,10 +332,10 @@ std::vector<JournalEntry> RunJournal::allEntries() {
 }
 
 std::optional<bool> RunJournal::claim(const QString& run) {
-    // A run of this machine is known by its process, too.
+    // A run of this machine is known by its process, too (and its job, when it has one).
     std::optional<bool> processGone;
     const QStringList parts = run.split(QLatin1Char('/'));
-    if (parts.size() == 3 && parts[0] == hostName()) {
+    if ((parts.size() == 3 || parts.size() == 4) && parts[0] == hostName()) {
         const QString start = processStart(static_cast<pid_t>(parts[1].toLongLong()));
         processGone = start.isEmpty() || start != parts[2];
     }

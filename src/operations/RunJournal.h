@@ -49,7 +49,9 @@ class RunJournal {
   public:
     static const QString kTable;
 
-    RunJournal(ado::Connection& target, const TargetProduct& product);
+    // `job`: which of the sessions of a run that copies tables side by side this one is, from
+    // 1; each has a run of its own.
+    RunJournal(ado::Connection& target, const TargetProduct& product, int job = 1);
 
     // This run's name: its host, process and the process's start.
     const QString& run() const { return run_; }
@@ -103,6 +105,8 @@ class RunJournal {
 
   private:
     bool exists();
+    // The table, where it is missing, and the columns the records added to it.
+    void makeTable();
     void addRecordColumns();
     std::vector<JournalEntry> read(const QString& where, QStringList* unreadable);
     QString literal(const QString& text) const;

@@ -100,7 +100,7 @@ bool TableTransfer::open(const ConnectionSettings& connection) {
         if (!schema_.isEmpty())
             enterSchema();
         definitions_ = std::make_unique<DefinitionWriter>(trap_, *target_, *product_);
-        journal_ = std::make_unique<RunJournal>(*target_, *product_);
+        journal_ = std::make_unique<RunJournal>(*target_, *product_, job_);
         journal_->onChange([this] { observer_.journalChanged(journal_->pendingStatements()); });
         // A statement that waits on another session's lock ends after a while, and says so:
         // the journal keeps what it leaves to do.
@@ -310,6 +310,7 @@ void TableTransfer::finishTable(ado::RecordSet& source) {
 void TableTransfer::announceCreated(const QString& table) {
     trap_.step(262, [&] {
         targetNames_.add(table);
+        made_ << table;
         observer_.targetCreated(table);
     });
 }
@@ -593,6 +594,14 @@ QStringList TableTransfer::makeRelationships() {
         return {};
     return definitions_->makeRelationships(targetNames_,
                                            [this] { return observer_.stopRequested(); });
+}
+
+void TableTransfer::takeOverRelationships(TableTransfer& other) {
+    for (const QString& table : other.made_)
+        if (!targetNames_.has(table))
+            targetNames_.add(table);
+    if (definitions_ && other.definitions_)
+        definitions_->takeWaiting(*other.definitions_);
 }
 
 std::vector<DefinitionWriter::Problem> TableTransfer::takeDefinitionProblems() {
@@ -892,6 +901,14 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
         return Outcome::Skipped;
     const int columns = source.FieldCount();
     std::unique_ptr<ado::InsertStatement> insert;
+    // A load given up part-way waits for the server to end it: the window goes on meanwhile,
+    // and can offer to end the program where the server does not answer.
+    struct Release {
+        std::unique_ptr<ado::InsertStatement>& insert;
+        ~Release() {
+            RunLettingEventsRun([this] { insert.reset(); });
+        }
+    } release{insert};
     // The first failure ends the table: its transaction is rolled back whole.
     if (!trap_.step(252, [&] {
             insert = load_ ? load_->load(Datatype::QuotedName(table), layout.parameterTypes())

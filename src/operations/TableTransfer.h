@@ -143,6 +143,9 @@ class TableTransfer {
     bool sourceMoved() const { return sourceMoved_; }
     // Leaves copied tables unchecked.
     void skipChecks() { checking_ = false; }
+    // This transfer is job `job` (from 2) of a run that copies tables side by side, each job on
+    // sessions of its own: its journal's steps are its own run's; set before open().
+    void copyAlongside(int job) { job_ = job; }
     // Sends the rows as inserts even where the product has a load of its own; set before open().
     void sendAsInserts() { loadAllowed_ = false; }
     // Why the product's own load is not used, once open; "" when it is or it has none.
@@ -157,6 +160,10 @@ class TableTransfer {
     // Typed: makes the foreign keys of the tables copied so far, once they are all on the
     // target (line 278); a stop leaves the rest out. The tables whose foreign keys it left out.
     QStringList makeRelationships();
+    // Takes over the relationships that `other`, a job beside this one, left waiting and the
+    // tables it made, so that this transfer makes every table's foreign keys once all are on
+    // the target.
+    void takeOverRelationships(TableTransfer& other);
     // What of the tables' definitions could not be carried, since the last call: each as its
     // report's text, so that a caller can tell it from a failed copy.
     std::vector<DefinitionWriter::Problem> takeDefinitionProblems();
@@ -355,6 +362,8 @@ class TableTransfer {
     // filled, as on a target whose definitions commit at once.
     std::unique_ptr<ado::BulkSession> load_;
     bool loadAllowed_ = true;
+    int job_ = 1;
+    QStringList made_;  // the tables this transfer made (or replaced) on the target
     QString loadNote_;
     struct SourceStamp {
         std::string file;

@@ -10,7 +10,8 @@
 namespace {
 
 bool programEnding = false;
-QElapsedTimer sinceLastTime;
+// Each thread that waits lets its own events run (tables copied side by side).
+thread_local QElapsedTimer sinceLastTime;
 }  // namespace
 
 void LetEventsRunNow() {
@@ -25,7 +26,7 @@ void LetEventsRunNow() {
 
 void LetEventsRun() {
     // Called per field of every row: the clock is read only on every 32nd call.
-    static unsigned calls = 0;
+    static thread_local unsigned calls = 0;
     if (++calls % 32 == 0 || !sinceLastTime.isValid())
         LetEventsRunNow();
 }

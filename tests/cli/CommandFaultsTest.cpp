@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -191,6 +194,39 @@ TEST(Interruption, CtrlCAndSigtermStopBetweenTablesAndRowsAndTellWhatIsComplete)
     ::kill(static_cast<pid_t>(twice.processId()), SIGINT);
     EXPECT_EQ(finishedTransfer(twice).status, 130);
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::milliseconds(1500));
+}
+
+// With --jobs 2 a Ctrl-C stops both tables being copied: each is rolled back, the one not yet
+// started is named, and the report keeps the folder's order.
+TEST(Interruption, CtrlCStopsEveryTableCopiedSideBySide) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    slowEveryRow(dsn);
+    TempDir folder, reports;
+    writeNumbered(folder.file("alpha.db"), 3000);
+    writeNumbered(folder.file("beta.db"), 3000);
+    writeNumbered(folder.file("gamma.db"), 10);
+    const QString report = QString::fromStdString(reports.file("report.json"));
+    QProcess sideBySide;
+    startTransfer(sideBySide, {"--jobs", "2", "--report", report, path(folder), dsn});
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn, R"(COPY "ALPHA__morvane_new")"));
+    ASSERT_TRUE(TestDatabases::waitForStatement(dsn, R"(COPY "BETA__morvane_new")"));
+    ::kill(static_cast<pid_t>(sideBySide.processId()), SIGINT);
+    const TransferRun stopped = finishedTransfer(sideBySide);
+    EXPECT_EQ(stopped.status, 130) << stopped.err.toStdString();
+    EXPECT_TRUE(stopped.err.contains("ALPHA (table 1 of 3): interrupted, rolled back"))
+        << stopped.err.toStdString();
+    EXPECT_TRUE(stopped.err.contains("BETA (table 2 of 3): interrupted, rolled back"));
+    EXPECT_TRUE(stopped.err.contains("\nNot copied, the run was stopped first: GAMMA"));
+    for (const QString table : {"ALPHA", "BETA", "GAMMA", "ALPHA__morvane_new"})
+        EXPECT_FALSE(hasTable(dsn, table)) << table.toStdString();
+    QFile written(report);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    QStringList order;
+    for (const QJsonValue table : QJsonDocument::fromJson(written.readAll())["tables"].toArray())
+        order << table["name"].toString();
+    EXPECT_EQ(order, (QStringList{"ALPHA", "BETA", "GAMMA"}));
 }
 
 // Tables passed over by choice, files that are no tables and folders that cannot be read are each

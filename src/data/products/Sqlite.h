@@ -13,6 +13,7 @@ class Sqlite : public TargetProduct {
     bool reserves(const QString& word) const override { return ReservedWords::sqlite(word); }
 
     bool reaches(const QString&, const QString&) const override { return true; }
+    bool oneWriterAtATime() const override { return true; }
     QString typedColumnType(const px::Field& field, bool blankCounter) const override;
     // A timestamp as its driver stores one, milliseconds always written, so that a range
     // compares it with stored values as text.

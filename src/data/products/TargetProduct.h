@@ -122,6 +122,9 @@ class TargetProduct {
 
     // Whether CREATE, DROP and ALTER commit at once, beyond a rollback's reach.
     virtual bool ddlCommits() const { return info_.ddlCommits; }
+    // Whether the database takes one writing transaction at a time, so that tables copied side
+    // by side would only wait for each other.
+    virtual bool oneWriterAtATime() const { return false; }
     // The product's own way of loading rows, on a session beside `connection` that reaches the
     // same database and schema; none where the product has none, or, with why in `refused`,
     // where it cannot be used.
