@@ -64,6 +64,10 @@ class Command : public ::testing::Test {
 TEST_F(Command, ExitStatusTwoWritesNothing) {
     EXPECT_EQ(transfer({}).status, 2);
     EXPECT_EQ(transfer({"--no-such-option", path(), dsn}).status, 2);
+    EXPECT_TRUE(transfer({"--jobs", "0", path(), dsn})
+                    .err.contains("--jobs takes a whole number from 1, not 0"));
+    EXPECT_TRUE(transfer({"--jobs", "2", "--refresh", path(), dsn})
+                    .err.contains("--jobs: a refresh writes its tables together"));
     TempDir empty;
     const TransferRun noTables = transfer({QString::fromStdString(empty.path()), dsn});
     EXPECT_EQ(noTables.status, 2);
