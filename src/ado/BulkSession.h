@@ -18,6 +18,8 @@ class BulkSession {
     virtual ~BulkSession() = default;
     // The way it loads, as a note names it ("COPY").
     virtual QString name() const = 0;
+    // Whether it loads rows of these types; else they go as inserts.
+    virtual bool loads(const std::vector<ParameterType>& /*types*/) const { return true; }
     // A load of whole rows into `quotedTable`, one value per entry of `types`, in column order.
     // flush() ends it: the rows commit then, or it throws, naming the row the server refused.
     // Dropped before flush(), it loads nothing.

@@ -206,6 +206,12 @@ std::unique_ptr<InsertStatement> Connection::PrepareInsert(const QString& prefix
     return requireTarget().prepareInsert(prefix, row, std::move(types), batching);
 }
 
+std::unique_ptr<InsertStatement> Connection::PrepareLocalFileLoad(
+    const QString& statement, std::function<void(std::string&, const std::vector<Variant>&)> line,
+    const QString& warnings) {
+    return requireTarget().prepareLocalFileLoad(statement, std::move(line), warnings);
+}
+
 OdbcConnection& Connection::requireTarget() const {
     if (!odbc_)
         refuseStatement("a transaction");

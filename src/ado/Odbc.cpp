@@ -6,6 +6,7 @@
 #include <string>
 
 #include "DataSourceError.h"
+#include "LocalFileLoad.h"
 #include "OdbcCalls.h"
 #include "OdbcInsert.h"
 
@@ -454,6 +455,12 @@ std::unique_ptr<InsertStatement> OdbcConnection::prepareInsert(const QString& pr
                                                                std::vector<ParameterType> types,
                                                                Batching batching) {
     return prepareOdbcInsert(connection_, prefix, row, std::move(types), batching, running_);
+}
+
+std::unique_ptr<InsertStatement> OdbcConnection::prepareLocalFileLoad(
+    const QString& statement, std::function<void(std::string&, const std::vector<Variant>&)> line,
+    const QString& warnings) {
+    return ado::prepareLocalFileLoad(connection_, statement, std::move(line), warnings, running_);
 }
 
 }  // namespace ado

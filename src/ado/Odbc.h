@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,6 +50,11 @@ class OdbcConnection {
     std::unique_ptr<InsertStatement> prepareInsert(const QString& prefix, const QString& row,
                                                    std::vector<ParameterType> types,
                                                    Batching batching);
+    // A load the server reads from a pipe of the client's (prepareLocalFileLoad).
+    std::unique_ptr<InsertStatement> prepareLocalFileLoad(
+        const QString& statement,
+        std::function<void(std::string&, const std::vector<Variant>&)> line,
+        const QString& warnings);
 
   private:
     void* environment_ = nullptr;

@@ -578,7 +578,7 @@ int run(const TransferOptions& options, RunSummary& summary, const QDateTime& st
     if (!transfer.loadNote().isEmpty())
         note(transfer.loadNote());
     else if (!transfer.loadName().isEmpty())
-        note(QStringLiteral("the rows go by %1's %2, on a session beside the data source's")
+        note(QStringLiteral("the rows go by %1's %2")
                  .arg(transfer.product().displayName(), transfer.loadName()));
     if (transfer.typedMapping()) {
         if (const QString notice = transfer.typedMapping()->notice(); !notice.isEmpty())

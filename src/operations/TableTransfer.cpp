@@ -794,7 +794,8 @@ TableTransfer::Outcome TableTransfer::copyInTransaction(ado::RecordSet& source,
                                                         const QString& table) {
     // The product's own load commits its rows on its own session, whole or not at all; its
     // work table, committed first, is dropped after a failure as where definitions commit.
-    if (load_) {
+    loading_ = load_ && load_->loads(layout.parameterTypes());
+    if (loading_) {
         const Outcome outcome = copyInto(source, layout, table);
         if (outcome != Outcome::Done)
             rowsWritten_ = 0;
@@ -911,8 +912,8 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
     } release{insert};
     // The first failure ends the table: its transaction is rolled back whole.
     if (!trap_.step(252, [&] {
-            insert = load_ ? load_->load(Datatype::QuotedName(table), layout.parameterTypes())
-                           : prepareInsert(*target_, layout, table, ado::Batching::Batched);
+            insert = loading_ ? load_->load(Datatype::QuotedName(table), layout.parameterTypes())
+                              : prepareInsert(*target_, layout, table, ado::Batching::Batched);
         }))
         return failedOn(trap_.lastFailure());
     // The rows go to the connection's thread in chunks while the next ones are read, so that

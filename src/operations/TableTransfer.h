@@ -362,6 +362,7 @@ class TableTransfer {
     // filled, as on a target whose definitions commit at once.
     std::unique_ptr<ado::BulkSession> load_;
     bool loadAllowed_ = true;
+    bool loading_ = false;  // the table being copied goes by the load
     int job_ = 1;
     QStringList made_;  // the tables this transfer made (or replaced) on the target
     QString loadNote_;

@@ -1,5 +1,6 @@
-// PostgreSQL's rows go by COPY on a session beside the data source's; where the server refuses
-// that session, or the user asks, they go as the driver's inserts, said once, and arrive the same.
+// PostgreSQL's rows go by COPY on a session beside the data source's, MariaDB's by LOAD DATA
+// LOCAL INFILE; where the server refuses the way, or the user asks, they go as the driver's
+// inserts, said once, and arrive the same.
 #include <gtest/gtest.h>
 
 #include "fixture/ParadoxWriter.h"
@@ -48,12 +49,44 @@ TEST(BulkLoad, ASecondSessionTheServerRefusesLeavesTheRowsToInsertsAndIsSaidOnce
 
     const TransferRun copied = transfer({"--typed", "--overwrite", source, dsn});
     EXPECT_EQ(copied.status, 0) << copied.err.toStdString();
-    EXPECT_TRUE(copied.err.contains(
-        "the rows go by PostgreSQL's COPY, on a session beside the data source's\n"));
+    EXPECT_TRUE(copied.err.contains("the rows go by PostgreSQL's COPY\n"));
     EXPECT_EQ(queryRows(dsn, sum), inserted);
     EXPECT_EQ(inserted[0][0], "500");
 
     const TransferRun asked = transfer({"--typed", "--overwrite", "--inserts", source, dsn});
     EXPECT_EQ(asked.status, 0) << asked.err.toStdString();
     EXPECT_FALSE(asked.err.contains("COPY")) << asked.err.toStdString();
+}
+
+TEST(BulkLoad, AMariaDbServerWithoutLocalFilesTakesInserts) {
+    const QString dsn = TestDatabases::newMariaDbDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "MariaDB is not installed";
+    TempDir folder;
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 300; ++i)
+        rows.push_back(
+            {Value::integer(i), Value::text(i % 5 ? "back\\slash\ttab " + std::to_string(i) : "")});
+    pxfixture::writeTable(
+        folder.file("lines.db"),
+        {12, 2, 1252, {{"ID", FieldType::Long, 4, 0}, {"NOTE", FieldType::Alpha, 40, 0}}}, rows);
+    const QString source = QString::fromStdString(folder.path());
+    const QString sum = R"(SELECT count(*), count("NOTE"), sum(length("NOTE")) FROM "LINES")";
+
+    const TransferRun loaded = transfer({"--typed", source, dsn});
+    EXPECT_EQ(loaded.status, 0) << loaded.err.toStdString();
+    EXPECT_TRUE(loaded.err.contains("the rows go by MariaDB's LOAD DATA LOCAL INFILE\n"));
+    const std::vector<QStringList> viaLoad = queryRows(dsn, sum);
+    EXPECT_EQ(viaLoad[0], (QStringList{"300", "240", "4232"}));
+
+    TestDatabases::execute(dsn, "SET GLOBAL local_infile = 0");
+    const TransferRun refused = transfer({"--typed", "--overwrite", source, dsn});
+    TestDatabases::execute(dsn, "SET GLOBAL local_infile = 1");
+    EXPECT_EQ(refused.status, 0) << refused.err.toStdString();
+    EXPECT_TRUE(
+        refused.err.contains("MariaDB's LOAD DATA LOCAL INFILE cannot be used (the "
+                             "server's local_infile is off): the rows go as batched "
+                             "inserts\n"))
+        << refused.err.toStdString();
+    EXPECT_EQ(queryRows(dsn, sum), viaLoad);
 }

@@ -7,6 +7,11 @@
 // (sql_mode ANSI_QUOTES): the data source's database is what names reach; CREATE, DROP and ALTER
 // commit at once; a bare DECIMAL keeps no fraction and TEXT holds 64 KB, so both mappings name
 // wider types; an AutoInc counter needs the column to lead an index.
+// One row as LOAD DATA reads it: fields apart by tabs, \N for NULL (and for an empty text, as
+// the inserts send it), a backslash escaping the rest.
+void appendLoadDataLine(std::string& out, const std::vector<px::Value>& row,
+                        const std::vector<ado::ParameterType>& types);
+
 class MariaDb : public TargetProduct {
   public:
     explicit MariaDb(ado::DataSourceInfo info) : TargetProduct(std::move(info)) {}
@@ -21,6 +26,8 @@ class MariaDb : public TargetProduct {
     QStringList counterStatements(const QString& table, const std::vector<px::Field>& fields,
                                   int keyFields, long long above, bool blankCounter) const override;
     bool ddlCommits() const override { return true; }
+    std::unique_ptr<ado::BulkSession> openBulkSession(ado::Connection& connection,
+                                                      QString& refused) const override;
     QStringList takeRunLock(const QString& run) const override;
     std::optional<bool> claimRunLock(ado::Connection& connection, const QString& run,
                                      int seconds) const override;
