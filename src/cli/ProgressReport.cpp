@@ -42,12 +42,12 @@ void ProgressReport::markActivity() {
 
 void ProgressReport::print(const QString& line, bool replacing) {
     // On a terminal a progress line is replaced in place, and any other line takes its place.
-    if (lineOpen_)
-        std::fputs("\r\033[K", out_);
-    std::fputs(qPrintable(line), out_);
+    // One write per line: the progress of tables copied side by side never mixes within one.
+    QString text = lineOpen_ ? QStringLiteral("\r\033[K") + line : line;
     lineOpen_ = terminal_ && replacing;
     if (!lineOpen_)
-        std::fputc('\n', out_);
+        text += QLatin1Char('\n');
+    std::fputs(qPrintable(text), out_);
     std::fflush(out_);
 }
 
