@@ -206,10 +206,8 @@ std::unique_ptr<InsertStatement> Connection::PrepareInsert(const QString& prefix
     return requireTarget().prepareInsert(prefix, row, std::move(types), batching);
 }
 
-std::unique_ptr<InsertStatement> Connection::PrepareLocalFileLoad(
-    const QString& statement, std::function<void(std::string&, const std::vector<Variant>&)> line,
-    const QString& warnings) {
-    return requireTarget().prepareLocalFileLoad(statement, std::move(line), warnings);
+std::unique_ptr<InsertStatement> Connection::PrepareLocalFileLoad(LocalFileLoadSpec load) {
+    return requireTarget().prepareLocalFileLoad(std::move(load));
 }
 
 OdbcConnection& Connection::requireTarget() const {

@@ -41,14 +41,10 @@ class Connection {
     std::unique_ptr<InsertStatement> PrepareInsert(const QString& prefix, const QString& row,
                                                    std::vector<ParameterType> types,
                                                    Batching batching);
-    // A load of whole rows the server reads from a pipe of the client's while `statement` runs:
-    // "%1" in it is the pipe's path, `line` appends one row as the load reads it, and the
-    // first row of `warnings` afterwards refuses the load. It goes through the insert queue
-    // as an insert does.
-    std::unique_ptr<InsertStatement> PrepareLocalFileLoad(
-        const QString& statement,
-        std::function<void(std::string&, const std::vector<Variant>&)> line,
-        const QString& warnings);
+    // A load of whole rows the server reads from a pipe of the client's while its statement
+    // runs, started at once: a statement the server refuses before reading throws
+    // BulkLoadRefused. It goes through the insert queue as an insert does.
+    std::unique_ptr<InsertStatement> PrepareLocalFileLoad(LocalFileLoadSpec load);
     // Rows inserted on a thread of the connection's own, in order, while the caller goes on;
     // nothing else runs on the connection meanwhile. `whileWaiting` is called every few
     // milliseconds while the caller waits for them.

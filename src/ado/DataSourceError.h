@@ -22,4 +22,11 @@ class DataSourceError : public std::runtime_error {
     std::string sqlState_;
 };
 
+// A load the server refused before it read a row: nothing was loaded, and the rows can still
+// go another way.
+class BulkLoadRefused : public DataSourceError {
+  public:
+    using DataSourceError::DataSourceError;
+};
+
 }  // namespace ado

@@ -51,18 +51,13 @@ QString pipeFolder() {
 
 class LocalFileLoad : public InsertStatement {
   public:
-    LocalFileLoad(SQLHDBC connection, const QString& statement,
-                  std::function<void(std::string&, const std::vector<Variant>&)> line,
-                  QString warnings, std::shared_ptr<RunningStatement> running)
-        : connection_(connection),
-          statement_(statement),
-          line_(std::move(line)),
-          warnings_(std::move(warnings)),
-          running_(std::move(running)) {}
+    LocalFileLoad(SQLHDBC connection, LocalFileLoadSpec load,
+                  std::shared_ptr<RunningStatement> running)
+        : connection_(connection), load_(std::move(load)), running_(std::move(running)) {}
 
     ~LocalFileLoad() override {
-        // Ended before flush(): the server reads what came, inside the caller's transaction,
-        // which the caller rolls back.
+        // Ended before flush(): the server loads what came, and the caller rolls back, or drops,
+        // the table it filled.
         try {
             finish();
         } catch (const std::exception&) {
@@ -71,8 +66,8 @@ class LocalFileLoad : public InsertStatement {
 
     void addRow(std::vector<Variant> row) override {
         if (pipe_ < 0)
-            start();
-        line_(buffer_, row);
+            throw DataSourceError("the load has ended");
+        load_.line(buffer_, row);
         ++held_;
         if (buffer_.size() >= kWriteBytes)
             send();
@@ -85,12 +80,12 @@ class LocalFileLoad : public InsertStatement {
         finish();
         if (failure_)
             std::rethrow_exception(std::exchange(failure_, nullptr));
-        refuseOnWarning();
+        if (!load_.warnings.isEmpty())
+            refuseOnWarning();
     }
 
     long long rowsWritten() const override { return written_; }
 
-  private:
     void start() {
         static std::atomic<int> counter = 0;
         path_ = pipeFolder() + QLatin1Char('/') + QString::number(::getpid()) + QLatin1Char('-') +
@@ -109,18 +104,29 @@ class LocalFileLoad : public InsertStatement {
         while ((pipe_ = ::open(path.constData(), O_WRONLY | O_NONBLOCK)) < 0) {
             if (errno != ENXIO || statementEnded_) {
                 finish();
-                if (failure_)
-                    std::rethrow_exception(std::exchange(failure_, nullptr));
-                throw DataSourceError("the server did not read the load's pipe");
+                throw refusal(std::exchange(failure_, nullptr));
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         ::fcntl(pipe_, F_SETFL, ::fcntl(pipe_, F_GETFL) & ~O_NONBLOCK);
     }
 
+  private:
+    static BulkLoadRefused refusal(std::exception_ptr failure) {
+        if (!failure)
+            return BulkLoadRefused("the server did not read the load's pipe");
+        try {
+            std::rethrow_exception(failure);
+        } catch (const DataSourceError& refused) {
+            return BulkLoadRefused(refused.what(), refused.sqlState());
+        } catch (const std::exception& refused) {
+            return BulkLoadRefused(refused.what());
+        }
+    }
+
     void runStatement() {
         try {
-            const QString sql = statement_.arg(path_);
+            const QString sql = load_.statement(path_);
             SQLHSTMT statement = newStatement(connection_, "prepare a statement",
                                               [](SQLHSTMT) -> SQLRETURN { return SQL_SUCCESS; });
             SQLRETURN code = SQL_SUCCESS;
@@ -176,7 +182,8 @@ class LocalFileLoad : public InsertStatement {
     // table, naming the row.
     void refuseOnWarning() {
         SQLHSTMT statement = newStatement(connection_, "run a query", [&](SQLHSTMT made) {
-            return SQLExecDirectW(made, wide(warnings_), static_cast<SQLINTEGER>(warnings_.size()));
+            return SQLExecDirectW(made, wide(load_.warnings),
+                                  static_cast<SQLINTEGER>(load_.warnings.size()));
         });
         std::string text;
         if (SQLFetch(statement) == SQL_SUCCESS) {
@@ -199,9 +206,7 @@ class LocalFileLoad : public InsertStatement {
     }
 
     SQLHDBC connection_;
-    QString statement_;
-    std::function<void(std::string&, const std::vector<Variant>&)> line_;
-    QString warnings_;
+    LocalFileLoadSpec load_;
     std::shared_ptr<RunningStatement> running_;
     QString path_;
     int pipe_ = -1;
@@ -215,12 +220,11 @@ class LocalFileLoad : public InsertStatement {
 
 }  // namespace
 
-std::unique_ptr<InsertStatement> prepareLocalFileLoad(
-    SQLHDBC connection, const QString& statement,
-    std::function<void(std::string&, const std::vector<Variant>&)> line, const QString& warnings,
-    std::shared_ptr<RunningStatement> running) {
-    return std::make_unique<LocalFileLoad>(connection, statement, std::move(line), warnings,
-                                           std::move(running));
+std::unique_ptr<InsertStatement> prepareLocalFileLoad(SQLHDBC connection, LocalFileLoadSpec load,
+                                                      std::shared_ptr<RunningStatement> running) {
+    auto started = std::make_unique<LocalFileLoad>(connection, std::move(load), std::move(running));
+    started->start();
+    return started;
 }
 
 }  // namespace ado

@@ -457,10 +457,8 @@ std::unique_ptr<InsertStatement> OdbcConnection::prepareInsert(const QString& pr
     return prepareOdbcInsert(connection_, prefix, row, std::move(types), batching, running_);
 }
 
-std::unique_ptr<InsertStatement> OdbcConnection::prepareLocalFileLoad(
-    const QString& statement, std::function<void(std::string&, const std::vector<Variant>&)> line,
-    const QString& warnings) {
-    return ado::prepareLocalFileLoad(connection_, statement, std::move(line), warnings, running_);
+std::unique_ptr<InsertStatement> OdbcConnection::prepareLocalFileLoad(LocalFileLoadSpec load) {
+    return ado::prepareLocalFileLoad(connection_, std::move(load), running_);
 }
 
 }  // namespace ado

@@ -51,10 +51,7 @@ class OdbcConnection {
                                                    std::vector<ParameterType> types,
                                                    Batching batching);
     // A load the server reads from a pipe of the client's (prepareLocalFileLoad).
-    std::unique_ptr<InsertStatement> prepareLocalFileLoad(
-        const QString& statement,
-        std::function<void(std::string&, const std::vector<Variant>&)> line,
-        const QString& warnings);
+    std::unique_ptr<InsertStatement> prepareLocalFileLoad(LocalFileLoadSpec load);
 
   private:
     void* environment_ = nullptr;

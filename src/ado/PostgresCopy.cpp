@@ -162,8 +162,9 @@ void appendValue(std::string& out, const Variant& value, ValueType type) {
     }
 }
 
-// One COPY of a table, started with the first row: the rows gather in a buffer and go to the
-// server a piece at a time; flush() ends the statement, which commits its rows.
+// One COPY of a table, started before its first row so that a refusal comes while the rows can
+// still go another way: the rows gather in a buffer and go to the server a piece at a time;
+// flush() ends the statement, which commits its rows.
 class CopyLoad : public InsertStatement {
   public:
     CopyLoad(pg_conn* connection, const QString& quotedTable, std::vector<ParameterType> types)
@@ -184,7 +185,7 @@ class CopyLoad : public InsertStatement {
 
     void addRow(std::vector<Variant> row) override {
         if (!started_)
-            start();
+            throw DataSourceError("the load has ended");
         row.resize(types_.size());
         appendCopyLine(buffer_, row, types_);
         ++held_;
@@ -201,14 +202,16 @@ class CopyLoad : public InsertStatement {
 
     long long rowsWritten() const override { return written_; }
 
-  private:
     void start() {
         const Result result(PQexec(connection_, statement_.c_str()));
-        if (PQresultStatus(result.get()) != PGRES_COPY_IN)
-            throw refusal(result.get(), connection_);
+        if (PQresultStatus(result.get()) != PGRES_COPY_IN) {
+            const DataSourceError refused = refusal(result.get(), connection_);
+            throw BulkLoadRefused(refused.what(), refused.sqlState());
+        }
         started_ = true;
     }
 
+  private:
     void send() {
         if (!buffer_.empty() &&
             PQputCopyData(connection_, buffer_.data(), static_cast<int>(buffer_.size())) != 1)
@@ -580,7 +583,9 @@ void PostgresCopy::execute(const QString& sql, const QString& value) {
 
 std::unique_ptr<InsertStatement> PostgresCopy::load(const QString& quotedTable,
                                                     std::vector<ParameterType> types) {
-    return std::make_unique<CopyLoad>(connection_, quotedTable, std::move(types));
+    auto copy = std::make_unique<CopyLoad>(connection_, quotedTable, std::move(types));
+    copy->start();
+    return copy;
 }
 
 }  // namespace ado

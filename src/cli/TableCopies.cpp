@@ -194,7 +194,13 @@ void copyAll(const std::vector<TableEntry>& tables, const TransferOptions& optio
                 if (outcome == TableTransfer::Outcome::TransferEnds)
                     transferEnded = true;
             }
+            const QString loadRefused = job.transfer.takeLoadRefusal();
             const std::lock_guard lock(mutex);
+            // Each job finds the load refused on its own session; the run says so once.
+            if (!loadRefused.isEmpty() && !summary.notes().contains(loadRefused)) {
+                job.progress.note(loadRefused);
+                summary.note(loadRefused);
+            }
             places[i] = isHeld ? Place::Held : Place::Ready;
             if (isHeld)
                 held.push_back(std::move(result));

@@ -894,6 +894,27 @@ TableTransfer::Outcome TableTransfer::copyInto(ado::RecordSet& source, const Tab
     return outcome;
 }
 
+std::unique_ptr<ado::InsertStatement> TableTransfer::prepareRows(const TableLayout& layout,
+                                                                 const QString& table) {
+    if (loading_) {
+        try {
+            return load_->load(Datatype::QuotedName(table), layout.parameterTypes());
+        } catch (const ado::BulkLoadRefused& refused) {
+            if (refused.isConnectionFailure())
+                throw;
+            // Refused before it read a row: this table's rows, and the next tables', go as
+            // inserts. This table's stay outside a transaction, as the load's would have: its
+            // work table is dropped after a failure.
+            loadRefusal_ =
+                QStringLiteral("%1's %2 was refused (%3): the rows go as batched inserts")
+                    .arg(product_->displayName(), load_->name(),
+                         QString::fromUtf8(refused.what()).trimmed());
+            load_.reset();
+        }
+    }
+    return prepareInsert(*target_, layout, table, ado::Batching::Batched);
+}
+
 TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
                                                      const TableLayout& layout,
                                                      const QString& table) {
@@ -911,10 +932,7 @@ TableTransfer::Outcome TableTransfer::copyRowsInBulk(ado::RecordSet& source,
         }
     } release{insert};
     // The first failure ends the table: its transaction is rolled back whole.
-    if (!trap_.step(252, [&] {
-            insert = loading_ ? load_->load(Datatype::QuotedName(table), layout.parameterTypes())
-                              : prepareInsert(*target_, layout, table, ado::Batching::Batched);
-        }))
+    if (!trap_.step(252, [&] { insert = prepareRows(layout, table); }))
         return failedOn(trap_.lastFailure());
     // The rows go to the connection's thread in chunks while the next ones are read, so that
     // neither side waits for the other and the window keeps handling its events. The first

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "DefinitionWriter.h"
@@ -152,6 +153,9 @@ class TableTransfer {
     const QString& loadNote() const { return loadNote_; }
     // The product's own load the rows go by ("COPY"), once open; "" for inserts.
     QString loadName() const;
+    // Why the product's own load, refused by the server at the last table, was given up for
+    // inserts; once, then "".
+    QString takeLoadRefusal() { return std::exchange(loadRefusal_, QString()); }
     // Whether the last table, typed, got its key and its counter (a table whose rows break its
     // key arrives without it).
     bool keyMade() const { return keyMade_; }
@@ -330,6 +334,10 @@ class TableTransfer {
 
     Outcome copyRows(ado::RecordSet& source, const TableLayout& layout, const QString& table);
     Outcome copyRowsInBulk(ado::RecordSet& source, const TableLayout& layout, const QString& table);
+    // The statement the rows of `table` go by: the product's load, or the batched insert where
+    // there is none or the server refuses it.
+    std::unique_ptr<ado::InsertStatement> prepareRows(const TableLayout& layout,
+                                                      const QString& table);
     // Reports the inserts that failed; false when the connection was lost.
     bool tellFailedInserts();
     // The same once every queued insert has run.
@@ -366,6 +374,7 @@ class TableTransfer {
     int job_ = 1;
     QStringList made_;  // the tables this transfer made (or replaced) on the target
     QString loadNote_;
+    QString loadRefusal_;
     struct SourceStamp {
         std::string file;
         px::ChangeStamp stamp;

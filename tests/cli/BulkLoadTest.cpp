@@ -90,3 +90,54 @@ TEST(BulkLoad, AMariaDbServerWithoutLocalFilesTakesInserts) {
         << refused.err.toStdString();
     EXPECT_EQ(queryRows(dsn, sum), viaLoad);
 }
+
+TEST(BulkLoad, ALoadTheServerRefusesAtItsStatementLeavesItsTableAndTheNextToInserts) {
+    const QString dsn = TestDatabases::newPostgresDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not installed";
+    // Every new table under row security, which COPY FROM refuses and inserts pass; the
+    // superuser the tests connect as is exempt, so the run goes as a role of its own.
+    TestDatabases::execute(dsn, R"(CREATE FUNCTION guarded() RETURNS event_trigger
+        LANGUAGE plpgsql AS $$
+        DECLARE created record;
+        BEGIN
+            FOR created IN SELECT * FROM pg_event_trigger_ddl_commands()
+                           WHERE command_tag = 'CREATE TABLE' LOOP
+                EXECUTE format('ALTER TABLE %s ENABLE ROW LEVEL SECURITY, FORCE ROW LEVEL '
+                               'SECURITY', created.object_identity);
+                EXECUTE format('CREATE POLICY open ON %s USING (true) WITH CHECK (true)',
+                               created.object_identity);
+            END LOOP;
+        END $$)");
+    TestDatabases::execute(dsn,
+                           "CREATE EVENT TRIGGER guarded ON ddl_command_end "
+                           "WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION guarded()");
+    const QString role = dsn.toLower();
+    TestDatabases::execute(dsn, "CREATE ROLE " + role + " LOGIN");
+    TestDatabases::execute(dsn, "GRANT ALL ON SCHEMA public TO " + role);
+
+    TempDir folder;
+    for (const char* name : {"first.db", "second.db"}) {
+        std::vector<std::vector<Value>> rows;
+        for (int i = 0; i < 300; ++i)
+            rows.push_back({Value::integer(i), Value::text("row\t" + std::to_string(i))});
+        pxfixture::writeTable(
+            folder.file(name),
+            {12, 1, 1252, {{"ID", FieldType::Long, 4, 0}, {"NOTE", FieldType::Alpha, 20, 0}}},
+            rows);
+    }
+    const TransferRun run = transfer({"--typed", QString::fromStdString(folder.path()),
+                                      TestDatabases::postgresDsnAs(dsn, role)});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("the rows go by PostgreSQL's COPY\n")) << run.err.toStdString();
+    EXPECT_EQ(run.err.count("PostgreSQL's COPY was refused (COPY FROM not supported with row-level "
+                            "security): the rows go as batched inserts\n"),
+              1)
+        << run.err.toStdString();
+    for (const QString table : {"FIRST", "SECOND"})
+        EXPECT_EQ(queryRows(dsn, R"(SELECT count(*), sum(length("NOTE")) FROM ")" + table + '"')[0],
+                  (QStringList{"300", "1990"}));
+    EXPECT_EQ(
+        queryRows(dsn, "SELECT count(*) FROM pg_tables WHERE tablename LIKE '%morvane_new'")[0],
+        QStringList{"0"});
+}

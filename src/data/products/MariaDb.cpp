@@ -190,7 +190,8 @@ namespace {
 // with the inserts: the load reads its file as text.
 class MariaDbLoad : public ado::BulkSession {
   public:
-    explicit MariaDbLoad(ado::Connection& connection) : connection_(connection) {}
+    MariaDbLoad(ado::Connection& connection, const MariaDb& product)
+        : connection_(connection), product_(product) {}
     QString name() const override { return QStringLiteral("LOAD DATA LOCAL INFILE"); }
     bool loads(const std::vector<ado::ParameterType>& types) const override {
         return std::none_of(types.begin(), types.end(), [](ado::ParameterType type) {
@@ -200,17 +201,22 @@ class MariaDbLoad : public ado::BulkSession {
     std::unique_ptr<ado::InsertStatement> load(const QString& quotedTable,
                                                std::vector<ado::ParameterType> types) override {
         return connection_.PrepareLocalFileLoad(
-            QStringLiteral("LOAD DATA LOCAL INFILE '%1' INTO TABLE ") + quotedTable +
-                QStringLiteral(" CHARACTER SET utf8mb4 FIELDS TERMINATED BY '\\t' ESCAPED BY "
-                               "'\\\\' LINES TERMINATED BY '\\n'"),
-            [types](std::string& out, const std::vector<px::Value>& row) {
-                appendLoadDataLine(out, row, types);
-            },
-            QStringLiteral("SHOW WARNINGS LIMIT 1"));
+            {[this, quotedTable](const QString& path) {
+                 return QStringLiteral("LOAD DATA LOCAL INFILE ") + product_.textLiteralOf(path) +
+                        QStringLiteral(" INTO TABLE ") + quotedTable +
+                        QStringLiteral(
+                            " CHARACTER SET utf8mb4 FIELDS TERMINATED BY '\\t' ESCAPED BY "
+                            "'\\\\' LINES TERMINATED BY '\\n'");
+             },
+             [types](std::string& out, const std::vector<px::Value>& row) {
+                 appendLoadDataLine(out, row, types);
+             },
+             QStringLiteral("SHOW WARNINGS LIMIT 1")});
     }
 
   private:
     ado::Connection& connection_;
+    const MariaDb& product_;
 };
 
 }  // namespace
@@ -221,7 +227,7 @@ std::unique_ptr<ado::BulkSession> MariaDb::openBulkSession(ado::Connection& conn
         const auto allowed = connection.Query(QStringLiteral("SELECT @@GLOBAL.local_infile"),
                                               {ado::ValueType::Integer});
         if (!allowed->Eof() && allowed->Fields(0).Value().asInteger() == 1)
-            return std::make_unique<MariaDbLoad>(connection);
+            return std::make_unique<MariaDbLoad>(connection, *this);
         refused = QStringLiteral(
             "MariaDB's LOAD DATA LOCAL INFILE cannot be used (the server's local_infile is off)");
     } catch (const std::exception& failure) {

@@ -112,3 +112,111 @@ QStringList SqlAnywhere::useSchemaStatements(const QString& schema) const {
 QString SqlAnywhere::schemaCountQuery(const QString& schema) const {
     return QStringLiteral("SELECT count(*) FROM SYS.SYSUSER WHERE user_name = ") + literal(schema);
 }
+
+QString SqlAnywhere::loadTableStatement(const QString& quotedTable, const QString& path) const {
+    // The rows commit whole or not at all, every value as sent: no trimming, no defaults for
+    // what the line holds, the table's checks applied. The pipe is gone once the load ends, so
+    // the transaction log keeps the rows themselves rather than the file's name.
+    return QStringLiteral("LOAD TABLE ") + quotedTable + QStringLiteral(" USING CLIENT FILE ") +
+           textLiteral(path) +
+           QStringLiteral(
+               " FORMAT TEXT ENCODING 'UTF-8' DELIMITED BY ',' ROW DELIMITED BY '\\x0A' QUOTES "
+               "ON ESCAPES ON HEXADECIMAL ON STRIP OFF DEFAULTS OFF CHECK CONSTRAINTS ON "
+               "COMPUTES ON ORDER OFF WITH CONTENT LOGGING");
+}
+
+void appendLoadTableLine(std::string& out, const std::vector<px::Value>& row,
+                         const std::vector<ado::ParameterType>& types) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < types.size(); ++i) {
+        if (i)
+            out += ',';
+        const px::Value& value = row[i];
+        if (value.isNull())
+            continue;
+        switch (types[i].type) {
+            case ado::ValueType::Boolean:
+                out += value.asBoolean() ? '1' : '0';
+                continue;
+            case ado::ValueType::Binary:
+                out += "0x";
+                for (const unsigned char byte : value.raw()) {
+                    out += kHex[byte >> 4];
+                    out += kHex[byte & 15];
+                }
+                continue;
+            case ado::ValueType::Text:
+                break;
+            default:
+                // Numbers, dates and times in their own text, which holds nothing to escape.
+                value.appendText(out);
+                continue;
+        }
+        // An empty text travels as NULL, as the inserts send it.
+        const std::string text = value.toText();
+        if (text.empty())
+            continue;
+        out += '\'';
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7F || c == '\'' || c == '"' || c == ',' || c == '\\') {
+                out += "\\x";
+                out += kHex[byte >> 4];
+                out += kHex[byte & 15];
+            } else {
+                out += c;
+            }
+        }
+        out += '\'';
+    }
+    out += '\n';
+}
+
+namespace {
+
+// LOAD TABLE on the connection itself, from a pipe the client library reads for the server. It
+// commits on its own, before and after: the work table is already committed.
+class SqlAnywhereLoad : public ado::BulkSession {
+  public:
+    SqlAnywhereLoad(ado::Connection& connection, const SqlAnywhere& product)
+        : connection_(connection), product_(product) {}
+    QString name() const override { return QStringLiteral("LOAD TABLE"); }
+    std::unique_ptr<ado::InsertStatement> load(const QString& quotedTable,
+                                               std::vector<ado::ParameterType> types) override {
+        return connection_.PrepareLocalFileLoad(
+            {[this, quotedTable](const QString& path) {
+                 return product_.loadTableStatement(quotedTable, path);
+             },
+             [types](std::string& out, const std::vector<px::Value>& row) {
+                 appendLoadTableLine(out, row, types);
+             },
+             {}});
+    }
+
+  private:
+    ado::Connection& connection_;
+    const SqlAnywhere& product_;
+};
+
+}  // namespace
+
+std::unique_ptr<ado::BulkSession> SqlAnywhere::openBulkSession(ado::Connection& connection,
+                                                               QString& refused) const {
+    // The option is off unless the database's administrator turned it on; the READ CLIENT FILE
+    // privilege and the server's read_client_file feature show only when the load is refused.
+    try {
+        const auto allowed =
+            connection.Query(QStringLiteral("SELECT CONNECTION_PROPERTY('allow_read_client_file')"),
+                             {ado::ValueType::Text});
+        if (!allowed->Eof() && QString::fromStdString(allowed->Fields(0).Value().toText())
+                                       .compare(QStringLiteral("On"), Qt::CaseInsensitive) == 0)
+            return std::make_unique<SqlAnywhereLoad>(connection, *this);
+        refused = QStringLiteral(
+            "SQL Anywhere's LOAD TABLE cannot be used (the database option "
+            "allow_read_client_file is Off)");
+    } catch (const std::exception& failure) {
+        refused = QStringLiteral("SQL Anywhere's LOAD TABLE cannot be used (%1)")
+                      .arg(QString::fromUtf8(failure.what()).trimmed());
+    }
+    return nullptr;
+}

@@ -24,6 +24,13 @@ class SqlAnywhere : public TargetProduct {
     std::optional<bool> claimRunLock(ado::Connection& connection, const QString& run,
                                      int seconds) const override;
     std::optional<LockWait> lockWait(int seconds) const override;
+    // LOAD TABLE from a pipe of the client's, where the database lets a connection read its
+    // client's files; a server that refuses the statement itself leaves the rows to inserts.
+    std::unique_ptr<ado::BulkSession> openBulkSession(ado::Connection& connection,
+                                                      QString& refused) const override;
+    // The statement that loads `quotedTable` from the client's file at `path`, which holds
+    // lines of loadTableLine().
+    QString loadTableStatement(const QString& quotedTable, const QString& path) const;
 
   protected:
     QString schemaCountQuery(const QString& schema) const override;
@@ -42,3 +49,8 @@ class SqlAnywhere : public TargetProduct {
     QString keyAction(KeyAction action) const override;
     QString keyDeferral(KeyDeferral deferral) const override;
 };
+
+// One row as LOAD TABLE reads it: values between commas, a NULL as nothing, text quoted with
+// every quote, comma, backslash and control character written as an escape, bytes in hex.
+void appendLoadTableLine(std::string& out, const std::vector<px::Value>& row,
+                         const std::vector<ado::ParameterType>& types);
