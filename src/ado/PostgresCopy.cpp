@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "DataSourceError.h"
+#include "LoadText.h"
 
 namespace ado {
 
@@ -47,27 +48,6 @@ struct ResultFree {
     void operator()(PGresult* result) const { PQclear(result); }
 };
 using Result = std::unique_ptr<PGresult, ResultFree>;
-
-void appendEscaped(std::string& out, const std::string& text) {
-    for (const char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-        }
-    }
-}
 
 void appendPadded(std::string& out, long long value, int width) {
     char digits[24];
@@ -113,7 +93,7 @@ void appendValue(std::string& out, const Variant& value, ValueType type) {
             if (text.empty())
                 out += "\\N";
             else
-                appendEscaped(out, text);
+                appendTabSeparatedText(out, text);
             return;
         }
         case ValueType::Integer: {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ado/Connection.h"
+#include "ado/LoadText.h"
 
 #include "data/Datatype.h"
 
@@ -159,27 +160,7 @@ void appendLoadDataLine(std::string& out, const std::vector<px::Value>& row,
         const std::string text = value.toText();
         if (text.empty())
             out += "\\N";
-        for (const char c : text) {
-            switch (c) {
-                case '\\':
-                    out += "\\\\";
-                    break;
-                case '\t':
-                    out += "\\t";
-                    break;
-                case '\n':
-                    out += "\\n";
-                    break;
-                case '\r':
-                    out += "\\r";
-                    break;
-                case '\0':
-                    out += "\\0";
-                    break;
-                default:
-                    out += c;
-            }
-        }
+        ado::appendTabSeparatedText(out, text);
     }
     out += '\n';
 }
