@@ -156,6 +156,14 @@ std::unique_ptr<RecordSet> Connection::Query(const QString& sql, std::vector<Val
         [&] { return std::make_unique<RecordSet>(requireTarget().query(sql, std::move(readAs))); });
 }
 
+std::unique_ptr<RecordSet> Connection::QueryEveryRow(const QString& sql,
+                                                     std::vector<ValueType> readAs) {
+    requireIdle();
+    return waitingCall([&] {
+        return std::make_unique<RecordSet>(requireTarget().query(sql, std::move(readAs), true));
+    });
+}
+
 std::unique_ptr<RecordSet> Connection::PrimaryKeys(const QString& table) {
     requireIdle();
     return waitingCall(

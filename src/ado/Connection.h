@@ -72,6 +72,9 @@ class Connection {
     // The rows of a query on a data source, each column read as `readAs` says (text where it
     // says nothing).
     std::unique_ptr<RecordSet> Query(const QString& sql, std::vector<ValueType> readAs = {});
+    // The same for a query whose every row is read, as a table read back whole: the driver
+    // hands the rows over a block at a time where their columns allow.
+    std::unique_ptr<RecordSet> QueryEveryRow(const QString& sql, std::vector<ValueType> readAs);
     // The data types the data source offers: TYPE_NAME, DATA_TYPE, CREATE_PARAMS... as ODBC's
     // SQLGetTypeInfo lists them.
     std::unique_ptr<RecordSet> TypeInfo();

@@ -7,6 +7,7 @@
 
 #include "DataSourceError.h"
 #include "LocalFileLoad.h"
+#include "OdbcBlockCursor.h"
 #include "OdbcCalls.h"
 #include "OdbcInsert.h"
 
@@ -15,55 +16,6 @@ namespace ado {
 namespace {
 
 using namespace odbc;
-
-int adoTypeOf(SQLSMALLINT sqlType) {
-    switch (sqlType) {
-        case SQL_CHAR:
-            return 129;
-        case SQL_VARCHAR:
-            return 200;
-        case SQL_LONGVARCHAR:
-            return 201;
-        case SQL_WCHAR:
-            return 130;
-        case SQL_WVARCHAR:
-            return 202;
-        case SQL_WLONGVARCHAR:
-            return 203;
-        case SQL_SMALLINT:
-            return 2;
-        case SQL_INTEGER:
-            return 3;
-        case SQL_BIGINT:
-            return 20;
-        case SQL_TINYINT:
-            return 16;
-        case SQL_REAL:
-            return 4;
-        case SQL_FLOAT:
-        case SQL_DOUBLE:
-            return 5;
-        case SQL_DECIMAL:
-        case SQL_NUMERIC:
-            return 131;
-        case SQL_BIT:
-            return 11;
-        case SQL_TYPE_DATE:
-            return 133;
-        case SQL_TYPE_TIME:
-            return 134;
-        case SQL_TYPE_TIMESTAMP:
-            return 135;
-        case SQL_BINARY:
-            return 128;
-        case SQL_VARBINARY:
-            return 204;
-        case SQL_LONGVARBINARY:
-            return 205;
-        default:
-            return 200;
-    }
-}
 
 // "HH:MM:SS" with any fraction of a second, as drivers give a time as text: milliseconds of the
 // day, or -1 when the text is no time.
@@ -79,63 +31,15 @@ int millisecondsOfTime(const std::string& text) {
     return ((hours * 60 + minutes) * 60 + seconds) * 1000 + milliseconds;
 }
 
-// UTF-16 units appended as UTF-8; a high surrogate at the end waits in `pending` for its other
-// half. A unit that pairs with nothing becomes U+FFFD, as Qt makes it.
-void appendUtf8(const char16_t* units, size_t count, char16_t& pending, std::string& out) {
-    const auto put = [&](char32_t c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    };
-    out.reserve(out.size() + count);
-    for (size_t i = 0; i < count; ++i) {
-        const char16_t unit = units[i];
-        if (pending != 0) {
-            const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
-            put(low ? 0x10000 + ((char32_t(pending) - 0xD800) << 10) + (unit - 0xDC00) : 0xFFFD);
-            pending = 0;
-            if (low)
-                continue;
-        }
-        if (unit >= 0xD800 && unit <= 0xDBFF)
-            pending = unit;
-        else
-            put(unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit);
-    }
-}
-
 // The rows of a result, each column read as the value type asked for it (text when none is).
 class OdbcCursor : public Cursor {
   public:
     OdbcCursor(SQLHSTMT statement, std::vector<ValueType> readAs,
                std::shared_ptr<RunningStatement> running = {})
         : statement_(statement), readAs_(std::move(readAs)), running_(std::move(running)) {
-        SQLSMALLINT columns = 0;
-        check(SQLNumResultCols(statement_, &columns), SQL_HANDLE_STMT, statement_,
-              "count the columns of a result");
-        for (SQLUSMALLINT i = 1; i <= columns; ++i) {
-            SQLWCHAR name[256] = {};
-            SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
-            SQLULEN size = 0;
-            check(SQLDescribeColW(statement_, i, name, 255, &nameLength, &type, &size, &digits,
-                                  &nullable),
-                  SQL_HANDLE_STMT, statement_, "describe a column");
-            fields_.push_back({QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
-                                                  std::min<SQLSMALLINT>(nameLength, 255)),
-                               adoTypeOf(type)});
-            floating_.push_back(type == SQL_DOUBLE || type == SQL_FLOAT || type == SQL_REAL);
+        for (const DescribedColumn& column : describeColumns(statement_)) {
+            fields_.push_back(column.field());
+            floating_.push_back(column.floating());
         }
         readAs_.resize(fields_.size(), ValueType::Text);
     }
@@ -372,16 +276,25 @@ std::unique_ptr<Cursor> OdbcConnection::foreignKeysTo(const QString& table) {
         std::vector<ValueType>{});
 }
 
-std::unique_ptr<Cursor> OdbcConnection::query(const QString& sql, std::vector<ValueType> readAs) {
-    return std::make_unique<OdbcCursor>(
-        newStatement(connection_, "run a query",
-                     [&](SQLHSTMT statement) {
-                         const RunningStatement::Scope running(*running_, statement);
-                         const SQLRETURN code = SQLExecDirectW(statement, wide(sql),
-                                                               static_cast<SQLINTEGER>(sql.size()));
-                         return code == SQL_NO_DATA ? SQLRETURN{SQL_SUCCESS} : code;
-                     }),
-        std::move(readAs), running_);
+std::unique_ptr<Cursor> OdbcConnection::query(const QString& sql, std::vector<ValueType> readAs,
+                                              bool inBlocks) {
+    SQLHSTMT statement = newStatement(connection_, "run a query", [&](SQLHSTMT made) {
+        const RunningStatement::Scope running(*running_, made);
+        const SQLRETURN code = SQLExecDirectW(made, wide(sql), static_cast<SQLINTEGER>(sql.size()));
+        return code == SQL_NO_DATA ? SQLRETURN{SQL_SUCCESS} : code;
+    });
+    if (inBlocks) {
+        std::unique_ptr<Cursor> cursor;
+        try {
+            cursor = blockCursor(statement, readAs, running_);
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_STMT, statement);
+            throw;
+        }
+        if (cursor)
+            return cursor;
+    }
+    return std::make_unique<OdbcCursor>(statement, std::move(readAs), running_);
 }
 
 DataSourceInfo OdbcConnection::info() {

@@ -11,6 +11,10 @@
 #include <sqlucode.h>
 
 #include <mutex>
+#include <string>
+#include <vector>
+
+#include "Cursor.h"
 
 namespace ado::odbc {
 
@@ -79,5 +83,21 @@ SQLHSTMT newStatement(SQLHDBC connection, const char* operation, Start start) {
     }
     return statement;
 }
+
+// A column of a result as the driver describes it.
+struct DescribedColumn {
+    QString name;
+    SQLSMALLINT sqlType = 0;
+    SQLULEN size = 0;  // characters of a text, digits of a number
+    // Whether the column holds binary doubles.
+    bool floating() const;
+    // The column as ADO names its type.
+    FieldInfo field() const;
+};
+std::vector<DescribedColumn> describeColumns(SQLHSTMT statement);
+
+// UTF-16 units appended as UTF-8; a high surrogate at the end waits in `pending` for its other
+// half. A unit that pairs with nothing becomes U+FFFD, as Qt makes it.
+void appendUtf8(const char16_t* units, size_t count, char16_t& pending, std::string& out);
 
 }  // namespace ado::odbc

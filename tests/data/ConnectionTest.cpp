@@ -116,6 +116,52 @@ TEST(OdbcConnection, PostgresExecutesStatementsAndListsItsTables) {
     }
 }
 
+// A table read back whole comes a block of rows at a time where its columns can be bound, and
+// value by value where one cannot (bytes): the same values either way, across blocks, NULLs
+// and characters outside the first plane included.
+TEST(OdbcConnection, ATableReadInBlocksGivesWhatAReadingValueByValueGives) {
+    const QString dsn = TestDatabases::newMariaDbDsn();
+    if (dsn.isEmpty())
+        GTEST_SKIP() << "MariaDB is not installed";
+    Connection connection;
+    connection.Open("Data Source=" + dsn);
+    connection.Execute(
+        "CREATE TABLE t (i BIGINT, d DOUBLE, b BOOLEAN, day DATE, at DATETIME(3), "
+        "n DECIMAL(12, 3), s VARCHAR(3), bytes BLOB)");
+    connection.Execute(
+        "INSERT INTO t SELECT IF(n % 7 = 0, NULL, n * 1000003), n / 3, n % 2, DATE '2001-02-03' + "
+        "INTERVAL n DAY, TIMESTAMP '1999-12-31 23:59:59.123' + INTERVAL n SECOND, n / 7, "
+        "IF(n % 5 = 0, NULL, ELT(n % 4 + 1, '', 'a', '\xF0\x9F\x98\x80\xF0\x9F\x98\x80"
+        "\xF0\x9F\x98\x80', 'é\tz')), UNHEX(HEX(n)) FROM (SELECT seq AS n FROM seq_0_to_1100) k");
+    using ado::ValueType;
+    const std::vector<ValueType> types = {
+        ValueType::Integer,   ValueType::Double,  ValueType::Boolean, ValueType::Date,
+        ValueType::Timestamp, ValueType::Decimal, ValueType::Text};
+    const auto rows = [&](const QString& columns, std::vector<ValueType> readAs, bool inBlocks) {
+        const QString sql = "SELECT " + columns + " FROM t ORDER BY at";
+        auto read =
+            inBlocks ? connection.QueryEveryRow(sql, readAs) : connection.Query(sql, readAs);
+        std::vector<std::string> texts;
+        for (; !read->Eof(); read->MoveNext()) {
+            std::string row;
+            for (const ado::Variant& value : read->CurrentRow())
+                row += (value.isNull() ? "NULL" : value.toText()) + "|";
+            texts.push_back(row);
+        }
+        return texts;
+    };
+    const std::vector<std::string> valueByValue = rows("i, d, b, day, at, n, s", types, false);
+    ASSERT_EQ(valueByValue.size(), 1101u);
+    EXPECT_EQ(rows("i, d, b, day, at, n, s", types, true), valueByValue);
+    EXPECT_EQ(valueByValue[2],
+              "2000006|0.666666666|False|2001-02-05|2000-01-01 00:00:01.123|"
+              "0.286|😀😀😀|");
+    std::vector<ValueType> withBytes = types;
+    withBytes.push_back(ValueType::Binary);
+    EXPECT_EQ(rows("i, d, b, day, at, n, s, bytes", withBytes, true),
+              rows("i, d, b, day, at, n, s, bytes", withBytes, false));
+}
+
 // A table is opened from the file its listing found, in a subfolder as well, whatever the
 // letter case of its name.
 TEST(ParadoxConnection, OpensATableFromItsOwnFile) {

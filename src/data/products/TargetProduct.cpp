@@ -180,9 +180,9 @@ void TargetProduct::readRows(ado::Connection& connection, const QString& table,
                              const std::vector<ado::ValueType>& readAs, const RowHandler& row,
                              const QStringList& orderBy) const {
     const auto rows =
-        connection.Query(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
-                             QStringLiteral(" FROM ") + table + orderClause(orderBy),
-                         readAs);
+        connection.QueryEveryRow(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+                                     QStringLiteral(" FROM ") + table + orderClause(orderBy),
+                                 readAs);
     for (; !rows->Eof(); rows->MoveNext())
         row(rows->CurrentRow());
 }

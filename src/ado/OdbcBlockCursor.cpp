@@ -1,0 +1,222 @@
+#include "OdbcBlockCursor.h"
+
+#include <cstring>
+#include <optional>
+
+#include "DataSourceError.h"
+#include "paradox/Value.h"
+
+namespace ado {
+
+namespace {
+
+using namespace odbc;
+
+// Rows in a block: a few hundred keep the arrays small and the calls few.
+constexpr SQLULEN kBlockRows = 512;
+// The longest text bound, in characters; a longer column is read value by value.
+constexpr SQLULEN kLongestBoundText = 4000;
+
+// One bound column: `width` bytes per row, and a length or NULL for each.
+struct BoundColumn {
+    ValueType type = ValueType::Text;
+    SQLSMALLINT cType = SQL_C_WCHAR;
+    SQLLEN width = 0;
+    std::vector<char> data;
+    std::vector<SQLLEN> lengths;
+};
+
+class OdbcBlockCursor : public Cursor {
+  public:
+    OdbcBlockCursor(SQLHSTMT statement, std::vector<FieldInfo> fields,
+                    std::vector<BoundColumn> columns, std::shared_ptr<RunningStatement> running)
+        : statement_(statement),
+          fields_(std::move(fields)),
+          columns_(std::move(columns)),
+          running_(std::move(running)) {}
+    ~OdbcBlockCursor() override {
+        if (statement_ != SQL_NULL_HSTMT)
+            SQLFreeHandle(SQL_HANDLE_STMT, statement_);
+    }
+
+    const std::vector<FieldInfo>& fields() const override { return fields_; }
+    long long rowCount() const override { return -1; }
+
+    bool fetch(std::vector<Variant>& row) override {
+        if (next_ == fetched_) {
+            if (ended_)
+                return false;
+            SQLRETURN code = SQL_SUCCESS;
+            {
+                const RunningStatement::Scope running(*running_, statement_);
+                code = SQLFetch(statement_);
+            }
+            if (code == SQL_NO_DATA) {
+                ended_ = true;
+                return false;
+            }
+            check(code, SQL_HANDLE_STMT, statement_, "fetch a row");
+            next_ = 0;
+            if (fetched_ == 0)
+                return false;
+        }
+        row.resize(columns_.size());
+        for (size_t i = 0; i < columns_.size(); ++i)
+            read(columns_[i], next_, row[i]);
+        ++next_;
+        return true;
+    }
+
+    // Binds the columns and asks for blocks; false where the driver takes neither.
+    bool bind() {
+        if (!succeeded(SQLSetStmtAttr(statement_, SQL_ATTR_ROW_BIND_TYPE,
+                                      reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
+            !succeeded(SQLSetStmtAttr(statement_, SQL_ATTR_ROW_ARRAY_SIZE,
+                                      reinterpret_cast<SQLPOINTER>(kBlockRows), 0)) ||
+            !succeeded(SQLSetStmtAttr(statement_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0)))
+            return false;
+        SQLULEN granted = 0;
+        if (!succeeded(SQLGetStmtAttr(statement_, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) ||
+            granted != kBlockRows)
+            return false;
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            BoundColumn& column = columns_[i];
+            column.data.assign(kBlockRows * static_cast<size_t>(column.width), '\0');
+            column.lengths.assign(kBlockRows, 0);
+            if (!succeeded(SQLBindCol(statement_, static_cast<SQLUSMALLINT>(i + 1), column.cType,
+                                      column.data.data(), column.width, column.lengths.data())))
+                return false;
+        }
+        return true;
+    }
+
+    // Gives the statement back as it was, for a reading value by value.
+    void unbind() {
+        SQLFreeStmt(statement_, SQL_UNBIND);
+        SQLSetStmtAttr(statement_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+        SQLSetStmtAttr(statement_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        statement_ = SQL_NULL_HSTMT;
+    }
+
+  private:
+    template <typename CValue>
+    static CValue at(const BoundColumn& column, size_t row) {
+        CValue value;
+        std::memcpy(&value, column.data.data() + row * static_cast<size_t>(column.width),
+                    sizeof value);
+        return value;
+    }
+
+    void read(const BoundColumn& column, size_t row, Variant& out) const {
+        const SQLLEN length = column.lengths[row];
+        if (length == SQL_NULL_DATA) {
+            out = Variant();
+            return;
+        }
+        switch (column.type) {
+            case ValueType::Integer:
+                out = Variant::integer(at<SQLBIGINT>(column, row));
+                return;
+            case ValueType::Double:
+                out = Variant::real(at<double>(column, row));
+                return;
+            case ValueType::Boolean:
+                out = Variant::boolean(at<unsigned char>(column, row) != 0);
+                return;
+            case ValueType::Date: {
+                const auto date = at<SQL_DATE_STRUCT>(column, row);
+                out = Variant::date(px::dayNumberFromCivil(date.year, date.month, date.day));
+                return;
+            }
+            case ValueType::Timestamp: {
+                const auto stamp = at<SQL_TIMESTAMP_STRUCT>(column, row);
+                out = Variant::timestamp(
+                    px::dayNumberFromCivil(stamp.year, stamp.month, stamp.day),
+                    ((stamp.hour * 60 + stamp.minute) * 60 + stamp.second) * 1000 +
+                        static_cast<int32_t>(stamp.fraction / 1000000));
+                return;
+            }
+            default: {
+                // A text the driver cut to its buffer is not the stored value.
+                if (length < 0 || length > column.width - static_cast<SQLLEN>(sizeof(char16_t)))
+                    throw DataSourceError("a value longer than its column was read back");
+                char16_t pending = 0;
+                std::string& text = out.resetToText();
+                appendUtf8(reinterpret_cast<const char16_t*>(
+                               column.data.data() + row * static_cast<size_t>(column.width)),
+                           static_cast<size_t>(length) / sizeof(char16_t), pending, text);
+                return;
+            }
+        }
+    }
+
+    SQLHSTMT statement_;
+    std::vector<FieldInfo> fields_;
+    std::vector<BoundColumn> columns_;
+    std::shared_ptr<RunningStatement> running_;
+    SQLULEN fetched_ = 0;  // rows in the block
+    SQLULEN next_ = 0;     // the next row of the block
+    bool ended_ = false;
+};
+
+// How a column is bound, where it can be.
+std::optional<BoundColumn> boundAs(const DescribedColumn& described, ValueType readAs) {
+    BoundColumn column;
+    column.type = readAs == ValueType::Decimal && described.floating() ? ValueType::Double : readAs;
+    switch (column.type) {
+        case ValueType::Integer:
+            column.cType = SQL_C_SBIGINT;
+            column.width = sizeof(SQLBIGINT);
+            return column;
+        case ValueType::Double:
+            column.cType = SQL_C_DOUBLE;
+            column.width = sizeof(double);
+            return column;
+        case ValueType::Boolean:
+            column.cType = SQL_C_BIT;
+            column.width = sizeof(unsigned char);
+            return column;
+        case ValueType::Date:
+            column.cType = SQL_C_TYPE_DATE;
+            column.width = sizeof(SQL_DATE_STRUCT);
+            return column;
+        case ValueType::Timestamp:
+            column.cType = SQL_C_TYPE_TIMESTAMP;
+            column.width = sizeof(SQL_TIMESTAMP_STRUCT);
+            return column;
+        case ValueType::Text:
+        case ValueType::Decimal:
+            // Two units for each character outside the first plane, and the terminator.
+            if (described.size == 0 || described.size > kLongestBoundText)
+                return std::nullopt;
+            column.width = static_cast<SQLLEN>((described.size * 2 + 1) * sizeof(char16_t));
+            return column;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<Cursor> blockCursor(SQLHSTMT statement, const std::vector<ValueType>& readAs,
+                                    std::shared_ptr<RunningStatement> running) {
+    std::vector<FieldInfo> fields;
+    std::vector<BoundColumn> columns;
+    const std::vector<DescribedColumn> described = describeColumns(statement);
+    for (size_t i = 0; i < described.size(); ++i) {
+        std::optional<BoundColumn> column =
+            boundAs(described[i], i < readAs.size() ? readAs[i] : ValueType::Text);
+        if (!column)
+            return nullptr;
+        fields.push_back(described[i].field());
+        columns.push_back(std::move(*column));
+    }
+    auto cursor = std::make_unique<OdbcBlockCursor>(statement, std::move(fields),
+                                                    std::move(columns), std::move(running));
+    if (cursor->bind())
+        return cursor;
+    cursor->unbind();
+    return nullptr;
+}
+
+}  // namespace ado
