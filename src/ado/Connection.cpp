@@ -157,10 +157,12 @@ std::unique_ptr<RecordSet> Connection::Query(const QString& sql, std::vector<Val
 }
 
 std::unique_ptr<RecordSet> Connection::QueryEveryRow(const QString& sql,
-                                                     std::vector<ValueType> readAs) {
+                                                     std::vector<ValueType> readAs,
+                                                     bool narrowTextIsUtf8) {
     requireIdle();
     return waitingCall([&] {
-        return std::make_unique<RecordSet>(requireTarget().query(sql, std::move(readAs), true));
+        return std::make_unique<RecordSet>(requireTarget().query(
+            sql, std::move(readAs), OdbcConnection::Reading{true, narrowTextIsUtf8}));
     });
 }
 

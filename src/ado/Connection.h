@@ -73,8 +73,11 @@ class Connection {
     // says nothing).
     std::unique_ptr<RecordSet> Query(const QString& sql, std::vector<ValueType> readAs = {});
     // The same for a query whose every row is read, as a table read back whole: the driver
-    // hands the rows over a block at a time where their columns allow.
-    std::unique_ptr<RecordSet> QueryEveryRow(const QString& sql, std::vector<ValueType> readAs);
+    // hands the rows over a block at a time where their columns allow. `narrowTextIsUtf8`: the
+    // session gives text as UTF-8 in the driver's narrow characters, which are read as they
+    // come rather than converted to wide ones and back.
+    std::unique_ptr<RecordSet> QueryEveryRow(const QString& sql, std::vector<ValueType> readAs,
+                                             bool narrowTextIsUtf8 = false);
     // The data types the data source offers: TYPE_NAME, DATA_TYPE, CREATE_PARAMS... as ODBC's
     // SQLGetTypeInfo lists them.
     std::unique_ptr<RecordSet> TypeInfo();

@@ -277,16 +277,16 @@ std::unique_ptr<Cursor> OdbcConnection::foreignKeysTo(const QString& table) {
 }
 
 std::unique_ptr<Cursor> OdbcConnection::query(const QString& sql, std::vector<ValueType> readAs,
-                                              bool inBlocks) {
+                                              Reading reading) {
     SQLHSTMT statement = newStatement(connection_, "run a query", [&](SQLHSTMT made) {
         const RunningStatement::Scope running(*running_, made);
         const SQLRETURN code = SQLExecDirectW(made, wide(sql), static_cast<SQLINTEGER>(sql.size()));
         return code == SQL_NO_DATA ? SQLRETURN{SQL_SUCCESS} : code;
     });
-    if (inBlocks) {
+    if (reading.inBlocks) {
         std::unique_ptr<Cursor> cursor;
         try {
-            cursor = blockCursor(statement, readAs, running_);
+            cursor = blockCursor(statement, readAs, running_, reading.narrowTextIsUtf8);
         } catch (...) {
             SQLFreeHandle(SQL_HANDLE_STMT, statement);
             throw;

@@ -36,10 +36,15 @@ class OdbcConnection {
     // it (SQLForeignKeys), in any catalog and schema the driver reaches with the bare name.
     std::unique_ptr<Cursor> primaryKeys(const QString& table);
     std::unique_ptr<Cursor> foreignKeysTo(const QString& table);
-    // The rows of a query, each column read as `readAs` says (text where it says nothing);
-    // `inBlocks`, fetched a block at a time where the columns allow.
+    // How a query's rows are read: a block at a time where the columns allow, and text as
+    // UTF-8 in narrow characters where the session gives it so (Connection::QueryEveryRow).
+    struct Reading {
+        bool inBlocks;
+        bool narrowTextIsUtf8;
+    };
+    // The rows of a query, each column read as `readAs` says (text where it says nothing).
     std::unique_ptr<Cursor> query(const QString& sql, std::vector<ValueType> readAs,
-                                  bool inBlocks = false);
+                                  Reading reading = Reading{false, false});
     DataSourceInfo info();
     // Cancels the statement that runs now (a statement, a query or a fetch of its rows, an
     // insert), from any thread: one that waits on a lock then fails at once.

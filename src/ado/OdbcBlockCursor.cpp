@@ -137,14 +137,20 @@ class OdbcBlockCursor : public Cursor {
                 return;
             }
             default: {
+                const char* value = column.data.data() + row * static_cast<size_t>(column.width);
+                const bool narrow = column.cType == SQL_C_CHAR;
                 // A text the driver cut to its buffer is not the stored value.
-                if (length < 0 || length > column.width - static_cast<SQLLEN>(sizeof(char16_t)))
+                if (length < 0 ||
+                    length > column.width - static_cast<SQLLEN>(narrow ? 1 : sizeof(char16_t)))
                     throw DataSourceError("a value longer than its column was read back");
-                char16_t pending = 0;
                 std::string& text = out.resetToText();
-                appendUtf8(reinterpret_cast<const char16_t*>(
-                               column.data.data() + row * static_cast<size_t>(column.width)),
-                           static_cast<size_t>(length) / sizeof(char16_t), pending, text);
+                if (narrow) {
+                    text.assign(value, static_cast<size_t>(length));
+                } else {
+                    char16_t pending = 0;
+                    appendUtf8(reinterpret_cast<const char16_t*>(value),
+                               static_cast<size_t>(length) / sizeof(char16_t), pending, text);
+                }
                 return;
             }
         }
@@ -160,7 +166,8 @@ class OdbcBlockCursor : public Cursor {
 };
 
 // How a column is bound, where it can be.
-std::optional<BoundColumn> boundAs(const DescribedColumn& described, ValueType readAs) {
+std::optional<BoundColumn> boundAs(const DescribedColumn& described, ValueType readAs,
+                                   bool narrowTextIsUtf8) {
     BoundColumn column;
     column.type = readAs == ValueType::Decimal && described.floating() ? ValueType::Double : readAs;
     switch (column.type) {
@@ -186,10 +193,16 @@ std::optional<BoundColumn> boundAs(const DescribedColumn& described, ValueType r
             return column;
         case ValueType::Text:
         case ValueType::Decimal:
-            // Two units for each character outside the first plane, and the terminator.
             if (described.size == 0 || described.size > kLongestBoundText)
                 return std::nullopt;
-            column.width = static_cast<SQLLEN>((described.size * 2 + 1) * sizeof(char16_t));
+            // Up to four bytes of UTF-8 for a character, or two units of UTF-16; and the
+            // terminator.
+            if (narrowTextIsUtf8) {
+                column.cType = SQL_C_CHAR;
+                column.width = static_cast<SQLLEN>(described.size * 4 + 1);
+            } else {
+                column.width = static_cast<SQLLEN>((described.size * 2 + 1) * sizeof(char16_t));
+            }
             return column;
         default:
             return std::nullopt;
@@ -199,13 +212,14 @@ std::optional<BoundColumn> boundAs(const DescribedColumn& described, ValueType r
 }  // namespace
 
 std::unique_ptr<Cursor> blockCursor(SQLHSTMT statement, const std::vector<ValueType>& readAs,
-                                    std::shared_ptr<RunningStatement> running) {
+                                    std::shared_ptr<RunningStatement> running,
+                                    bool narrowTextIsUtf8) {
     std::vector<FieldInfo> fields;
     std::vector<BoundColumn> columns;
     const std::vector<DescribedColumn> described = describeColumns(statement);
     for (size_t i = 0; i < described.size(); ++i) {
-        std::optional<BoundColumn> column =
-            boundAs(described[i], i < readAs.size() ? readAs[i] : ValueType::Text);
+        std::optional<BoundColumn> column = boundAs(
+            described[i], i < readAs.size() ? readAs[i] : ValueType::Text, narrowTextIsUtf8);
         if (!column)
             return nullptr;
         fields.push_back(described[i].field());

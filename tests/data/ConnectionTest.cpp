@@ -118,7 +118,7 @@ TEST(OdbcConnection, PostgresExecutesStatementsAndListsItsTables) {
 
 // A table read back whole comes a block of rows at a time where its columns can be bound, and
 // value by value where one cannot (bytes): the same values either way, across blocks, NULLs
-// and characters outside the first plane included.
+// and characters outside the first plane included, text read as UTF-8 or as UTF-16.
 TEST(OdbcConnection, ATableReadInBlocksGivesWhatAReadingValueByValueGives) {
     const QString dsn = TestDatabases::newMariaDbDsn();
     if (dsn.isEmpty())
@@ -137,10 +137,12 @@ TEST(OdbcConnection, ATableReadInBlocksGivesWhatAReadingValueByValueGives) {
     const std::vector<ValueType> types = {
         ValueType::Integer,   ValueType::Double,  ValueType::Boolean, ValueType::Date,
         ValueType::Timestamp, ValueType::Decimal, ValueType::Text};
-    const auto rows = [&](const QString& columns, std::vector<ValueType> readAs, bool inBlocks) {
+    enum Reading { ValueByValue, InBlocks, InBlocksAsUtf8 };
+    const auto rows = [&](const QString& columns, std::vector<ValueType> readAs, Reading reading) {
         const QString sql = "SELECT " + columns + " FROM t ORDER BY at";
-        auto read =
-            inBlocks ? connection.QueryEveryRow(sql, readAs) : connection.Query(sql, readAs);
+        auto read = reading == ValueByValue
+                        ? connection.Query(sql, readAs)
+                        : connection.QueryEveryRow(sql, readAs, reading == InBlocksAsUtf8);
         std::vector<std::string> texts;
         for (; !read->Eof(); read->MoveNext()) {
             std::string row;
@@ -150,16 +152,19 @@ TEST(OdbcConnection, ATableReadInBlocksGivesWhatAReadingValueByValueGives) {
         }
         return texts;
     };
-    const std::vector<std::string> valueByValue = rows("i, d, b, day, at, n, s", types, false);
+    const std::vector<std::string> valueByValue =
+        rows("i, d, b, day, at, n, s", types, ValueByValue);
     ASSERT_EQ(valueByValue.size(), 1101u);
-    EXPECT_EQ(rows("i, d, b, day, at, n, s", types, true), valueByValue);
+    EXPECT_EQ(rows("i, d, b, day, at, n, s", types, InBlocks), valueByValue);
+    // The session's results are in utf8mb4, as the driver sets them.
+    EXPECT_EQ(rows("i, d, b, day, at, n, s", types, InBlocksAsUtf8), valueByValue);
     EXPECT_EQ(valueByValue[2],
               "2000006|0.666666666|False|2001-02-05|2000-01-01 00:00:01.123|"
               "0.286|😀😀😀|");
     std::vector<ValueType> withBytes = types;
     withBytes.push_back(ValueType::Binary);
-    EXPECT_EQ(rows("i, d, b, day, at, n, s, bytes", withBytes, true),
-              rows("i, d, b, day, at, n, s, bytes", withBytes, false));
+    EXPECT_EQ(rows("i, d, b, day, at, n, s, bytes", withBytes, InBlocksAsUtf8),
+              rows("i, d, b, day, at, n, s, bytes", withBytes, ValueByValue));
 }
 
 // A table is opened from the file its listing found, in a subfolder as well, whatever the

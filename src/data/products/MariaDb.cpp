@@ -136,6 +136,16 @@ bool MariaDb::createSchema(ado::Connection& connection, const QString& schema) c
     return true;
 }
 
+bool MariaDb::textComesAsUtf8(ado::Connection& connection) const {
+    if (!utf8Results_) {
+        const auto results = connection.Query(QStringLiteral("SELECT @@character_set_results"));
+        const std::string set =
+            results->Eof() ? std::string() : results->Fields(0).Value().toText();
+        utf8Results_ = set == "utf8mb4" || set == "utf8mb3" || set == "utf8";
+    }
+    return *utf8Results_;
+}
+
 void appendLoadDataLine(std::string& out, const std::vector<px::Value>& row,
                         const std::vector<ado::ParameterType>& types) {
     for (size_t i = 0; i < types.size(); ++i) {

@@ -44,10 +44,16 @@ class MariaDb : public TargetProduct {
 
   protected:
     QString schemaCountQuery(const QString& schema) const override;
+    // Where the session's results are in utf8mb4 (or utf8mb3), as the driver sets them unless
+    // the data source names another character set.
+    bool textComesAsUtf8(ado::Connection& connection) const override;
     // A backslash escapes in its string literals.
     bool backslashEscapes() const override { return true; }
     std::vector<DefinitionStep> columnSteps(const TableDefinition& definition,
                                             const ColumnRules& rules) const override;
     // Its foreign keys are checked at each statement, and cannot be put off.
     QString keyDeferral(KeyDeferral) const override { return {}; }
+
+  private:
+    mutable std::optional<bool> utf8Results_;
 };

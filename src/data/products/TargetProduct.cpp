@@ -182,7 +182,7 @@ void TargetProduct::readRows(ado::Connection& connection, const QString& table,
     const auto rows =
         connection.QueryEveryRow(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
                                      QStringLiteral(" FROM ") + table + orderClause(orderBy),
-                                 readAs);
+                                 readAs, textComesAsUtf8(connection));
     for (; !rows->Eof(); rows->MoveNext())
         row(rows->CurrentRow());
 }

@@ -204,6 +204,9 @@ class TargetProduct {
     // " ORDER BY ..." for `orderBy`, or "" when it names nothing.
     static QString orderClause(const QStringList& orderBy);
 
+    // Whether the session gives text as UTF-8 in the driver's narrow characters, so that rows
+    // read back need no conversion to wide characters and back.
+    virtual bool textComesAsUtf8(ado::Connection&) const { return false; }
     // Whether the product's limits on names count UTF-8 bytes rather than characters.
     virtual bool namesInBytes() const { return false; }
     // How the product compares the names of catalogs and schemas.
