@@ -175,7 +175,8 @@ void Sqlite::readRows(ado::Connection& connection, const QString& table, const Q
     std::vector<ado::Variant> values;
     for (long long last = std::numeric_limits<long long>::min(), handed = kRowsAtATime;
          handed == kRowsAtATime;) {
-        const auto page = connection.Query(select + QString::number(last) + order, types);
+        const auto page = connection.QueryEveryRow(select + QString::number(last) + order, types,
+                                                   textComesAsUtf8(connection));
         for (handed = 0; !page->Eof(); page->MoveNext(), ++handed) {
             const std::vector<ado::Variant>& current = page->CurrentRow();
             const long long id = current.front().asInteger();

@@ -35,6 +35,17 @@ class Sqlite : public TargetProduct {
                   const QStringList& columnNames, const std::vector<ado::ValueType>& readAs,
                   const RowHandler& row, const QStringList& orderBy) const override;
 
+  protected:
+    // Its driver gives narrow text as SQLite stores it, in UTF-8, except on Windows, where it
+    // converts it to the system's code page.
+    bool textComesAsUtf8(ado::Connection&) const override {
+#ifdef _WIN32
+        return false;
+#else
+        return true;
+#endif
+    }
+
   private:
     // The AutoInc field that SQLite can count for: the table's one key field.
     static bool counts(const std::vector<px::Field>& fields, int keyFields, bool blankCounter);
