@@ -1,5 +1,6 @@
 #include "OdbcBlockCursor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -12,8 +13,11 @@ namespace {
 
 using namespace odbc;
 
-// Rows in a block: a few hundred keep the arrays small and the calls few.
-constexpr SQLULEN kBlockRows = 512;
+// Rows in a block: a few hundred make the calls few, within a bound on the arrays' bytes; a
+// row too wide for a block of a few dozen is read value by value.
+constexpr SQLULEN kMostBlockRows = 512;
+constexpr SQLULEN kFewestBlockRows = 32;
+constexpr size_t kMostBlockBytes = size_t(8) << 20;
 // The longest text bound, in characters; a longer column is read value by value.
 constexpr SQLULEN kLongestBoundText = 4000;
 
@@ -29,10 +33,12 @@ struct BoundColumn {
 class OdbcBlockCursor : public Cursor {
   public:
     OdbcBlockCursor(SQLHSTMT statement, std::vector<FieldInfo> fields,
-                    std::vector<BoundColumn> columns, std::shared_ptr<RunningStatement> running)
+                    std::vector<BoundColumn> columns, SQLULEN blockRows,
+                    std::shared_ptr<RunningStatement> running)
         : statement_(statement),
           fields_(std::move(fields)),
           columns_(std::move(columns)),
+          blockRows_(blockRows),
           running_(std::move(running)) {}
     ~OdbcBlockCursor() override {
         if (statement_ != SQL_NULL_HSTMT)
@@ -72,17 +78,17 @@ class OdbcBlockCursor : public Cursor {
         if (!succeeded(SQLSetStmtAttr(statement_, SQL_ATTR_ROW_BIND_TYPE,
                                       reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
             !succeeded(SQLSetStmtAttr(statement_, SQL_ATTR_ROW_ARRAY_SIZE,
-                                      reinterpret_cast<SQLPOINTER>(kBlockRows), 0)) ||
+                                      reinterpret_cast<SQLPOINTER>(blockRows_), 0)) ||
             !succeeded(SQLSetStmtAttr(statement_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0)))
             return false;
         SQLULEN granted = 0;
         if (!succeeded(SQLGetStmtAttr(statement_, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) ||
-            granted != kBlockRows)
+            granted != blockRows_)
             return false;
         for (size_t i = 0; i < columns_.size(); ++i) {
             BoundColumn& column = columns_[i];
-            column.data.assign(kBlockRows * static_cast<size_t>(column.width), '\0');
-            column.lengths.assign(kBlockRows, 0);
+            column.data.assign(blockRows_ * static_cast<size_t>(column.width), '\0');
+            column.lengths.assign(blockRows_, 0);
             if (!succeeded(SQLBindCol(statement_, static_cast<SQLUSMALLINT>(i + 1), column.cType,
                                       column.data.data(), column.width, column.lengths.data())))
                 return false;
@@ -159,6 +165,7 @@ class OdbcBlockCursor : public Cursor {
     SQLHSTMT statement_;
     std::vector<FieldInfo> fields_;
     std::vector<BoundColumn> columns_;
+    SQLULEN blockRows_;
     std::shared_ptr<RunningStatement> running_;
     SQLULEN fetched_ = 0;  // rows in the block
     SQLULEN next_ = 0;     // the next row of the block
@@ -216,17 +223,23 @@ std::unique_ptr<Cursor> blockCursor(SQLHSTMT statement, const std::vector<ValueT
                                     bool narrowTextIsUtf8) {
     std::vector<FieldInfo> fields;
     std::vector<BoundColumn> columns;
+    size_t rowBytes = 0;
     const std::vector<DescribedColumn> described = describeColumns(statement);
     for (size_t i = 0; i < described.size(); ++i) {
         std::optional<BoundColumn> column = boundAs(
             described[i], i < readAs.size() ? readAs[i] : ValueType::Text, narrowTextIsUtf8);
         if (!column)
             return nullptr;
+        rowBytes += static_cast<size_t>(column->width) + sizeof(SQLLEN);
         fields.push_back(described[i].field());
         columns.push_back(std::move(*column));
     }
-    auto cursor = std::make_unique<OdbcBlockCursor>(statement, std::move(fields),
-                                                    std::move(columns), std::move(running));
+    const SQLULEN blockRows =
+        std::min<SQLULEN>(kMostBlockRows, kMostBlockBytes / std::max<size_t>(rowBytes, 1));
+    if (blockRows < kFewestBlockRows)
+        return nullptr;
+    auto cursor = std::make_unique<OdbcBlockCursor>(
+        statement, std::move(fields), std::move(columns), blockRows, std::move(running));
     if (cursor->bind())
         return cursor;
     cursor->unbind();
