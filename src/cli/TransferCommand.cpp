@@ -349,7 +349,9 @@ std::vector<TableEntry> chosenTables(const TransferOptions& options, const Sides
 void passOverOtherFiles(std::vector<TableEntry>& tables, ProgressReport& progress) {
     std::erase_if(tables, [&](const TableEntry& table) {
         try {
-            px::Table probe(QFile::encodeName(table.file).toStdString());
+            // The header tells; the walk of a large table's blocks waits for its copy.
+            px::Table probe(QFile::encodeName(table.file).toStdString(),
+                            px::Table::Reading::HeaderOnly);
         } catch (const px::NotATable& notATable) {
             QString reason = QString::fromUtf8(notATable.what());
             reason[0] = reason[0].toLower();  // "The Paradox table file ..." inside a line
