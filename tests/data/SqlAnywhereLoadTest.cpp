@@ -19,7 +19,8 @@ TEST(LoadTable, EachValueIsWrittenAsLoadTableReadsItAndNothingInATextEndsIt) {
     EXPECT_EQ(
         anywhere.loadTableStatement("\"ORDERS__morvane_new\"", R"(/tmp/it's\here.pipe)"),
         R"(LOAD TABLE "ORDERS__morvane_new" USING CLIENT FILE '/tmp/it''s\\here.pipe' )"
-        R"(FORMAT TEXT ENCODING 'UTF-8' DELIMITED BY ',' ROW DELIMITED BY '\x0A' QUOTES ON )"
+        R"(FORMAT TEXT ENCODING 'UTF-8' BYTE ORDER MARK OFF DELIMITED BY ',' ROW DELIMITED BY )"
+        R"('\x0A' QUOTES ON )"
         R"(ESCAPES ON HEXADECIMAL ON STRIP OFF DEFAULTS OFF CHECK CONSTRAINTS ON COMPUTES ON )"
         R"(ORDER OFF WITH CONTENT LOGGING)");
 

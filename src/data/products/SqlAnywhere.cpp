@@ -115,14 +115,15 @@ QString SqlAnywhere::schemaCountQuery(const QString& schema) const {
 
 QString SqlAnywhere::loadTableStatement(const QString& quotedTable, const QString& path) const {
     // The rows commit whole or not at all, every value as sent: no trimming, no defaults for
-    // what the line holds, the table's checks applied. The pipe is gone once the load ends, so
-    // the transaction log keeps the rows themselves rather than the file's name.
+    // what the line holds, the table's checks applied. The file is read once, from its start:
+    // no byte order mark is looked for. The pipe is gone once the load ends, so the transaction
+    // log keeps the rows themselves rather than the file's name.
     return QStringLiteral("LOAD TABLE ") + quotedTable + QStringLiteral(" USING CLIENT FILE ") +
            textLiteral(path) +
            QStringLiteral(
-               " FORMAT TEXT ENCODING 'UTF-8' DELIMITED BY ',' ROW DELIMITED BY '\\x0A' QUOTES "
-               "ON ESCAPES ON HEXADECIMAL ON STRIP OFF DEFAULTS OFF CHECK CONSTRAINTS ON "
-               "COMPUTES ON ORDER OFF WITH CONTENT LOGGING");
+               " FORMAT TEXT ENCODING 'UTF-8' BYTE ORDER MARK OFF DELIMITED BY ',' ROW DELIMITED "
+               "BY '\\x0A' QUOTES ON ESCAPES ON HEXADECIMAL ON STRIP OFF DEFAULTS OFF CHECK "
+               "CONSTRAINTS ON COMPUTES ON ORDER OFF WITH CONTENT LOGGING");
 }
 
 void appendLoadTableLine(std::string& out, const std::vector<px::Value>& row,
