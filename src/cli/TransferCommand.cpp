@@ -410,7 +410,8 @@ TableTransfer::Mode modeOf(const TransferOptions& options) {
 void configure(TableTransfer& transfer, const TransferOptions& options) {
     if (!options.verify)
         transfer.skipChecks();
-    if (options.inserts || options.dryRun)
+    // A run that writes no rows opens no load.
+    if (options.inserts || options.dryRun || options.verifyRecorded)
         transfer.sendAsInserts();
     transfer.setCopyAttempts(options.copyAttempts);
     transfer.setLockWait(options.lockWait);
