@@ -164,7 +164,7 @@ void PostgreSql::readRows(ado::Connection& connection, const QString& table,
         const QString fetch = QStringLiteral("FETCH FORWARD ") + QString::number(kRowsAtATime) +
                               QStringLiteral(" FROM morvane_check");
         for (long long handed = kRowsAtATime; handed == kRowsAtATime;) {
-            const auto page = connection.Query(fetch, readAs);
+            const auto page = connection.QueryEveryRow(fetch, readAs);
             for (handed = 0; !page->Eof(); page->MoveNext(), ++handed)
                 row(page->CurrentRow());
         }
