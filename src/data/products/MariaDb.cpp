@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "PipeLoad.h"
 #include "ado/Connection.h"
 #include "ado/LoadText.h"
 
@@ -175,50 +176,31 @@ void appendLoadDataLine(std::string& out, const std::vector<px::Value>& row,
     out += '\n';
 }
 
-namespace {
-
-// LOAD DATA LOCAL INFILE on the connection itself, inside the table's transaction. Bytes stay
-// with the inserts: the load reads its file as text.
-class MariaDbLoad : public ado::BulkSession {
-  public:
-    MariaDbLoad(ado::Connection& connection, const MariaDb& product)
-        : connection_(connection), product_(product) {}
-    QString name() const override { return QStringLiteral("LOAD DATA LOCAL INFILE"); }
-    bool loads(const std::vector<ado::ParameterType>& types) const override {
-        return std::none_of(types.begin(), types.end(), [](ado::ParameterType type) {
-            return type.type == ado::ValueType::Binary;
-        });
-    }
-    std::unique_ptr<ado::InsertStatement> load(const QString& quotedTable,
-                                               std::vector<ado::ParameterType> types) override {
-        return connection_.PrepareLocalFileLoad(
-            {[this, quotedTable](const QString& path) {
-                 return QStringLiteral("LOAD DATA LOCAL INFILE ") + product_.textLiteralOf(path) +
-                        QStringLiteral(" INTO TABLE ") + quotedTable +
-                        QStringLiteral(
-                            " CHARACTER SET utf8mb4 FIELDS TERMINATED BY '\\t' ESCAPED BY "
-                            "'\\\\' LINES TERMINATED BY '\\n'");
-             },
-             [types](std::string& out, const std::vector<px::Value>& row) {
-                 appendLoadDataLine(out, row, types);
-             },
-             QStringLiteral("SHOW WARNINGS LIMIT 1")});
-    }
-
-  private:
-    ado::Connection& connection_;
-    const MariaDb& product_;
-};
-
-}  // namespace
-
 std::unique_ptr<ado::BulkSession> MariaDb::openBulkSession(ado::Connection& connection,
                                                            QString& refused) const {
     try {
         const auto allowed = connection.Query(QStringLiteral("SELECT @@GLOBAL.local_infile"),
                                               {ado::ValueType::Integer});
         if (!allowed->Eof() && allowed->Fields(0).Value().asInteger() == 1)
-            return std::make_unique<MariaDbLoad>(connection, *this);
+            // On the connection itself, inside the table's transaction. Bytes stay with the
+            // inserts: the load reads its file as text.
+            return std::make_unique<PipeLoad>(
+                connection, QStringLiteral("LOAD DATA LOCAL INFILE"), false,
+                [this](const QString& quotedTable, const std::vector<ado::ParameterType>& types) {
+                    return ado::LocalFileLoadSpec{
+                        [this, quotedTable](const QString& path) {
+                            return QStringLiteral("LOAD DATA LOCAL INFILE ") + textLiteral(path) +
+                                   QStringLiteral(" INTO TABLE ") + quotedTable +
+                                   QStringLiteral(
+                                       " CHARACTER SET utf8mb4 FIELDS TERMINATED BY "
+                                       "'\\t' ESCAPED BY '\\\\' LINES TERMINATED "
+                                       "BY '\\n'");
+                        },
+                        [types](std::string& out, const std::vector<px::Value>& row) {
+                            appendLoadDataLine(out, row, types);
+                        },
+                        QStringLiteral("SHOW WARNINGS LIMIT 1")};
+                });
         refused = QStringLiteral(
             "MariaDB's LOAD DATA LOCAL INFILE cannot be used (the server's local_infile is off)");
     } catch (const std::exception& failure) {

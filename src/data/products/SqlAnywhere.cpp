@@ -1,5 +1,6 @@
 #include "SqlAnywhere.h"
 
+#include "PipeLoad.h"
 #include "ado/Connection.h"
 
 #include <algorithm>
@@ -173,34 +174,6 @@ void appendLoadTableLine(std::string& out, const std::vector<px::Value>& row,
     out += '\n';
 }
 
-namespace {
-
-// LOAD TABLE on the connection itself, from a pipe the client library reads for the server. It
-// commits on its own, before and after: the work table is already committed.
-class SqlAnywhereLoad : public ado::BulkSession {
-  public:
-    SqlAnywhereLoad(ado::Connection& connection, const SqlAnywhere& product)
-        : connection_(connection), product_(product) {}
-    QString name() const override { return QStringLiteral("LOAD TABLE"); }
-    std::unique_ptr<ado::InsertStatement> load(const QString& quotedTable,
-                                               std::vector<ado::ParameterType> types) override {
-        return connection_.PrepareLocalFileLoad(
-            {[this, quotedTable](const QString& path) {
-                 return product_.loadTableStatement(quotedTable, path);
-             },
-             [types](std::string& out, const std::vector<px::Value>& row) {
-                 appendLoadTableLine(out, row, types);
-             },
-             {}});
-    }
-
-  private:
-    ado::Connection& connection_;
-    const SqlAnywhere& product_;
-};
-
-}  // namespace
-
 std::unique_ptr<ado::BulkSession> SqlAnywhere::openBulkSession(ado::Connection& connection,
                                                                QString& refused) const {
     // The option is off unless the database's administrator turned it on; the READ CLIENT FILE
@@ -211,7 +184,20 @@ std::unique_ptr<ado::BulkSession> SqlAnywhere::openBulkSession(ado::Connection& 
                              {ado::ValueType::Text});
         if (!allowed->Eof() && QString::fromStdString(allowed->Fields(0).Value().toText())
                                        .compare(QStringLiteral("On"), Qt::CaseInsensitive) == 0)
-            return std::make_unique<SqlAnywhereLoad>(connection, *this);
+            // On the connection itself, from a pipe the client library reads for the server. It
+            // commits on its own, before and after: the work table is already committed.
+            return std::make_unique<PipeLoad>(
+                connection, QStringLiteral("LOAD TABLE"), true,
+                [this](const QString& quotedTable, const std::vector<ado::ParameterType>& types) {
+                    return ado::LocalFileLoadSpec{
+                        [this, quotedTable](const QString& path) {
+                            return loadTableStatement(quotedTable, path);
+                        },
+                        [types](std::string& out, const std::vector<px::Value>& row) {
+                            appendLoadTableLine(out, row, types);
+                        },
+                        {}};
+                });
         refused = QStringLiteral(
             "SQL Anywhere's LOAD TABLE cannot be used (the database option "
             "allow_read_client_file is Off)");
