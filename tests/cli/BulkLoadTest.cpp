@@ -102,11 +102,13 @@ TEST(BulkLoad, ALoadTheServerRefusesAtItsStatementLeavesItsTableAndTheNextToInse
         DECLARE created record;
         BEGIN
             FOR created IN SELECT * FROM pg_event_trigger_ddl_commands()
-                           WHERE command_tag = 'CREATE TABLE' LOOP
+                           WHERE command_tag = 'CREATE TABLE'
+                             AND object_identity NOT LIKE '%morvane_journal%' LOOP
                 EXECUTE format('ALTER TABLE %s ENABLE ROW LEVEL SECURITY, FORCE ROW LEVEL '
                                'SECURITY', created.object_identity);
-                EXECUTE format('CREATE POLICY open ON %s USING (true) WITH CHECK (true)',
-                               created.object_identity);
+                EXECUTE format('CREATE POLICY open ON %s USING (true) WITH CHECK '
+                               '(current_setting(''morvane.refuse'', true) IS DISTINCT '
+                               'FROM ''on'')', created.object_identity);
             END LOOP;
         END $$)");
     TestDatabases::execute(dsn,
@@ -137,7 +139,18 @@ TEST(BulkLoad, ALoadTheServerRefusesAtItsStatementLeavesItsTableAndTheNextToInse
     for (const QString table : {"FIRST", "SECOND"})
         EXPECT_EQ(queryRows(dsn, R"(SELECT count(*), sum(length("NOTE")) FROM ")" + table + '"')[0],
                   (QStringList{"300", "1990"}));
-    EXPECT_EQ(
-        queryRows(dsn, "SELECT count(*) FROM pg_tables WHERE tablename LIKE '%morvane_new'")[0],
-        QStringList{"0"});
+    const QString workTables = "SELECT count(*) FROM pg_tables WHERE tablename LIKE '%morvane_new'";
+    EXPECT_EQ(queryRows(dsn, workTables)[0], QStringList{"0"});
+
+    // The inserts taken instead fail too: each table stays as the last copy left it.
+    TestDatabases::execute(dsn, "ALTER ROLE " + role + " SET morvane.refuse = 'on'");
+    const TransferRun refused =
+        transfer({"--typed", "--overwrite", QString::fromStdString(folder.path()),
+                  TestDatabases::postgresDsnAs(dsn, role)});
+    EXPECT_NE(refused.status, 0) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("row-level security policy")) << refused.err.toStdString();
+    for (const QString table : {"FIRST", "SECOND"})
+        EXPECT_EQ(queryRows(dsn, R"(SELECT count(*), sum(length("NOTE")) FROM ")" + table + '"')[0],
+                  (QStringList{"300", "1990"}));
+    EXPECT_EQ(queryRows(dsn, workTables)[0], QStringList{"0"});
 }
